@@ -1,0 +1,32 @@
+// Identification codes and erase geometry of the flash found on the bus.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kMaxBlocks = 4096;
+constexpr int kMaxRegions = 8;
+
+struct FlashGeometry {
+    // Query part, cleared at the start of each geometry operation.
+    char qry[3];
+    uint32_t word_write_timeout_us;
+    uint32_t buffer_write_timeout_us;
+    uint32_t block_erase_timeout_ms;
+    uint32_t chip_erase_timeout_ms;
+    uint32_t device_size;
+    uint16_t write_buffer_code;
+    uint8_t region_count;
+    uint32_t regions[kMaxRegions];  // bits 0-15 = blocks - 1, bits 16-31 = block size / 256
+    // Block table, written only on success.
+    int32_t block_count;
+    uint32_t block_start[kMaxBlocks + 1];
+    uint32_t block_size[kMaxBlocks];
+};
+
+struct FlashIdentity {
+    uint16_t maker_id;
+    uint16_t device_id;
+};
+
+extern FlashGeometry g_geometry;
+extern FlashIdentity g_flash_id;

@@ -1,0 +1,40 @@
+// The command cycles and word format of the chosen flash model and bus set-up.
+// Data only: the bus cycles below the flash engine read data_bits and data_mask from it.
+#pragma once
+
+#include <cstdint>
+
+struct FlashModel {
+    uint32_t maker_id_offset;
+    uint32_t device_id_offset;
+    uint32_t bytes_per_word;
+    uint32_t data_bits;
+    uint32_t data_mask;
+    uint32_t unlock_addr1;
+    uint32_t unlock_addr2;
+    uint32_t unlock_data1;
+    uint32_t unlock_data2;
+    uint32_t cmd_autoselect;
+    uint32_t cmd_reset;
+    uint32_t cmd_program;
+    uint32_t cmd_erase_setup;
+    uint32_t cmd_block_erase;
+    uint32_t cmd_chip_erase;
+    uint32_t cfi_query_addr;
+    uint32_t cmd_cfi_query;
+    uint32_t cmd_write_buffer;
+    uint32_t cmd_buffer_confirm;
+    uint32_t buffer_words;
+    // Device-code slots: the CFI group, then the built-in group.
+    uint32_t dev_s29gl064m;
+    uint32_t dev_k8d6316;
+    uint32_t dev_s29gl128n;
+    uint32_t dev_sst39vf6401;
+    uint32_t dev_s29al008d_top;
+    uint32_t dev_s29al008d_bottom;
+    uint32_t dev_s29al004d_top;
+    uint32_t dev_s29al004d_bottom;
+    uint32_t dev_lv040;
+};
+
+extern FlashModel g_flash_model;

@@ -1,0 +1,37 @@
+// The one seam between the tool and the operating system (or the virtual board).
+// Nothing else in the tool includes an OS header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Obtains permission for byte I/O on the parallel-port candidates.
+    // Returns nullptr on success, else a one-line reason (no newline) that
+    // stays valid until the next call.
+    virtual const char* port_access() = 0;
+
+    // Byte port I/O. Ports the platform cannot reach read as 0xFF and ignore writes.
+    virtual void port_write(uint16_t port, uint8_t value) = 0;
+    virtual uint8_t port_read(uint16_t port) = 0;
+
+    // Console keys: a test that never waits, and a read without echo that does
+    // not wait for Enter (call it only after key_available() said yes).
+    virtual bool key_available() = 0;
+    virtual int key_read() = 0;
+    // True once no key can ever arrive again (input closed), so waits can end.
+    virtual bool keys_ended() = 0;
+
+    // Calendar time in whole seconds.
+    virtual int64_t time_seconds() = 0;
+
+    // Console output, already formatted.
+    virtual void console_write(const char* text, size_t length) = 0;
+};
+
+// Installed once by main, the simulator or a test; every module reaches the OS through it.
+void platform_install(Platform* platform);
+Platform& platform();
