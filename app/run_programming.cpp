@@ -1,13 +1,9 @@
 #include "app/run_programming.h"
 
-#include "platform/console.h"
+#include "app/exit.h"
 
 // Placeholder until the programming run lands: says so plainly and fails.
-int run_programming()
-{
-    con_printf("Programming run is not available in this version\n");
-    return -1;
-}
+int run_programming() { fail_exit("Programming run is not available in this version"); }
 
 uint32_t block_offset(int32_t) { return 0; }
 
