@@ -1,0 +1,2 @@
+// Placeholder entry until the front end lands.
+int main() { return 1; }
