@@ -33,4 +33,7 @@ extern SelectedTarget g_target;
 
 void cpu_target_init();            // nothing selected
 int cpu_select(const char* name);  // 0, or -1 and nothing changed
-int cpu_ncs_cell(uint32_t start_address);
+int cpu_ncs_cell(uint32_t start_address);  // kNoNcsCell where the CPU has none
+
+// The rows, in the order cpu_select compares them.
+const CpuTarget* cpu_table(int* count);
