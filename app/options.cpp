@@ -51,13 +51,13 @@ int get_option(int argc, char** argv, const char* optstring, const char** optarg
         result = 1;
     } else {
         char c = arg[1];
-        const char* spec = option_character(c) ? std::strchr(optstring, c) : nullptr;
-        if (spec == nullptr) {
+        const char* entry = option_character(c) ? std::strchr(optstring, c) : nullptr;
+        if (entry == nullptr) {
             *optarg = arg;
             result = -1;
         } else {
             *optarg = nullptr;
-            if (spec[1] == ':') {
+            if (entry[1] == ':') {
                 if (arg[2] != '\0')
                     *optarg = arg + 2;
                 else if (scan_index + 1 < argc && !starts_option(argv[scan_index + 1]))
