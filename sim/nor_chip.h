@@ -106,7 +106,6 @@ private:
     uint32_t buffer_sector_ = 0;   // byte address of the sector's start
     uint32_t buffer_page_ = 0;     // byte address of the page's start
     uint32_t buffer_left_ = 0;     // pairs still to come
-    uint32_t buffer_last_ = 0;     // address of the last data written
     bool buffer_has_page_ = false;
     std::vector<uint16_t> buffer_data_;
     std::vector<bool> buffer_loaded_;
