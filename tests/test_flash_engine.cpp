@@ -317,7 +317,7 @@ std::unique_ptr<FlashRig> identified_rig(const ChipCase& c, sim::FlashFaults fau
     for (uint32_t i = 0; i < bytes.size(); ++i) {
         uint8_t want = (i >= from && i < to) ? 0xFF : 0x00;
         if (bytes[i] != want)
-            return ::testing::AssertionFailure() << "byte 0x" << std::hex << i << " is 0x" << int{bytes[i]};
+            return ::testing::AssertionFailure() << "byte " << i << " is " << int{bytes[i]};
     }
     return ::testing::AssertionSuccess();
 }
@@ -338,7 +338,7 @@ TEST(FlashErase, BlockRanges)
     const RangeCase cases[] = {
         {"one block exactly", 0x10000, 0x10000, 0, 0x10000, 0x20000, "Flash needs 1 Blocks\n"},
         {"one byte into the next block", 0x10000, 0x10001, 0, 0x10000, 0x30000, "Flash needs 2 Blocks\n"},
-        {"small blocks", 0, 0x9000, 0, 0, 0x8000, "Flash needs 4 Blocks\n"},
+        {"small blocks", 0, 0x9000, 0, 0, 0x10000, "Flash needs 4 Blocks\n"},
         {"past the end", 0xE0000, 0x100000, 0, 0xE0000, 0x100000, "Flash needs 2 Blocks\n"},
         {"size 0", 0x4000, 0, 0, 0, 0, "Flash needs 0 Blocks\n"},
     };
@@ -527,9 +527,9 @@ TEST(FlashProgram, ProgressAndClosingLines)
     {
         auto rig = make_rig(chip_cases()[0]);
         ImageFile file(pattern(5));
-        ASSERT_EQ(flash_program(rig->image(), 0x40, 5), 0);
+        ASSERT_EQ(flash_program(rig->image(), 0x4000, 5), 0) << rig->platform.console;
         EXPECT_EQ(rig->platform.console,
-                  "\nWriting address: 0x40\n"
+                  "\nWriting address: 0x4000\n"
                   "Write:        0 / 5 [Byte]\r"
                   "Write:        2 / 5 [Byte]\r"
                   "Write:        4 / 5 [Byte]\r"

@@ -88,7 +88,11 @@ public:
         g_target.ops.bus_read = &DirectBus::bus_read;
         g_target.ops.bus_write = &DirectBus::bus_write;
     }
-    ~DirectBus() { current() = nullptr; }
+    ~DirectBus()
+    {
+        if (current() == this)
+            current() = nullptr;
+    }
     DirectBus(const DirectBus&) = delete;
     DirectBus& operator=(const DirectBus&) = delete;
 
