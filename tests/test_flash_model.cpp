@@ -158,26 +158,6 @@ TEST(FlashModelTable, EverySupportedSetUpFillsItsColumnAndClearsTheRest)
     }
 }
 
-// The table follows rules that hold for every row; a new row that breaks one is a typo.
-TEST(FlashModelTable, WordFormatFollowsBusWidthTimesChips)
-{
-    for (const Column& column : columns()) {
-        ASSERT_EQ(setup(column.name, column.width, column.chips), 0);
-        uint32_t bits = static_cast<uint32_t>(column.width * column.chips);
-        EXPECT_EQ(g_flash_model.data_bits, bits) << label(column);
-        EXPECT_EQ(g_flash_model.bytes_per_word, bits / 8) << label(column);
-        EXPECT_EQ(g_flash_model.data_mask, (1u << bits) - 1) << label(column);
-        if (column.chips == 2) {
-            // Both chips must see every command byte.
-            for (uint32_t FlashModel::*cmd : {&FlashModel::unlock_data1, &FlashModel::unlock_data2,
-                                               &FlashModel::cmd_autoselect, &FlashModel::cmd_reset,
-                                               &FlashModel::cmd_program, &FlashModel::cmd_erase_setup,
-                                               &FlashModel::cmd_block_erase, &FlashModel::cmd_chip_erase})
-                EXPECT_EQ(g_flash_model.*cmd >> 8, g_flash_model.*cmd & 0xFF) << label(column);
-        }
-    }
-}
-
 bool supported(const std::string& name, int32_t width, int32_t chips)
 {
     for (const Column& column : columns())
