@@ -144,12 +144,12 @@ static_assert(all_cover_size(), "sector runs must add up to the chip size");
 
 std::span<const NorModel> nor_models() { return MODELS; }
 
-const NorModel* nor_model_find(std::string_view spec) {
-    std::string_view name = spec;
+const NorModel* nor_model_find(std::string_view text) {
+    std::string_view name = text;
     std::string_view boot;
-    if (size_t colon = spec.find(':'); colon != std::string_view::npos) {
-        name = spec.substr(0, colon);
-        boot = spec.substr(colon + 1);
+    if (size_t colon = text.find(':'); colon != std::string_view::npos) {
+        name = text.substr(0, colon);
+        boot = text.substr(colon + 1);
         if (boot.empty()) return nullptr;
     }
     for (const NorModel& m : MODELS) {

@@ -61,7 +61,7 @@ std::span<const NorModel> nor_models();
 
 // "NAME" or "NAME:top" / "NAME:bottom" for chips with boot variants (top when no
 // suffix is given); nullptr when unknown. Names are case-sensitive.
-const NorModel* nor_model_find(std::string_view spec);
+const NorModel* nor_model_find(std::string_view text);
 
 // Sector containing `byte_address` (wrapped into the chip): its start and size in bytes.
 struct NorSector {
