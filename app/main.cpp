@@ -1,8 +1,8 @@
 #include "app/tool_main.h"
-#include "platform/linux/linux_platform.h"
+#include "platform/os_platform.h"
 
 int main(int argc, char** argv)
 {
-    LinuxPlatform platform;
-    return tool_main(argc, argv, platform);
+    std::unique_ptr<Platform> platform = make_os_platform();
+    return tool_main(argc, argv, *platform);
 }

@@ -1,0 +1,25 @@
+// The platform of the real tool on 32-bit Windows: port instructions on the
+// parallel port (through giveio on the NT family), console keys, calendar time
+// and standard output.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/windows/console_keys.h"
+#include "platform/windows/port_io.h"
+
+class WindowsPlatform final : public Platform {
+public:
+    const char* port_access() override;
+    void port_write(uint16_t port, uint8_t value) override { x86_port_out(port, value); }
+    uint8_t port_read(uint16_t port) override { return x86_port_in(port); }
+
+    bool key_available() override { return keys_.available(); }
+    int key_read() override { return keys_.read(); }
+    bool keys_ended() override { return keys_.ended(); }
+
+    int64_t time_seconds() override;
+    void console_write(const char* text, size_t length) override;
+
+private:
+    ConsoleKeys keys_;
+};
