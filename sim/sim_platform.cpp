@@ -1,11 +1,9 @@
 #include "sim/sim_platform.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
-#include <poll.h>
-#include <unistd.h>
+#include "sim/ready_input.h"
 
 namespace sim {
 
@@ -41,14 +39,11 @@ void SimPlatform::read_stdin()
 {
     if (stdin_ended_ || next_key_ < queue_.size())
         return;
-    pollfd input{keys_.input_fd, POLLIN, 0};
-    if (poll(&input, 1, 0) <= 0)
-        return;
     char buffer[256];
-    ssize_t count = read(keys_.input_fd, buffer, sizeof buffer);
-    if (count < 0 && (errno == EINTR || errno == EAGAIN))
+    long count = read_ready_input(keys_.input_fd, buffer, sizeof buffer);
+    if (count == 0)
         return;
-    if (count <= 0) {
+    if (count < 0) {
         stdin_ended_ = true;
         return;
     }
