@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# Windows: cross-build the statically linked 32-bit executables, check them, and run
+# tarnflash-sim.exe and tarnflash.exe under Wine. The simulator's console text and exit
+# status must match the Linux build's (in ./build, made first by .ci/run).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+linux_sim="$root/build/tarnflash-sim"
+
+export DEBIAN_FRONTEND=noninteractive
+now() { date +%s; }
+t_all=$(now)
+
+if [ "$(id -u)" = 0 ]; then
+    t=$(now)
+    dpkg --add-architecture i386
+    apt-get update -qq
+    apt-get install -y -qq g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 file >/dev/null
+    echo "windows: install took $(( $(now) - t )) s"
+fi
+
+t=$(now)
+cmake --preset windows-i686 >/dev/null
+cmake --build --preset windows-i686
+echo "windows: 32-bit build took $(( $(now) - t )) s"
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "windows: ok   $1"; }
+fail() { failed=$((failed + 1)); echo "windows: FAIL $1"; }
+
+# The PE header's machine field: 0x14c is i386.
+pe_machine() {
+    local pe
+    pe=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+    [ "$(od -An -c -j "$pe" -N 4 "$1" | tr -d ' ')" = 'PE\0\0' ] || { echo none; return; }
+    od -An -t x2 -j $((pe + 4)) -N 2 "$1" | tr -d ' '
+}
+
+for exe in tarnflash tarnflash-sim; do
+    path="build-windows/$exe.exe"
+    machine=$(pe_machine "$path")
+    if [ "$machine" = 014c ]; then pass "$exe.exe is a 32-bit PE ($(file -b "$path" | cut -d, -f1))"
+    else fail "$exe.exe machine is $machine, not 014c"; fi
+    # Only DLLs that every Windows has: the compiler's runtime is linked in.
+    dlls=$(i686-w64-mingw32-objdump -p "$path" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+    if [ "$dlls" = "kernel32.dll msvcrt.dll " ]; then pass "$exe.exe needs only kernel32.dll and msvcrt.dll"
+    else fail "$exe.exe imports: $dlls"; fi
+done
+
+# Wine's 32-bit side needs a kernel that runs 32-bit programs. Where it has none, Wine
+# runs the 64-bit build of the same sources instead, and says so.
+exe_dir="$root/build-windows"
+wine_cmd=(wine)
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "windows: this kernel runs no 32-bit programs: Wine runs the 64-bit build of the same sources"
+    t=$(now)
+    cmake --preset windows-x86_64 >/dev/null
+    cmake --build --preset windows-x86_64
+    echo "windows: 64-bit build took $(( $(now) - t )) s"
+    exe_dir="$root/build-windows-x86_64"
+    export WINELOADER=/usr/lib/wine/wine64
+    wine_cmd=(/usr/lib/wine/wine64)
+fi
+
+work=$(mktemp -d)
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d)
+export WINEDEBUG=-all
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX" "$work"
+}
+trap cleanup EXIT
+
+t=$(now)
+"${wine_cmd[@]}" wineboot -i >/dev/null 2>&1
+echo "windows: wineboot took $(( $(now) - t )) s"
+
+# Runs one side in the work folder: run_side NAME SIDE COMMAND...; leaves NAME.SIDE
+# (console text without CR) and NAME.SIDE.status, and any out.bin as NAME.SIDE.bin.
+run_side() {
+    local name=$1 side=$2
+    shift 2
+    rm -f "$work/out.bin"
+    local status=0
+    (cd "$work" && "$@" <"${stdin_file:-/dev/null}" >"$name.$side.raw" 2>/dev/null) || status=$?
+    tr -d '\r' <"$work/$name.$side.raw" >"$work/$name.$side"
+    echo "$status" >"$work/$name.$side.status"
+    if [ -f "$work/out.bin" ]; then mv "$work/out.bin" "$work/$name.$side.bin"; fi
+}
+
+# sim_case NAME STATUS TEXT SIM-ARGS...: tarnflash-sim.exe under Wine must print what the
+# Linux tarnflash-sim prints, with the same status, which must be STATUS; TEXT must appear.
+sim_case() {
+    local name=$1 want_status=$2 want_text=$3
+    shift 3
+    run_side "$name" linux "$linux_sim" "$@"
+    run_side "$name" wine "${wine_cmd[@]}" "$exe_dir/tarnflash-sim.exe" "$@"
+    local linux_status wine_status
+    linux_status=$(cat "$work/$name.linux.status")
+    wine_status=$(cat "$work/$name.wine.status")
+    if ! cmp -s "$work/$name.linux" "$work/$name.wine"; then
+        fail "$name: Wine's console text differs from Linux's"
+        diff "$work/$name.linux" "$work/$name.wine" | head -20 || true
+    elif [ "$wine_status" != "$linux_status" ] || [ "$wine_status" != "$want_status" ]; then
+        fail "$name: status $wine_status under Wine, $linux_status on Linux, want $want_status"
+    elif ! grep -qF -- "$want_text" "$work/$name.wine"; then
+        fail "$name: no '$want_text' in the output"
+        head -20 "$work/$name.wine"
+    else
+        pass "$name (status $wine_status)"
+    fi
+}
+
+t=$(now)
+sim_case idcode 0 "OK!, JTAG ID:   00011011010011100010000011010011" --cpu KTR5200 -- -C KTR5200 -j
+sim_case idcode-paxon 0 "OK!, JTAG ID:   00000000100100111010000011000101" --cpu PAXON -- -C PAXON -j
+sim_case idcode-mismatch 0 "Invalid JTAG ID" --cpu MIRTA -- -C KTR5200 -j
+sim_case no-port 1 "Cannot get LPT PORT" --no-port -- -C KTR5200 -j
+sim_case port-0x3bc 0 "OK!, JTAG ID:" --port-base 0x3BC -- /C KTR5200 -j
+sim_case usage 1 "JTAG NOR Flash Writer : VER 1.03" --
+sim_case no-cpu 1 "Type your CPU name with '-C' option" -- -j
+sim_case bad-number 1 "** Error: invalid number '0x'" -- -C KTR5200 -w 0x
+
+# The real tool: Wine is of the NT family and has no giveio driver.
+run_side giveio wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" -C KTR5200 -j
+printf '%s\n' "  ***********  TARN JTAG NOR  **********" "  ***********  VERSION: 1.03  **********" \
+    "Couldn't access giveio device" >"$work/giveio.want"
+if cmp -s "$work/giveio.want" "$work/giveio.wine" && [ "$(cat "$work/giveio.wine.status")" = 1 ]; then
+    pass "tarnflash.exe without giveio (status 1)"
+else
+    fail "tarnflash.exe without giveio: status $(cat "$work/giveio.wine.status")"
+    cat "$work/giveio.wine"
+fi
+echo "windows: scenarios took $(( $(now) - t )) s, all of Windows CI $(( $(now) - t_all )) s"
+
+echo "windows: $passed passed, $failed failed"
+[ "$failed" = 0 ]
