@@ -13,9 +13,9 @@ ConsoleKeys::ConsoleKeys() : source_(Source::none), input_(GetStdHandle(STD_INPU
         source_ = Source::none;
     else if (GetConsoleMode(input_, &mode))
         source_ = Source::console;
-    else if (GetFileType(input_) == FILE_TYPE_PIPE)
+    else if (DWORD type = GetFileType(input_); type == FILE_TYPE_PIPE)
         source_ = Source::pipe;
-    else if (GetFileType(input_) != FILE_TYPE_UNKNOWN)
+    else if (type != FILE_TYPE_UNKNOWN)
         source_ = Source::file;  // a disk file or NUL: a read returns at once
     at_end_ = source_ == Source::none;
 }
