@@ -55,6 +55,8 @@ int one_cell(const sim::CpuWiring& wiring, bool (*match)(sim::CellRole), int ind
     return cells.size() == 1 ? cells[0] : -1;
 }
 
+void PrintTo(const CpuCase& c, std::ostream* out) { *out << c.name; }
+
 class BusCycleCells : public ::testing::TestWithParam<CpuCase> {
 protected:
     void SetUp() override
