@@ -1,13 +1,112 @@
 #include "app/options.h"
 
+#include <cctype>
+#include <cstring>
+
+#include "platform/console.h"
+
 RunOptions g_options;
 
 namespace {
+
 int scan_index = 1;
+
+bool starts_option(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
+
+bool option_character(char c)
+{
+    unsigned char u = static_cast<unsigned char>(c);
+    return std::isalnum(u) || std::ispunct(u);
 }
+
+int digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return 99;
+}
+
+}  // namespace
 
 void options_init()
 {
     g_options = RunOptions{};
     scan_index = 1;
+}
+
+int get_option(int argc, char** argv, const char* optstring, const char** optarg)
+{
+    if (scan_index >= argc) {
+        *optarg = nullptr;
+        return 0;
+    }
+    const char* arg = argv[scan_index];
+    int result;
+    if (!starts_option(arg)) {
+        *optarg = arg;
+        result = 1;
+    } else {
+        char c = arg[1];
+        const char* entry = option_character(c) ? std::strchr(optstring, c) : nullptr;
+        if (entry == nullptr) {
+            *optarg = arg;
+            result = -1;
+        } else {
+            *optarg = nullptr;
+            if (entry[1] == ':') {
+                if (arg[2] != '\0')
+                    *optarg = arg + 2;
+                else if (scan_index + 1 < argc && !starts_option(argv[scan_index + 1]))
+                    *optarg = argv[++scan_index];
+            }
+            result = c;
+        }
+    }
+    ++scan_index;
+    return result;
+}
+
+int parse_number(const char* text, int32_t* value)
+{
+    while (*text == ' ')
+        ++text;
+    uint32_t base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text += 2;
+        if (*text == '\0')
+            return 0;
+    }
+    // Anything that does not fit in 32 unsigned bits is refused rather than wrapped.
+    uint64_t number = 0;
+    for (; *text != '\0'; ++text) {
+        int digit = digit_value(*text);
+        if (digit >= static_cast<int>(base))
+            return 0;
+        number = number * base + static_cast<uint64_t>(digit);
+        if (number > 0xFFFFFFFFu)
+            return 0;
+    }
+    *value = static_cast<int32_t>(static_cast<uint32_t>(number));
+    return 1;
+}
+
+void print_usage()
+{
+    con_printf("\n");
+    con_printf("JTAG NOR Flash Writer : VER 1.03\n");
+    con_printf("OPTIONS:\n");
+    con_printf("  -C[CPU NAME]        : KTR5200, ULN, MIRTA, ... \n");
+    con_printf("  -w[bus wibth]       : Flash's bus width (8 or 16) \n");
+    con_printf("  -i[Flash Interleave]: 1 or 2 \n");
+    con_printf("  -o[offset](hex/dec) : Specify start address, default 0 \n");
+    con_printf("  -f[filename]        : Specify binary file\n");
+    con_printf("  -e[size] / -eall    : Specify ereasing size / erase all\n");
+    con_printf("  -j                  : Verify KTR5200 JTAG ID\n");
+    con_printf("  -t      : Output to all pin with toggled value, without nCS pins\n");
+    con_printf("\n");
 }

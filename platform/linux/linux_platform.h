@@ -1,0 +1,27 @@
+// The platform of the real tool on Linux: the parallel port, the console keys of
+// standard input, calendar time and standard output.
+#pragma once
+
+#include "platform/linux/key_input.h"
+#include "platform/linux/parallel_ports.h"
+#include "platform/platform.h"
+
+class LinuxPlatform final : public Platform {
+public:
+    LinuxPlatform();
+
+    const char* port_access() override { return ports_.open(); }
+    void port_write(uint16_t port, uint8_t value) override { ports_.write(port, value); }
+    uint8_t port_read(uint16_t port) override { return ports_.read(port); }
+
+    bool key_available() override { return keys_.available(); }
+    int key_read() override { return keys_.read(); }
+    bool keys_ended() override { return keys_.ended(); }
+
+    int64_t time_seconds() override;
+    void console_write(const char* text, size_t length) override;
+
+private:
+    ParallelPorts ports_;
+    KeyInput keys_;
+};

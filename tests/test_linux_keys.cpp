@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/linux/key_decoder.h"
+#include "platform/linux/key_input.h"
+#include "platform/linux/parallel_ports.h"
+
+namespace {
+
+constexpr int kEnter = KeyDecoder::kEnter;
+constexpr int kEsc = KeyDecoder::kEscape;
+
+struct DecodeCase {
+    const char* label;
+    std::vector<std::string> chunks;  // bytes that arrive together, chunk by chunk
+    std::vector<int> keys;
+};
+
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.label; }
+
+class KeyDecoding : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(KeyDecoding, TurnsBytesIntoKeys)
+{
+    KeyDecoder decoder;
+    std::vector<int> keys;
+    for (const std::string& chunk : GetParam().chunks) {
+        std::vector<int> out(chunk.size() + 1, -99);
+        size_t count =
+            decoder.decode(reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size(), out.data());
+        ASSERT_LE(count, chunk.size());
+        EXPECT_EQ(out[chunk.size()], -99) << "wrote past the room of one key per byte";
+        keys.insert(keys.end(), out.begin(), out.begin() + static_cast<long>(count));
+    }
+    EXPECT_EQ(keys, GetParam().keys);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, KeyDecoding,
+    testing::Values(
+        DecodeCase{"Plain", {"1q"}, {'1', 'q'}},
+        DecodeCase{"NewlineIsEnter", {"\n"}, {kEnter}},
+        DecodeCase{"ReturnIsEnter", {"\r"}, {kEnter}},
+        DecodeCase{"CrLfIsOneEnter", {"\r\n"}, {kEnter}},
+        DecodeCase{"CrLfAcrossReads", {"7\r", "\n8"}, {'7', kEnter, '8'}},
+        DecodeCase{"TwoNewlines", {"\n\n"}, {kEnter, kEnter}},
+        DecodeCase{"LfCrIsTwoEnters", {"\n\r"}, {kEnter, kEnter}},
+        DecodeCase{"CrCrLf", {"\r\r\n"}, {kEnter, kEnter}},
+        DecodeCase{"LoneEsc", {"\x1b"}, {kEsc}},
+        DecodeCase{"EscThenKey", {"\x1bq"}, {kEsc, 'q'}},
+        DecodeCase{"TwoEscs", {"\x1b\x1b"}, {kEsc, kEsc}},
+        DecodeCase{"ArrowUp", {"\x1b[A"}, {}},
+        DecodeCase{"ArrowKeypadMode", {"\x1bOB"}, {}},
+        DecodeCase{"ArrowWithModifier", {"\x1b[1;5C"}, {}},
+        DecodeCase{"FunctionKey", {"\x1b[15~2"}, {'2'}},
+        DecodeCase{"ArrowsAroundKeys", {"1\x1b[D\x1b[C2"}, {'1', '2'}},
+        DecodeCase{"SequenceFinishedNextRead", {"\x1b[1;", "5Aq"}, {'q'}},
+        DecodeCase{"KeypadSequenceFinishedNextRead", {"\x1bO", "Pq"}, {'q'}},
+        DecodeCase{"EscAloneInItsRead", {"\x1b", "x"}, {kEsc, 'x'}},
+        DecodeCase{"ControlByteBreaksSequence", {"\x1b[1\r"}, {kEnter}},
+        DecodeCase{"HighBytesPass", {"\xff\x80"}, {0xFF, 0x80}}),
+    [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.label); });
+
+class PipeKeys : public testing::Test {
+protected:
+    int fds[2] = {-1, -1};
+    void SetUp() override { ASSERT_EQ(pipe(fds), 0); }
+    void TearDown() override
+    {
+        close(fds[0]);
+        if (fds[1] >= 0)
+            close(fds[1]);
+    }
+    void send(const std::string& bytes) { ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void close_input()
+    {
+        close(fds[1]);
+        fds[1] = -1;
+    }
+};
+
+TEST_F(PipeKeys, EmptyOpenPipeNeverWaits)
+{
+    KeyInput keys(fds[0]);
+    EXPECT_FALSE(keys.available());
+    EXPECT_FALSE(keys.ended());
+}
+
+TEST_F(PipeKeys, AnswersArriveAsKeysThenInputEnds)
+{
+    KeyInput keys(fds[0]);
+    send("16\r\n2\nq\x1b[A\x1b");
+    close_input();
+    std::vector<int> got;
+    while (keys.available())
+        got.push_back(keys.read());
+    EXPECT_EQ(got, (std::vector<int>{'1', '6', kEnter, '2', kEnter, 'q', kEsc}));
+    EXPECT_TRUE(keys.ended());
+    EXPECT_EQ(keys.read(), 0);  // no hang at end of input
+}
+
+TEST_F(PipeKeys, EndedOnlyAfterQueuedKeysAreRead)
+{
+    KeyInput keys(fds[0]);
+    send("y");
+    close_input();
+    EXPECT_FALSE(keys.ended());
+    EXPECT_EQ(keys.read(), 'y');
+    EXPECT_TRUE(keys.ended());
+}
+
+TEST_F(PipeKeys, LongInputKeepsItsOrder)
+{
+    KeyInput keys(fds[0]);
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += static_cast<char>('a' + i % 26);
+    send(text);
+    close_input();
+    std::string got;
+    while (!keys.ended())
+        got += static_cast<char>(keys.read());
+    EXPECT_EQ(got, text);
+}
+
+TEST_F(PipeKeys, ReadWaitsForTheNextKey)
+{
+    KeyInput keys(fds[0]);
+    send("\x1b[B");
+    EXPECT_FALSE(keys.available());  // the arrow is swallowed
+    send("5");
+    EXPECT_EQ(keys.read(), '5');
+}
+
+struct SysctlCase {
+    const char* text;
+    uint16_t base;
+};
+
+TEST(KernelPortBase, FromSysctl)
+{
+    const SysctlCase cases[] = {{"888\t0\n", 0x378}, {"632\t1656\n", 0x278}, {"956 0\n", 0x3BC},
+                                {"", 0},           {"x\n", 0},            {"70000\t0\n", 0}};
+    for (const SysctlCase& c : cases)
+        EXPECT_EQ(parport_base_from_sysctl(c.text), c.base) << '"' << c.text << '"';
+}
+
+TEST(KernelPortBase, FromIoports)
+{
+    const char* ioports =
+        "0000-0cf7 : PCI Bus 0000:00\n"
+        "  0278-027a : parport1\n"
+        "  0378-037a : parport10\n"
+        "  03bc-03be : parport0\n"
+        "  07bc-07bf : parport0\n";
+    EXPECT_EQ(parport_base_from_ioports(ioports, 0), 0x3BC);
+    EXPECT_EQ(parport_base_from_ioports(ioports, 1), 0x278);
+    EXPECT_EQ(parport_base_from_ioports(ioports, 10), 0x378);
+    EXPECT_EQ(parport_base_from_ioports(ioports, 2), 0);
+    EXPECT_EQ(parport_base_from_ioports("", 0), 0);
+}
+
+}  // namespace

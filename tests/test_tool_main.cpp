@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/tool_main.h"
+#include "support/recording_platform.h"
+
+namespace {
+
+const std::string kBanner =
+    "  ***********  TARN JTAG NOR  **********\n"
+    "  ***********  VERSION: 1.03  **********\n";
+
+const std::string kUsage =
+    "\n"
+    "JTAG NOR Flash Writer : VER 1.03\n"
+    "OPTIONS:\n"
+    "  -C[CPU NAME]        : KTR5200, ULN, MIRTA, ... \n"
+    "  -w[bus wibth]       : Flash's bus width (8 or 16) \n"
+    "  -i[Flash Interleave]: 1 or 2 \n"
+    "  -o[offset](hex/dec) : Specify start address, default 0 \n"
+    "  -f[filename]        : Specify binary file\n"
+    "  -e[size] / -eall    : Specify ereasing size / erase all\n"
+    "  -j                  : Verify KTR5200 JTAG ID\n"
+    "  -t      : Output to all pin with toggled value, without nCS pins\n"
+    "\n";
+
+const std::string kNoCpu =
+    "Invalid Option\n"
+    "Type your CPU name with '-C' option\n\n"
+    "   ex: -C KTR5200, -C ULN, -C MIRTA\n\n" +
+    kUsage;
+
+const std::string kInvalid = "Invalid Option\n" + kUsage;
+
+constexpr uint16_t kBase = 0x378;
+const std::vector<uint8_t> kPark = {0x08, 0x00, 0x08};
+const std::vector<uint8_t> kReset = {0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E};
+
+std::vector<uint8_t> join(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The probe byte, then park and TAP reset at start.
+const std::vector<uint8_t> kStartUp = join(join({0x55}, kPark), kReset);
+
+// What the cable sees on the way out, after start-up.
+enum class Way { none, park, reset_park };
+
+std::vector<uint8_t> way_bytes(Way way)
+{
+    switch (way) {
+    case Way::none:
+        return {};
+    case Way::park:
+        return kPark;
+    case Way::reset_park:
+        return join(kReset, kPark);
+    }
+    return {};
+}
+
+int run_tool(RecordingPlatform& platform, std::vector<std::string> words)
+{
+    words.insert(words.begin(), "tarnflash");
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    return tool_main(static_cast<int>(words.size()), argv.data(), platform);
+}
+
+// Writes to the data register after the start-up sequence.
+std::vector<uint8_t> after_start_up(const RecordingPlatform& platform, uint16_t base = kBase)
+{
+    std::vector<uint8_t> writes = platform.writes_to(base);
+    if (writes.size() < kStartUp.size() || !std::equal(kStartUp.begin(), kStartUp.end(), writes.begin()))
+        return {0xEE};  // marks a broken start-up
+    return std::vector<uint8_t>(writes.begin() + static_cast<long>(kStartUp.size()), writes.end());
+}
+
+struct EndCase {
+    const char* label;
+    std::vector<std::string> args;
+    std::string printed;  // after the banner
+    int status;
+    Way way;
+};
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.label; }
+
+class ToolEnd : public testing::TestWithParam<EndCase> {};
+
+TEST_P(ToolEnd, PrintsExitsAndLeavesTheCable)
+{
+    const EndCase& c = GetParam();
+    RecordingPlatform platform;
+    EXPECT_EQ(run_tool(platform, c.args), c.status);
+    EXPECT_EQ(platform.console, kBanner + c.printed);
+    EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FailureTable, ToolEnd,
+    testing::Values(
+        EndCase{"NoArgument", {}, kUsage, 1, Way::reset_park},
+        EndCase{"CpuWithoutValue", {"-C"}, kInvalid, 1, Way::reset_park},
+        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, kInvalid, 1, Way::reset_park},
+        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, kInvalid, 1, Way::reset_park},
+        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, kInvalid, 1, Way::reset_park},
+        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, kInvalid, 1, Way::reset_park},
+        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, kInvalid, 1, Way::reset_park},
+        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, kInvalid, 1, Way::reset_park},
+        EndCase{"FileValueLikeAnOption", {"-C", "KTR5200", "-f", "/img.bin"}, kInvalid, 1, Way::reset_park},
+        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, "** Error: invalid number '1x'\n", 1,
+                Way::reset_park},
+        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, "** Error: invalid number '0x'\n", 1,
+                Way::reset_park},
+        EndCase{"BadOffset", {"-C", "KTR5200", "-o", "0x100000000"},
+                "** Error: invalid number '0x100000000'\n", 1, Way::reset_park},
+        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n", 1,
+                Way::reset_park},
+        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 0, Way::park},
+        EndCase{"BadBlock", {"-C", "KTR5200", "-j", "-b", "4294967296"},
+                "** Error: invalid number '4294967296'\n", 0, Way::park},
+        // A bad -b skips the checks too: no -C is needed to end normally.
+        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n", 0, Way::park},
+        EndCase{"OnlyAttachedOffset", {"-o0x100"}, kInvalid, 1, Way::none},
+        EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
+        EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
+        EndCase{"UnknownOptionEndsScanBeforeCpu", {"-x", "-C", "KTR5200", "-j"}, kNoCpu, 1, Way::none},
+        EndCase{"UnknownCpu", {"-C", "ktr5200", "-j"}, "Not or Yet support for ktr5200\n", 1, Way::none},
+        EndCase{"CutCpuNameMatchesNothing", {"-C", "KTR5200KTR5200KTR5200", "-j"},
+                "Not or Yet support for KTR5200KTR5200K\n", 1, Way::none}),
+    [](const testing::TestParamInfo<EndCase>& info) { return std::string(info.param.label); });
+
+TEST(ToolStartUp, PortAccessRefusedTouchesNoPort)
+{
+    RecordingPlatform platform;
+    platform.access_failure = "Cannot access the parallel port: ioperm: Operation not permitted";
+    EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 1);
+    EXPECT_EQ(platform.console, kBanner + platform.access_failure + "\n");
+    EXPECT_TRUE(platform.events.empty());
+}
+
+TEST(ToolStartUp, NoPortEndsAfterTheProbes)
+{
+    RecordingPlatform platform(std::set<uint16_t>{});
+    EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 1);
+    EXPECT_EQ(platform.console, kBanner + "Cannot get LPT PORT\n");
+    ASSERT_EQ(platform.events.size(), 6u);
+    const uint16_t probed[] = {0x378, 0x278, 0x3BC};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(platform.events[2 * i].port, probed[i]);
+        EXPECT_FALSE(platform.events[2 * i].is_read);
+        EXPECT_EQ(platform.events[2 * i + 1].port, probed[i]);
+        EXPECT_TRUE(platform.events[2 * i + 1].is_read);
+    }
+}
+
+TEST(ToolStartUp, LastEchoingPortCarriesTheCable)
+{
+    RecordingPlatform platform({0x278, 0x3BC});
+    EXPECT_EQ(run_tool(platform, {}), 1);
+    EXPECT_EQ(platform.writes_to(0x278), std::vector<uint8_t>{0x55});
+    EXPECT_EQ(after_start_up(platform, 0x3BC), way_bytes(Way::reset_park));
+}
+
+TEST(ToolStartUp, RunsAgainFromFreshRecords)
+{
+    RecordingPlatform first;
+    EXPECT_EQ(run_tool(first, {"-C", "KTR5200", "-w", "8", "-eall", "-j"}), 0);
+    RecordingPlatform second;
+    EXPECT_EQ(run_tool(second, {"-o", "5"}), 1);
+    EXPECT_EQ(second.console, kBanner + kNoCpu);
+    EXPECT_EQ(g_options.bus_width, 0);
+    EXPECT_FALSE(g_options.erase_all);
+}
+
+// The option table, seen through RunOptions after an IDCODE run.
+struct OptionCase {
+    const char* label;
+    std::vector<std::string> args;
+    RunOptions expected;  // image_path compared as text
+    const char* image;
+};
+
+RunOptions options(const char* cpu, const char* model, int32_t width, int32_t interleave, uint32_t offset,
+                   uint32_t erase_size, bool erase_all, int32_t block, bool toggle, bool offset_given)
+{
+    RunOptions o{};
+    std::strcpy(o.cpu_name, cpu);
+    std::strcpy(o.flash_model, model);
+    o.bus_width = width;
+    o.interleave = interleave;
+    o.start_offset = offset;
+    o.erase_size = erase_size;
+    o.erase_all = erase_all;
+    o.block_index = block;
+    o.idcode_check = true;
+    o.toggle_mode = toggle ? 2 : 0;
+    o.offset_given = offset_given;
+    return o;
+}
+
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.label; }
+
+class OptionTable : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(OptionTable, FillsRunOptions)
+{
+    const OptionCase& c = GetParam();
+    RecordingPlatform platform;
+    ASSERT_EQ(run_tool(platform, c.args), 0) << platform.console;
+    const RunOptions& o = g_options;
+    const RunOptions& e = c.expected;
+    EXPECT_STREQ(o.cpu_name, e.cpu_name);
+    EXPECT_STREQ(o.flash_model, e.flash_model);
+    EXPECT_EQ(o.bus_width, e.bus_width);
+    EXPECT_EQ(o.interleave, e.interleave);
+    EXPECT_EQ(o.start_offset, e.start_offset);
+    EXPECT_EQ(o.erase_size, e.erase_size);
+    EXPECT_EQ(o.erase_all, e.erase_all);
+    EXPECT_EQ(o.block_index, e.block_index);
+    EXPECT_EQ(o.idcode_check, e.idcode_check);
+    EXPECT_EQ(o.toggle_mode, e.toggle_mode);
+    EXPECT_EQ(o.offset_given, e.offset_given);
+    if (c.image == nullptr) {
+        EXPECT_EQ(o.image_path, nullptr);
+    } else {
+        EXPECT_STREQ(o.image_path, c.image);
+    }
+    // Whatever the options, -j runs the IDCODE check and nothing else.
+    EXPECT_NE(platform.console.find("JTAG ID:"), std::string::npos);
+}
+
+const std::string k40 = "S29AL008DS29AL008DS29AL008DS29AL008DABCD";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OptionTable,
+    testing::Values(
+        OptionCase{"SeparateValues",
+                   {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x100000", "-e", "65536",
+                    "-f", "img.bin", "-b", "3", "-j"},
+                   options("KTR5200", "S29AL008D", 16, 1, 0x100000, 65536, false, 3, false, true),
+                   "img.bin"},
+        OptionCase{"AttachedValues",
+                   {"-CULN", "-FLV040", "-w8", "-i2", "-o0x20", "-e0x8000", "-f/tmp/a.bin", "-b0x2", "-j"},
+                   options("ULN", "LV040", 8, 2, 0x20, 0x8000, false, 2, false, true), "/tmp/a.bin"},
+        OptionCase{"SlashOptions", {"/C", "MIRTA", "/j", "/eall"},
+                   options("MIRTA", "", 0, 0, 0, 0, true, 0, false, false), nullptr},
+        OptionCase{"LaterValuesWin",
+                   {"-C", "ULN", "-w", "8", "-eall", "-C", "KTR5200", "-w", "16", "-e", "5", "-j"},
+                   options("KTR5200", "", 16, 0, 0, 5, true, 0, false, false), nullptr},
+        OptionCase{"EraseAllSeparate", {"-C", "KTR5200", "-e", "all", "-j"},
+                   options("KTR5200", "", 0, 0, 0, 0, true, 0, false, false), nullptr},
+        OptionCase{"EraseZeroIsNoErase", {"-C", "KTR5200", "-e", "0", "-j"},
+                   options("KTR5200", "", 0, 0, 0, 0, false, 0, false, false), nullptr},
+        OptionCase{"UnknownOptionEndsScan", {"-C", "KTR5200", "-j", "-x", "-F", "S29AL008D", "-b"},
+                   options("KTR5200", "", 0, 0, 0, 0, false, 0, false, false), nullptr},
+        OptionCase{"FreeArgumentsSkipped", {"foo", "-C", "KTR5200", "bar", "-j", "16"},
+                   options("KTR5200", "", 0, 0, 0, 0, false, 0, false, false), nullptr},
+        OptionCase{"SecondLetterOnly", {"-jt", "-C", "KTR5200"},
+                   options("KTR5200", "", 0, 0, 0, 0, false, 0, false, false), nullptr},
+        OptionCase{"IdcodeBeatsToggle", {"-t", "-j", "-C", "KTR5200"},
+                   options("KTR5200", "", 0, 0, 0, 0, false, 0, true, false), nullptr},
+        OptionCase{"ValuesNotRangeChecked", {"-C", "KTR5200", "-w", "32", "-i", "7", "-j"},
+                   options("KTR5200", "", 32, 7, 0, 0, false, 0, false, false), nullptr},
+        OptionCase{"FullUnsignedRange", {"-C", "KTR5200", "-o", "4294967295", "-e", "0xFFFFFFFF", "-j"},
+                   options("KTR5200", "", 0, 0, 0xFFFFFFFF, 0xFFFFFFFF, false, 0, false, true), nullptr},
+        OptionCase{"LongModelCutToField", {"-C", "KTR5200", "-F", k40, "-j"},
+                   options("KTR5200", k40.substr(0, 31).c_str(), 0, 0, 0, 0, false, 0, false, false), nullptr}),
+    [](const testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.label); });
+
+// TDO as the register shifts it out: bit 0 first.
+std::string tdo_of(uint32_t idcode)
+{
+    std::string bits;
+    for (int i = 0; i < 32; ++i)
+        bits += (idcode >> i & 1) ? '1' : '0';
+    return bits;
+}
+
+std::string msb_first(uint32_t value)
+{
+    std::string bits;
+    for (int i = 31; i >= 0; --i)
+        bits += (value >> i & 1) ? '1' : '0';
+    return bits;
+}
+
+struct IdCase {
+    const char* cpu;
+    uint32_t chip_id;
+    bool match;
+};
+
+void PrintTo(const IdCase& c, std::ostream* os) { *os << c.cpu << " on chip " << std::hex << c.chip_id; }
+
+class IdcodeMode : public testing::TestWithParam<IdCase> {};
+
+TEST_P(IdcodeMode, ReportsTheIdReadAndEndsWithZero)
+{
+    const IdCase& c = GetParam();
+    RecordingPlatform platform;
+    platform.tdo = tdo_of(c.chip_id);
+    EXPECT_EQ(run_tool(platform, {"-C", c.cpu, "-j"}), 0);
+    std::string expected = c.match ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
+                                   : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n";
+    EXPECT_EQ(platform.console, kBanner + expected);
+    EXPECT_EQ(platform.tdo_reads, 32u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, IdcodeMode,
+                         testing::Values(IdCase{"KTR5200", 0x1B4E20D3, true}, IdCase{"ULN", 0x1B4E20D3, true},
+                                         IdCase{"PAXON", 0x0093A0C5, true}, IdCase{"MIRTA", 0x0C4D7E2F, true},
+                                         IdCase{"KTR5200", 0x1B4E20D2, false},  // bit 0 differs
+                                         IdCase{"KTR5200", 0x9B4E20D3, false},  // bit 31 differs
+                                         IdCase{"MIRTA", 0x1B4E20D3, false}));
+
+// One clock as the cable writes it.
+void clock(std::vector<uint8_t>& out, int tms, int tdi)
+{
+    uint8_t bits = static_cast<uint8_t>(tms << 1 | tdi);
+    out.push_back(bits | 0x08);
+    out.push_back(bits | 0x0C);
+}
+
+TEST(IdcodeMode, ShiftsTheInstructionAndExactly32Bits)
+{
+    RecordingPlatform platform;
+    platform.tdo = tdo_of(0x1B4E20D3);
+    ASSERT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 0);
+
+    std::vector<uint8_t> expected = {0x08, 0x0C, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C, 0x09, 0x0D,
+                                     0x08, 0x0C, 0x09, 0x0D, 0x0B, 0x0F, 0x0B, 0x0F, 0x08, 0x0C};
+    const std::string pattern = "00001111000011110000111100001111";
+    clock(expected, 0, 0);
+    clock(expected, 1, 0);
+    clock(expected, 0, 0);
+    clock(expected, 0, 0);
+    for (size_t i = 0; i + 1 < pattern.size(); ++i)
+        clock(expected, 0, pattern[i] - '0');
+    clock(expected, 1, pattern.back() - '0');
+    clock(expected, 1, pattern.back() - '0');
+    clock(expected, 0, 0);
+    expected = join(expected, kPark);
+    EXPECT_EQ(after_start_up(platform), expected);
+}
+
+}  // namespace
