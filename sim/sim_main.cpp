@@ -1,2 +1,41 @@
-// Placeholder entry of the simulator until the virtual board lands.
-int main() { return 2; }
+// tarnflash-sim [simulator options] -- [tarnflash options]
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/tool_main.h"
+#include "sim/board.h"
+#include "sim/sim_options.h"
+#include "sim/sim_platform.h"
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    sim::SimParse parse = sim::parse_sim_options(args);
+    if (!parse.ok) {
+        std::fprintf(stderr, "%s\n", parse.error.c_str());
+        return 2;
+    }
+    const sim::SimOptions& options = parse.options;
+    if (options.help) {
+        std::fputs(sim::sim_usage(), stdout);
+        return 0;
+    }
+
+    sim::VirtualBoard board(sim::board_config(options));
+    sim::SimPlatform platform(board, sim::key_setup(options));
+
+    std::string program = "tarnflash";
+    std::vector<char*> tool_argv{program.data()};
+    std::vector<std::string> tool_args = options.tool_args;
+    for (std::string& arg : tool_args)
+        tool_argv.push_back(arg.data());
+    tool_argv.push_back(nullptr);
+
+    int status = tool_main(static_cast<int>(tool_argv.size() - 1), tool_argv.data(), platform);
+    std::fflush(stdout);
+
+    if (options.stats)
+        std::fputs(sim::stats_text(board).c_str(), stderr);
+    return status;
+}

@@ -1,0 +1,61 @@
+// The virtual board: parallel port and cable, the CPU's test access port, and
+// whatever is wired to the CPU's pins.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sim/cpu_facts.h"
+#include "sim/scan_pins.h"
+#include "sim/stats.h"
+#include "sim/tap_controller.h"
+#include "sim/virtual_clock.h"
+#include "sim/virtual_port.h"
+
+namespace sim {
+
+struct BoardConfig {
+    std::string cpu = "KTR5200";
+    uint16_t port_base = 0x378;
+    bool no_port = false;
+    uint64_t port_ns = 1000;
+};
+
+class VirtualBoard {
+public:
+    // Throws std::invalid_argument for a CPU the board does not know.
+    explicit VirtualBoard(const BoardConfig& config);
+    VirtualBoard(const VirtualBoard&) = delete;
+    VirtualBoard& operator=(const VirtualBoard&) = delete;
+
+    // The CPU's pins behind the boundary-scan register; the board owns them.
+    void attach_pins(std::unique_ptr<ScanPins> pins);
+    ScanPins* pins() const { return pins_.get(); }
+
+    const BoardConfig& config() const { return config_; }
+    const CpuFacts& cpu() const { return cpu_; }
+    VirtualClock& clock() { return clock_; }
+    SimStats& stats() { return stats_; }
+    const SimStats& stats() const { return stats_; }
+    uint64_t now_ns() const { return clock_.ns; }
+    TapController& tap() { return tap_; }
+    VirtualPort& port() { return port_; }
+
+private:
+    BoardConfig config_;
+    const CpuFacts& cpu_;
+    VirtualClock clock_;
+    SimStats stats_;
+    TapController tap_;
+    VirtualPort port_;
+    std::unique_ptr<ScanPins> pins_;
+};
+
+// The counters, one "name: value" a line, as --stats prints them.
+std::string stats_text(const VirtualBoard& board);
+
+// Nanoseconds as decimal seconds: at least 6 decimals, more only when not zero.
+std::string seconds_text(uint64_t ns);
+
+}  // namespace sim

@@ -1,0 +1,57 @@
+// The board's flash: one chip, or two x8 chips side by side, wired to the CPU bus.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "sim/bus_signals.h"
+#include "sim/nor_chip.h"
+#include "sim/nor_models.h"
+
+namespace sim {
+
+enum class BusSetup { x16, x8, x8x2 };
+
+struct FlashFaults {
+    bool no_flash = false;
+    uint32_t slow_erase_factor = 1;
+    bool stuck_bit = false;
+    uint32_t stuck_address = 0;  // CPU byte address, rounded down to the bus word
+    int stuck_bit_index = 0;     // bit of the bus word (0-15 on a 16-bit bus)
+};
+
+class FlashBank : public BusDevice {
+public:
+    // nullptr if unknown; accepts ":top" / ":bottom" on chips with boot variants.
+    static const NorModel* find_nor_model(std::string_view name);
+    static bool supports(const NorModel& model, BusSetup setup);
+    // The model's first supported set-up in the order x16, x8, x8x2.
+    static BusSetup default_setup(const NorModel& model);
+
+    // Throws std::invalid_argument when the model cannot be wired that way.
+    FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults = {});
+
+    uint32_t size_bytes() const;  // as seen from the CPU (both chips in x8x2)
+    void load(const std::vector<uint8_t>& bytes);  // from CPU byte 0; the rest stays 0xFF
+    std::vector<uint8_t> contents() const;         // whole flash in CPU byte order
+    const NorChip& chip(int lane) const;
+    int chip_count() const { return static_cast<int>(chips_.size()); }
+    const NorModel& model() const { return model_; }
+    BusSetup setup() const { return setup_; }
+
+    void pins_changed(const DevicePins& before, const DevicePins& after, uint64_t now_ns) override;
+    uint32_t data_out(const DevicePins& pins, uint64_t now_ns, uint32_t& levels) const override;
+
+private:
+    ChipPins chip_pins(const DevicePins& pins, int lane) const;
+    void place_stuck_bit(uint32_t address, int bit);
+
+    const NorModel& model_;
+    BusSetup setup_;
+    FlashFaults faults_;
+    std::vector<std::unique_ptr<NorChip>> chips_;
+};
+
+}  // namespace sim

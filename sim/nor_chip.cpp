@@ -1,0 +1,330 @@
+#include "sim/nor_chip.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+constexpr uint8_t CMD_UNLOCK1 = 0xAA;
+constexpr uint8_t CMD_UNLOCK2 = 0x55;
+constexpr uint8_t CMD_RESET = 0xF0;
+constexpr uint8_t CMD_AUTOSELECT = 0x90;
+constexpr uint8_t CMD_CFI_QUERY = 0x98;
+constexpr uint8_t CMD_PROGRAM = 0xA0;
+constexpr uint8_t CMD_ERASE_SETUP = 0x80;
+constexpr uint8_t CMD_CHIP_ERASE = 0x10;
+constexpr uint8_t CMD_WRITE_BUFFER = 0x25;
+constexpr uint8_t CMD_BUFFER_CONFIRM = 0x29;
+
+constexpr uint16_t DQ7 = 0x80;
+constexpr uint16_t DQ6 = 0x40;
+constexpr uint16_t DQ1 = 0x02;
+
+bool write_low(const ChipPins& p) { return !p.ce_n && !p.we_n; }
+bool read_low(const ChipPins& p) { return !p.ce_n && !p.oe_n; }
+
+}  // namespace
+
+NorChip::NorChip(const NorModel& model, bool byte_mode)
+    : model_(model),
+      byte_mode_(byte_mode || model.bus == NorBusWidth::x8_only),
+      cells_(model.size_bytes, 0xFF) {
+    uint32_t units = model.buffer_bytes / (byte_mode_ ? 1 : 2);
+    buffer_data_.assign(units, 0xFFFF);
+    buffer_loaded_.assign(units, false);
+}
+
+void NorChip::set_stuck_bit(uint32_t byte_index, int bit) {
+    stuck_byte_ = byte_index & (model_.size_bytes - 1);
+    stuck_mask_ = (bit >= 0 && bit < 8) ? static_cast<uint8_t>(1u << bit) : 0;
+}
+
+// ---- addresses ----
+
+// In byte mode of an x8/x16 chip DQ15 is A-1, below the word address the decoder uses.
+uint32_t NorChip::word_address(uint32_t address) const {
+    return (byte_mode_ && model_.bus == NorBusWidth::x8_x16) ? address >> 1 : address;
+}
+
+uint32_t NorChip::byte_address(uint32_t address) const {
+    return (byte_mode_ ? address : address << 1) & (model_.size_bytes - 1);
+}
+
+bool NorChip::is_cmd(uint32_t address, uint32_t cmd_addr) const {
+    return (word_address(address) & model_.cmd_address_mask) == cmd_addr;
+}
+
+bool NorChip::same_sector(uint32_t a, uint32_t b) const {
+    return nor_sector_of(model_, byte_address(a)).start == nor_sector_of(model_, byte_address(b)).start;
+}
+
+// ---- state over time ----
+
+NorChip::Mode NorChip::mode(uint64_t now_ns) const {
+    bool running = mode_ == Mode::programming || mode_ == Mode::erasing;
+    return (running && now_ns >= busy_until_ns_) ? Mode::read_array : mode_;
+}
+
+bool NorChip::busy(uint64_t now_ns) const {
+    Mode m = mode(now_ns);
+    return m == Mode::programming || m == Mode::erasing;
+}
+
+void NorChip::settle(uint64_t now_ns) { mode_ = mode(now_ns); }
+
+void NorChip::start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns) {
+    mode_ = mode;
+    busy_until_ns_ = now_ns + duration_ns;
+}
+
+// ---- pins ----
+
+void NorChip::pins_changed(const ChipPins& before, const ChipPins& after, uint64_t now_ns) {
+    // The address is taken when the later of CE# and WE# falls, the data when the
+    // first of them rises again; OE# low inhibits the write.
+    if (!write_low(before) && write_low(after) && after.oe_n) {
+        write_pending_ = true;
+        latched_address_ = after.address;
+    }
+    if (write_low(before) && !write_low(after) && write_pending_) {
+        write_pending_ = false;
+        write_cycle(latched_address_, before.data & data_mask(), now_ns);
+    }
+    if (!read_low(before) && read_low(after) && after.we_n) read_cycle(now_ns);
+}
+
+uint16_t NorChip::output(const ChipPins& pins, uint64_t now_ns) const {
+    return read(pins.address, now_ns) & data_mask();
+}
+
+// ---- cycles ----
+
+void NorChip::read_cycle(uint64_t now_ns) {
+    settle(now_ns);
+    ++counters_.read_cycles;
+    switch (mode_) {
+    case Mode::programming:
+    case Mode::erasing:
+    case Mode::buffer_abort:
+    case Mode::abort_unlock1:
+    case Mode::abort_unlock2:
+        toggle_ = !toggle_;
+        break;
+    default:
+        break;
+    }
+}
+
+void NorChip::write_cycle(uint32_t address, uint16_t data, uint64_t now_ns) {
+    settle(now_ns);
+    ++counters_.write_cycles;
+    if (busy(now_ns)) {
+        ++counters_.ignored_while_busy;
+        return;
+    }
+    command(address, data, now_ns);
+}
+
+uint16_t NorChip::read(uint32_t address, uint64_t now_ns) const {
+    switch (mode(now_ns)) {
+    case Mode::programming:
+    case Mode::erasing:
+    case Mode::buffer_abort:
+    case Mode::abort_unlock1:
+    case Mode::abort_unlock2:
+        return status();
+    case Mode::autoselect:
+        return autoselect_read(address);
+    case Mode::cfi_query:
+        return cfi_read(address);
+    default:
+        return array_read(address);
+    }
+}
+
+uint16_t NorChip::status() const {
+    uint16_t s = toggle_ ? DQ6 : 0;
+    if (mode_ == Mode::programming) s |= status_dq7_;
+    if (mode_ == Mode::buffer_abort || mode_ == Mode::abort_unlock1 || mode_ == Mode::abort_unlock2)
+        s |= status_dq7_ | DQ1;
+    return s;  // erasing: DQ7 = 0
+}
+
+uint16_t NorChip::array_read(uint32_t address) const {
+    uint32_t b = byte_address(address);
+    if (byte_mode_) return cells_[b];
+    return static_cast<uint16_t>(cells_[b] | (cells_[b + 1] << 8));
+}
+
+uint16_t NorChip::autoselect_read(uint32_t address) const {
+    uint32_t a = word_address(address) & model_.id_address_mask;
+    if (a == 0) return model_.maker_code;
+    if (a == 1) return byte_mode_ ? model_.device_code_byte : model_.device_code_word;
+    if (a == 2) return 0;  // sector not protected
+    if (model_.maker_extra_address != 0 && a == model_.maker_extra_address) return model_.maker_extra_code;
+    return array_read(address);
+}
+
+uint16_t NorChip::cfi_read(uint32_t address) const {
+    uint32_t a = word_address(address) & model_.id_address_mask;
+    return a < model_.cfi.size() ? model_.cfi[a] : 0;
+}
+
+// ---- the command state machine ----
+
+void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
+    const uint8_t c = static_cast<uint8_t>(data);  // only DQ7..DQ0 of a command count
+    const bool has_cfi = !model_.cfi.empty();
+    const bool at1 = is_cmd(address, model_.cmd_addr1);
+    const bool at2 = is_cmd(address, model_.cmd_addr2);
+
+    switch (mode_) {
+    case Mode::read_array:
+        if (c == CMD_UNLOCK1 && at1) {
+            mode_ = Mode::unlock1;
+        } else if (c == CMD_CFI_QUERY && has_cfi && is_cmd(address, model_.cfi_query_addr)) {
+            mode_ = Mode::cfi_query;
+            ++counters_.cfi_single_entries;
+        }
+        break;
+    case Mode::unlock1:
+        mode_ = (c == CMD_UNLOCK2 && at2) ? Mode::unlock2 : Mode::read_array;
+        break;
+    case Mode::unlock2:
+        mode_ = Mode::read_array;
+        if (c == CMD_WRITE_BUFFER && model_.buffer_bytes != 0) {
+            mode_ = Mode::buffer_count;
+            buffer_sector_ = address;
+        } else if (!at1) {
+            break;
+        } else if (c == CMD_AUTOSELECT) {
+            mode_ = Mode::autoselect;
+        } else if (c == CMD_PROGRAM) {
+            mode_ = Mode::program_setup;
+        } else if (c == CMD_ERASE_SETUP) {
+            mode_ = Mode::erase_setup;
+        } else if (c == CMD_CFI_QUERY && has_cfi && model_.cfi_three_cycle_entry) {
+            mode_ = Mode::cfi_query;
+            ++counters_.cfi_three_cycle_entries;
+        }
+        break;
+    case Mode::autoselect:
+        if (c == CMD_RESET) {
+            mode_ = Mode::read_array;
+        } else if (c == CMD_CFI_QUERY && has_cfi && is_cmd(address, model_.cfi_query_addr)) {
+            mode_ = Mode::cfi_query;
+            ++counters_.cfi_single_entries;
+        }
+        break;
+    case Mode::cfi_query:
+        if (c == CMD_RESET) mode_ = Mode::read_array;
+        break;
+    case Mode::program_setup:
+        ++counters_.programs;
+        program_unit(address, data);
+        status_dq7_ = static_cast<uint8_t>(~data & DQ7);
+        start_busy(Mode::programming, model_.times.program_ns, now_ns);
+        break;
+    case Mode::erase_setup:
+        mode_ = (c == CMD_UNLOCK1 && at1) ? Mode::erase_unlock1 : Mode::read_array;
+        break;
+    case Mode::erase_unlock1:
+        mode_ = (c == CMD_UNLOCK2 && at2) ? Mode::erase_unlock2 : Mode::read_array;
+        break;
+    case Mode::erase_unlock2:
+        mode_ = Mode::read_array;
+        if (c == CMD_CHIP_ERASE && at1) {
+            ++counters_.chip_erases;
+            erase_range(0, model_.size_bytes);
+            start_busy(Mode::erasing, model_.times.chip_erase_ns * erase_factor_, now_ns);
+        } else if (c == model_.sector_erase_cmd) {
+            ++counters_.sector_erases;
+            NorSector s = nor_sector_of(model_, byte_address(address));
+            erase_range(s.start, s.bytes);
+            start_busy(Mode::erasing, model_.times.sector_erase_ns * erase_factor_, now_ns);
+        } else if (model_.block_erase_cmd != 0 && c == model_.block_erase_cmd) {
+            ++counters_.sector_erases;
+            erase_range(byte_address(address) & ~(model_.block_bytes - 1), model_.block_bytes);
+            start_busy(Mode::erasing, model_.times.block_erase_ns * erase_factor_, now_ns);
+        }
+        break;
+    case Mode::buffer_count: {
+        status_dq7_ = static_cast<uint8_t>(~data & DQ7);
+        uint32_t count = c + 1u;
+        if (!same_sector(address, buffer_sector_) || count > buffer_data_.size()) {
+            abort_buffer();
+            break;
+        }
+        buffer_left_ = count;
+        buffer_has_page_ = false;
+        std::fill(buffer_loaded_.begin(), buffer_loaded_.end(), false);
+        mode_ = Mode::buffer_load;
+        break;
+    }
+    case Mode::buffer_load: {
+        status_dq7_ = static_cast<uint8_t>(~data & DQ7);
+        uint32_t b = byte_address(address);
+        uint32_t page = b & ~(model_.buffer_bytes - 1);
+        if (!buffer_has_page_) {
+            buffer_page_ = page;
+            buffer_has_page_ = true;
+        }
+        if (page != buffer_page_ || !same_sector(address, buffer_sector_)) {
+            abort_buffer();
+            break;
+        }
+        uint32_t index = (b - page) / (byte_mode_ ? 1 : 2);
+        buffer_data_[index] = data;
+        buffer_loaded_[index] = true;
+        if (--buffer_left_ == 0) mode_ = Mode::buffer_confirm;
+        break;
+    }
+    case Mode::buffer_confirm:
+        if (c != CMD_BUFFER_CONFIRM || !same_sector(address, buffer_sector_)) {
+            abort_buffer();
+            break;
+        }
+        ++counters_.buffer_programs;
+        for (size_t i = 0; i < buffer_data_.size(); ++i) {
+            if (!buffer_loaded_[i]) continue;
+            uint32_t b = buffer_page_ + static_cast<uint32_t>(i) * (byte_mode_ ? 1 : 2);
+            program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
+        }
+        start_busy(Mode::programming, model_.times.buffer_program_ns, now_ns);
+        break;
+    case Mode::buffer_abort:
+        if (c == CMD_UNLOCK1 && at1) mode_ = Mode::abort_unlock1;
+        break;
+    case Mode::abort_unlock1:
+        mode_ = (c == CMD_UNLOCK2 && at2) ? Mode::abort_unlock2 : Mode::buffer_abort;
+        break;
+    case Mode::abort_unlock2:
+        mode_ = (c == CMD_RESET) ? Mode::read_array : Mode::buffer_abort;
+        break;
+    case Mode::programming:
+    case Mode::erasing:
+        break;  // busy: filtered out by write_cycle
+    }
+}
+
+void NorChip::abort_buffer() {
+    ++counters_.buffer_aborts;
+    mode_ = Mode::buffer_abort;
+}
+
+// Cells only go from 1 to 0: the new value is old AND written.
+void NorChip::program_unit(uint32_t address, uint16_t data) {
+    uint32_t b = byte_address(address);
+    auto program_byte = [this](uint32_t at, uint8_t value) {
+        uint8_t keep = at == stuck_byte_ ? stuck_mask_ : 0;
+        cells_[at] &= static_cast<uint8_t>(value | keep);
+    };
+    program_byte(b, static_cast<uint8_t>(data));
+    if (!byte_mode_) program_byte(b + 1, static_cast<uint8_t>(data >> 8));
+}
+
+void NorChip::erase_range(uint32_t start, uint32_t bytes) {
+    std::fill_n(cells_.begin() + start, bytes, uint8_t{0xFF});
+}
+
+}  // namespace sim

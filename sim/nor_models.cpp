@@ -1,0 +1,177 @@
+#include "sim/nor_models.h"
+
+#include <array>
+
+namespace sim {
+namespace {
+
+constexpr uint32_t KB = 1024;
+constexpr uint64_t US = 1000;
+constexpr uint64_t MS = 1000 * US;
+constexpr uint64_t S = 1000 * MS;
+
+// CFI query table fields, laid out at their CFI addresses by make_cfi.
+struct CfiFields {
+    std::array<uint8_t, 2> command_set;
+    std::array<uint8_t, 2> extended_table;
+    std::array<uint8_t, 4> voltages;
+    uint8_t word_program;    // typical, 2^n us
+    uint8_t buffer_program;  // typical, 2^n us
+    uint8_t block_erase;     // typical, 2^n ms
+    uint8_t chip_erase;      // typical, 2^n ms
+    std::array<uint8_t, 4> max_multipliers;
+    uint8_t device_size;     // 2^n bytes
+    std::array<uint8_t, 2> interface;
+    std::array<uint8_t, 2> write_buffer;
+    uint8_t region_count;
+    std::array<uint8_t, 4> region1;
+    std::array<uint8_t, 4> region2;
+};
+
+constexpr size_t CFI_TABLE_BYTES = 0x35;
+
+constexpr std::array<uint8_t, CFI_TABLE_BYTES> make_cfi(const CfiFields& f) {
+    std::array<uint8_t, CFI_TABLE_BYTES> t{};
+    auto put = [&t](size_t at, auto const& bytes) {
+        for (uint8_t b : bytes) t[at++] = b;
+    };
+    put(0x10, std::array<uint8_t, 3>{'Q', 'R', 'Y'});
+    put(0x13, f.command_set);
+    put(0x15, f.extended_table);
+    put(0x1B, f.voltages);
+    t[0x1F] = f.word_program;
+    t[0x20] = f.buffer_program;
+    t[0x21] = f.block_erase;
+    t[0x22] = f.chip_erase;
+    put(0x23, f.max_multipliers);
+    t[0x27] = f.device_size;
+    put(0x28, f.interface);
+    put(0x2A, f.write_buffer);
+    t[0x2C] = f.region_count;
+    put(0x2D, f.region1);
+    put(0x31, f.region2);
+    return t;
+}
+
+constexpr auto CFI_S29GL064M = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
+                                         0x07, 0x07, 0x0A, 0x00, {0x03, 0x05, 0x04, 0x00},
+                                         0x17, {0x02, 0x00}, {0x05, 0x00}, 0x02,
+                                         {0x07, 0x00, 0x20, 0x00}, {0x7E, 0x00, 0x00, 0x01}});
+constexpr auto CFI_S29GL128N = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
+                                         0x07, 0x07, 0x0A, 0x00, {0x03, 0x05, 0x04, 0x00},
+                                         0x18, {0x02, 0x00}, {0x05, 0x00}, 0x01,
+                                         {0x7F, 0x00, 0x00, 0x02}, {0x00, 0x00, 0x00, 0x00}});
+// Timing codes and multipliers chosen (not from a datasheet).
+constexpr auto CFI_K8D6316 = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
+                                       0x04, 0x00, 0x0A, 0x0F, {0x04, 0x00, 0x04, 0x04},
+                                       0x17, {0x02, 0x00}, {0x00, 0x00}, 0x02,
+                                       {0x07, 0x00, 0x20, 0x00}, {0x7E, 0x00, 0x00, 0x01}});
+// Two regions over the same memory: its 4 KB sectors and its 64 KB blocks.
+constexpr auto CFI_SST39VF6401 = make_cfi({{0x01, 0x07}, {0x00, 0x00}, {0x27, 0x36, 0x00, 0x00},
+                                           0x04, 0x00, 0x04, 0x06, {0x01, 0x00, 0x01, 0x01},
+                                           0x17, {0x01, 0x00}, {0x00, 0x00}, 0x02,
+                                           {0xFF, 0x07, 0x10, 0x00}, {0x7F, 0x00, 0x00, 0x01}});
+
+constexpr NorSectorRun AL008_TOP[] = {{15, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
+constexpr NorSectorRun AL008_BOTTOM[] = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {15, 64 * KB}};
+constexpr NorSectorRun AL004_TOP[] = {{7, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
+constexpr NorSectorRun AL004_BOTTOM[] = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {7, 64 * KB}};
+constexpr NorSectorRun UNIFORM_8X64K[] = {{8, 64 * KB}};
+constexpr NorSectorRun BOTTOM_8X8K_127X64K[] = {{8, 8 * KB}, {127, 64 * KB}};
+constexpr NorSectorRun UNIFORM_128X128K[] = {{128, 128 * KB}};
+constexpr NorSectorRun UNIFORM_2048X4K[] = {{2048, 4 * KB}};
+
+// Autoselect and CFI reads decode A8..A0 (chosen: enough for every code location,
+// and a start address on a sector boundary still finds the codes).
+constexpr uint32_t ID_MASK = 0x1FF;
+// AMD-style chips decode A10..A0 of a command cycle; the SST part A14..A0.
+constexpr uint32_t AMD_CMD_MASK = 0x7FF;
+constexpr uint32_t SST_CMD_MASK = 0x7FFF;
+
+constexpr NorModel MODELS[] = {
+    {"S29AL008D", "top", NorBusWidth::x8_x16, 1024 * KB, 0x01, 0x22DA, 0xDA, 0, 0, ID_MASK,
+     AL008_TOP, {}, {7 * US, 0, 700 * MS, 0, 14 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"S29AL008D", "bottom", NorBusWidth::x8_x16, 1024 * KB, 0x01, 0x225B, 0x5B, 0, 0, ID_MASK,
+     AL008_BOTTOM, {}, {7 * US, 0, 700 * MS, 0, 14 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    // Chip erase time chosen from the family.
+    {"S29AL004D", "top", NorBusWidth::x8_x16, 512 * KB, 0x01, 0x22B9, 0xB9, 0, 0, ID_MASK,
+     AL004_TOP, {}, {7 * US, 0, 700 * MS, 0, 11 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"S29AL004D", "bottom", NorBusWidth::x8_x16, 512 * KB, 0x01, 0x22BA, 0xBA, 0, 0, ID_MASK,
+     AL004_BOTTOM, {}, {7 * US, 0, 700 * MS, 0, 11 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    // Maker 0x7F is a JEDEC continuation code; the real maker code sits at 0x100.
+    // Chip erase time chosen.
+    {"EN29LV040A", "", NorBusWidth::x8_only, 512 * KB, 0x7F, 0x4F, 0x4F, 0x100, 0x1C, ID_MASK,
+     UNIFORM_8X64K, {}, {8 * US, 0, 500 * MS, 0, 4 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"AM29LV040B", "", NorBusWidth::x8_only, 512 * KB, 0x01, 0x4F, 0x4F, 0, 0, ID_MASK,
+     UNIFORM_8X64K, {}, {9 * US, 0, 700 * MS, 0, 11 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    // Byte-mode device codes of the S29GL and K8D parts chosen as the word code's low
+    // byte. Chip erase times chosen.
+    {"S29GL064M", "", NorBusWidth::x8_x16, 8192 * KB, 0x01, 0x227E, 0x7E, 0, 0, ID_MASK,
+     BOTTOM_8X8K_127X64K, CFI_S29GL064M, {60 * US, 240 * US, 500 * MS, 0, 64 * S}, 32,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"S29GL128N", "", NorBusWidth::x8_x16, 16384 * KB, 0x01, 0x227E, 0x7E, 0, 0, ID_MASK,
+     UNIFORM_128X128K, CFI_S29GL128N, {60 * US, 240 * US, 500 * MS, 0, 64 * S}, 32,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"K8D6316", "", NorBusWidth::x8_x16, 8192 * KB, 0xEC, 0x22E2, 0xE2, 0, 0, ID_MASK,
+     BOTTOM_8X8K_127X64K, CFI_K8D6316, {9 * US, 0, 700 * MS, 0, 32 * S}, 0,
+     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    // 0x30 erases a 4 KB sector and 0x50 a 64 KB block on this revision.
+    {"SST39VF6401", "", NorBusWidth::x16_only, 8192 * KB, 0xBF, 0x236B, 0x6B, 0, 0, ID_MASK,
+     UNIFORM_2048X4K, CFI_SST39VF6401, {7 * US, 0, 18 * MS, 18 * MS, 40 * MS}, 0,
+     0x5555, 0x2AAA, SST_CMD_MASK, 0x55, true, 0x30, 0x50, 64 * KB},
+};
+
+constexpr bool covers_size(const NorModel& m) {
+    uint64_t total = 0;
+    for (const NorSectorRun& r : m.sectors) total += uint64_t{r.count} * r.bytes;
+    return total == m.size_bytes;
+}
+
+constexpr bool all_cover_size() {
+    for (const NorModel& m : MODELS)
+        if (!covers_size(m)) return false;
+    return true;
+}
+static_assert(all_cover_size(), "sector runs must add up to the chip size");
+
+}  // namespace
+
+std::span<const NorModel> nor_models() { return MODELS; }
+
+const NorModel* nor_model_find(std::string_view text) {
+    std::string_view name = text;
+    std::string_view boot;
+    if (size_t colon = text.find(':'); colon != std::string_view::npos) {
+        name = text.substr(0, colon);
+        boot = text.substr(colon + 1);
+        if (boot.empty()) return nullptr;
+    }
+    for (const NorModel& m : MODELS) {
+        if (m.name != name) continue;
+        if (m.boot.empty()) return boot.empty() ? &m : nullptr;
+        if (m.boot == (boot.empty() ? std::string_view{"top"} : boot)) return &m;
+    }
+    return nullptr;
+}
+
+NorSector nor_sector_of(const NorModel& model, uint32_t byte_address) {
+    uint32_t offset = byte_address & (model.size_bytes - 1);
+    uint32_t start = 0;
+    for (const NorSectorRun& r : model.sectors) {
+        uint32_t run_bytes = r.count * r.bytes;
+        if (offset < start + run_bytes) {
+            uint32_t index = (offset - start) / r.bytes;
+            return {start + index * r.bytes, r.bytes};
+        }
+        start += run_bytes;
+    }
+    return {0, model.size_bytes};  // unreachable: the runs cover the chip
+}
+
+}  // namespace sim

@@ -1,0 +1,209 @@
+#include "sim/sim_options.h"
+
+#include <charconv>
+#include <iterator>
+#include <string_view>
+
+#include "sim/cpu_facts.h"
+
+namespace sim {
+
+namespace {
+
+constexpr const char* kProgram = "tarnflash-sim: ";
+
+// Returns an empty string on success, else the error text.
+using Handler = std::string (*)(SimOptions& options, const std::string& value);
+
+struct OptionRow {
+    const char* name;
+    bool takes_value;
+    Handler handle;
+};
+
+bool parse_u64(std::string_view text, uint64_t& value, int base = 10)
+{
+    if (text.empty())
+        return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+std::string set_cpu(SimOptions& options, const std::string& value)
+{
+    if (!find_cpu_facts(value))
+        return "unknown CPU '" + value + "' (KTR5200, ULN, PAXON, MIRTA)";
+    options.cpu = value;
+    return {};
+}
+
+std::string set_no_port(SimOptions& options, const std::string&)
+{
+    options.no_port = true;
+    return {};
+}
+
+std::string set_port_base(SimOptions& options, const std::string& value)
+{
+    constexpr uint16_t kBases[] = {0x378, 0x278, 0x3BC};
+    std::string_view text = value;
+    uint64_t number = 0;
+    bool parsed = (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+                      ? parse_u64(text.substr(2), number, 16)
+                      : parse_u64(text, number);
+    if (parsed)
+        for (uint16_t base : kBases)
+            if (number == base) {
+                options.port_base = base;
+                return {};
+            }
+    return "bad port base '" + value + "' (0x378, 0x278, 0x3BC)";
+}
+
+std::string set_keys(SimOptions& options, const std::string& value)
+{
+    std::string keys;
+    if (!unescape_keys(value, keys))
+        return "bad escape in --keys '" + value + "' (\\r \\n \\e \\\\)";
+    options.keys_given = true;
+    options.keys += keys;
+    return {};
+}
+
+std::string add_key_after(SimOptions& options, const std::string& value)
+{
+    size_t colon = value.find(':');
+    KeyAfter entry;
+    if (colon == std::string::npos || !parse_u64(std::string_view(value).substr(0, colon), entry.after_dr_scans))
+        return "bad --key-after '" + value + "' (N:TEXT)";
+    if (!unescape_keys(value.substr(colon + 1), entry.text))
+        return "bad escape in --key-after '" + value + "' (\\r \\n \\e \\\\)";
+    options.key_after.push_back(std::move(entry));
+    return {};
+}
+
+std::string set_port_ns(SimOptions& options, const std::string& value)
+{
+    if (!parse_u64(value, options.port_ns))
+        return "bad --port-ns '" + value + "' (nanoseconds per port access)";
+    return {};
+}
+
+std::string set_stats(SimOptions& options, const std::string&)
+{
+    options.stats = true;
+    return {};
+}
+
+std::string set_help(SimOptions& options, const std::string&)
+{
+    options.help = true;
+    return {};
+}
+
+constexpr OptionRow kOptions[] = {
+    {"--cpu", true, set_cpu},
+    {"--no-port", false, set_no_port},
+    {"--port-base", true, set_port_base},
+    {"--keys", true, set_keys},
+    {"--key-after", true, add_key_after},
+    {"--port-ns", true, set_port_ns},
+    {"--stats", false, set_stats},
+    {"--help", false, set_help},
+};
+
+const OptionRow* find_option(const std::string& name)
+{
+    for (const OptionRow& row : kOptions)
+        if (name == row.name)
+            return &row;
+    return nullptr;
+}
+
+SimParse failure(std::string text)
+{
+    SimParse result;
+    result.ok = false;
+    result.error = kProgram + text;
+    return result;
+}
+
+}  // namespace
+
+bool unescape_keys(const std::string& text, std::string& keys)
+{
+    keys.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            keys += text[i];
+            continue;
+        }
+        if (++i == text.size())
+            return false;
+        switch (text[i]) {
+        case 'r': keys += '\r'; break;
+        case 'n': keys += '\n'; break;
+        case 'e': keys += '\x1b'; break;
+        case '\\': keys += '\\'; break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+SimParse parse_sim_options(const std::vector<std::string>& args)
+{
+    SimParse result;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            result.options.tool_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        }
+        std::string name = arg;
+        std::string value;
+        bool attached = false;
+        if (size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+            attached = true;
+        }
+        const OptionRow* row = find_option(name);
+        if (!row)
+            return failure("unknown option '" + arg + "' (tool options go after --)");
+        if (row->takes_value && !attached) {
+            if (i + 1 == args.size())
+                return failure("option '" + name + "' needs a value");
+            value = args[++i];
+        } else if (!row->takes_value && attached) {
+            return failure("option '" + name + "' takes no value");
+        }
+        if (std::string error = row->handle(result.options, value); !error.empty())
+            return failure(error);
+    }
+    return result;
+}
+
+BoardConfig board_config(const SimOptions& options)
+{
+    BoardConfig config;
+    config.cpu = options.cpu;
+    config.port_base = options.port_base;
+    config.no_port = options.no_port;
+    config.port_ns = options.port_ns;
+    return config;
+}
+
+const char* sim_usage()
+{
+    return "usage: tarnflash-sim [simulator options] -- [tarnflash options]\n"
+           "  --cpu NAME          CPU on the board: KTR5200 (default), ULN, PAXON, MIRTA\n"
+           "  --no-port           no parallel port in the PC\n"
+           "  --port-base ADDR    port address: 0x378 (default), 0x278, 0x3BC\n"
+           "  --keys TEXT         console keys, escapes \\r \\n \\e \\\\ (default: standard input)\n"
+           "  --key-after N:TEXT  keys that arrive once N DR scans have run (repeatable)\n"
+           "  --port-ns N         virtual nanoseconds per port access (default 1000)\n"
+           "  --stats             print the board's counters to standard error at the end\n";
+}
+
+}  // namespace sim

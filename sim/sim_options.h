@@ -1,0 +1,49 @@
+// The simulator's own options, before `--` on the tarnflash-sim command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/board.h"
+
+namespace sim {
+
+// Keys that become available once `after_dr_scans` DR scans have run.
+struct KeyAfter {
+    uint64_t after_dr_scans = 0;
+    std::string text;
+};
+
+struct SimOptions {
+    std::string cpu = "KTR5200";
+    bool no_port = false;
+    uint16_t port_base = 0x378;
+    bool keys_given = false;  // --keys appeared (even with an empty text)
+    std::string keys;         // escapes already resolved
+    std::vector<KeyAfter> key_after;
+    uint64_t port_ns = 1000;
+    bool stats = false;
+    bool help = false;
+    std::vector<std::string> tool_args;  // everything after `--`, unchanged
+};
+
+struct SimParse {
+    bool ok = true;
+    std::string error;  // one line, no newline, when !ok
+    SimOptions options;
+};
+
+// args excludes the program name.
+SimParse parse_sim_options(const std::vector<std::string>& args);
+
+// Resolves \r \n \e \\ in a key text; false for any other escape.
+bool unescape_keys(const std::string& text, std::string& keys);
+
+// The board the options describe.
+BoardConfig board_config(const SimOptions& options);
+
+// The usage text of tarnflash-sim.
+const char* sim_usage();
+
+}  // namespace sim

@@ -1,0 +1,105 @@
+#include "sim/sim_platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+constexpr int kEnter = 13;
+}
+
+KeySetup key_setup(const SimOptions& options)
+{
+    KeySetup setup;
+    setup.scripted = options.keys_given || !options.key_after.empty();
+    setup.keys = options.keys;
+    setup.key_after = options.key_after;
+    return setup;
+}
+
+SimPlatform::SimPlatform(VirtualBoard& board, KeySetup keys)
+    : board_(board), port_(board.port()), keys_(std::move(keys))
+{
+    std::stable_sort(keys_.key_after.begin(), keys_.key_after.end(),
+                     [](const KeyAfter& a, const KeyAfter& b) { return a.after_dr_scans < b.after_dr_scans; });
+    queue_ = keys_.keys;
+}
+
+void SimPlatform::release_due_keys()
+{
+    uint64_t scans = board_.stats().dr_scans;
+    while (next_after_ < keys_.key_after.size() && keys_.key_after[next_after_].after_dr_scans <= scans)
+        queue_ += keys_.key_after[next_after_++].text;
+}
+
+void SimPlatform::read_stdin()
+{
+    if (stdin_ended_ || next_key_ < queue_.size())
+        return;
+    pollfd input{keys_.input_fd, POLLIN, 0};
+    if (poll(&input, 1, 0) <= 0)
+        return;
+    char buffer[256];
+    ssize_t count = read(keys_.input_fd, buffer, sizeof buffer);
+    if (count < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (count <= 0) {
+        stdin_ended_ = true;
+        return;
+    }
+    queue_.erase(0, next_key_);
+    next_key_ = 0;
+    queue_.append(buffer, static_cast<size_t>(count));
+}
+
+bool SimPlatform::key_available()
+{
+    if (keys_.scripted)
+        release_due_keys();
+    else
+        read_stdin();
+    return next_key_ < queue_.size();
+}
+
+int SimPlatform::key_read()
+{
+    if (!key_available())
+        return -1;
+    int key = static_cast<unsigned char>(queue_[next_key_++]);
+    // A terminal line ends in '\n'; the console the tool was written for gives Enter as 13.
+    return (!keys_.scripted && key == '\n') ? kEnter : key;
+}
+
+bool SimPlatform::keys_ended()
+{
+    if (keys_.scripted) {
+        release_due_keys();
+        return next_key_ >= queue_.size() && next_after_ == keys_.key_after.size();
+    }
+    read_stdin();
+    return stdin_ended_ && next_key_ >= queue_.size();
+}
+
+int64_t SimPlatform::time_seconds()
+{
+    // Reading the clock takes time too, so a busy wait on it ends in virtual time.
+    board_.clock().advance(kClockReadNs);
+    return kEpochSeconds + static_cast<int64_t>(board_.clock().ns / 1'000'000'000u);
+}
+
+void SimPlatform::console_write(const char* text, size_t length)
+{
+    if (console_sink_) {
+        console_sink_->append(text, length);
+        return;
+    }
+    std::fwrite(text, 1, length, stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace sim

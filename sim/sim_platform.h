@@ -1,0 +1,61 @@
+// The platform seam over the virtual board: port I/O reaches the board's
+// parallel port, keys come from a script or standard input, and the calendar
+// clock runs on virtual time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "sim/board.h"
+#include "sim/sim_options.h"
+
+namespace sim {
+
+struct KeySetup {
+    bool scripted = false;  // keys come from `keys` and `key_after`, never from stdin
+    std::string keys;
+    std::vector<KeyAfter> key_after;
+    int input_fd = 0;  // where unscripted keys come from (standard input)
+};
+
+// Keys from the simulator options: scripted when --keys or --key-after was given.
+KeySetup key_setup(const SimOptions& options);
+
+class SimPlatform final : public Platform {
+public:
+    static constexpr int64_t kEpochSeconds = 946684800;  // 2000-01-01 00:00:00 UTC
+    static constexpr uint64_t kClockReadNs = 1000;
+
+    SimPlatform(VirtualBoard& board, KeySetup keys);
+
+    const char* port_access() override { return nullptr; }
+    void port_write(uint16_t port, uint8_t value) override { port_.write(port, value); }
+    uint8_t port_read(uint16_t port) override { return port_.read(port); }
+
+    bool key_available() override;
+    int key_read() override;
+    bool keys_ended() override;
+
+    int64_t time_seconds() override;
+
+    void console_write(const char* text, size_t length) override;
+    // Console output goes into `sink` instead of stdout (nullptr: back to stdout).
+    void capture_console(std::string* sink) { console_sink_ = sink; }
+
+private:
+    void release_due_keys();
+    void read_stdin();
+
+    VirtualBoard& board_;
+    VirtualPort& port_;
+    KeySetup keys_;
+    std::string queue_;
+    size_t next_key_ = 0;
+    size_t next_after_ = 0;  // first key_after entry not yet released
+    bool stdin_ended_ = false;
+    std::string* console_sink_ = nullptr;
+};
+
+}  // namespace sim

@@ -1,0 +1,40 @@
+#include "tests/support/sim_run.h"
+
+#include "app/tool_main.h"
+#include "sim/sim_platform.h"
+
+SimSession::SimSession(const std::vector<std::string>& sim_options) : parse_(sim::parse_sim_options(sim_options))
+{
+    if (parse_.ok)
+        board_ = std::make_unique<sim::VirtualBoard>(sim::board_config(parse_.options));
+}
+
+SimRun SimSession::run(const std::vector<std::string>& tool_options)
+{
+    SimRun result;
+    if (!parse_.ok) {
+        result.status = 2;
+        result.console = parse_.error + "\n";
+        return result;
+    }
+    sim::SimPlatform platform(*board_, sim::key_setup(parse_.options));
+    platform.capture_console(&result.console);
+
+    std::vector<std::string> args{"tarnflash"};
+    args.insert(args.end(), tool_options.begin(), tool_options.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    result.status = tool_main(static_cast<int>(args.size()), argv.data(), platform);
+    result.stats = board_->stats();
+    result.virtual_ns = board_->now_ns();
+    return result;
+}
+
+SimRun run_sim(const std::vector<std::string>& sim_options, const std::vector<std::string>& tool_options)
+{
+    SimSession session(sim_options);
+    return session.run(tool_options);
+}

@@ -1,0 +1,39 @@
+// Runs the whole tool in-process against a virtual board, as tarnflash-sim would.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/board.h"
+#include "sim/sim_options.h"
+#include "sim/stats.h"
+
+struct SimRun {
+    int status = 0;
+    std::string console;  // everything the tool printed, or the simulator's error line
+    sim::SimStats stats;
+    uint64_t virtual_ns = 0;
+};
+
+// A board built from simulator options, kept alive so a test can look at it
+// (or run the tool again) after a run.
+class SimSession {
+public:
+    explicit SimSession(const std::vector<std::string>& sim_options);
+
+    // False when the simulator options were bad; run() then reports status 2.
+    bool ok() const { return parse_.ok; }
+    const std::string& error() const { return parse_.error; }
+    sim::VirtualBoard& board() { return *board_; }
+
+    // tool_main with argv = "tarnflash", tool_options...
+    SimRun run(const std::vector<std::string>& tool_options);
+
+private:
+    sim::SimParse parse_;
+    std::unique_ptr<sim::VirtualBoard> board_;
+};
+
+// One run on a fresh board: run_sim({"--cpu", "MIRTA"}, {"-C", "MIRTA", "-j"}).
+SimRun run_sim(const std::vector<std::string>& sim_options, const std::vector<std::string>& tool_options);

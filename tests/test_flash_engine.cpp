@@ -1,0 +1,692 @@
+// The flash engine against virtual chips: identification, geometry, erase and programming.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/exit.h"
+#include "flash/flash_geometry.h"
+#include "support/direct_bus.h"
+#include "targets/bus_cycles.h"
+
+namespace {
+
+using sim::BusSetup;
+using test_support::FlashRig;
+
+constexpr uint32_t KB = 1024;
+constexpr int kEsc = 27;
+
+struct Region {
+    uint32_t blocks;
+    uint32_t size;
+};
+
+struct ChipCase {
+    const char* sim_name;
+    BusSetup setup;
+    const char* tool_model;
+    int32_t width;
+    int32_t chips;
+    uint16_t maker;
+    uint16_t device;
+    uint32_t device_size;
+    std::vector<Region> regions;
+};
+
+std::string label(const ChipCase& c)
+{
+    return std::string(c.sim_name) + " " + std::to_string(c.width) + "x" + std::to_string(c.chips);
+}
+
+const std::vector<ChipCase>& chip_cases()
+{
+    static const std::vector<Region> al008_top = {{15, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
+    static const std::vector<Region> al008_bottom = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {15, 64 * KB}};
+    static const std::vector<Region> al004_top = {{7, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
+    static const std::vector<Region> al004_bottom = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {7, 64 * KB}};
+    static const std::vector<Region> gl064 = {{8, 8 * KB}, {127, 64 * KB}};
+    static const std::vector<ChipCase> cases = {
+        {"S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x22DA, 1024 * KB, al008_top},
+        {"S29AL008D:bottom", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x225B, 1024 * KB, al008_bottom},
+        {"S29AL008D:top", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0xDA, 1024 * KB, al008_top},
+        {"S29AL008D:bottom", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0x5B, 1024 * KB, al008_bottom},
+        {"S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22B9, 512 * KB, al004_top},
+        {"S29AL004D:bottom", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22BA, 512 * KB, al004_bottom},
+        {"S29AL004D:top", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xB9, 512 * KB, al004_top},
+        {"S29AL004D:bottom", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xBA, 512 * KB, al004_bottom},
+        {"EN29LV040A", BusSetup::x8, "EN29LV040A", 8, 1, 0x1C, 0x4F, 512 * KB, {{8, 64 * KB}}},
+        {"EN29LV040A", BusSetup::x8x2, "EN29LV040A", 8, 2, 0x1C1C, 0x4F4F, 1024 * KB, {{8, 128 * KB}}},
+        {"AM29LV040B", BusSetup::x8, "AM29LV040B", 8, 1, 0x01, 0x4F, 512 * KB, {{8, 64 * KB}}},
+        {"AM29LV040B", BusSetup::x8x2, "AM29LV040B", 8, 2, 0x0101, 0x4F4F, 1024 * KB, {{8, 128 * KB}}},
+        {"S29GL064M", BusSetup::x16, "S29GL064M", 16, 1, 0x0001, 0x227E, 8192 * KB, gl064},
+        {"K8D6316", BusSetup::x16, "K8D6316", 16, 1, 0x00EC, 0x22E2, 8192 * KB, gl064},
+        {"S29GL128N", BusSetup::x16, "S29GL128N", 16, 1, 0x0001, 0x227E, 16384 * KB, {{128, 128 * KB}}},
+        // Its sectors and blocks are two CFI regions over the same memory; the blocks count.
+        {"SST39VF6401", BusSetup::x16, "SST39VF6401", 16, 1, 0x00BF, 0x236B, 8192 * KB, {{128, 64 * KB}}},
+    };
+    return cases;
+}
+
+std::unique_ptr<FlashRig> make_rig(const ChipCase& c, sim::FlashFaults faults = {})
+{
+    auto rig = std::make_unique<FlashRig>(c.sim_name, c.setup, c.tool_model, c.width, c.chips, faults);
+    EXPECT_TRUE(rig->model_ok) << label(c);
+    return rig;
+}
+
+bool builtin_code(uint32_t code)
+{
+    const FlashModel& m = g_flash_model;
+    return code == m.dev_lv040 || code == m.dev_s29al008d_top || code == m.dev_s29al008d_bottom ||
+           code == m.dev_s29al004d_top || code == m.dev_s29al004d_bottom;
+}
+
+// Identification and geometry at address 0, then back to read array, as a run does them.
+int identify(FlashRig& rig)
+{
+    if (flash_read_id(rig.image(), 0, g_flash_model.maker_id_offset, g_flash_model.device_id_offset) != 0)
+        return -1;
+    int result = builtin_code(g_flash_id.device_id) ? flash_builtin_geometry(0, g_options.interleave)
+                                                    : flash_query_cfi(rig.image(), 0);
+    bsr_set_chip_enable(rig.image(), '0');
+    g_target.ops.bus_write(rig.image(), 0, g_flash_model.cmd_reset);
+    bsr_set_chip_enable(rig.image(), '1');
+    return result;
+}
+
+std::vector<uint8_t> pattern(size_t length, uint8_t seed = 3)
+{
+    std::vector<uint8_t> bytes(length);
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 37 + seed);
+    return bytes;
+}
+
+// An image file for one test, removed afterwards.
+class ImageFile {
+public:
+    explicit ImageFile(const std::vector<uint8_t>& bytes)
+    {
+        static int serial = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                ("tarnflash_engine_" + std::to_string(std::random_device{}()) + "_" + std::to_string(serial++) +
+                 ".bin");
+        std::FILE* file = std::fopen(path_.c_str(), "wb");
+        if (!bytes.empty())
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+        g_options.image_path = path_.c_str();
+    }
+    ~ImageFile() { std::filesystem::remove(path_); }
+    ImageFile(const ImageFile&) = delete;
+    ImageFile& operator=(const ImageFile&) = delete;
+
+private:
+    std::filesystem::path path_;
+};
+
+// ---------------------------------------------------------------- identification
+
+TEST(FlashIdentify, EveryChipInEverySetUpGivesItsCodesAndBlocks)
+{
+    for (const ChipCase& c : chip_cases()) {
+        auto rig = make_rig(c);
+        ASSERT_EQ(identify(*rig), 0) << label(c) << "\n" << rig->platform.console;
+        EXPECT_EQ(g_flash_id.maker_id, c.maker) << label(c);
+        EXPECT_EQ(g_flash_id.device_id, c.device) << label(c);
+        EXPECT_EQ(g_geometry.device_size, c.device_size) << label(c);
+        EXPECT_EQ(g_geometry.region_count, c.regions.size()) << label(c);
+
+        uint32_t address = 0;
+        int block = 0;
+        for (const Region& r : c.regions) {
+            for (uint32_t k = 0; k < r.blocks; ++k, ++block) {
+                ASSERT_LT(block, g_geometry.block_count) << label(c);
+                EXPECT_EQ(g_geometry.block_start[block], address) << label(c) << " block " << block;
+                EXPECT_EQ(g_geometry.block_size[block], r.size) << label(c) << " block " << block;
+                address += r.size;
+            }
+        }
+        EXPECT_EQ(g_geometry.block_count, block) << label(c);
+        EXPECT_EQ(g_geometry.block_start[block], c.device_size) << label(c);
+        // The blocks are the chip's own erase units, and the chip is left reading its array.
+        EXPECT_EQ(address, rig->bank.size_bytes()) << label(c);
+        EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << label(c);
+
+        std::string device_line = "Device size: " + std::to_string(c.device_size / KB) + "[KBytes]\n";
+        EXPECT_NE(rig->platform.console.find(device_line), std::string::npos) << label(c);
+    }
+}
+
+struct SummaryCase {
+    const char* sim_name;
+    BusSetup setup;
+    const char* tool_model;
+    int32_t width;
+    int32_t chips;
+    const char* text;
+};
+
+TEST(FlashIdentify, SummaryLines)
+{
+    const SummaryCase cases[] = {
+        {"S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1,
+         "Typical timeout for word write:   7[us]\n"
+         "Typical timeout for buffer write: 0[us]\n"
+         "Typical timeout for block erase:  1000[ms]\n"
+         "Typical timeout for chip erase:   14000[ms]\n"
+         "Block region #0   block numbers :  15, size: 64[KB]\n"
+         "Block region #1   block numbers :   1, size: 32[KB]\n"
+         "Block region #2   block numbers :   2, size: 8[KB]\n"
+         "Block region #3   block numbers :   1, size: 16[KB]\n"
+         "Device size: 1024[KBytes]\n"},
+        {"EN29LV040A", BusSetup::x8x2, "EN29LV040A", 8, 2,
+         "Typical timeout for word write:   300[us]\n"
+         "Typical timeout for buffer write: 0[us]\n"
+         "Typical timeout for block erase:  1000[ms]\n"
+         "Typical timeout for chip erase:   5000[ms]\n"
+         "Block region #0   block numbers :   8, size: 128[KB]\n"
+         "Device size: 1024[KBytes]\n"},
+        {"S29GL064M", BusSetup::x16, "S29GL064M", 16, 1,
+         "Typical timeout for word write:   128[us]\n"
+         "Typical timeout for buffer write: 128[us]\n"
+         "Typical timeout for block erase:  1024[ms]\n"
+         "Typical timeout for chip erase:   0[ms]\n"
+         "Block region #0   block numbers :   8, size: 8[KB]\n"
+         "Block region #1   block numbers : 127, size: 64[KB]\n"
+         "Device size: 8192[KBytes]\n"},
+        {"SST39VF6401", BusSetup::x16, "SST39VF6401", 16, 1,
+         "Typical timeout for word write:   16[us]\n"
+         "Typical timeout for buffer write: 0[us]\n"
+         "Typical timeout for block erase:  16[ms]\n"
+         "Typical timeout for chip erase:   64[ms]\n"
+         "Block region #0   block numbers : 128, size: 64[KB]\n"
+         "Device size: 8192[KBytes]\n"},
+    };
+    for (const SummaryCase& c : cases) {
+        FlashRig rig(c.sim_name, c.setup, c.tool_model, c.width, c.chips);
+        ASSERT_EQ(identify(rig), 0) << c.sim_name;
+        EXPECT_EQ(rig.platform.console, c.text) << c.sim_name;
+    }
+}
+
+TEST(FlashIdentify, NoFlashAnswering)
+{
+    sim::FlashFaults faults;
+    faults.no_flash = true;
+    FlashRig rig("S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, faults);
+    EXPECT_EQ(flash_read_id(rig.image(), 0, 0, 2), -1);
+    EXPECT_EQ(g_flash_id.maker_id, 0xFFFF);
+    EXPECT_EQ(g_flash_id.device_id, 0xFFFF);
+    EXPECT_EQ(rig.image()[g_target.ncs_cell], '1');
+}
+
+TEST(FlashIdentify, BuiltinGeometryRefusesAnUnknownCode)
+{
+    FlashRig rig("S29GL064M", BusSetup::x16, "S29AL008D", 16, 1);
+    g_flash_id.device_id = 0x227E;
+    EXPECT_EQ(flash_builtin_geometry(0, 1), -1);
+    EXPECT_EQ(rig.platform.console, "Not defined DEVICE ID\n");
+    EXPECT_EQ(g_geometry.block_count, 0);
+}
+
+TEST(FlashIdentify, BlockTableStartsAtTheBaseRoundedDownToTheDevice)
+{
+    FlashRig rig("S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1);
+    g_flash_id.device_id = 0x22B9;
+    ASSERT_EQ(flash_builtin_geometry(0x8009'0000, 1), 0);
+    EXPECT_EQ(g_geometry.block_start[0], 0x8008'0000u);
+    EXPECT_EQ(g_geometry.block_start[g_geometry.block_count], 0x8010'0000u);
+}
+
+// CFI tables the virtual chips do not carry: a copy of the S29GL064M with one table edited.
+struct CfiCase {
+    const char* what;
+    std::vector<std::pair<int, uint8_t>> edits;  // CFI address, value
+    int result;
+    const char* message;
+    int32_t blocks;
+};
+
+TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
+{
+    const CfiCase cases[] = {
+        {"as read", {}, 0, "Device size: 8192[KBytes]\n", 135},
+        {"size code 32", {{0x27, 0x20}}, -1, "Error, CFI device size out of range\n", 0},
+        {"size code 255", {{0x27, 0xFF}}, -1, "Error, CFI device size out of range\n", 0},
+        {"no regions", {{0x2C, 0}}, -1, "Error, The number of Erase Regions is ZERO\n", 0},
+        {"nine regions", {{0x2C, 9}}, -1, "Error, Max eraseregion is 8\n", 0},
+        {"regions short of the device", {{0x31, 0x7D}}, -1, "Error, Erase regions do not match device size\n", 0},
+        {"regions past the device", {{0x27, 0x16}}, -1, "Error, Erase regions do not match device size\n", 0},
+        // 16 MB as 4096 blocks of 4 KB, then as 8192 blocks of 2 KB.
+        {"4096 blocks", {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x0F}, {0x2F, 0x10}, {0x30, 0}}, 0,
+         "Device size: 16384[KBytes]\n", 4096},
+        {"8192 blocks", {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x1F}, {0x2F, 0x08}, {0x30, 0}}, -1,
+         "Error, MAX BLOCK NUMBER is overflow, blocknum: 8192\n", 0},
+    };
+    const sim::NorModel& original = *sim::FlashBank::find_nor_model("S29GL064M");
+    for (const CfiCase& c : cases) {
+        std::vector<uint8_t> table(original.cfi.begin(), original.cfi.end());
+        for (const auto& [address, value] : c.edits)
+            table[static_cast<size_t>(address)] = value;
+        sim::NorModel edited = original;
+        edited.cfi = table;
+        FlashRig rig(edited, BusSetup::x16, "S29GL064M", 16, 1);
+        g_geometry.block_count = 0;
+        EXPECT_EQ(flash_query_cfi(rig.image(), 0), c.result) << c.what;
+        EXPECT_NE(rig.platform.console.find(c.message), std::string::npos) << c.what << "\n" << rig.platform.console;
+        EXPECT_EQ(g_geometry.block_count, c.blocks) << c.what;
+        EXPECT_EQ(rig.image()[g_target.ncs_cell], '1') << c.what;
+        EXPECT_EQ(rig.bank.chip(0).mode(rig.clock.ns), sim::NorChip::Mode::read_array) << c.what;
+    }
+}
+
+TEST(FlashIdentify, ChipWithoutCfiRefusesTheQuery)
+{
+    FlashRig rig("S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1);
+    EXPECT_EQ(flash_query_cfi(rig.image(), 0), -1);
+    EXPECT_EQ(rig.platform.console, "Cannot read QRY info.\n");
+    EXPECT_EQ(rig.image()[g_target.ncs_cell], '1');
+}
+
+// ---------------------------------------------------------------- erase
+
+const ChipCase& bottom_boot_x16() { return chip_cases()[1]; }
+
+std::unique_ptr<FlashRig> identified_rig(const ChipCase& c, sim::FlashFaults faults = {})
+{
+    auto rig = make_rig(c, faults);
+    EXPECT_EQ(identify(*rig), 0) << label(c);
+    rig->bank.load(std::vector<uint8_t>(rig->bank.size_bytes(), 0x00));
+    rig->platform.console.clear();
+    rig->bus.writes = 0;
+    rig->bus.reads = 0;
+    return rig;
+}
+
+// True when exactly the bytes in [from, to) are erased and the rest still hold 0.
+::testing::AssertionResult erased_exactly(const FlashRig& rig, uint32_t from, uint32_t to)
+{
+    std::vector<uint8_t> bytes = rig.bank.contents();
+    for (uint32_t i = 0; i < bytes.size(); ++i) {
+        uint8_t want = (i >= from && i < to) ? 0xFF : 0x00;
+        if (bytes[i] != want)
+            return ::testing::AssertionFailure() << "byte " << i << " is " << int{bytes[i]};
+    }
+    return ::testing::AssertionSuccess();
+}
+
+struct RangeCase {
+    const char* what;
+    uint32_t start;
+    uint32_t size;
+    int result;
+    uint32_t erased_from;
+    uint32_t erased_to;
+    const char* needs;
+};
+
+TEST(FlashErase, BlockRanges)
+{
+    // Bottom boot: 16 KB, 8 KB, 8 KB, 32 KB, then 15 x 64 KB.
+    const RangeCase cases[] = {
+        {"one block exactly", 0x10000, 0x10000, 0, 0x10000, 0x20000, "Flash needs 1 Blocks\n"},
+        {"one byte into the next block", 0x10000, 0x10001, 0, 0x10000, 0x30000, "Flash needs 2 Blocks\n"},
+        {"small blocks", 0, 0x9000, 0, 0, 0x10000, "Flash needs 4 Blocks\n"},
+        {"past the end", 0xE0000, 0x100000, 0, 0xE0000, 0x100000, "Flash needs 2 Blocks\n"},
+        {"size 0", 0x4000, 0, 0, 0, 0, "Flash needs 0 Blocks\n"},
+    };
+    for (const RangeCase& c : cases) {
+        auto rig = identified_rig(bottom_boot_x16());
+        EXPECT_EQ(flash_erase_blocks(rig->image(), c.start, c.size), c.result) << c.what;
+        EXPECT_TRUE(erased_exactly(*rig, c.erased_from, c.erased_to)) << c.what;
+        EXPECT_NE(rig->platform.console.find(c.needs), std::string::npos) << c.what;
+        EXPECT_EQ(rig->image()[g_target.ncs_cell], '1') << c.what;
+    }
+}
+
+TEST(FlashErase, BlockLinesAreNumberedInTheWholeTableThreeToALine)
+{
+    auto rig = identified_rig(bottom_boot_x16());
+    ASSERT_EQ(flash_erase_blocks(rig->image(), 0x4000, 0x1C000), 0);
+    EXPECT_EQ(rig->platform.console,
+              "\nFlash erasing ...., Start: 0x00004000, Size: 0x1C000\n"
+              "Flash needs 4 Blocks\n"
+              "   2th Block, 0x00004000    3th Block, 0x00006000    4th Block, 0x00008000 \n"
+              "   5th Block, 0x00010000 ");
+}
+
+TEST(FlashErase, SizeZeroStillReturnsToReadArray)
+{
+    auto rig = identified_rig(bottom_boot_x16());
+    EXPECT_EQ(flash_erase_blocks(rig->image(), 0x4000, 0), 0);
+    EXPECT_EQ(rig->bus.writes, 1u);
+    EXPECT_EQ(rig->bus.reads, 0u);
+}
+
+TEST(FlashErase, StartOffABlockIsRefusedWithoutBusTraffic)
+{
+    for (uint32_t start : {0x10001u, 0x3FFFu, 0x100000u}) {
+        auto rig = identified_rig(bottom_boot_x16());
+        EXPECT_EQ(flash_erase_blocks(rig->image(), start, 0x1000), -1) << start;
+        EXPECT_NE(rig->platform.console.find("Erasing start address is not on sector boundary\n"), std::string::npos);
+        EXPECT_EQ(rig->bus.writes + rig->bus.reads, 0u);
+        EXPECT_TRUE(erased_exactly(*rig, 0, 0));
+    }
+}
+
+TEST(FlashErase, EscStopsBetweenBlocksOtherKeysDoNot)
+{
+    auto rig = identified_rig(bottom_boot_x16());
+    rig->platform.press(kEsc);
+    EXPECT_EQ(flash_erase_blocks(rig->image(), 0x10000, 0x30000), 0);
+    EXPECT_TRUE(erased_exactly(*rig, 0x10000, 0x20000));
+
+    rig = identified_rig(bottom_boot_x16());
+    rig->platform.press('x');
+    rig->platform.press(' ');
+    EXPECT_EQ(flash_erase_blocks(rig->image(), 0x10000, 0x30000), 0);
+    EXPECT_TRUE(erased_exactly(*rig, 0x10000, 0x40000));
+}
+
+TEST(FlashErase, SlowBlockFailsAndStopsTheRange)
+{
+    sim::FlashFaults slow;
+    slow.slow_erase_factor = 100;
+    auto rig = identified_rig(bottom_boot_x16(), slow);
+    EXPECT_EQ(flash_erase_blocks(rig->image(), 0x10000, 0x20000), -1);
+    EXPECT_NE(rig->platform.console.find("\nErase Error, ADDR  0x00010000\n"), std::string::npos);
+    EXPECT_EQ(rig->platform.console.find("0x00020000"), std::string::npos);
+    // The limit is counted in reads of the block.
+    EXPECT_EQ(rig->bus.reads, 5001u);
+}
+
+TEST(FlashErase, ChipEraseOfEveryChipCompletes)
+{
+    for (const ChipCase& c : chip_cases()) {
+        auto rig = identified_rig(c);
+        EXPECT_EQ(flash_erase_chip(rig->image(), 0), 0) << label(c);
+        EXPECT_EQ(rig->platform.console, "Erasing ALL\n") << label(c);
+        EXPECT_TRUE(erased_exactly(*rig, 0, rig->bank.size_bytes())) << label(c);
+        EXPECT_EQ(rig->image()[g_target.ncs_cell], '1') << label(c);
+        EXPECT_GE(rig->clock.ns, 7'000'000'000u) << label(c);
+    }
+}
+
+TEST(FlashErase, SlowChipEraseIsReportedWithinABound)
+{
+    sim::FlashFaults slow;
+    slow.slow_erase_factor = 100;
+    // Chip, and its typical chip-erase time in seconds.
+    const std::pair<size_t, uint64_t> cases[] = {{0, 14}, {9, 4}, {12, 64}};
+    for (const auto& [chip, typical_s] : cases) {
+        const ChipCase& c = chip_cases()[chip];
+        auto rig = identified_rig(c, slow);
+        uint64_t begin = rig->clock.ns;
+        EXPECT_EQ(flash_erase_chip(rig->image(), 0), -1) << label(c);
+        EXPECT_EQ(rig->platform.console, "\nErase Error, ADDR  0x00000000\n") << label(c);
+        // Given up well after the typical time, and well before the slow chip would finish.
+        uint64_t spent_s = (rig->clock.ns - begin) / 1'000'000'000;
+        EXPECT_GT(spent_s, 2 * typical_s) << label(c);
+        EXPECT_LT(spent_s, 100 * typical_s) << label(c);
+    }
+}
+
+// The bank's second chip reports busy on DQ15 until `until_ns`: the erase must wait for it.
+class SecondChipLags : public sim::BusDevice {
+public:
+    SecondChipLags(sim::FlashBank& bank, uint64_t until_ns) : bank_(bank), until_ns_(until_ns) {}
+    void pins_changed(const sim::DevicePins& before, const sim::DevicePins& after, uint64_t now_ns) override
+    {
+        bank_.pins_changed(before, after, now_ns);
+    }
+    uint32_t data_out(const sim::DevicePins& pins, uint64_t now_ns, uint32_t& levels) const override
+    {
+        uint32_t driven = bank_.data_out(pins, now_ns, levels);
+        if (now_ns < until_ns_)
+            levels &= ~0x8000u;
+        return driven;
+    }
+
+private:
+    sim::FlashBank& bank_;
+    uint64_t until_ns_;
+};
+
+TEST(FlashErase, TwoChipsSideBySideMustBothFinish)
+{
+    const ChipCase& pair = chip_cases()[11];  // AM29LV040B x8x2
+    auto rig = identified_rig(pair);
+    uint64_t until = rig->clock.ns + 4'000'000'000;
+    SecondChipLags lagging(rig->bank, until);
+    rig->bus.route(lagging);
+    EXPECT_EQ(flash_erase_blocks(rig->image(), 0, 0x20000), 0);
+    EXPECT_GE(rig->clock.ns, until);
+    EXPECT_TRUE(erased_exactly(*rig, 0, 0x20000));
+
+    rig = identified_rig(pair);
+    until = rig->clock.ns + 15'000'000'000;
+    SecondChipLags lagging_chip(rig->bank, until);
+    rig->bus.route(lagging_chip);
+    EXPECT_EQ(flash_erase_chip(rig->image(), 0), 0);
+    EXPECT_GE(rig->clock.ns, until);
+}
+
+// ---------------------------------------------------------------- programming
+
+struct ProgramCase {
+    size_t chip;  // index into chip_cases()
+    bool buffered;
+};
+
+TEST(FlashProgram, FlashHoldsTheImageAfterwards)
+{
+    const ProgramCase cases[] = {
+        {0, false}, {2, false}, {4, false}, {8, false}, {9, false}, {11, false},
+        {12, true}, {13, false}, {14, true}, {15, false},
+    };
+    for (const ProgramCase& pc : cases) {
+        const ChipCase& c = chip_cases()[pc.chip];
+        for (size_t length : {0u, 1u, 7u, 32u, 33u, 100u, 515u}) {
+            auto rig = make_rig(c);
+            std::vector<uint8_t> bytes = pattern(length, static_cast<uint8_t>(length));
+            ImageFile file(bytes);
+            int result = pc.buffered ? flash_program_buffered(rig->image(), 0, static_cast<uint32_t>(length))
+                                     : flash_program(rig->image(), 0, static_cast<uint32_t>(length));
+            ASSERT_EQ(result, 0) << label(c) << " length " << length << "\n" << rig->platform.console;
+            std::vector<uint8_t> flash = rig->bank.contents();
+            EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin())) << label(c) << " " << length;
+            // Padding and everything after it stays erased.
+            EXPECT_TRUE(std::all_of(flash.begin() + static_cast<long>(length), flash.begin() + 4096,
+                                    [](uint8_t b) { return b == 0xFF; }))
+                << label(c) << " " << length;
+            EXPECT_EQ(rig->image()[g_target.ncs_cell], '1');
+        }
+    }
+}
+
+TEST(FlashProgram, AtAnOffsetStartAddress)
+{
+    auto rig = make_rig(chip_cases()[0]);
+    std::vector<uint8_t> bytes = pattern(64);
+    ImageFile file(bytes);
+    ASSERT_EQ(flash_program(rig->image(), 0x30000, 64), 0);
+    std::vector<uint8_t> flash = rig->bank.contents();
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin() + 0x30000));
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 0x30000, [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST(FlashProgram, ProgressAndClosingLines)
+{
+    {
+        auto rig = make_rig(chip_cases()[0]);
+        ImageFile file(pattern(5));
+        ASSERT_EQ(flash_program(rig->image(), 0x4000, 5), 0) << rig->platform.console;
+        EXPECT_EQ(rig->platform.console,
+                  "\nWriting address: 0x4000\n"
+                  "Write:        0 / 5 [Byte]\r"
+                  "Write:        2 / 5 [Byte]\r"
+                  "Write:        4 / 5 [Byte]\r"
+                  "Write:        6 / 5 [Byte]\n");
+    }
+    {
+        auto rig = make_rig(chip_cases()[12]);
+        ImageFile file(pattern(40));
+        ASSERT_EQ(flash_program_buffered(rig->image(), 0, 40), 0);
+        EXPECT_EQ(rig->platform.console,
+                  "\nWriting address: 0x0\n"
+                  "Write:        0 / 40 [Byte]\r"
+                  "Write:       32 / 40 [Byte]\r"
+                  "Write:       64 / 40 [Byte]\n");
+    }
+    for (bool buffered : {false, true}) {
+        auto rig = make_rig(chip_cases()[12]);
+        ImageFile file({});
+        ASSERT_EQ(buffered ? flash_program_buffered(rig->image(), 0, 0) : flash_program(rig->image(), 0, 0), 0);
+        EXPECT_EQ(rig->platform.console, "\nWriting address: 0x0\nWrite:        0 / 0 [Byte]\n");
+        // Only the single-word routine ends with a reset cycle.
+        EXPECT_EQ(rig->bus.writes, buffered ? 0u : 1u);
+    }
+}
+
+TEST(FlashProgram, CyclesPerWordAndPerBuffer)
+{
+    {
+        auto rig = make_rig(chip_cases()[0]);
+        ImageFile file(pattern(200));
+        ASSERT_EQ(flash_program(rig->image(), 0, 200), 0);
+        EXPECT_EQ(rig->bus.writes, 100u * 4 + 1);
+        EXPECT_GE(rig->bus.reads, 100u);
+    }
+    {
+        auto rig = make_rig(chip_cases()[14]);
+        ImageFile file(pattern(32 * 5));
+        ASSERT_EQ(flash_program_buffered(rig->image(), 0, 32 * 5), 0);
+        EXPECT_EQ(rig->bus.writes, 21u * 5);
+        EXPECT_EQ(rig->bank.chip(0).counters().buffer_programs, 5u);
+        EXPECT_EQ(rig->bank.chip(0).counters().buffer_aborts, 0u);
+    }
+}
+
+struct StuckCase {
+    const char* what;
+    size_t chip;
+    bool buffered;
+    uint32_t address;
+    int bit;
+    const char* message;
+    uint32_t untouched_from;
+};
+
+TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
+{
+    const StuckCase cases[] = {
+        {"word", 0, false, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x12},
+        {"byte", 2, false, 0x11, 7, "\nProgram Error, Write: 0x0, Read: 0x80\n", 0x12},
+        {"second chip", 9, false, 0x11, 9, "\nProgram Error, Write: 0x0, Read: 0x200\n", 0x12},
+        {"inside a buffer", 12, true, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x20},
+        {"last word of a buffer", 12, true, 0x3E, 0, "\nProgram Error, ADDR: 0x20\n", 0x40},
+    };
+    for (const StuckCase& c : cases) {
+        sim::FlashFaults faults;
+        faults.stuck_bit = true;
+        faults.stuck_address = c.address;
+        faults.stuck_bit_index = c.bit;
+        auto rig = make_rig(chip_cases()[c.chip], faults);
+        ImageFile file(std::vector<uint8_t>(256, 0x00));
+        int result = c.buffered ? flash_program_buffered(rig->image(), 0, 256) : flash_program(rig->image(), 0, 256);
+        EXPECT_EQ(result, -1) << c.what;
+        const std::string& text = rig->platform.console;
+        EXPECT_NE(text.find(c.message), std::string::npos) << c.what << "\n" << text;
+        EXPECT_EQ(text.find("/ 256 [Byte]\n"), std::string::npos) << c.what;
+        EXPECT_EQ(rig->image()[g_target.ncs_cell], '1') << c.what;
+        // Nothing after the failing word or buffer was written.
+        std::vector<uint8_t> flash = rig->bank.contents();
+        EXPECT_TRUE(std::all_of(flash.begin() + c.untouched_from, flash.begin() + 256, [](uint8_t b) { return b == 0xFF; }))
+            << c.what;
+    }
+}
+
+TEST(FlashProgram, WordPollGivesUpAfterExactly5000Reads)
+{
+    sim::FlashFaults faults;
+    faults.stuck_bit = true;
+    faults.stuck_address = 0;
+    faults.stuck_bit_index = 0;
+    auto rig = make_rig(chip_cases()[0], faults);
+    ImageFile file({0x00, 0x00});
+    EXPECT_EQ(flash_program(rig->image(), 0, 2), -1);
+    EXPECT_EQ(rig->bus.reads, 5000u);
+}
+
+TEST(FlashProgram, ImageThatCannotSupplyItsBytesIsNotPadded)
+{
+    for (bool buffered : {false, true}) {
+        // A file that shrank after it was sized.
+        auto rig = make_rig(chip_cases()[12]);
+        ImageFile file(pattern(50));
+        int result = buffered ? flash_program_buffered(rig->image(), 0, 51) : flash_program(rig->image(), 0, 51);
+        EXPECT_EQ(result, -1) << buffered;
+        EXPECT_NE(rig->platform.console.find("Could not read input data.\n"), std::string::npos) << buffered;
+        EXPECT_EQ(rig->platform.console.find("/ 51 [Byte]\n"), std::string::npos) << buffered;
+        EXPECT_EQ(rig->image()[g_target.ncs_cell], '1');
+
+        // A path that opens but cannot be read: a directory.
+        rig = make_rig(chip_cases()[12]);
+        std::string dir = std::filesystem::temp_directory_path().string();
+        g_options.image_path = dir.c_str();
+        result = buffered ? flash_program_buffered(rig->image(), 0, 64) : flash_program(rig->image(), 0, 64);
+        EXPECT_EQ(result, -1) << buffered;
+        EXPECT_NE(rig->platform.console.find("Could not read input data.\n"), std::string::npos) << buffered;
+        std::vector<uint8_t> flash = rig->bank.contents();
+        EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 64, [](uint8_t b) { return b == 0xFF; }));
+    }
+}
+
+TEST(FlashProgram, MissingImageEndsTheProcess)
+{
+    for (bool buffered : {false, true}) {
+        auto rig = make_rig(chip_cases()[12]);
+        g_options.image_path = "/nonexistent/tarnflash/image.bin";
+        try {
+            buffered ? flash_program_buffered(rig->image(), 0, 64) : flash_program(rig->image(), 0, 64);
+            ADD_FAILURE() << "returned";
+        } catch (const ExitRequest& exit) {
+            EXPECT_EQ(exit.status, 1);
+        }
+        EXPECT_EQ(rig->platform.console, "Could not open input data.\n\n");
+        EXPECT_EQ(rig->bus.writes, 0u);
+    }
+}
+
+TEST(FlashProgram, EscEndsTheProcessAfterTheCurrentWord)
+{
+    for (bool buffered : {false, true}) {
+        auto rig = make_rig(chip_cases()[12]);
+        ImageFile file(pattern(256));
+        rig->platform.press('a');
+        rig->platform.press(kEsc);
+        try {
+            buffered ? flash_program_buffered(rig->image(), 0, 256) : flash_program(rig->image(), 0, 256);
+            ADD_FAILURE() << "returned";
+        } catch (const ExitRequest& exit) {
+            EXPECT_EQ(exit.status, 1);
+        }
+        // 'a' went after the first word or buffer, ESC after the second.
+        std::vector<uint8_t> flash = rig->bank.contents();
+        size_t written = buffered ? 64 : 4;
+        std::vector<uint8_t> bytes = pattern(256);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + static_cast<long>(written), flash.begin())) << buffered;
+        EXPECT_TRUE(std::all_of(flash.begin() + static_cast<long>(written), flash.begin() + 256,
+                                [](uint8_t b) { return b == 0xFF; }))
+            << buffered;
+    }
+}
+
+}  // namespace

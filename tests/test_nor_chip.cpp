@@ -1,0 +1,482 @@
+// The virtual chips' command state machine, driven through the bank's pins.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sim/flash_bank.h"
+#include "tests/support/nor_bus_driver.h"
+
+using sim::BusSetup;
+using sim::FlashBank;
+
+namespace {
+
+const sim::NorModel& model(const char* name) {
+    const sim::NorModel* m = FlashBank::find_nor_model(name);
+    if (m == nullptr) throw std::invalid_argument(name);
+    return *m;
+}
+
+const char* setup_name(BusSetup s) { return s == BusSetup::x16 ? "16x1" : s == BusSetup::x8 ? "8x1" : "8x2"; }
+
+struct IdCase {
+    const char* model;
+    BusSetup setup;
+    NorCommands cmds;
+    uint32_t base;
+    uint32_t maker_at, maker;
+    uint32_t device_at, device;
+};
+
+void PrintTo(const IdCase& c, std::ostream* os) {
+    *os << c.model << ' ' << setup_name(c.setup) << " base 0x" << std::hex << c.base << " maker at 0x" << c.maker_at;
+}
+
+class Autoselect : public testing::TestWithParam<IdCase> {};
+
+TEST_P(Autoselect, ReadsMakerAndDeviceCodesUntilReset) {
+    const IdCase& c = GetParam();
+    FlashBank bank(model(c.model), c.setup);
+    std::vector<uint8_t> image(bank.size_bytes(), 0x3C);
+    bank.load(image);
+    NorBusDriver bus(bank);
+    NorCommands at_base{c.base + c.cmds.addr1, c.base + c.cmds.addr2, c.cmds.lanes};
+
+    at_base.command(bus, 0x90);
+    EXPECT_EQ(bus.read(c.base + c.maker_at), c.maker);
+    EXPECT_EQ(bus.read(c.base + c.device_at), c.device);
+    EXPECT_EQ(bus.read(c.base + c.device_at), c.device) << "stays in autoselect";
+
+    bus.write(c.base, 0xF0 * c.cmds.lanes);
+    EXPECT_EQ(bus.read(c.base + c.device_at), c.setup == BusSetup::x8 ? 0x3Cu : 0x3C3Cu);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chips, Autoselect,
+    testing::Values(
+        IdCase{"S29AL008D", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22DA},
+        IdCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x10000, 0, 0x0001, 2, 0x225B},
+        IdCase{"S29AL008D:top", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xDA},
+        IdCase{"S29AL004D:top", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22B9},
+        IdCase{"S29AL004D:bottom", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xBA},
+        IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0, 0x7F, 1, 0x4F},
+        IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0x100, 0x1C, 1, 0x4F},
+        IdCase{"EN29LV040A", BusSetup::x8x2, kPair, 0, 0x200, 0x1C1C, 2, 0x4F4F},
+        IdCase{"AM29LV040B", BusSetup::x8, kByteOnly, 0x20000, 0, 0x01, 1, 0x4F},
+        IdCase{"AM29LV040B", BusSetup::x8x2, kPair, 0, 0, 0x0101, 2, 0x4F4F},
+        IdCase{"S29GL064M", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
+        IdCase{"S29GL128N", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
+        IdCase{"K8D6316", BusSetup::x16, kWord, 0, 0, 0x00EC, 2, 0x22E2},
+        IdCase{"SST39VF6401", BusSetup::x16, kSst, 0, 0, 0x00BF, 2, 0x236B},
+        IdCase{"SST39VF6401", BusSetup::x16, {0xAAAA, 0x5554, 0x0101}, 0, 0, 0x00BF, 2, 0x236B}));
+
+TEST(Autoselect, BrokenUnlockReturnsToReadArray) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    NorBusDriver bus(bank);
+    bus.write(0xAAA, 0xAA);
+    bus.write(0x556, 0x55);  // wrong address
+    bus.write(0xAAA, 0x90);
+    EXPECT_EQ(bus.read(2), 0xFFFFu);
+    bus.write(0xAAA, 0xAA);
+    bus.write(0x554, 0x54);  // wrong data
+    bus.write(0xAAA, 0x90);
+    EXPECT_EQ(bus.read(2), 0xFFFFu);
+    kWord.command(bus, 0x90);
+    EXPECT_EQ(bus.read(2), 0x22DAu);
+}
+
+// CFI address A is read at CPU byte offset 2A on a 16-bit bus.
+uint32_t cfi_byte(NorBusDriver& bus, uint32_t a) { return bus.read(2 * a); }
+
+struct CfiCase {
+    const char* model;
+    std::vector<uint8_t> times;    // CFI 0x1F-0x22
+    uint8_t size_code;             // 0x27
+    uint8_t buffer_code;           // 0x2A
+    std::vector<uint32_t> regions; // 0x2D on, four bytes each
+};
+
+void PrintTo(const CfiCase& c, std::ostream* os) { *os << c.model; }
+
+class CfiQuery : public testing::TestWithParam<CfiCase> {};
+
+TEST_P(CfiQuery, AnswersTheQueryTable) {
+    const CfiCase& c = GetParam();
+    FlashBank bank(model(c.model), BusSetup::x16);
+    NorBusDriver bus(bank);
+    bus.write(0xAA, 0x98);
+    EXPECT_EQ(cfi_byte(bus, 0x10), 'Q');
+    EXPECT_EQ(cfi_byte(bus, 0x11), 'R');
+    EXPECT_EQ(cfi_byte(bus, 0x12), 'Y');
+    for (size_t i = 0; i < c.times.size(); ++i) EXPECT_EQ(cfi_byte(bus, 0x1F + i), c.times[i]) << i;
+    EXPECT_EQ(cfi_byte(bus, 0x27), c.size_code);
+    EXPECT_EQ(cfi_byte(bus, 0x2A), c.buffer_code);
+    EXPECT_EQ(cfi_byte(bus, 0x2C), c.regions.size());
+    for (size_t r = 0; r < c.regions.size(); ++r) {
+        uint32_t d = 0;
+        for (uint32_t k = 0; k < 4; ++k) d |= cfi_byte(bus, 0x2D + 4 * r + k) << (8 * k);
+        EXPECT_EQ(d, c.regions[r]) << "region " << r;
+    }
+    EXPECT_EQ(cfi_byte(bus, 0x40), 0u) << "unlisted bytes read 0";
+    bus.write(0, 0xF0);
+    EXPECT_EQ(cfi_byte(bus, 0x10), 0xFFFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chips, CfiQuery,
+    testing::Values(CfiCase{"S29GL064M", {7, 7, 0x0A, 0}, 0x17, 5, {0x00200007, 0x0100007E}},
+                    CfiCase{"S29GL128N", {7, 7, 0x0A, 0}, 0x18, 5, {0x0200007F}},
+                    CfiCase{"K8D6316", {4, 0, 0x0A, 0x0F}, 0x17, 0, {0x00200007, 0x0100007E}},
+                    CfiCase{"SST39VF6401", {4, 0, 4, 6}, 0x17, 0, {0x001007FF, 0x0100007F}}));
+
+TEST(CfiQuery, EnteredFromAutoselectToo) {
+    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    NorBusDriver bus(bank);
+    kWord.command(bus, 0x90);
+    bus.write(0xAA, 0x98);
+    EXPECT_EQ(cfi_byte(bus, 0x10), 'Q');
+    EXPECT_EQ(bank.chip(0).counters().cfi_single_entries, 1u);
+}
+
+TEST(CfiQuery, ByteModeReadsAtTwiceTheCfiAddress) {
+    FlashBank bank(model("S29GL064M"), BusSetup::x8);
+    NorBusDriver bus(bank);
+    bus.write(0xAA, 0x98);
+    EXPECT_EQ(bus.read(0x20), 'Q');
+    EXPECT_EQ(bus.read(0x24), 'Y');
+}
+
+TEST(CfiQuery, SstCountsWhichEntryWasUsed) {
+    FlashBank bank(model("SST39VF6401"), BusSetup::x16);
+    NorBusDriver bus(bank);
+    kSst.command(bus, 0x98);
+    EXPECT_EQ(cfi_byte(bus, 0x10), 'Q');
+    bus.write(0, 0xF0);
+    bus.write(0xAA, 0x98);
+    EXPECT_EQ(cfi_byte(bus, 0x11), 'R');
+    EXPECT_EQ(bank.chip(0).counters().cfi_three_cycle_entries, 1u);
+    EXPECT_EQ(bank.chip(0).counters().cfi_single_entries, 1u);
+}
+
+TEST(CfiQuery, ChipsWithoutTableAnswerWithArrayData) {
+    for (const char* name : {"S29AL008D", "S29AL004D:bottom"}) {
+        FlashBank bank(model(name), BusSetup::x16);
+        std::vector<uint8_t> image(0x40);
+        for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i);
+        bank.load(image);
+        NorBusDriver bus(bank);
+        bus.write(0xAA, 0x98);
+        EXPECT_EQ(cfi_byte(bus, 0x10), 0x2120u) << name;
+    }
+}
+
+// ---- program ----
+
+struct ProgramCase {
+    uint16_t old_value, written, expected;
+};
+
+void PrintTo(const ProgramCase& c, std::ostream* os) {
+    *os << std::hex << c.old_value << " AND " << c.written;
+}
+
+class ProgramBits : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(ProgramBits, OnlyClearsBits) {
+    const ProgramCase& c = GetParam();
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    bank.load({0, 0, static_cast<uint8_t>(c.old_value), static_cast<uint8_t>(c.old_value >> 8)});
+    NorBusDriver bus(bank);
+    kWord.program(bus, 2, c.written);
+    bus.wait(10'000);
+    EXPECT_EQ(bus.read(2), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ProgramBits,
+                         testing::Values(ProgramCase{0xFFFF, 0x1234, 0x1234}, ProgramCase{0xF0F0, 0x0FFF, 0x00F0},
+                                         ProgramCase{0x0000, 0xFFFF, 0x0000}, ProgramCase{0x00FF, 0xFF00, 0x0000}));
+
+TEST(Program, StatusPollingUntilTypicalTime) {
+    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    kWord.program(bus, 0x100, 0x0055);  // 60 us typical
+    const uint64_t started = bus.now();
+
+    sim::DevicePins p = bus.pins();
+    p.address = 0x100;
+    p.data_driven = 0;
+    p.oe_n = false;
+    bus.set(p);
+    const uint32_t first = bus.sample();
+    EXPECT_EQ(first & 0x80, 0x80u) << "DQ7 is the complement of the written bit 7";
+    EXPECT_EQ(bus.sample(), first) << "sampling again inside one read cycle does not toggle";
+    p.oe_n = true;
+    bus.set(p);
+    uint32_t second = bus.read(0x200);
+    EXPECT_EQ((first ^ second) & 0x40, 0x40u) << "DQ6 toggles from read to read, at any address";
+    EXPECT_EQ(first & ~0xC0u, 0u);
+
+    bus.wait(started + 60'000 - bus.now() - 300);
+    EXPECT_NE(bus.read(0x100), 0x0055u) << "still busy just before the typical time";
+    bus.wait(300);
+    EXPECT_EQ(bus.read(0x100), 0x0055u);
+    EXPECT_EQ(bus.read(0x100), 0x0055u) << "no toggling once done";
+}
+
+TEST(Program, DQ7OfAStatusIsComplementForBothBitValues) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    kWord.program(bus, 0, 0x80);
+    EXPECT_EQ(bus.read(0) & 0x80, 0u);
+}
+
+TEST(Program, CommandsIgnoredWhileBusy) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    kWord.erase(bus, 0, 0x30);
+    bus.write(0, 0xF0);  // reset does not stop an erase either
+    kWord.program(bus, 0x10, 0x0000);
+    EXPECT_EQ(bus.read(0x10) & 0x80, 0u) << "still erasing";
+    EXPECT_GE(bank.chip(0).counters().ignored_while_busy, 5u);
+    bus.wait(700'000'000);
+    EXPECT_EQ(bus.read(0x10), 0xFFFFu);
+    EXPECT_EQ(bank.chip(0).counters().programs, 0u);
+}
+
+// ---- write buffer ----
+
+constexpr uint32_t kSector = 0x20000;  // a 64 KB sector of S29GL064M
+
+void load_buffer(NorBusDriver& bus, uint32_t count_minus_one, uint32_t first, uint32_t words) {
+    kWord.unlock(bus);
+    bus.write(kSector, 0x25);
+    bus.write(kSector, count_minus_one);
+    for (uint32_t k = 0; k < words; ++k) bus.write(first + 2 * k, 0x1100 + k);
+}
+
+TEST(WriteBuffer, ProgramsSixteenWordsAfterConfirm) {
+    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    load_buffer(bus, 15, kSector + 0x40, 16);
+    EXPECT_EQ(bus.read(kSector + 0x40), 0xFFFFu) << "nothing before the confirm";
+    bus.write(kSector + 0x5E, 0x29);
+    const uint64_t started = bus.now();
+    EXPECT_EQ(bus.read(kSector + 0x5E) & 0x80, 0x80u) << "complement of the last word's bit 7";
+    bus.wait(started + 240'000 - bus.now());
+    for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(bus.read(kSector + 0x40 + 2 * k), 0x1100 + k);
+    EXPECT_EQ(bank.chip(0).counters().buffer_programs, 1u);
+}
+
+struct AbortCase {
+    const char* what;
+    uint32_t count_minus_one;
+    uint32_t first;
+    uint32_t confirm_at;
+    uint8_t confirm;
+};
+
+void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.what; }
+
+class WriteBufferAbort : public testing::TestWithParam<AbortCase> {};
+
+TEST_P(WriteBufferAbort, AbortsUntilUnlockAndReset) {
+    const AbortCase& c = GetParam();
+    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    load_buffer(bus, c.count_minus_one, c.first, 16);
+    bus.write(c.confirm_at, c.confirm);
+    uint32_t status = bus.read(kSector);
+    EXPECT_EQ(status & 0x02, 0x02u) << c.what;
+    EXPECT_EQ(bank.chip(0).counters().buffer_aborts, 1u);
+    EXPECT_EQ(bank.chip(0).counters().buffer_programs, 0u);
+
+    bus.write(0, 0xF0);
+    bus.wait(1'000'000);
+    EXPECT_EQ(bus.read(kSector) & 0x02, 0x02u) << "F0 alone does not recover";
+    kWord.command(bus, 0xF0);
+    EXPECT_EQ(bus.read(kSector), 0xFFFFu);
+    kWord.program(bus, kSector, 0x1234);
+    bus.wait(60'000);
+    EXPECT_EQ(bus.read(kSector), 0x1234u) << "accepts commands again";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteBufferAbort,
+    testing::Values(AbortCase{"count above 16", 16, kSector, kSector, 0x29},
+                    AbortCase{"word outside the page", 15, kSector + 0x10, kSector, 0x29},
+                    AbortCase{"no confirm after the last word", 15, kSector, kSector, 0x30},
+                    AbortCase{"confirm in another sector", 15, kSector, kSector + 0x10000, 0x29}));
+
+TEST(WriteBuffer, AbortShowsComplementOfLastData) {
+    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    kWord.unlock(bus);
+    bus.write(kSector, 0x25);
+    bus.write(kSector, 1);
+    bus.write(kSector, 0x0080);
+    bus.write(kSector + 0x40, 0x0000);  // outside the page
+    uint32_t a = bus.read(kSector), b = bus.read(kSector);
+    EXPECT_EQ(a & 0x82, 0x82u);
+    EXPECT_EQ((a ^ b) & 0x40, 0x40u);
+}
+
+TEST(WriteBuffer, ChipsWithoutBufferIgnoreIt) {
+    FlashBank bank(model("K8D6316"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    load_buffer(bus, 15, kSector, 16);
+    bus.write(kSector + 0x1E, 0x29);
+    bus.wait(1'000'000);
+    EXPECT_EQ(bus.read(kSector), 0xFFFFu);
+    EXPECT_EQ(bank.chip(0).counters().buffer_aborts, 0u);
+}
+
+// ---- erase ----
+
+struct EraseCase {
+    const char* model;
+    BusSetup setup;
+    NorCommands cmds;
+    uint8_t code;
+    uint32_t address;              // CPU address inside the unit
+    uint32_t start, end;           // CPU byte range that becomes 0xFF
+    uint64_t typical_ns;
+};
+
+void PrintTo(const EraseCase& c, std::ostream* os) {
+    *os << c.model << ' ' << setup_name(c.setup) << " code 0x" << std::hex << int{c.code} << " at 0x" << c.address;
+}
+
+class SectorErase : public testing::TestWithParam<EraseCase> {};
+
+TEST_P(SectorErase, ErasesExactlyTheUnitAfterItsTypicalTime) {
+    const EraseCase& c = GetParam();
+    FlashBank bank(model(c.model), c.setup);
+    bank.load(std::vector<uint8_t>(bank.size_bytes(), 0x00));
+    NorBusDriver bus(bank, 100);
+    c.cmds.erase(bus, c.address, c.code);
+    const uint64_t started = bus.now();
+    EXPECT_EQ(bus.read(c.address) & 0x80, 0u) << "DQ7 reads 0 while erasing";
+    bus.wait(started + c.typical_ns - bus.now() - 200);
+    EXPECT_EQ(bus.read(c.address) & 0x80, 0u);
+    bus.wait(200);
+    EXPECT_EQ(bus.read(c.address) & 0x80, 0x80u);
+
+    const std::vector<uint8_t> after = bank.contents();
+    uint32_t first_ff = UINT32_MAX, last_ff = 0, count = 0;
+    for (uint32_t i = 0; i < after.size(); ++i) {
+        if (after[i] == 0x00) continue;
+        ASSERT_EQ(after[i], 0xFF);
+        first_ff = std::min(first_ff, i);
+        last_ff = i;
+        ++count;
+    }
+    EXPECT_EQ(first_ff, c.start);
+    EXPECT_EQ(last_ff + 1, c.end);
+    EXPECT_EQ(count, c.end - c.start);
+}
+
+constexpr uint64_t kS = 1'000'000'000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, SectorErase,
+    testing::Values(
+        EraseCase{"S29AL008D", BusSetup::x16, kWord, 0x30, 0x12345, 0x10000, 0x20000, kS * 7 / 10},
+        EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xF4000, 0xF0000, 0xF8000, kS * 7 / 10},
+        EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFA000, 0xFA000, 0xFC000, kS * 7 / 10},
+        EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFFFFE, 0xFC000, 0x100000, kS * 7 / 10},
+        EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x0002, 0x0000, 0x4000, kS * 7 / 10},
+        EraseCase{"S29AL008D:bottom", BusSetup::x8, kByteMode, 0x30, 0x5001, 0x4000, 0x6000, kS * 7 / 10},
+        EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x8000, 0x8000, 0x10000, kS * 7 / 10},
+        EraseCase{"S29AL004D:top", BusSetup::x16, kWord, 0x30, 0x70000, 0x70000, 0x78000, kS * 7 / 10},
+        EraseCase{"S29AL004D:bottom", BusSetup::x16, kWord, 0x30, 0x7FFFE, 0x70000, 0x80000, kS * 7 / 10},
+        EraseCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0x30, 0x30001, 0x30000, 0x40000, kS / 2},
+        EraseCase{"AM29LV040B", BusSetup::x8x2, kPair, 0x30, 0x20000, 0x20000, 0x40000, kS * 7 / 10},
+        EraseCase{"S29GL064M", BusSetup::x16, kWord, 0x30, 0x2000, 0x2000, 0x4000, kS / 2},
+        EraseCase{"S29GL128N", BusSetup::x16, kWord, 0x30, 0x30000, 0x20000, 0x40000, kS / 2},
+        EraseCase{"K8D6316", BusSetup::x16, kWord, 0x30, 0x10000, 0x10000, 0x20000, kS * 7 / 10},
+        EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x30, 0x12345, 0x12000, 0x13000, kS * 18 / 1000},
+        EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x50, 0x12345, 0x10000, 0x20000, kS * 18 / 1000}));
+
+struct ChipEraseCase {
+    const char* model;
+    BusSetup setup;
+    NorCommands cmds;
+    uint64_t typical_ns;
+};
+
+void PrintTo(const ChipEraseCase& c, std::ostream* os) { *os << c.model << ' ' << setup_name(c.setup); }
+
+class ChipErase : public testing::TestWithParam<ChipEraseCase> {};
+
+TEST_P(ChipErase, ErasesEverythingAfterItsTypicalTime) {
+    const ChipEraseCase& c = GetParam();
+    FlashBank bank(model(c.model), c.setup);
+    bank.load(std::vector<uint8_t>(bank.size_bytes(), 0x5A));
+    NorBusDriver bus(bank, 100);
+    c.cmds.erase(bus, 0, 0x10);
+    const uint64_t started = bus.now();
+    bus.wait(started + c.typical_ns - bus.now() - 200);
+    EXPECT_EQ(bus.read(0) & 0x80, 0u);
+    bus.wait(200);
+    EXPECT_EQ(bus.read(0) & 0xFF, 0xFFu);
+    EXPECT_EQ(bank.contents(), std::vector<uint8_t>(bank.size_bytes(), 0xFF));
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, ChipErase,
+                         testing::Values(ChipEraseCase{"S29AL008D", BusSetup::x16, kWord, 14 * kS},
+                                         ChipEraseCase{"S29AL004D", BusSetup::x8, kByteMode, 11 * kS},
+                                         ChipEraseCase{"EN29LV040A", BusSetup::x8x2, kPair, 4 * kS},
+                                         ChipEraseCase{"S29GL064M", BusSetup::x16, kWord, 64 * kS},
+                                         ChipEraseCase{"SST39VF6401", BusSetup::x16, kSst, 40 * kS / 1000}));
+
+TEST(Erase, UnknownCodeReturnsToReadArray) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    bank.load({0x00, 0x00});
+    NorBusDriver bus(bank, 100);
+    kWord.erase(bus, 0, 0x50);  // block erase exists only on the SST part
+    EXPECT_EQ(bus.read(0), 0u);
+    EXPECT_FALSE(bank.chip(0).busy(bus.now()));
+}
+
+// ---- pin protocol ----
+
+TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    kWord.command(bus, 0xA0);
+    sim::DevicePins p = bus.pins();
+    p.ce_n = true;
+    bus.set(p);
+    p.we_n = false;  // WE# first, CE# last: CE# latches the address
+    p.address = 0x40;
+    p.data_driven = 0xFFFF;
+    bus.set(p);
+    p.ce_n = false;
+    bus.set(p);
+    p.address = 0x80;  // changes after the latch: ignored
+    p.data = 0x1234;  // data set up before the rising edge counts
+    bus.set(p);
+    p.we_n = true;
+    bus.set(p);
+    bus.wait(10'000);
+    EXPECT_EQ(bus.read(0x40), 0x1234u);
+    EXPECT_EQ(bus.read(0x80), 0xFFFFu);
+}
+
+TEST(Pins, DrivesOnlyWithChipEnableAndOutputEnableLow) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    NorBusDriver bus(bank, 100);
+    uint32_t levels = 0;
+    sim::DevicePins p;
+    for (int ce = 0; ce < 2; ++ce)
+        for (int oe = 0; oe < 2; ++oe) {
+            p.ce_n = ce != 0;
+            p.oe_n = oe != 0;
+            EXPECT_EQ(bank.data_out(p, 0, levels), (ce == 0 && oe == 0) ? 0xFFFFu : 0u);
+        }
+}
+
+}  // namespace
