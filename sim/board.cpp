@@ -1,5 +1,8 @@
 #include "sim/board.h"
 
+#include "sim/cpu_pins.h"
+#include "sim/memory_device.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -18,9 +21,15 @@ const CpuFacts& known_cpu(const std::string& name)
 VirtualBoard::VirtualBoard(const BoardConfig& config)
     : config_(config),
       cpu_(known_cpu(config.cpu)),
+      bus_(stats_),
       tap_(cpu_, stats_),
       port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns)
 {
+    CpuModel model{};
+    if (!config.with_bus || !cpu_model_from_name(config.cpu.c_str(), &model))
+        return;
+    attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
+    bus_.attach(std::make_unique<MemoryDevice>(), config.region);
 }
 
 void VirtualBoard::attach_pins(std::unique_ptr<ScanPins> pins)
@@ -57,6 +66,8 @@ std::string stats_text(const VirtualBoard& board)
     for (const auto& counter : counters)
         text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
+    for (const std::string& note : board.bus().violation_notes())
+        text += "rule_violation: " + note + "\n";
     return text;
 }
 

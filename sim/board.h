@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "sim/bus.h"
 #include "sim/cpu_facts.h"
 #include "sim/scan_pins.h"
 #include "sim/stats.h"
@@ -20,6 +21,8 @@ struct BoardConfig {
     uint16_t port_base = 0x378;
     bool no_port = false;
     uint64_t port_ns = 1000;
+    int region = 0;         // chip-select region of the device on the bus
+    bool with_bus = false;  // the CPU's pins and the external bus behind the register
 };
 
 class VirtualBoard {
@@ -29,7 +32,8 @@ public:
     VirtualBoard(const VirtualBoard&) = delete;
     VirtualBoard& operator=(const VirtualBoard&) = delete;
 
-    // The CPU's pins behind the boundary-scan register; the board owns them.
+    // The CPU's pins behind the boundary-scan register; the board owns them. With
+    // `with_bus` the board starts with the CPU's own pins driving its bus.
     void attach_pins(std::unique_ptr<ScanPins> pins);
     ScanPins* pins() const { return pins_.get(); }
 
@@ -40,6 +44,9 @@ public:
     const SimStats& stats() const { return stats_; }
     uint64_t now_ns() const { return clock_.ns; }
     TapController& tap() { return tap_; }
+    // The external bus, with a plain memory on `region` until other devices are attached.
+    Bus& bus() { return bus_; }
+    const Bus& bus() const { return bus_; }
     VirtualPort& port() { return port_; }
 
 private:
@@ -47,6 +54,7 @@ private:
     const CpuFacts& cpu_;
     VirtualClock clock_;
     SimStats stats_;
+    Bus bus_;
     TapController tap_;
     VirtualPort port_;
     std::unique_ptr<ScanPins> pins_;

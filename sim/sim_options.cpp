@@ -89,6 +89,15 @@ std::string set_port_ns(SimOptions& options, const std::string& value)
     return {};
 }
 
+std::string set_region(SimOptions& options, const std::string& value)
+{
+    uint64_t region = 0;
+    if (!parse_u64(value, region) || region > 7)
+        return "bad --region '" + value + "' (0 to 7)";
+    options.region = static_cast<int>(region);
+    return {};
+}
+
 std::string set_stats(SimOptions& options, const std::string&)
 {
     options.stats = true;
@@ -108,6 +117,7 @@ constexpr OptionRow kOptions[] = {
     {"--keys", true, set_keys},
     {"--key-after", true, add_key_after},
     {"--port-ns", true, set_port_ns},
+    {"--region", true, set_region},
     {"--stats", false, set_stats},
     {"--help", false, set_help},
 };
@@ -191,6 +201,8 @@ BoardConfig board_config(const SimOptions& options)
     config.port_base = options.port_base;
     config.no_port = options.no_port;
     config.port_ns = options.port_ns;
+    config.region = options.region;
+    config.with_bus = true;
     return config;
 }
 
@@ -203,6 +215,7 @@ const char* sim_usage()
            "  --keys TEXT         console keys, escapes \\r \\n \\e \\\\ (default: standard input)\n"
            "  --key-after N:TEXT  keys that arrive once N DR scans have run (repeatable)\n"
            "  --port-ns N         virtual nanoseconds per port access (default 1000)\n"
+           "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
            "  --stats             print the board's counters to standard error at the end\n";
 }
 

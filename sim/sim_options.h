@@ -23,6 +23,7 @@ struct SimOptions {
     std::string keys;         // escapes already resolved
     std::vector<KeyAfter> key_after;
     uint64_t port_ns = 1000;
+    int region = 0;  // chip-select region the flash sits on
     bool stats = false;
     bool help = false;
     std::vector<std::string> tool_args;  // everything after `--`, unchanged
