@@ -7,6 +7,7 @@
 
 #include "sim/bus.h"
 #include "sim/memory_device.h"
+#include "sim/sim_options.h"
 
 namespace {
 
@@ -138,6 +139,39 @@ TEST(MemoryDevice, StoresOnWeRisingOnlyWhenEnabled)
     EXPECT_EQ(memory.load(0x01), 0xFFu) << "blank";
     EXPECT_EQ(memory.load(0x02), 0x22u);
     EXPECT_EQ(stats.rule_violations, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SimRegionOption, PicksTheChipSelectRegionOfTheBoardsDevice)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool ok;
+        int region;
+    };
+    const Case cases[] = {
+        {{}, true, 0},
+        {{"--region", "7"}, true, 7},
+        {{"--region=3"}, true, 3},
+        {{"--region", "8"}, false, 0},
+        {{"--region", "-1"}, false, 0},
+        {{"--region", "x"}, false, 0},
+        {{"--region"}, false, 0},
+    };
+    for (const Case& c : cases) {
+        sim::SimParse parse = sim::parse_sim_options(c.args);
+        EXPECT_EQ(parse.ok, c.ok) << parse.error;
+        if (!c.ok) {
+            EXPECT_EQ(parse.error.find('\n'), std::string::npos);
+            continue;
+        }
+        const sim::BoardConfig config = sim::board_config(parse.options);
+        EXPECT_EQ(config.region, c.region);
+        EXPECT_TRUE(config.with_bus);
+    }
 }
 
 }  // namespace
