@@ -51,10 +51,6 @@ std::vector<int> cells_with(const sim::CpuWiring& wiring, bool (*match)(sim::Cel
 
 bool is_data_out(sim::CellRole role) { return role == sim::CellRole::DataOut || role == sim::CellRole::DataInOut; }
 bool is_data_in(sim::CellRole role) { return role == sim::CellRole::DataIn || role == sim::CellRole::DataInOut; }
-bool is_direction(sim::CellRole role)
-{
-    return role == sim::CellRole::Direction || role == sim::CellRole::BusDirection;
-}
 
 int one_cell(const sim::CpuWiring& wiring, bool (*match)(sim::CellRole), int index)
 {
@@ -147,16 +143,6 @@ TEST_P(BusCycleCells, OnlyACapturedOneSetsABit)
     }
     std::string ones(static_cast<size_t>(g_target.bsr_length), '1');
     EXPECT_EQ(g_target.ops.get_data(ones.data(), 16), 0xFFFFu) << GetParam().name;
-}
-
-TEST_P(BusCycleCells, PinMapCellsAreTheWiredOnes)
-{
-    // Every cell the tool addresses for a data pin is one the board wires to that pin.
-    for (int bit = 0; bit < wiring->data_pins; ++bit) {
-        EXPECT_NE(one_cell(*wiring, is_data_out, bit), -1) << GetParam().name << " D" << bit;
-        EXPECT_NE(one_cell(*wiring, is_data_in, bit), -1) << GetParam().name << " D" << bit;
-    }
-    EXPECT_FALSE(cells_with(*wiring, is_direction, -1).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cpus, BusCycleCells, ::testing::ValuesIn(kCpus),

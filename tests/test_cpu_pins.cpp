@@ -120,25 +120,6 @@ TEST_P(CpuPinsTest, PinsFollowTheLatchesOnlyUnderExtest)
     EXPECT_EQ(pins.pins().address, 0x00155AA5u) << "address pins keep their levels";
 }
 
-TEST_P(CpuPinsTest, AddressAndDataFromTheToolReachThePins)
-{
-    pins.set_extest(true);
-    for (int width : {8, 16}) {
-        g_flash_model.data_bits = static_cast<uint32_t>(width);
-        for (int bit = 0; bit < 32; ++bit) {
-            const uint32_t address = 1u << bit;
-            const uint32_t data = (1u << (bit % width)) | 0x8000'0000u;
-            g_target.ops.set_address(image.data(), address);
-            g_target.ops.set_data(image.data(), data, static_cast<uint32_t>(width));
-            drive(image);
-            const uint32_t low = (1u << width) - 1u;
-            EXPECT_EQ(pins.pins().address, address & GetParam().address_mask) << "A" << bit;
-            EXPECT_EQ(pins.pins().data_driven & low, low) << "width " << width;
-            EXPECT_EQ(pins.pins().data & low, data & low) << "width " << width << " D" << bit % width;
-        }
-    }
-}
-
 TEST_P(CpuPinsTest, CaptureSamplesTheSelectedDevice)
 {
     memory->store(0x2468, 0xA5C3);
@@ -196,17 +177,6 @@ TEST(CpuPinsMirta, DirectionCellsDriveAtOne)
     }
     pins.update(latches.data());
     EXPECT_EQ(pins.pins().data_driven, 0xFFFFFFFFu);
-}
-
-TEST(CpuModel, KnowsTheFourNamesExactly)
-{
-    sim::CpuModel model{};
-    EXPECT_TRUE(sim::cpu_model_from_name("ULN", &model));
-    EXPECT_EQ(model, sim::CpuModel::Uln);
-    EXPECT_TRUE(sim::cpu_model_from_name("MIRTA", &model));
-    EXPECT_EQ(model, sim::CpuModel::Mirta);
-    EXPECT_FALSE(sim::cpu_model_from_name("paxon", &model));
-    EXPECT_FALSE(sim::cpu_model_from_name("KTR5200 ", &model));
 }
 
 }  // namespace

@@ -82,17 +82,6 @@ TEST_P(ToggleKeys, EndsWithStatusZero)
 INSTANTIATE_TEST_SUITE_P(Cases, ToggleKeys, ::testing::ValuesIn(kKeyCases),
                          [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
 
-TEST(ToggleTest, PaxonOnlyPrintsItsBanner)
-{
-    RecordingPlatform console;
-    const std::string before = (cpu_target_init(), cpu_select("PAXON"), std::string(g_target.bsr_image));
-    const Ended ended = run_toggle(console, "PAXON");
-    EXPECT_TRUE(ended.returned);
-    EXPECT_EQ(console.console, "PAXON BOUNDARY TEST\n");
-    EXPECT_EQ(port_writes(console), 0u);
-    EXPECT_EQ(std::string(g_target.bsr_image), before);
-}
-
 }  // namespace
 
 // ---- The toggle test on the virtual board, against the cell groups of each CPU. ----
