@@ -29,7 +29,20 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
     if (!config.with_bus || !cpu_model_from_name(config.cpu.c_str(), &model))
         return;
     attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
-    bus_.attach(std::make_unique<MemoryDevice>(), config.region);
+    if (config.flash.empty()) {
+        bus_.attach(std::make_unique<MemoryDevice>(), config.region);
+        return;
+    }
+    const NorModel* nor = FlashBank::find_nor_model(config.flash);
+    if (!nor)
+        throw std::invalid_argument("unknown flash " + config.flash);
+    BusSetup setup = config.bus_setup_given ? config.bus_setup : FlashBank::default_setup(*nor);
+    auto bank = std::make_unique<FlashBank>(*nor, setup, config.faults);
+    if (config.flash_in.size() > bank->size_bytes())
+        throw std::invalid_argument("the initial contents are larger than the flash");
+    bank->load(config.flash_in);
+    flash_ = bank.get();
+    bus_.attach(std::move(bank), config.region);
 }
 
 void VirtualBoard::attach_pins(std::unique_ptr<ScanPins> pins)

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/bus.h"
 #include "sim/cpu_facts.h"
+#include "sim/flash_bank.h"
 #include "sim/scan_pins.h"
 #include "sim/stats.h"
 #include "sim/tap_controller.h"
@@ -23,6 +25,12 @@ struct BoardConfig {
     uint64_t port_ns = 1000;
     int region = 0;         // chip-select region of the device on the bus
     bool with_bus = false;  // the CPU's pins and the external bus behind the register
+    // The flash on the bus (a model name as FlashBank knows it); empty: a plain memory stands in.
+    std::string flash;
+    bool bus_setup_given = false;  // else the model's first supported set-up
+    BusSetup bus_setup = BusSetup::x16;
+    FlashFaults faults;
+    std::vector<uint8_t> flash_in;  // initial flash contents from CPU byte 0
 };
 
 class VirtualBoard {
@@ -48,6 +56,8 @@ public:
     Bus& bus() { return bus_; }
     const Bus& bus() const { return bus_; }
     VirtualPort& port() { return port_; }
+    // The flash bank on the bus, or nullptr when a plain memory stands in.
+    FlashBank* flash() { return flash_; }
 
 private:
     BoardConfig config_;
@@ -58,6 +68,7 @@ private:
     TapController tap_;
     VirtualPort port_;
     std::unique_ptr<ScanPins> pins_;
+    FlashBank* flash_ = nullptr;
 };
 
 // The counters, one "name: value" a line, as --stats prints them.
