@@ -1,5 +1,8 @@
 #include "sim/board.h"
 
+#include "sim/cpu_pins.h"
+#include "sim/memory_device.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -18,9 +21,28 @@ const CpuFacts& known_cpu(const std::string& name)
 VirtualBoard::VirtualBoard(const BoardConfig& config)
     : config_(config),
       cpu_(known_cpu(config.cpu)),
+      bus_(stats_),
       tap_(cpu_, stats_),
       port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns)
 {
+    CpuModel model{};
+    if (!config.with_bus || !cpu_model_from_name(config.cpu.c_str(), &model))
+        return;
+    attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
+    if (config.flash.empty()) {
+        bus_.attach(std::make_unique<MemoryDevice>(), config.region);
+        return;
+    }
+    const NorModel* nor = FlashBank::find_nor_model(config.flash);
+    if (!nor)
+        throw std::invalid_argument("unknown flash " + config.flash);
+    BusSetup setup = config.bus_setup_given ? config.bus_setup : FlashBank::default_setup(*nor);
+    auto bank = std::make_unique<FlashBank>(*nor, setup, config.faults);
+    if (config.flash_in.size() > bank->size_bytes())
+        throw std::invalid_argument("the initial contents are larger than the flash");
+    bank->load(config.flash_in);
+    flash_ = bank.get();
+    bus_.attach(std::move(bank), config.region);
 }
 
 void VirtualBoard::attach_pins(std::unique_ptr<ScanPins> pins)
@@ -57,6 +79,8 @@ std::string stats_text(const VirtualBoard& board)
     for (const auto& counter : counters)
         text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
+    for (const std::string& note : board.bus().violation_notes())
+        text += "rule_violation: " + note + "\n";
     return text;
 }
 

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "sim/bus.h"
 #include "sim/cpu_facts.h"
+#include "sim/flash_bank.h"
 #include "sim/scan_pins.h"
 #include "sim/stats.h"
 #include "sim/tap_controller.h"
@@ -20,6 +23,14 @@ struct BoardConfig {
     uint16_t port_base = 0x378;
     bool no_port = false;
     uint64_t port_ns = 1000;
+    int region = 0;         // chip-select region of the device on the bus
+    bool with_bus = false;  // the CPU's pins and the external bus behind the register
+    // The flash on the bus (a model name as FlashBank knows it); empty: a plain memory stands in.
+    std::string flash;
+    bool bus_setup_given = false;  // else the model's first supported set-up
+    BusSetup bus_setup = BusSetup::x16;
+    FlashFaults faults;
+    std::vector<uint8_t> flash_in;  // initial flash contents from CPU byte 0
 };
 
 class VirtualBoard {
@@ -29,7 +40,8 @@ public:
     VirtualBoard(const VirtualBoard&) = delete;
     VirtualBoard& operator=(const VirtualBoard&) = delete;
 
-    // The CPU's pins behind the boundary-scan register; the board owns them.
+    // The CPU's pins behind the boundary-scan register; the board owns them. With
+    // `with_bus` the board starts with the CPU's own pins driving its bus.
     void attach_pins(std::unique_ptr<ScanPins> pins);
     ScanPins* pins() const { return pins_.get(); }
 
@@ -40,16 +52,23 @@ public:
     const SimStats& stats() const { return stats_; }
     uint64_t now_ns() const { return clock_.ns; }
     TapController& tap() { return tap_; }
+    // The external bus, with a plain memory on `region` until other devices are attached.
+    Bus& bus() { return bus_; }
+    const Bus& bus() const { return bus_; }
     VirtualPort& port() { return port_; }
+    // The flash bank on the bus, or nullptr when a plain memory stands in.
+    FlashBank* flash() { return flash_; }
 
 private:
     BoardConfig config_;
     const CpuFacts& cpu_;
     VirtualClock clock_;
     SimStats stats_;
+    Bus bus_;
     TapController tap_;
     VirtualPort port_;
     std::unique_ptr<ScanPins> pins_;
+    FlashBank* flash_ = nullptr;
 };
 
 // The counters, one "name: value" a line, as --stats prints them.

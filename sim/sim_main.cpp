@@ -1,5 +1,7 @@
 // tarnflash-sim [simulator options] -- [tarnflash options]
 #include <cstdio>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,17 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    sim::VirtualBoard board(sim::board_config(options));
+    std::unique_ptr<sim::VirtualBoard> board_owner;
+    try {
+        board_owner = std::make_unique<sim::VirtualBoard>(sim::board_config(options));
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    } catch (const std::invalid_argument& error) {
+        std::fprintf(stderr, "tarnflash-sim: %s\n", error.what());
+        return 2;
+    }
+    sim::VirtualBoard& board = *board_owner;
     sim::SimPlatform platform(board, sim::key_setup(options));
 
     std::string program = "tarnflash";
@@ -37,5 +49,9 @@ int main(int argc, char** argv)
 
     if (options.stats)
         std::fputs(sim::stats_text(board).c_str(), stderr);
+    if (std::string error; !sim::write_flash_out(options, board, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
     return status;
 }

@@ -1,6 +1,8 @@
 #include "sim/sim_options.h"
 
 #include <charconv>
+#include <fstream>
+#include <stdexcept>
 #include <iterator>
 #include <string_view>
 
@@ -89,6 +91,98 @@ std::string set_port_ns(SimOptions& options, const std::string& value)
     return {};
 }
 
+std::string set_region(SimOptions& options, const std::string& value)
+{
+    uint64_t region = 0;
+    if (!parse_u64(value, region) || region > 7)
+        return "bad --region '" + value + "' (0 to 7)";
+    options.region = static_cast<int>(region);
+    return {};
+}
+
+std::string set_flash(SimOptions& options, const std::string& value)
+{
+    if (!FlashBank::find_nor_model(value))
+        return "unknown flash '" + value +
+               "' (S29AL008D[:top|:bottom], S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M, "
+               "S29GL128N, K8D6316, SST39VF6401)";
+    options.flash = value;
+    return {};
+}
+
+std::string set_bus(SimOptions& options, const std::string& value)
+{
+    constexpr struct {
+        const char* name;
+        BusSetup setup;
+    } kSetups[] = {{"16x1", BusSetup::x16}, {"8x1", BusSetup::x8}, {"8x2", BusSetup::x8x2}};
+    for (const auto& row : kSetups)
+        if (value == row.name) {
+            options.bus = row.setup;
+            options.bus_given = true;
+            return {};
+        }
+    return "bad --bus '" + value + "' (16x1, 8x1, 8x2)";
+}
+
+std::string set_flash_in(SimOptions& options, const std::string& value)
+{
+    options.flash_in = value;
+    return {};
+}
+
+std::string set_flash_out(SimOptions& options, const std::string& value)
+{
+    options.flash_out = value;
+    return {};
+}
+
+bool parse_number_text(std::string_view text, uint64_t& number)
+{
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return parse_u64(text.substr(2), number, 16);
+    return parse_u64(text, number);
+}
+
+std::string add_fault(SimOptions& options, const std::string& value)
+{
+    std::string_view text = value;
+    FlashFaults& faults = options.faults;
+    if (text == "no-flash") {
+        faults.no_flash = true;
+        return {};
+    }
+    if (text.rfind("slow-erase:", 0) == 0) {
+        uint64_t factor = 0;
+        if (parse_number_text(text.substr(11), factor) && factor >= 1 && factor <= 1000000) {
+            faults.slow_erase_factor = static_cast<uint32_t>(factor);
+            return {};
+        }
+    } else if (text.rfind("stuck-bit:", 0) == 0) {
+        std::string_view rest = text.substr(10);
+        size_t colon = rest.find(':');
+        uint64_t address = 0;
+        uint64_t bit = 0;
+        if (colon != std::string_view::npos && parse_number_text(rest.substr(0, colon), address) &&
+            address <= 0xFFFFFFFFu && parse_number_text(rest.substr(colon + 1), bit) && bit < 16) {
+            faults.stuck_bit = true;
+            faults.stuck_address = static_cast<uint32_t>(address);
+            faults.stuck_bit_index = static_cast<int>(bit);
+            return {};
+        }
+    }
+    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, no-flash)";
+}
+
+// Checks that need more than one option.
+std::string check_combination(const SimOptions& options)
+{
+    const NorModel* model = FlashBank::find_nor_model(options.flash);
+    if (options.bus_given && !FlashBank::supports(*model, options.bus))
+        return "flash '" + options.flash + "' cannot be wired for that --bus";
+    return {};
+}
+
 std::string set_stats(SimOptions& options, const std::string&)
 {
     options.stats = true;
@@ -108,6 +202,12 @@ constexpr OptionRow kOptions[] = {
     {"--keys", true, set_keys},
     {"--key-after", true, add_key_after},
     {"--port-ns", true, set_port_ns},
+    {"--region", true, set_region},
+    {"--flash", true, set_flash},
+    {"--bus", true, set_bus},
+    {"--flash-in", true, set_flash_in},
+    {"--flash-out", true, set_flash_out},
+    {"--fault", true, add_fault},
     {"--stats", false, set_stats},
     {"--help", false, set_help},
 };
@@ -181,6 +281,8 @@ SimParse parse_sim_options(const std::vector<std::string>& args)
         if (std::string error = row->handle(result.options, value); !error.empty())
             return failure(error);
     }
+    if (std::string error = check_combination(result.options); !error.empty())
+        return failure(error);
     return result;
 }
 
@@ -191,7 +293,36 @@ BoardConfig board_config(const SimOptions& options)
     config.port_base = options.port_base;
     config.no_port = options.no_port;
     config.port_ns = options.port_ns;
+    config.region = options.region;
+    config.with_bus = true;
+    config.flash = options.flash;
+    config.bus_setup_given = options.bus_given;
+    config.bus_setup = options.bus;
+    config.faults = options.faults;
+    if (!options.flash_in.empty()) {
+        std::ifstream in(options.flash_in, std::ios::binary);
+        if (!in)
+            throw std::runtime_error(kProgram + ("cannot read --flash-in '" + options.flash_in + "'"));
+        config.flash_in.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+            throw std::runtime_error(kProgram + ("cannot read --flash-in '" + options.flash_in + "'"));
+    }
     return config;
+}
+
+bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& error)
+{
+    if (options.flash_out.empty() || board.flash() == nullptr)
+        return true;
+    std::vector<uint8_t> bytes = board.flash()->contents();
+    std::ofstream out(options.flash_out, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        error = kProgram + ("cannot write --flash-out '" + options.flash_out + "'");
+        return false;
+    }
+    return true;
 }
 
 const char* sim_usage()
@@ -203,6 +334,14 @@ const char* sim_usage()
            "  --keys TEXT         console keys, escapes \\r \\n \\e \\\\ (default: standard input)\n"
            "  --key-after N:TEXT  keys that arrive once N DR scans have run (repeatable)\n"
            "  --port-ns N         virtual nanoseconds per port access (default 1000)\n"
+           "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
+           "  --flash MODEL       flash on the bus (default S29AL008D): S29AL008D[:top|:bottom],\n"
+           "                      S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M,\n"
+           "                      S29GL128N, K8D6316, SST39VF6401 (boot-block chips: top by default)\n"
+           "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
+           "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
+           "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
+           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR or no-flash (repeatable)\n"
            "  --stats             print the board's counters to standard error at the end\n";
 }
 

@@ -23,6 +23,13 @@ struct SimOptions {
     std::string keys;         // escapes already resolved
     std::vector<KeyAfter> key_after;
     uint64_t port_ns = 1000;
+    int region = 0;  // chip-select region the flash sits on
+    std::string flash = "S29AL008D";  // model on the bus (":top" / ":bottom" where it has both)
+    bool bus_given = false;
+    BusSetup bus = BusSetup::x16;
+    std::string flash_in;   // file with the initial flash contents
+    std::string flash_out;  // file that receives the flash contents after the run
+    FlashFaults faults;
     bool stats = false;
     bool help = false;
     std::vector<std::string> tool_args;  // everything after `--`, unchanged
@@ -40,8 +47,12 @@ SimParse parse_sim_options(const std::vector<std::string>& args);
 // Resolves \r \n \e \\ in a key text; false for any other escape.
 bool unescape_keys(const std::string& text, std::string& keys);
 
-// The board the options describe.
+// The board the options describe. Reads the --flash-in file; throws std::runtime_error
+// with a one-line reason when it cannot.
 BoardConfig board_config(const SimOptions& options);
+
+// Writes the flash contents to --flash-out, if given; false with a one-line reason on failure.
+bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& error);
 
 // The usage text of tarnflash-sim.
 const char* sim_usage();

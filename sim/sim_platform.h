@@ -55,6 +55,7 @@ private:
     size_t next_key_ = 0;
     size_t next_after_ = 0;  // first key_after entry not yet released
     bool stdin_ended_ = false;
+    uint64_t accesses_at_last_look_ = UINT64_MAX;
     std::string* console_sink_ = nullptr;
 };
 

@@ -131,6 +131,7 @@ TEST(SimPlatform, KeyAfterWaitsForTheDrScans)
     EXPECT_EQ(run.drain(), "1");
     EXPECT_FALSE(run.platform.keys_ended());
     run.board.stats().dr_scans = 3;
+    run.board.stats().port_writes = 1000;  // scans mean port traffic
     EXPECT_EQ(run.drain(), "");
     EXPECT_FALSE(run.platform.keys_ended());
     run.board.stats().dr_scans = 4;
@@ -138,6 +139,13 @@ TEST(SimPlatform, KeyAfterWaitsForTheDrScans)
     run.board.stats().dr_scans = 12;
     EXPECT_EQ(run.drain(), "bc");
     EXPECT_TRUE(run.platform.keys_ended());
+}
+
+TEST(SimPlatform, PendingKeysEndWhenTheToolWaitsWithoutScanning)
+{
+    PlatformOnBoard run({"--key-after", "10:a"});
+    EXPECT_FALSE(run.platform.keys_ended());  // first look: the tool may still be scanning
+    EXPECT_TRUE(run.platform.keys_ended());   // no port access since: the keys can never come
 }
 
 TEST(SimPlatform, UnscriptedKeysComeFromTheInputWithNewlineAsEnter)

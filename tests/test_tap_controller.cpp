@@ -14,6 +14,14 @@
 
 namespace {
 
+// A board with the CPU's register alone: no pins, no bus.
+sim::BoardConfig bare_board(const std::string& cpu)
+{
+    sim::BoardConfig config;
+    config.cpu = cpu;
+    return config;
+}
+
 using sim::TapState;
 using Bits = std::vector<int>;
 
@@ -156,7 +164,7 @@ TEST(TapController, FiveClocksWithTmsHighResetFromEveryState)
 TEST(TapController, PowersUpInResetWithIdcodeSelected)
 {
     for (const std::string& name : kCpus) {
-        sim::VirtualBoard board(sim::BoardConfig{name});
+        sim::VirtualBoard board(bare_board(name));
         Cable cable(board);
         const sim::CpuFacts& cpu = board.cpu();
         EXPECT_EQ(board.tap().state(), TapState::TestLogicReset);
@@ -173,7 +181,7 @@ Bits capture_and_length(Cable& cable, size_t register_guess)
 TEST(TapController, InstructionsSelectIdcodeBoundaryOrBypass)
 {
     for (const std::string& name : kCpus) {
-        sim::VirtualBoard board(sim::BoardConfig{name});
+        sim::VirtualBoard board(bare_board(name));
         Cable cable(board);
         const sim::CpuFacts& cpu = board.cpu();
         for (uint8_t instruction = 0; instruction < 16; ++instruction) {
@@ -229,7 +237,7 @@ public:
 TEST(TapController, BoundaryScanUpdatesLatchesAndCapturesThePins)
 {
     for (const std::string& name : kCpus) {
-        sim::VirtualBoard board(sim::BoardConfig{name});
+        sim::VirtualBoard board(bare_board(name));
         uint32_t length = board.cpu().bsr_length;
         auto owned = std::make_unique<RecordingPins>(length);
         RecordingPins& pins = *owned;
@@ -263,7 +271,7 @@ TEST(TapController, BoundaryScanUpdatesLatchesAndCapturesThePins)
 
 TEST(TapController, WithoutPinsACaptureReturnsTheLatches)
 {
-    sim::VirtualBoard board(sim::BoardConfig{"PAXON"});
+    sim::VirtualBoard board(bare_board("PAXON"));
     Cable cable(board);
     Bits preset = random_bits(412, 3);
     std::vector<uint8_t> cells(preset.begin(), preset.end());
@@ -277,7 +285,7 @@ TEST(TapController, WithoutPinsACaptureReturnsTheLatches)
 TEST(TapController, RingStaysInOrderOverManyLengthsAndPauses)
 {
     for (const std::string& name : kCpus) {
-        sim::VirtualBoard board(sim::BoardConfig{name});
+        sim::VirtualBoard board(bare_board(name));
         Cable cable(board);
         uint32_t length = board.cpu().bsr_length;
         cable.scan_ir(0x0);

@@ -1,0 +1,46 @@
+#include "app/console_answer.h"
+
+#include "app/exit.h"
+#include "platform/console.h"
+#include "platform/platform.h"
+
+namespace {
+constexpr int kEnter = 13;
+// The answer has room for 4 characters: two digits, a 'q' and the terminator.
+constexpr int kMaxDigits = 2;
+
+// Busy-waits for a key; when the input has closed for good there is nobody left to answer.
+int wait_key()
+{
+    Platform& console = platform();
+    while (!console.key_available()) {
+        if (console.keys_ended()) {
+            con_printf("\nNo more console input\n");
+            quit(1);
+        }
+    }
+    return console.key_read();
+}
+}  // namespace
+
+void read_answer(char* answer, int max_length)
+{
+    const int max_digits = max_length < kMaxDigits ? max_length : kMaxDigits;
+    int length = 0;
+    answer[0] = '\0';
+    for (;;) {
+        const int key = wait_key();
+        if (key == kEnter)
+            break;
+        if (key == 'q' || key == 'Q') {
+            answer[length++] = static_cast<char>(key);
+            break;
+        }
+        // A digit beyond the prompt's width is ignored like any other key: there is no editing.
+        if (key >= '0' && key <= '9' && length < max_digits) {
+            answer[length++] = static_cast<char>(key);
+            con_printf("%c", key);
+        }
+    }
+    answer[length] = '\0';
+}

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/console_answer.h"
+#include "app/exit.h"
+#include "jtag/cable.h"
+#include "support/scripted_console.h"
+
+namespace {
+
+struct AnswerCase {
+    const char* name;
+    std::string keys;
+    int max_length;
+    const char* answer;
+    const char* echo;
+};
+
+class ReadAnswer : public testing::TestWithParam<AnswerCase> {};
+
+TEST_P(ReadAnswer, StoresDigitsAndEchoesThem)
+{
+    const AnswerCase& c = GetParam();
+    ScriptedConsole console(c.keys);
+    platform_install(&console);
+    cable_init();
+
+    char answer[4] = {'x', 'x', 'x', 'x'};
+    read_answer(answer, c.max_length);
+
+    EXPECT_STREQ(answer, c.answer);
+    EXPECT_EQ(console.text, c.echo);
+}
+
+const AnswerCase kAnswerCases[] = {
+    {"EnterAlone", "\r", 1, "", ""},
+    {"MenuDigit", "3\r", 1, "3", "3"},
+    {"WidthTwoDigits", "16\r", 2, "16", "16"},
+    {"SecondDigitIgnoredAtMenu", "16\r", 1, "1", "1"},
+    {"ThirdDigitIgnoredAtWidth", "168\r", 2, "16", "16"},
+    {"LettersIgnored", "a1\r", 1, "1", "1"},
+    {"BackspaceAndSignsIgnored", "\b-+5\r", 2, "5", "5"},
+    {"NewlineIsNotEnter", "\n8\r", 2, "8", "8"},
+    {"ExtendedKeyCodesIgnored", std::string("\xE0" "H" "2\r"), 1, "2", "2"},
+    {"LowerQEndsAtOnce", "q", 1, "q", ""},
+    {"UpperQEndsAtOnce", "Q", 2, "Q", ""},
+    {"DigitThenQ", "1q", 1, "1q", "1"},
+    {"FullWidthThenQ", "12q", 2, "12q", "12"},
+    {"ExtraDigitsThenQ", "123q", 2, "12q", "12"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Keys, ReadAnswer, testing::ValuesIn(kAnswerCases),
+                         [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
+
+TEST(ReadAnswerInput, LeavesKeysAfterTheEndUnread)
+{
+    ScriptedConsole console("4\r9\r");
+    platform_install(&console);
+    char answer[4];
+    read_answer(answer, 1);
+    EXPECT_STREQ(answer, "4");
+    EXPECT_EQ(console.keys_left(), 2u);
+}
+
+TEST(ReadAnswerInput, WaitsForSlowKeys)
+{
+    ScriptedConsole console("12\r", false);
+    console.idle_polls_per_key = 50;
+    platform_install(&console);
+    char answer[4];
+    read_answer(answer, 2);
+    EXPECT_STREQ(answer, "12");
+    EXPECT_GT(console.polls_seen(), 100);
+}
+
+TEST(ReadAnswerInput, EndOfInputEndsTheProcessWithStatusOne)
+{
+    for (const char* keys : {"", "1", "a"}) {
+        ScriptedConsole console(keys);
+        platform_install(&console);
+        cable_init();
+        char answer[4];
+        try {
+            read_answer(answer, 2);
+            ADD_FAILURE() << "read_answer returned for keys '" << keys << "'";
+        } catch (const ExitRequest& request) {
+            EXPECT_EQ(request.status, 1);
+        }
+        EXPECT_NE(console.text.find("\nNo more console input\n"), std::string::npos) << keys;
+    }
+}
+
+}  // namespace
