@@ -77,6 +77,9 @@ t=$(now)
 "${wine_cmd[@]}" wineboot -i >/dev/null 2>&1
 echo "windows: wineboot took $(( $(now) - t )) s"
 
+# Standard input of the runs: none (/dev/null), or answers.txt given as a file or a pipe.
+stdin_mode=none
+
 # Runs one side in the work folder: run_side NAME SIDE COMMAND...; leaves NAME.SIDE
 # (console text without CR) and NAME.SIDE.status, and any out.bin as NAME.SIDE.bin.
 run_side() {
@@ -84,7 +87,11 @@ run_side() {
     shift 2
     rm -f "$work/out.bin"
     local status=0
-    (cd "$work" && "$@" <"${stdin_file:-/dev/null}" >"$name.$side.raw" 2>/dev/null) || status=$?
+    case $stdin_mode in
+    pipe) (cd "$work" && cat answers.txt | "$@" >"$name.$side.raw" 2>/dev/null) || status=$? ;;
+    file) (cd "$work" && "$@" <answers.txt >"$name.$side.raw" 2>/dev/null) || status=$? ;;
+    *) (cd "$work" && "$@" </dev/null >"$name.$side.raw" 2>/dev/null) || status=$? ;;
+    esac
     tr -d '\r' <"$work/$name.$side.raw" >"$work/$name.$side"
     echo "$status" >"$work/$name.$side.status"
     if [ -f "$work/out.bin" ]; then mv "$work/out.bin" "$work/$name.$side.bin"; fi
@@ -92,6 +99,7 @@ run_side() {
 
 # sim_case NAME STATUS TEXT SIM-ARGS...: tarnflash-sim.exe under Wine must print what the
 # Linux tarnflash-sim prints, with the same status, which must be STATUS; TEXT must appear.
+# A flash written with --flash-out out.bin must be the same on both sides and hold img.bin.
 sim_case() {
     local name=$1 want_status=$2 want_text=$3
     shift 3
@@ -102,14 +110,19 @@ sim_case() {
     wine_status=$(cat "$work/$name.wine.status")
     if ! cmp -s "$work/$name.linux" "$work/$name.wine"; then
         fail "$name: Wine's console text differs from Linux's"
-        diff "$work/$name.linux" "$work/$name.wine" | head -20 || true
+        diff "$work/$name.linux" "$work/$name.wine" | head -20 | cut -c1-200 || true
     elif [ "$wine_status" != "$linux_status" ] || [ "$wine_status" != "$want_status" ]; then
         fail "$name: status $wine_status under Wine, $linux_status on Linux, want $want_status"
     elif ! grep -qF -- "$want_text" "$work/$name.wine"; then
         fail "$name: no '$want_text' in the output"
-        head -20 "$work/$name.wine"
+        head -20 "$work/$name.wine" | cut -c1-200
+    elif [ -f "$work/$name.linux.bin" ] && ! cmp -s "$work/$name.linux.bin" "$work/$name.wine.bin"; then
+        fail "$name: the flash after the run differs between Wine and Linux"
+    elif [ -f "$work/$name.wine.bin" ] &&
+        ! cmp -s -n "$(stat -c %s "$work/img.bin")" "$work/img.bin" "$work/$name.wine.bin"; then
+        fail "$name: the flash does not hold the image"
     else
-        pass "$name (status $wine_status)"
+        pass "$name (status $wine_status$([ -f "$work/$name.wine.bin" ] && echo ", flash holds the image"))"
     fi
 }
 
@@ -122,6 +135,17 @@ sim_case port-0x3bc 0 "OK!, JTAG ID:" --port-base 0x3BC -- /C KTR5200 -j
 sim_case usage 1 "JTAG NOR Flash Writer : VER 1.03" --
 sim_case no-cpu 1 "Type your CPU name with '-C' option" -- -j
 sim_case bad-number 1 "** Error: invalid number '0x'" -- -C KTR5200 -w 0x
+
+# A complete programming run: an odd-sized image into the first 64 KiB block.
+head -c 3001 /dev/urandom >"$work/img.bin"
+program=(--cpu KTR5200 --flash S29AL008D --flash-out out.bin --)
+sim_case program 0 "Flash writing & verifying OK" "${program[@]}" -C KTR5200 -F S29AL008D -w 16 -i 1 -e 0x10000 -f img.bin
+# The same, with model, width and chip count answered on standard input.
+printf '1\n16\n1\n' >"$work/answers.txt"
+stdin_mode=file sim_case program-answers-file 0 "Flash writing & verifying OK" "${program[@]}" -C KTR5200 -e 0x10000 -f img.bin
+stdin_mode=pipe sim_case program-answers-pipe 0 "Flash writing & verifying OK" "${program[@]}" -C KTR5200 -e 0x10000 -f img.bin
+printf '1\n' >"$work/answers.txt"
+stdin_mode=pipe sim_case answers-end-early 1 "No more console input" -- -C KTR5200 -e 0x10000 -f img.bin
 
 # The real tool: Wine is of the NT family and has no giveio driver.
 run_side giveio wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" -C KTR5200 -j

@@ -46,12 +46,16 @@ long read_ready_input(int fd, char* buffer, size_t size)
     DWORD type = GetFileType(input);
     if (type == FILE_TYPE_PIPE) {
         DWORD ready = 0;
-        if (!PeekNamedPipe(input, nullptr, 0, nullptr, &ready, nullptr))
+        if (PeekNamedPipe(input, nullptr, 0, nullptr, &ready, nullptr)) {
+            if (ready == 0)
+                return 0;
+            if (ready < wanted)
+                wanted = ready;
+        } else if (GetLastError() == ERROR_BROKEN_PIPE) {
             return -1;  // the writer has gone
-        if (ready == 0)
-            return 0;
-        if (ready < wanted)
-            wanted = ready;
+        }
+        // Else a pipe that cannot be peeked (Wine's view of a Unix pipe): read, and
+        // wait if need be.
     } else if (type == FILE_TYPE_UNKNOWN) {
         return -1;
     }

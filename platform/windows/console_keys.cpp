@@ -43,14 +43,17 @@ void ConsoleKeys::fill(bool wait)
     DWORD wanted = room;
     if (source_ == Source::pipe) {
         DWORD ready = 0;
-        if (!PeekNamedPipe(input_, nullptr, 0, nullptr, &ready, nullptr)) {
+        if (PeekNamedPipe(input_, nullptr, 0, nullptr, &ready, nullptr)) {
+            if (ready == 0 && !wait)
+                return;
+            if (ready != 0 && ready < wanted)
+                wanted = ready;
+        } else if (GetLastError() == ERROR_BROKEN_PIPE) {
             at_end_ = true;  // the writer has gone
             return;
         }
-        if (ready == 0 && !wait)
-            return;
-        if (ready != 0 && ready < wanted)
-            wanted = ready;
+        // Else a pipe that cannot be peeked (Wine's view of a Unix pipe): read, and
+        // wait if need be.
     }
     // One byte gives at most one key, so a read never overfills the queue.
     unsigned char bytes[kQueueSize];
