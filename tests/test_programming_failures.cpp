@@ -23,7 +23,7 @@ enum class Ends {
 struct FailureCase {
     const char* name;
     Args sim;
-    Args tool;                 // "IMAGE", "MISSING" and "FOLDER" stand for scratch paths
+    Args tool;  // IMAGE, MISSING, FOLDER and EMPTY stand for scratch paths (attached to -f: they begin with '/')
     std::vector<std::string> lines;  // in this order
     Ends ends;
     bool flash_untouched;
@@ -41,7 +41,7 @@ Args with(std::initializer_list<std::string> more)
 TEST(ProgrammingFailures, EveryRowEndsAsItShould)
 {
     const FailureCase cases[] = {
-        {"chain check mismatch", {"--cpu", "MIRTA"}, {"-C", "KTR5200", "-f", "IMAGE"},
+        {"chain check mismatch", {"--cpu", "MIRTA"}, {"-C", "KTR5200", "-fIMAGE"},
          {"\nYour JTAG ID:   ", "Fail, Read JTAG ID\n"}, Ends::quit, true},
         {"model not on that bus", {}, {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "2", "-fIMAGE"},
          {"Cannot support flash programming for your flash setting\n"}, Ends::end_of_run, true},
@@ -90,9 +90,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         };
 
         SimSession probe(c.sim);
-        const Bytes before = pattern(probe.board().flash()->size_bytes() > 0x100000 ? 0x100000
-                                                                                    : probe.board().flash()->size_bytes(),
-                                     32);
+        const Bytes before = pattern(std::min<size_t>(probe.board().flash()->size_bytes(), 0x100000), 32);
         Args sim = c.sim;
         sim.insert(sim.end(), {"--flash-in", dir.write("before.bin", before), "--keys", ""});
         SimSession session(sim);
@@ -100,12 +98,6 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         Args tool;
         for (const std::string& arg : c.tool)
             tool.push_back(place(arg));
-        // The separate form of -f takes no value that begins with '/'.
-        for (size_t i = 0; i + 1 < tool.size(); ++i)
-            if (tool[i] == "-f") {
-                tool[i] += tool[i + 1];
-                tool.erase(tool.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            }
         SimRun run = session.run(tool);
 
         std::vector<std::string> lines;
