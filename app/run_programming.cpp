@@ -6,6 +6,7 @@
 #include "app/exit.h"
 #include "app/image_file.h"
 #include "app/options.h"
+#include "flash/flash_bus.h"
 #include "flash/flash_geometry.h"
 #include "flash/flash_model.h"
 #include "flash/flash_ops.h"
@@ -99,14 +100,6 @@ bool start_is_aligned(uint32_t start)
     return false;
 }
 
-void return_to_read_mode()
-{
-    char* image = g_target.bsr_image;
-    bsr_set_chip_enable(image, '0');
-    g_target.ops.bus_write(image, g_options.start_offset, g_flash_model.cmd_reset);
-    bsr_set_chip_enable(image, '1');
-}
-
 bool is_buffered_model(const char* name)
 {
     for (const char* buffered : kBufferedModels)
@@ -193,7 +186,7 @@ int run_programming()
     }
 
     // Identification left the flash in autoselect mode.
-    return_to_read_mode();
+    flash_reset_cycle(image, g_options.start_offset);
 
     g_options.start_offset += block_offset(g_options.block_index);
 
