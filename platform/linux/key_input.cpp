@@ -92,15 +92,9 @@ void KeyInput::prepare()
     enter_raw_mode(fd_);
 }
 
-void KeyInput::push(const int* keys, size_t count)
-{
-    for (size_t i = 0; i < count; ++i)
-        queue_[(head_ + count_++) % kQueueSize] = keys[i];
-}
-
 void KeyInput::fill(int timeout_ms)
 {
-    size_t room = kQueueSize - count_;
+    size_t room = queue_.room();
     if (at_end_ || room == 0)
         return;
     pollfd request = {fd_, POLLIN, 0};
@@ -116,7 +110,7 @@ void KeyInput::fill(int timeout_ms)
         return;
     }
     // One byte gives at most one key, so a read never overfills the queue.
-    unsigned char bytes[kQueueSize];
+    unsigned char bytes[KeyQueue::kCapacity];
     ssize_t got = ::read(fd_, bytes, room);
     if (got < 0) {
         if (errno != EINTR && errno != EAGAIN)
@@ -127,34 +121,31 @@ void KeyInput::fill(int timeout_ms)
         at_end_ = true;
         return;
     }
-    int keys[kQueueSize];
-    push(keys, decoder_.decode(bytes, static_cast<size_t>(got), keys));
+    int keys[KeyQueue::kCapacity];
+    size_t decoded = decoder_.decode(bytes, static_cast<size_t>(got), keys);
+    for (size_t i = 0; i < decoded; ++i)
+        queue_.push(keys[i]);
 }
 
 bool KeyInput::available()
 {
     prepare();
-    if (count_ == 0)
+    if (queue_.empty())
         fill(0);
-    return count_ != 0;
+    return !queue_.empty();
 }
 
 int KeyInput::read()
 {
     prepare();
-    while (count_ == 0 && !at_end_)
+    while (queue_.empty() && !at_end_)
         fill(-1);
-    if (count_ == 0)
-        return 0;
-    int key = queue_[head_];
-    head_ = (head_ + 1) % kQueueSize;
-    --count_;
-    return key;
+    return queue_.empty() ? 0 : queue_.pop();
 }
 
 bool KeyInput::ended()
 {
-    if (count_ == 0)
+    if (queue_.empty())
         fill(0);
-    return at_end_ && count_ == 0;
+    return at_end_ && queue_.empty();
 }

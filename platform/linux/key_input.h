@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "platform/key_queue.h"
 #include "platform/linux/key_decoder.h"
 
 class KeyInput {
@@ -21,14 +22,9 @@ public:
 private:
     void prepare();
     void fill(int timeout_ms);
-    void push(const int* keys, size_t count);
-
-    static constexpr size_t kQueueSize = 64;
     int fd_;
     bool prepared_ = false;
     bool at_end_ = false;
     KeyDecoder decoder_;
-    int queue_[kQueueSize] = {};
-    size_t head_ = 0;
-    size_t count_ = 0;
+    KeyQueue queue_;
 };

@@ -31,13 +31,13 @@ void ConsoleKeys::push_bytes(const unsigned char* bytes, size_t length)
                 continue;
             key = kEnter;
         }
-        queue_[(head_ + count_++) % kQueueSize] = key;
+        queue_.push(key);
     }
 }
 
 void ConsoleKeys::fill(bool wait)
 {
-    DWORD room = static_cast<DWORD>(kQueueSize - count_);
+    DWORD room = static_cast<DWORD>(queue_.room());
     if (at_end_ || room == 0)
         return;
     DWORD wanted = room;
@@ -56,7 +56,7 @@ void ConsoleKeys::fill(bool wait)
         // wait if need be.
     }
     // One byte gives at most one key, so a read never overfills the queue.
-    unsigned char bytes[kQueueSize];
+    unsigned char bytes[KeyQueue::kCapacity];
     DWORD got = 0;
     if (!ReadFile(input_, bytes, wanted, &got, nullptr) || got == 0) {
         at_end_ = true;
@@ -69,30 +69,25 @@ bool ConsoleKeys::available()
 {
     if (source_ == Source::console)
         return _kbhit() != 0;
-    if (count_ == 0)
+    if (queue_.empty())
         fill(false);
-    return count_ != 0;
+    return !queue_.empty();
 }
 
 int ConsoleKeys::read()
 {
     if (source_ == Source::console)
         return _getch();
-    while (count_ == 0 && !at_end_)
+    while (queue_.empty() && !at_end_)
         fill(true);
-    if (count_ == 0)
-        return 0;
-    int key = queue_[head_];
-    head_ = (head_ + 1) % kQueueSize;
-    --count_;
-    return key;
+    return queue_.empty() ? 0 : queue_.pop();
 }
 
 bool ConsoleKeys::ended()
 {
     if (source_ == Source::console)
         return false;
-    if (count_ == 0)
+    if (queue_.empty())
         fill(false);
-    return at_end_ && count_ == 0;
+    return at_end_ && queue_.empty();
 }

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "platform/key_queue.h"
+
 class ConsoleKeys {
 public:
     ConsoleKeys();
@@ -24,12 +26,9 @@ private:
     void fill(bool wait);
     void push_bytes(const unsigned char* bytes, size_t length);
 
-    static constexpr size_t kQueueSize = 64;
     Source source_;
     HANDLE input_;
     bool at_end_ = false;
     bool after_cr_ = false;
-    int queue_[kQueueSize] = {};
-    size_t head_ = 0;
-    size_t count_ = 0;
+    KeyQueue queue_;
 };
