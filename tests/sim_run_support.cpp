@@ -1,5 +1,10 @@
 #include "tests/support/sim_run.h"
 
+#include <array>
+#include <cstdio>
+
+#include <sys/wait.h>
+
 #include "app/tool_main.h"
 #include "sim/sim_platform.h"
 
@@ -37,4 +42,18 @@ SimRun run_sim(const std::vector<std::string>& sim_options, const std::vector<st
 {
     SimSession session(sim_options);
     return session.run(tool_options);
+}
+
+int run_sim_program(const std::string& args, std::string& errors)
+{
+    std::string command = std::string("'") + TARNFLASH_SIM_PATH + "' " + args + " 2>&1 >/dev/null </dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    std::array<char, 256> buffer;
+    errors.clear();
+    while (size_t count = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        errors.append(buffer.data(), count);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

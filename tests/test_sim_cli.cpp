@@ -1,17 +1,16 @@
 // tarnflash-sim's own options, its keys and its clock.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "sim/board.h"
 #include "sim/sim_options.h"
 #include "sim/sim_platform.h"
+#include "tests/support/sim_run.h"
 
 namespace {
 
@@ -210,26 +209,11 @@ TEST(SimStats, SecondsAreDecimal)
     EXPECT_EQ(sim::seconds_text(61'000'001'500), "61.0000015");
 }
 
-// Runs the tarnflash-sim program; returns its exit status and standard error.
-int run_program(const std::string& args, std::string& errors)
-{
-    std::string command = std::string("'") + TARNFLASH_SIM_PATH + "' " + args + " 2>&1 >/dev/null </dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::array<char, 256> buffer;
-    errors.clear();
-    while (size_t count = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        errors.append(buffer.data(), count);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(SimProgram, BadSimulatorOptionStopsWithStatusTwoBeforeTheTool)
 {
     for (const char* args : {"--cpu ARM -- -C ARM -j", "--port-base 0x2F8", "-C KTR5200 -j", "--keys '\\x'"}) {
         std::string errors;
-        EXPECT_EQ(run_program(args, errors), 2) << args;
+        EXPECT_EQ(run_sim_program(args, errors), 2) << args;
         EXPECT_EQ(errors.rfind("tarnflash-sim: ", 0), 0u) << errors;
         EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;
     }

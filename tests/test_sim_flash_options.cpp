@@ -2,10 +2,6 @@
 // the files that fill it before a run and receive it after.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -14,6 +10,7 @@
 #include "sim/board.h"
 #include "sim/sim_options.h"
 #include "tests/support/flash_job.h"
+#include "tests/support/sim_run.h"
 
 namespace {
 
@@ -131,21 +128,6 @@ TEST(SimFlashOptions, FlashInFillsFromTheFirstByteAndLeavesTheRestErased)
     EXPECT_THROW(sim::board_config(parse.options), std::runtime_error);
 }
 
-// Runs tarnflash-sim with `args` (shell words); standard output is dropped.
-int run_program(const std::string& args, std::string& errors)
-{
-    std::string command = std::string("'") + TARNFLASH_SIM_PATH + "' " + args + " 2>&1 >/dev/null </dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::array<char, 256> buffer;
-    errors.clear();
-    while (size_t count = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        errors.append(buffer.data(), count);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
 {
     ScratchDir dir;
@@ -156,7 +138,7 @@ TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
                                    "--flash EN29LV040A --flash-in '" + big + "' -- -C KTR5200 -j",
                                    "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j"}) {
         std::string errors;
-        EXPECT_EQ(run_program(args, errors), 2) << args;
+        EXPECT_EQ(run_sim_program(args, errors), 2) << args;
         EXPECT_EQ(errors.rfind("tarnflash-sim: ", 0), 0u) << errors;
         EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;
     }
@@ -173,7 +155,7 @@ TEST(SimFlashOptions, FlashOutHoldsTheContentsInCpuByteOrder)
                              "' -- -C KTR5200 -F AM29LV040B -w 8 -i 2 -o 0x20000 '-f" +
                              dir.write("image.bin", image) + "'";
     std::string errors;
-    ASSERT_EQ(run_program(args, errors), 0) << errors;
+    ASSERT_EQ(run_sim_program(args, errors), 0) << errors;
     EXPECT_EQ(first_difference(dir.read("after.bin"), expected_flash(before, 0x100000, 0x20000, 0x40000, 0x20000, image)),
               "");
 }

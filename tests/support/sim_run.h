@@ -37,3 +37,7 @@ private:
 
 // One run on a fresh board: run_sim({"--cpu", "MIRTA"}, {"-C", "MIRTA", "-j"}).
 SimRun run_sim(const std::vector<std::string>& sim_options, const std::vector<std::string>& tool_options);
+
+// Runs the tarnflash-sim program with `args` (shell words), standard input empty
+// and standard output dropped; returns its exit status and keeps its standard error.
+int run_sim_program(const std::string& args, std::string& errors);
