@@ -7,5 +7,5 @@
 #define TF_PRINTF_LIKE(fmt, args)
 #endif
 
-// printf-style output to the console; no allocation.
+// printf-style output to the console; allocates only for a line longer than 1 KB.
 void con_printf(const char* format, ...) TF_PRINTF_LIKE(1, 2);

@@ -123,6 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                 Way::reset_park},
         EndCase{"BadOffset", {"-C", "KTR5200", "-o", "0x100000000"},
                 "** Error: invalid number '0x100000000'\n", 1, Way::reset_park},
+        EndCase{"LongBadValueIsPrintedWhole", {"-C", "KTR5200", "-w", std::string(1100, 'a')},
+                "** Error: invalid number '" + std::string(1100, 'a') + "'\n", 1, Way::reset_park},
         EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n", 1,
                 Way::reset_park},
         EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 0, Way::park},
