@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <csignal>
+#include <cstdlib>
+
 #include <fcntl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "platform/linux/key_decoder.h"
@@ -17,7 +24,7 @@ constexpr int kEsc = KeyDecoder::kEscape;
 
 struct DecodeCase {
     const char* label;
-    std::vector<std::string> chunks;  // bytes that arrive together, chunk by chunk
+    std::vector<std::string> chunks;  // bytes that arrive together, chunk by chunk, each in time
     std::vector<int> keys;
 };
 
@@ -30,13 +37,17 @@ TEST_P(KeyDecoding, TurnsBytesIntoKeys)
     KeyDecoder decoder;
     std::vector<int> keys;
     for (const std::string& chunk : GetParam().chunks) {
-        std::vector<int> out(chunk.size() + 1, -99);
+        // Room for one key per byte and a held ESC.
+        std::vector<int> out(chunk.size() + 2, -99);
         size_t count =
             decoder.decode(reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size(), out.data());
-        ASSERT_LE(count, chunk.size());
-        EXPECT_EQ(out[chunk.size()], -99) << "wrote past the room of one key per byte";
+        ASSERT_LE(count, chunk.size() + 1);
+        EXPECT_EQ(out[chunk.size() + 1], -99) << "wrote past its room";
         keys.insert(keys.end(), out.begin(), out.begin() + static_cast<long>(count));
     }
+    int last;
+    if (decoder.flush(&last))  // no more input in time
+        keys.push_back(last);
     EXPECT_EQ(keys, GetParam().keys);
 }
 
@@ -62,6 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"SequenceFinishedNextRead", {"\x1b[1;", "5Aq"}, {'q'}},
         DecodeCase{"KeypadSequenceFinishedNextRead", {"\x1bO", "Pq"}, {'q'}},
         DecodeCase{"EscAloneInItsRead", {"\x1b", "x"}, {kEsc, 'x'}},
+        DecodeCase{"ArrowSplitAfterEsc", {"\x1b", "[A"}, {}},
+        DecodeCase{"KeypadArrowSplitAfterEsc", {"\x1b", "OB5"}, {'5'}},
+        DecodeCase{"EscEndsTheInput", {"7\x1b"}, {'7', kEsc}},
         DecodeCase{"ControlByteBreaksSequence", {"\x1b[1\r"}, {kEnter}},
         DecodeCase{"HighBytesPass", {"\xff\x80"}, {0xFF, 0x80}}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.label); });
@@ -135,6 +149,75 @@ TEST_F(PipeKeys, ReadWaitsForTheNextKey)
     EXPECT_FALSE(keys.available());  // the arrow is swallowed
     send("5");
     EXPECT_EQ(keys.read(), '5');
+}
+
+TEST_F(PipeKeys, LoneEscIsAKeyOnceTheGapHasPassed)
+{
+    KeyInput keys(fds[0], 10);
+    send("\x1b");
+    EXPECT_TRUE(keys.available());
+    EXPECT_EQ(keys.read(), kEsc);
+}
+
+TEST_F(PipeKeys, ArrowSplitAfterItsEscIsNoEsc)
+{
+    KeyInput keys(fds[0], 5000);
+    send("\x1b");
+    std::thread late([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        send("[A5");
+    });
+    EXPECT_EQ(keys.read(), '5');
+    late.join();
+}
+
+// The child takes keys from a pseudo-terminal, which puts it in raw mode, then leaves
+// one way or another; afterwards the terminal must edit lines and echo again.
+TEST(TerminalKeys, LineModeComesBackOnEveryWayOut)
+{
+    enum class Way { end_of_scope, exit_call, ctrl_c, hang_up, broken_pipe, abort_call };
+    const struct {
+        const char* label;
+        Way way;
+    } cases[] = {{"end of scope", Way::end_of_scope}, {"exit", Way::exit_call},     {"SIGINT", Way::ctrl_c},
+                 {"SIGHUP", Way::hang_up},            {"SIGPIPE", Way::broken_pipe}, {"abort", Way::abort_call}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        int master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            GTEST_SKIP() << "no pseudo-terminal here";
+        int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            {
+                KeyInput keys(terminal);
+                keys.available();
+                termios raw;
+                if (tcgetattr(terminal, &raw) != 0 || (raw.c_lflag & (ICANON | ECHO)))
+                    _exit(99);  // never went raw: the check below would prove nothing
+                switch (c.way) {
+                case Way::end_of_scope: break;
+                case Way::exit_call: std::exit(1);
+                case Way::ctrl_c: raise(SIGINT); break;
+                case Way::hang_up: raise(SIGHUP); break;
+                case Way::broken_pipe: raise(SIGPIPE); break;
+                case Way::abort_call: std::abort();
+                }
+            }
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 99);
+        termios after;
+        ASSERT_EQ(tcgetattr(terminal, &after), 0);
+        EXPECT_EQ(after.c_lflag & (ICANON | ECHO), tcflag_t(ICANON | ECHO));
+        close(terminal);
+        close(master);
+    }
 }
 
 struct SysctlCase {

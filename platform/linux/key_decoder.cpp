@@ -7,11 +7,27 @@ bool csi_body(unsigned char b) { return b >= 0x20 && b <= 0x3F; }    // paramete
 bool csi_final(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 }  // namespace
 
+size_t KeyDecoder::flush(int* keys)
+{
+    if (sequence_ != Sequence::escape)
+        return 0;
+    sequence_ = Sequence::none;
+    keys[0] = kEscape;
+    return 1;
+}
+
 size_t KeyDecoder::decode(const unsigned char* bytes, size_t length, int* keys)
 {
     size_t count = 0;
     for (size_t i = 0; i < length; ++i) {
         unsigned char b = bytes[i];
+        if (sequence_ == Sequence::escape) {
+            if (b == '[' || b == 'O') {
+                sequence_ = b == '[' ? Sequence::csi : Sequence::ss3;
+                continue;
+            }
+            count += flush(keys + count);
+        }
         // Inside a sequence: printable bytes belong to it; a control byte breaks it
         // off and counts as typed.
         if (sequence_ == Sequence::csi && b >= 0x20) {
@@ -33,12 +49,8 @@ size_t KeyDecoder::decode(const unsigned char* bytes, size_t length, int* keys)
         } else if (b == '\n') {
             if (!was_cr)
                 keys[count++] = kEnter;
-        } else if (b == kEsc && i + 1 < length && bytes[i + 1] == '[') {
-            sequence_ = Sequence::csi;
-            ++i;
-        } else if (b == kEsc && i + 1 < length && bytes[i + 1] == 'O') {
-            sequence_ = Sequence::ss3;
-            ++i;
+        } else if (b == kEsc) {
+            sequence_ = Sequence::escape;  // '[' or 'O' next makes it a sequence
         } else {
             keys[count++] = b;
         }

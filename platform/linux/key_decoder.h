@@ -11,12 +11,18 @@ public:
     static constexpr int kEscape = 27;
 
     // Decodes `length` bytes that arrived together and writes their keys to `keys`
-    // (at most one key per byte); returns the number of keys. A sequence cut at the
-    // end of a chunk is finished with the next chunk.
+    // (at most one key per byte, plus one for an ESC held from the chunk before);
+    // returns the number of keys. A sequence cut at the end of a chunk is finished
+    // with the next chunk.
     size_t decode(const unsigned char* bytes, size_t length, int* keys);
 
+    // An ESC that ended its chunk may be the start of an arrow key's sequence: it is
+    // held until the next chunk tells, or until flush() says no more came in time.
+    bool holds_escape() const { return sequence_ == Sequence::escape; }
+    size_t flush(int* keys);
+
 private:
-    enum class Sequence { none, csi, ss3 };
+    enum class Sequence { none, escape, csi, ss3 };
     Sequence sequence_ = Sequence::none;
     bool after_cr_ = false;
 };

@@ -19,7 +19,9 @@ struct SavedTerminal {
 };
 SavedTerminal g_saved_terminal = {};
 
-constexpr int kRestoreSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
+// Every signal whose default action ends the process and that a user can meet:
+// Ctrl-C, a closed terminal, and a closed output pipe (`tarnflash ... | head`).
+constexpr int kRestoreSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGPIPE, SIGABRT};
 
 void restore_terminal()
 {
@@ -76,7 +78,7 @@ void enter_raw_mode(int fd)
 
 }  // namespace
 
-KeyInput::KeyInput(int fd) : fd_(fd) {}
+KeyInput::KeyInput(int fd, int escape_gap_ms) : fd_(fd), escape_gap_ms_(escape_gap_ms) {}
 
 KeyInput::~KeyInput()
 {
@@ -92,39 +94,59 @@ void KeyInput::prepare()
     enter_raw_mode(fd_);
 }
 
+void KeyInput::take_held_escape()
+{
+    int key;
+    if (decoder_.flush(&key))
+        queue_.push(key);
+}
+
 void KeyInput::fill(int timeout_ms)
 {
     size_t room = queue_.room();
+    if (decoder_.holds_escape() && room > 0)
+        --room;  // the held ESC may still become a key
     if (at_end_ || room == 0)
         return;
     pollfd request = {fd_, POLLIN, 0};
     int ready = poll(&request, 1, timeout_ms);
     if (ready < 0 && errno != EINTR) {
         at_end_ = true;
+        take_held_escape();
         return;
     }
     if (ready <= 0)
         return;
     if (request.revents & POLLNVAL) {
         at_end_ = true;
+        take_held_escape();
         return;
     }
     // One byte gives at most one key, so a read never overfills the queue.
     unsigned char bytes[KeyQueue::kCapacity];
     ssize_t got = ::read(fd_, bytes, room);
     if (got < 0) {
-        if (errno != EINTR && errno != EAGAIN)
+        if (errno != EINTR && errno != EAGAIN) {
             at_end_ = true;  // a broken input must not keep the tool waiting
+            take_held_escape();
+        }
         return;
     }
     if (got == 0) {
         at_end_ = true;
+        take_held_escape();
         return;
     }
     int keys[KeyQueue::kCapacity];
     size_t decoded = decoder_.decode(bytes, static_cast<size_t>(got), keys);
     for (size_t i = 0; i < decoded; ++i)
         queue_.push(keys[i]);
+    if (decoder_.holds_escape()) {
+        // Nothing more within the gap: the ESC was pressed on its own.
+        pollfd more = {fd_, POLLIN, 0};
+        if (poll(&more, 1, escape_gap_ms_) <= 0 || !(more.revents & POLLIN))
+            take_held_escape();
+    }
 }
 
 bool KeyInput::available()

@@ -10,7 +10,9 @@
 
 class KeyInput {
 public:
-    explicit KeyInput(int fd);
+    // `escape_gap_ms`: how long after a lone ESC the rest of an arrow key's sequence
+    // may still arrive.
+    explicit KeyInput(int fd, int escape_gap_ms = 100);
     ~KeyInput();
     KeyInput(const KeyInput&) = delete;
     KeyInput& operator=(const KeyInput&) = delete;
@@ -22,7 +24,9 @@ public:
 private:
     void prepare();
     void fill(int timeout_ms);
+    void take_held_escape();
     int fd_;
+    int escape_gap_ms_;
     bool prepared_ = false;
     bool at_end_ = false;
     KeyDecoder decoder_;
