@@ -51,6 +51,12 @@ uint32_t NorChip::byte_address(uint32_t address) const {
 }
 
 bool NorChip::is_cmd(uint32_t address, uint32_t cmd_addr) const {
+    if (byte_mode_ && model_.bus == NorBusWidth::x8_x16) {
+        // The datasheets' byte-mode addresses (0xAAA, 0x555, 0xAA) decode A-1 as well:
+        // it continues the alternating bit pattern of the word address.
+        const uint32_t byte_cmd = cmd_addr << 1 | (~cmd_addr & 1u);
+        return (address & (model_.cmd_address_mask << 1 | 1u)) == byte_cmd;
+    }
     return (word_address(address) & model_.cmd_address_mask) == cmd_addr;
 }
 

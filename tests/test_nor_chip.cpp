@@ -88,6 +88,17 @@ TEST(Autoselect, BrokenUnlockReturnsToReadArray) {
     EXPECT_EQ(bus.read(2), 0x22DAu);
 }
 
+TEST(Autoselect, ByteModeCommandsDecodeTheExtraLowAddressBit) {
+    FlashBank bank(model("S29AL008D"), BusSetup::x8);
+    NorBusDriver bus(bank);
+    for (NorCommands off_by_one : {NorCommands{0xAAB, 0x555}, NorCommands{0xAAA, 0x554}}) {
+        off_by_one.command(bus, 0x90);
+        EXPECT_EQ(bus.read(2), 0xFFu) << std::hex << off_by_one.addr1 << ' ' << off_by_one.addr2;
+    }
+    kByteMode.command(bus, 0x90);
+    EXPECT_EQ(bus.read(2), 0xDAu);
+}
+
 // CFI address A is read at CPU byte offset 2A on a 16-bit bus.
 uint32_t cfi_byte(NorBusDriver& bus, uint32_t a) { return bus.read(2 * a); }
 
