@@ -1,12 +1,14 @@
 #include "sim/sim_options.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <iterator>
 #include <string_view>
 
 #include "sim/cpu_facts.h"
+#include "sim/cpu_pins.h"
 
 namespace sim {
 
@@ -86,8 +88,9 @@ std::string add_key_after(SimOptions& options, const std::string& value)
 
 std::string set_port_ns(SimOptions& options, const std::string& value)
 {
-    if (!parse_u64(value, options.port_ns))
-        return "bad --port-ns '" + value + "' (nanoseconds per port access)";
+    // 0 would stop the clock, so no erase or program would ever end.
+    if (!parse_u64(value, options.port_ns) || options.port_ns == 0 || options.port_ns > 1'000'000'000)
+        return "bad --port-ns '" + value + "' (1 to 1000000000 nanoseconds per port access)";
     return {};
 }
 
@@ -180,6 +183,12 @@ std::string check_combination(const SimOptions& options)
     const NorModel* model = FlashBank::find_nor_model(options.flash);
     if (options.bus_given && !FlashBank::supports(*model, options.bus))
         return "flash '" + options.flash + "' cannot be wired for that --bus";
+    const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
+        return "--fault stuck-bit: an 8-bit bus has data bits 0 to 7 only";
+    CpuModel cpu{};
+    if (cpu_model_from_name(options.cpu.c_str(), &cpu) && !(cpu_wiring(cpu).regions & (1u << options.region)))
+        return options.cpu + " has no chip select for --region " + std::to_string(options.region);
     return {};
 }
 
@@ -300,8 +309,9 @@ BoardConfig board_config(const SimOptions& options)
     config.bus_setup = options.bus;
     config.faults = options.faults;
     if (!options.flash_in.empty()) {
+        std::error_code ignored;
         std::ifstream in(options.flash_in, std::ios::binary);
-        if (!in)
+        if (!in || std::filesystem::is_directory(options.flash_in, ignored))
             throw std::runtime_error(kProgram + ("cannot read --flash-in '" + options.flash_in + "'"));
         config.flash_in.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (in.bad())

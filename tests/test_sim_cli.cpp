@@ -25,6 +25,9 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--keys", "a\\q"},     {"--keys", "abc\\"},      {"--key-after", "abc"},
         {"--key-after", "x:y"}, {"--key-after", ":y"},    {"--key-after", "3:\\z"},
         {"--port-ns", "-3"},    {"--port-ns", "1e3"},     {"--port-ns", ""},
+        {"--port-ns", "0"},     {"--port-ns", "1000000001"},
+        // Regions these CPUs have no chip select for.
+        {"--cpu", "PAXON", "--region", "7"}, {"--region", "7", "--cpu", "MIRTA"},
         {"--stats=1"},
     };
     for (const Args& args : cases) {

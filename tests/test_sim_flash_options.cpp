@@ -43,6 +43,9 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
         {"--flash", "SST39VF6401", "--bus", "8x2"},
         {"--flash", "EN29LV040A", "--bus", "16x1"},
         {"--bus", "16x1", "--flash", "AM29LV040B"},
+        // A stuck bit the bus does not carry.
+        {"--flash", "AM29LV040B", "--fault", "stuck-bit:0:8"},
+        {"--fault", "stuck-bit:0:15", "--flash", "S29AL008D", "--bus", "8x1"},
     };
     for (const Args& args : cases) {
         std::string shown;
@@ -136,7 +139,8 @@ TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
                                    std::string("--flash SST39VF6401 --bus 8x1 -- -C KTR5200 -j"),
                                    std::string("--fault stuck-bit:1 -- -C KTR5200 -j"),
                                    "--flash EN29LV040A --flash-in '" + big + "' -- -C KTR5200 -j",
-                                   "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j"}) {
+                                   "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j",
+                                   "--flash-in '" + dir.path().string() + "' -- -C KTR5200 -j"}) {
         std::string errors;
         EXPECT_EQ(run_sim_program(args, errors), 2) << args;
         EXPECT_EQ(errors.rfind("tarnflash-sim: ", 0), 0u) << errors;
