@@ -5,20 +5,20 @@
 namespace sim {
 namespace {
 
-constexpr uint8_t CMD_UNLOCK1 = 0xAA;
-constexpr uint8_t CMD_UNLOCK2 = 0x55;
-constexpr uint8_t CMD_RESET = 0xF0;
-constexpr uint8_t CMD_AUTOSELECT = 0x90;
-constexpr uint8_t CMD_CFI_QUERY = 0x98;
-constexpr uint8_t CMD_PROGRAM = 0xA0;
-constexpr uint8_t CMD_ERASE_SETUP = 0x80;
-constexpr uint8_t CMD_CHIP_ERASE = 0x10;
-constexpr uint8_t CMD_WRITE_BUFFER = 0x25;
-constexpr uint8_t CMD_BUFFER_CONFIRM = 0x29;
+constexpr uint8_t kCmdUnlock1 = 0xAA;
+constexpr uint8_t kCmdUnlock2 = 0x55;
+constexpr uint8_t kCmdReset = 0xF0;
+constexpr uint8_t kCmdAutoselect = 0x90;
+constexpr uint8_t kCmdCfiQuery = 0x98;
+constexpr uint8_t kCmdProgram = 0xA0;
+constexpr uint8_t kCmdEraseSetup = 0x80;
+constexpr uint8_t kCmdChipErase = 0x10;
+constexpr uint8_t kCmdWriteBuffer = 0x25;
+constexpr uint8_t kCmdBufferConfirm = 0x29;
 
-constexpr uint16_t DQ7 = 0x80;
-constexpr uint16_t DQ6 = 0x40;
-constexpr uint16_t DQ1 = 0x02;
+constexpr uint16_t kDq7 = 0x80;
+constexpr uint16_t kDq6 = 0x40;
+constexpr uint16_t kDq1 = 0x02;
 
 bool write_low(const ChipPins& p) { return !p.ce_n && !p.we_n; }
 bool read_low(const ChipPins& p) { return !p.ce_n && !p.oe_n; }
@@ -149,11 +149,11 @@ uint16_t NorChip::read(uint32_t address, uint64_t now_ns) const {
 }
 
 uint16_t NorChip::status() const {
-    uint16_t s = toggle_ ? DQ6 : 0;
+    uint16_t s = toggle_ ? kDq6 : 0;
     if (mode_ == Mode::programming) s |= status_dq7_;
     if (mode_ == Mode::buffer_abort || mode_ == Mode::abort_unlock1 || mode_ == Mode::abort_unlock2)
-        s |= status_dq7_ | DQ1;
-    return s;  // erasing: DQ7 = 0
+        s |= status_dq7_ | kDq1;
+    return s;  // erasing: kDq7 = 0
 }
 
 uint16_t NorChip::array_read(uint32_t address) const {
@@ -179,67 +179,67 @@ uint16_t NorChip::cfi_read(uint32_t address) const {
 // ---- the command state machine ----
 
 void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
-    const uint8_t c = static_cast<uint8_t>(data);  // only DQ7..DQ0 of a command count
+    const uint8_t c = static_cast<uint8_t>(data);  // only kDq7..kDq0 of a command count
     const bool has_cfi = !model_.cfi.empty();
     const bool at1 = is_cmd(address, model_.cmd_addr1);
     const bool at2 = is_cmd(address, model_.cmd_addr2);
 
     switch (mode_) {
     case Mode::read_array:
-        if (c == CMD_UNLOCK1 && at1) {
+        if (c == kCmdUnlock1 && at1) {
             mode_ = Mode::unlock1;
-        } else if (c == CMD_CFI_QUERY && has_cfi && is_cmd(address, model_.cfi_query_addr)) {
+        } else if (c == kCmdCfiQuery && has_cfi && is_cmd(address, model_.cfi_query_addr)) {
             mode_ = Mode::cfi_query;
             ++counters_.cfi_single_entries;
         }
         break;
     case Mode::unlock1:
-        mode_ = (c == CMD_UNLOCK2 && at2) ? Mode::unlock2 : Mode::read_array;
+        mode_ = (c == kCmdUnlock2 && at2) ? Mode::unlock2 : Mode::read_array;
         break;
     case Mode::unlock2:
         mode_ = Mode::read_array;
-        if (c == CMD_WRITE_BUFFER && model_.buffer_bytes != 0) {
+        if (c == kCmdWriteBuffer && model_.buffer_bytes != 0) {
             mode_ = Mode::buffer_count;
             buffer_sector_ = address;
         } else if (!at1) {
             break;
-        } else if (c == CMD_AUTOSELECT) {
+        } else if (c == kCmdAutoselect) {
             mode_ = Mode::autoselect;
-        } else if (c == CMD_PROGRAM) {
+        } else if (c == kCmdProgram) {
             mode_ = Mode::program_setup;
-        } else if (c == CMD_ERASE_SETUP) {
+        } else if (c == kCmdEraseSetup) {
             mode_ = Mode::erase_setup;
-        } else if (c == CMD_CFI_QUERY && has_cfi && model_.cfi_three_cycle_entry) {
+        } else if (c == kCmdCfiQuery && has_cfi && model_.cfi_three_cycle_entry) {
             mode_ = Mode::cfi_query;
             ++counters_.cfi_three_cycle_entries;
         }
         break;
     case Mode::autoselect:
-        if (c == CMD_RESET) {
+        if (c == kCmdReset) {
             mode_ = Mode::read_array;
-        } else if (c == CMD_CFI_QUERY && has_cfi && is_cmd(address, model_.cfi_query_addr)) {
+        } else if (c == kCmdCfiQuery && has_cfi && is_cmd(address, model_.cfi_query_addr)) {
             mode_ = Mode::cfi_query;
             ++counters_.cfi_single_entries;
         }
         break;
     case Mode::cfi_query:
-        if (c == CMD_RESET) mode_ = Mode::read_array;
+        if (c == kCmdReset) mode_ = Mode::read_array;
         break;
     case Mode::program_setup:
         ++counters_.programs;
         program_unit(address, data);
-        status_dq7_ = static_cast<uint8_t>(~data & DQ7);
+        status_dq7_ = static_cast<uint8_t>(~data & kDq7);
         start_busy(Mode::programming, model_.times.program_ns, now_ns);
         break;
     case Mode::erase_setup:
-        mode_ = (c == CMD_UNLOCK1 && at1) ? Mode::erase_unlock1 : Mode::read_array;
+        mode_ = (c == kCmdUnlock1 && at1) ? Mode::erase_unlock1 : Mode::read_array;
         break;
     case Mode::erase_unlock1:
-        mode_ = (c == CMD_UNLOCK2 && at2) ? Mode::erase_unlock2 : Mode::read_array;
+        mode_ = (c == kCmdUnlock2 && at2) ? Mode::erase_unlock2 : Mode::read_array;
         break;
     case Mode::erase_unlock2:
         mode_ = Mode::read_array;
-        if (c == CMD_CHIP_ERASE && at1) {
+        if (c == kCmdChipErase && at1) {
             ++counters_.chip_erases;
             erase_range(0, model_.size_bytes);
             start_busy(Mode::erasing, model_.times.chip_erase_ns * erase_factor_, now_ns);
@@ -255,7 +255,7 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         }
         break;
     case Mode::buffer_count: {
-        status_dq7_ = static_cast<uint8_t>(~data & DQ7);
+        status_dq7_ = static_cast<uint8_t>(~data & kDq7);
         uint32_t count = c + 1u;
         if (!same_sector(address, buffer_sector_) || count > buffer_data_.size()) {
             abort_buffer();
@@ -268,7 +268,7 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         break;
     }
     case Mode::buffer_load: {
-        status_dq7_ = static_cast<uint8_t>(~data & DQ7);
+        status_dq7_ = static_cast<uint8_t>(~data & kDq7);
         uint32_t b = byte_address(address);
         uint32_t page = b & ~(model_.buffer_bytes - 1);
         if (!buffer_has_page_) {
@@ -286,7 +286,7 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         break;
     }
     case Mode::buffer_confirm:
-        if (c != CMD_BUFFER_CONFIRM || !same_sector(address, buffer_sector_)) {
+        if (c != kCmdBufferConfirm || !same_sector(address, buffer_sector_)) {
             abort_buffer();
             break;
         }
@@ -299,13 +299,13 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         start_busy(Mode::programming, model_.times.buffer_program_ns, now_ns);
         break;
     case Mode::buffer_abort:
-        if (c == CMD_UNLOCK1 && at1) mode_ = Mode::abort_unlock1;
+        if (c == kCmdUnlock1 && at1) mode_ = Mode::abort_unlock1;
         break;
     case Mode::abort_unlock1:
-        mode_ = (c == CMD_UNLOCK2 && at2) ? Mode::abort_unlock2 : Mode::buffer_abort;
+        mode_ = (c == kCmdUnlock2 && at2) ? Mode::abort_unlock2 : Mode::buffer_abort;
         break;
     case Mode::abort_unlock2:
-        mode_ = (c == CMD_RESET) ? Mode::read_array : Mode::buffer_abort;
+        mode_ = (c == kCmdReset) ? Mode::read_array : Mode::buffer_abort;
         break;
     case Mode::programming:
     case Mode::erasing:

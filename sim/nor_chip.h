@@ -9,7 +9,7 @@
 namespace sim {
 
 // The chip's own pins. In byte mode of an x8/x16 chip the address is a byte
-// address (DQ15 acting as A-1) and only DQ7..DQ0 carry data.
+// address (DQ15 acting as A-1) and only kDq7..kDq0 carry data.
 struct ChipPins {
     uint32_t address = 0;
     uint16_t data = 0xFFFF;
@@ -95,7 +95,7 @@ private:
 
     Mode mode_ = Mode::read_array;
     uint64_t busy_until_ns_ = 0;
-    bool toggle_ = false;        // DQ6 while busy
+    bool toggle_ = false;        // kDq6 while busy
     uint8_t status_dq7_ = 0;     // bit 7 of the status while programming or aborted
 
     // A write in progress on the pins.

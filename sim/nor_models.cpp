@@ -5,10 +5,10 @@
 namespace sim {
 namespace {
 
-constexpr uint32_t KB = 1024;
-constexpr uint64_t US = 1000;
-constexpr uint64_t MS = 1000 * US;
-constexpr uint64_t S = 1000 * MS;
+constexpr uint32_t kKB = 1024;
+constexpr uint64_t kUs = 1000;
+constexpr uint64_t kMs = 1000 * kUs;
+constexpr uint64_t kS = 1000 * kMs;
 
 // CFI query table fields, laid out at their CFI addresses by make_cfi.
 struct CfiFields {
@@ -28,10 +28,10 @@ struct CfiFields {
     std::array<uint8_t, 4> region2;
 };
 
-constexpr size_t CFI_TABLE_BYTES = 0x35;
+constexpr size_t kCfiTableBytes = 0x35;
 
-constexpr std::array<uint8_t, CFI_TABLE_BYTES> make_cfi(const CfiFields& f) {
-    std::array<uint8_t, CFI_TABLE_BYTES> t{};
+constexpr std::array<uint8_t, kCfiTableBytes> make_cfi(const CfiFields& f) {
+    std::array<uint8_t, kCfiTableBytes> t{};
     auto put = [&t](size_t at, auto const& bytes) {
         for (uint8_t b : bytes) t[at++] = b;
     };
@@ -53,78 +53,78 @@ constexpr std::array<uint8_t, CFI_TABLE_BYTES> make_cfi(const CfiFields& f) {
     return t;
 }
 
-constexpr auto CFI_S29GL064M = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
+constexpr auto kCfiS29gl064m = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
                                          0x07, 0x07, 0x0A, 0x00, {0x03, 0x05, 0x04, 0x00},
                                          0x17, {0x02, 0x00}, {0x05, 0x00}, 0x02,
                                          {0x07, 0x00, 0x20, 0x00}, {0x7E, 0x00, 0x00, 0x01}});
-constexpr auto CFI_S29GL128N = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
+constexpr auto kCfiS29gl128n = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
                                          0x07, 0x07, 0x0A, 0x00, {0x03, 0x05, 0x04, 0x00},
                                          0x18, {0x02, 0x00}, {0x05, 0x00}, 0x01,
                                          {0x7F, 0x00, 0x00, 0x02}, {0x00, 0x00, 0x00, 0x00}});
 // Timing codes and multipliers chosen (not from a datasheet).
-constexpr auto CFI_K8D6316 = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
+constexpr auto kCfiK8d6316 = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
                                        0x04, 0x00, 0x0A, 0x0F, {0x04, 0x00, 0x04, 0x04},
                                        0x17, {0x02, 0x00}, {0x00, 0x00}, 0x02,
                                        {0x07, 0x00, 0x20, 0x00}, {0x7E, 0x00, 0x00, 0x01}});
-// Two regions over the same memory: its 4 KB sectors and its 64 KB blocks.
-constexpr auto CFI_SST39VF6401 = make_cfi({{0x01, 0x07}, {0x00, 0x00}, {0x27, 0x36, 0x00, 0x00},
+// Two regions over the same memory: its 4 kKB sectors and its 64 kKB blocks.
+constexpr auto kCfiSst39vf6401 = make_cfi({{0x01, 0x07}, {0x00, 0x00}, {0x27, 0x36, 0x00, 0x00},
                                            0x04, 0x00, 0x04, 0x06, {0x01, 0x00, 0x01, 0x01},
                                            0x17, {0x01, 0x00}, {0x00, 0x00}, 0x02,
                                            {0xFF, 0x07, 0x10, 0x00}, {0x7F, 0x00, 0x00, 0x01}});
 
-constexpr NorSectorRun AL008_TOP[] = {{15, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
-constexpr NorSectorRun AL008_BOTTOM[] = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {15, 64 * KB}};
-constexpr NorSectorRun AL004_TOP[] = {{7, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
-constexpr NorSectorRun AL004_BOTTOM[] = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {7, 64 * KB}};
-constexpr NorSectorRun UNIFORM_8X64K[] = {{8, 64 * KB}};
-constexpr NorSectorRun BOTTOM_8X8K_127X64K[] = {{8, 8 * KB}, {127, 64 * KB}};
-constexpr NorSectorRun UNIFORM_128X128K[] = {{128, 128 * KB}};
-constexpr NorSectorRun UNIFORM_2048X4K[] = {{2048, 4 * KB}};
+constexpr NorSectorRun kAl008Top[] = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
+constexpr NorSectorRun kAl008Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
+constexpr NorSectorRun kAl004Top[] = {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
+constexpr NorSectorRun kAl004Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}};
+constexpr NorSectorRun kUniform8x64K[] = {{8, 64 * kKB}};
+constexpr NorSectorRun kBottom8x8K127x64K[] = {{8, 8 * kKB}, {127, 64 * kKB}};
+constexpr NorSectorRun kUniform128x128K[] = {{128, 128 * kKB}};
+constexpr NorSectorRun kUniform2048x4K[] = {{2048, 4 * kKB}};
 
 // Autoselect and CFI reads decode A8..A0 (chosen: enough for every code location,
 // and a start address on a sector boundary still finds the codes).
-constexpr uint32_t ID_MASK = 0x1FF;
+constexpr uint32_t kIdMask = 0x1FF;
 // AMD-style chips decode A10..A0 of a command cycle; the SST part A14..A0.
-constexpr uint32_t AMD_CMD_MASK = 0x7FF;
-constexpr uint32_t SST_CMD_MASK = 0x7FFF;
+constexpr uint32_t kAmdCmdMask = 0x7FF;
+constexpr uint32_t kSstCmdMask = 0x7FFF;
 
-constexpr NorModel MODELS[] = {
-    {"S29AL008D", "top", NorBusWidth::x8_x16, 1024 * KB, 0x01, 0x22DA, 0xDA, 0, 0, ID_MASK,
-     AL008_TOP, {}, {7 * US, 0, 700 * MS, 0, 14 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
-    {"S29AL008D", "bottom", NorBusWidth::x8_x16, 1024 * KB, 0x01, 0x225B, 0x5B, 0, 0, ID_MASK,
-     AL008_BOTTOM, {}, {7 * US, 0, 700 * MS, 0, 14 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+constexpr NorModel kModels[] = {
+    {"S29AL008D", "top", NorBusWidth::x8_x16, 1024 * kKB, 0x01, 0x22DA, 0xDA, 0, 0, kIdMask,
+     kAl008Top, {}, {7 * kUs, 0, 700 * kMs, 0, 14 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"S29AL008D", "bottom", NorBusWidth::x8_x16, 1024 * kKB, 0x01, 0x225B, 0x5B, 0, 0, kIdMask,
+     kAl008Bottom, {}, {7 * kUs, 0, 700 * kMs, 0, 14 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
     // Chip erase time chosen from the family.
-    {"S29AL004D", "top", NorBusWidth::x8_x16, 512 * KB, 0x01, 0x22B9, 0xB9, 0, 0, ID_MASK,
-     AL004_TOP, {}, {7 * US, 0, 700 * MS, 0, 11 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
-    {"S29AL004D", "bottom", NorBusWidth::x8_x16, 512 * KB, 0x01, 0x22BA, 0xBA, 0, 0, ID_MASK,
-     AL004_BOTTOM, {}, {7 * US, 0, 700 * MS, 0, 11 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"S29AL004D", "top", NorBusWidth::x8_x16, 512 * kKB, 0x01, 0x22B9, 0xB9, 0, 0, kIdMask,
+     kAl004Top, {}, {7 * kUs, 0, 700 * kMs, 0, 11 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"S29AL004D", "bottom", NorBusWidth::x8_x16, 512 * kKB, 0x01, 0x22BA, 0xBA, 0, 0, kIdMask,
+     kAl004Bottom, {}, {7 * kUs, 0, 700 * kMs, 0, 11 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
     // Maker 0x7F is a JEDEC continuation code; the real maker code sits at 0x100.
     // Chip erase time chosen.
-    {"EN29LV040A", "", NorBusWidth::x8_only, 512 * KB, 0x7F, 0x4F, 0x4F, 0x100, 0x1C, ID_MASK,
-     UNIFORM_8X64K, {}, {8 * US, 0, 500 * MS, 0, 4 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
-    {"AM29LV040B", "", NorBusWidth::x8_only, 512 * KB, 0x01, 0x4F, 0x4F, 0, 0, ID_MASK,
-     UNIFORM_8X64K, {}, {9 * US, 0, 700 * MS, 0, 11 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
+    {"EN29LV040A", "", NorBusWidth::x8_only, 512 * kKB, 0x7F, 0x4F, 0x4F, 0x100, 0x1C, kIdMask,
+     kUniform8x64K, {}, {8 * kUs, 0, 500 * kMs, 0, 4 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"AM29LV040B", "", NorBusWidth::x8_only, 512 * kKB, 0x01, 0x4F, 0x4F, 0, 0, kIdMask,
+     kUniform8x64K, {}, {9 * kUs, 0, 700 * kMs, 0, 11 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
     // Byte-mode device codes of the S29GL and K8D parts chosen as the word code's low
     // byte. Chip erase times chosen.
-    {"S29GL064M", "", NorBusWidth::x8_x16, 8192 * KB, 0x01, 0x227E, 0x7E, 0, 0, ID_MASK,
-     BOTTOM_8X8K_127X64K, CFI_S29GL064M, {60 * US, 240 * US, 500 * MS, 0, 64 * S}, 32,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
-    {"S29GL128N", "", NorBusWidth::x8_x16, 16384 * KB, 0x01, 0x227E, 0x7E, 0, 0, ID_MASK,
-     UNIFORM_128X128K, CFI_S29GL128N, {60 * US, 240 * US, 500 * MS, 0, 64 * S}, 32,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
-    {"K8D6316", "", NorBusWidth::x8_x16, 8192 * KB, 0xEC, 0x22E2, 0xE2, 0, 0, ID_MASK,
-     BOTTOM_8X8K_127X64K, CFI_K8D6316, {9 * US, 0, 700 * MS, 0, 32 * S}, 0,
-     0x555, 0x2AA, AMD_CMD_MASK, 0x55, false, 0x30, 0, 0},
-    // 0x30 erases a 4 KB sector and 0x50 a 64 KB block on this revision.
-    {"SST39VF6401", "", NorBusWidth::x16_only, 8192 * KB, 0xBF, 0x236B, 0x6B, 0, 0, ID_MASK,
-     UNIFORM_2048X4K, CFI_SST39VF6401, {7 * US, 0, 18 * MS, 18 * MS, 40 * MS}, 0,
-     0x5555, 0x2AAA, SST_CMD_MASK, 0x55, true, 0x30, 0x50, 64 * KB},
+    {"S29GL064M", "", NorBusWidth::x8_x16, 8192 * kKB, 0x01, 0x227E, 0x7E, 0, 0, kIdMask,
+     kBottom8x8K127x64K, kCfiS29gl064m, {60 * kUs, 240 * kUs, 500 * kMs, 0, 64 * kS}, 32,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"S29GL128N", "", NorBusWidth::x8_x16, 16384 * kKB, 0x01, 0x227E, 0x7E, 0, 0, kIdMask,
+     kUniform128x128K, kCfiS29gl128n, {60 * kUs, 240 * kUs, 500 * kMs, 0, 64 * kS}, 32,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"K8D6316", "", NorBusWidth::x8_x16, 8192 * kKB, 0xEC, 0x22E2, 0xE2, 0, 0, kIdMask,
+     kBottom8x8K127x64K, kCfiK8d6316, {9 * kUs, 0, 700 * kMs, 0, 32 * kS}, 0,
+     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    // 0x30 erases a 4 kKB sector and 0x50 a 64 kKB block on this revision.
+    {"SST39VF6401", "", NorBusWidth::x16_only, 8192 * kKB, 0xBF, 0x236B, 0x6B, 0, 0, kIdMask,
+     kUniform2048x4K, kCfiSst39vf6401, {7 * kUs, 0, 18 * kMs, 18 * kMs, 40 * kMs}, 0,
+     0x5555, 0x2AAA, kSstCmdMask, 0x55, true, 0x30, 0x50, 64 * kKB},
 };
 
 constexpr bool covers_size(const NorModel& m) {
@@ -134,7 +134,7 @@ constexpr bool covers_size(const NorModel& m) {
 }
 
 constexpr bool all_cover_size() {
-    for (const NorModel& m : MODELS)
+    for (const NorModel& m : kModels)
         if (!covers_size(m)) return false;
     return true;
 }
@@ -142,7 +142,7 @@ static_assert(all_cover_size(), "sector runs must add up to the chip size");
 
 }  // namespace
 
-std::span<const NorModel> nor_models() { return MODELS; }
+std::span<const NorModel> nor_models() { return kModels; }
 
 const NorModel* nor_model_find(std::string_view text) {
     std::string_view name = text;
@@ -152,7 +152,7 @@ const NorModel* nor_model_find(std::string_view text) {
         boot = text.substr(colon + 1);
         if (boot.empty()) return nullptr;
     }
-    for (const NorModel& m : MODELS) {
+    for (const NorModel& m : kModels) {
         if (m.name != name) continue;
         if (m.boot.empty()) return boot.empty() ? &m : nullptr;
         if (m.boot == (boot.empty() ? std::string_view{"top"} : boot)) return &m;

@@ -126,7 +126,7 @@ TEST(Wiring, PairSplitsEachBusWordOverTheChips) {
     NorBusDriver bus(bank, 100);
     kPair.program(bus, 0x10, 0x0080);  // chip 0 gets 0x80, chip 1 gets 0x00
     const uint32_t status = bus.read(0x10);
-    EXPECT_EQ(status & 0x8080, 0x8000u) << "each chip shows its own DQ7";
+    EXPECT_EQ(status & 0x8080, 0x8000u) << "each chip shows its own kDq7";
     bus.wait(10'000);
     EXPECT_EQ(bus.read(0x10), 0x0080u);
     EXPECT_EQ(bank.chip(0).cells()[8], 0x80);
@@ -157,7 +157,7 @@ TEST(Wiring, ByteModeProgramsEitherHalfOfAWord) {
     uint32_t levels = 0;
     sim::DevicePins p;
     p.ce_n = p.oe_n = false;
-    EXPECT_EQ(bank.data_out(p, bus.now(), levels), 0xFFu) << "DQ15..DQ8 stay off the bus";
+    EXPECT_EQ(bank.data_out(p, bus.now(), levels), 0xFFu) << "DQ15..kDq8 stay off the bus";
 }
 
 // ---- faults ----

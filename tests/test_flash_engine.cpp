@@ -19,7 +19,7 @@ namespace {
 using sim::BusSetup;
 using test_support::FlashRig;
 
-constexpr uint32_t KB = 1024;
+constexpr uint32_t kKB = 1024;
 constexpr int kEsc = 27;
 
 struct Region {
@@ -46,29 +46,29 @@ std::string label(const ChipCase& c)
 
 const std::vector<ChipCase>& chip_cases()
 {
-    static const std::vector<Region> al008_top = {{15, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
-    static const std::vector<Region> al008_bottom = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {15, 64 * KB}};
-    static const std::vector<Region> al004_top = {{7, 64 * KB}, {1, 32 * KB}, {2, 8 * KB}, {1, 16 * KB}};
-    static const std::vector<Region> al004_bottom = {{1, 16 * KB}, {2, 8 * KB}, {1, 32 * KB}, {7, 64 * KB}};
-    static const std::vector<Region> gl064 = {{8, 8 * KB}, {127, 64 * KB}};
+    static const std::vector<Region> al008_top = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
+    static const std::vector<Region> al008_bottom = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
+    static const std::vector<Region> al004_top = {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
+    static const std::vector<Region> al004_bottom = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}};
+    static const std::vector<Region> gl064 = {{8, 8 * kKB}, {127, 64 * kKB}};
     static const std::vector<ChipCase> cases = {
-        {"S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x22DA, 1024 * KB, al008_top},
-        {"S29AL008D:bottom", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x225B, 1024 * KB, al008_bottom},
-        {"S29AL008D:top", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0xDA, 1024 * KB, al008_top},
-        {"S29AL008D:bottom", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0x5B, 1024 * KB, al008_bottom},
-        {"S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22B9, 512 * KB, al004_top},
-        {"S29AL004D:bottom", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22BA, 512 * KB, al004_bottom},
-        {"S29AL004D:top", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xB9, 512 * KB, al004_top},
-        {"S29AL004D:bottom", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xBA, 512 * KB, al004_bottom},
-        {"EN29LV040A", BusSetup::x8, "EN29LV040A", 8, 1, 0x1C, 0x4F, 512 * KB, {{8, 64 * KB}}},
-        {"EN29LV040A", BusSetup::x8x2, "EN29LV040A", 8, 2, 0x1C1C, 0x4F4F, 1024 * KB, {{8, 128 * KB}}},
-        {"AM29LV040B", BusSetup::x8, "AM29LV040B", 8, 1, 0x01, 0x4F, 512 * KB, {{8, 64 * KB}}},
-        {"AM29LV040B", BusSetup::x8x2, "AM29LV040B", 8, 2, 0x0101, 0x4F4F, 1024 * KB, {{8, 128 * KB}}},
-        {"S29GL064M", BusSetup::x16, "S29GL064M", 16, 1, 0x0001, 0x227E, 8192 * KB, gl064},
-        {"K8D6316", BusSetup::x16, "K8D6316", 16, 1, 0x00EC, 0x22E2, 8192 * KB, gl064},
-        {"S29GL128N", BusSetup::x16, "S29GL128N", 16, 1, 0x0001, 0x227E, 16384 * KB, {{128, 128 * KB}}},
+        {"S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x22DA, 1024 * kKB, al008_top},
+        {"S29AL008D:bottom", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x225B, 1024 * kKB, al008_bottom},
+        {"S29AL008D:top", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0xDA, 1024 * kKB, al008_top},
+        {"S29AL008D:bottom", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0x5B, 1024 * kKB, al008_bottom},
+        {"S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22B9, 512 * kKB, al004_top},
+        {"S29AL004D:bottom", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22BA, 512 * kKB, al004_bottom},
+        {"S29AL004D:top", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xB9, 512 * kKB, al004_top},
+        {"S29AL004D:bottom", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xBA, 512 * kKB, al004_bottom},
+        {"EN29LV040A", BusSetup::x8, "EN29LV040A", 8, 1, 0x1C, 0x4F, 512 * kKB, {{8, 64 * kKB}}},
+        {"EN29LV040A", BusSetup::x8x2, "EN29LV040A", 8, 2, 0x1C1C, 0x4F4F, 1024 * kKB, {{8, 128 * kKB}}},
+        {"AM29LV040B", BusSetup::x8, "AM29LV040B", 8, 1, 0x01, 0x4F, 512 * kKB, {{8, 64 * kKB}}},
+        {"AM29LV040B", BusSetup::x8x2, "AM29LV040B", 8, 2, 0x0101, 0x4F4F, 1024 * kKB, {{8, 128 * kKB}}},
+        {"S29GL064M", BusSetup::x16, "S29GL064M", 16, 1, 0x0001, 0x227E, 8192 * kKB, gl064},
+        {"K8D6316", BusSetup::x16, "K8D6316", 16, 1, 0x00EC, 0x22E2, 8192 * kKB, gl064},
+        {"S29GL128N", BusSetup::x16, "S29GL128N", 16, 1, 0x0001, 0x227E, 16384 * kKB, {{128, 128 * kKB}}},
         // Its sectors and blocks are two CFI regions over the same memory; the blocks count.
-        {"SST39VF6401", BusSetup::x16, "SST39VF6401", 16, 1, 0x00BF, 0x236B, 8192 * KB, {{128, 64 * KB}}},
+        {"SST39VF6401", BusSetup::x16, "SST39VF6401", 16, 1, 0x00BF, 0x236B, 8192 * kKB, {{128, 64 * kKB}}},
     };
     return cases;
 }
@@ -159,7 +159,7 @@ TEST(FlashIdentify, EveryChipInEverySetUpGivesItsCodesAndBlocks)
         EXPECT_EQ(address, rig->bank.size_bytes()) << label(c);
         EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << label(c);
 
-        std::string device_line = "Device size: " + std::to_string(c.device_size / KB) + "[KBytes]\n";
+        std::string device_line = "Device size: " + std::to_string(c.device_size / kKB) + "[KBytes]\n";
         EXPECT_NE(rig->platform.console.find(device_line), std::string::npos) << label(c);
     }
 }
@@ -264,7 +264,7 @@ TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
         {"nine regions", {{0x2C, 9}}, -1, "Error, Max eraseregion is 8\n", 0},
         {"regions short of the device", {{0x31, 0x7D}}, -1, "Error, Erase regions do not match device size\n", 0},
         {"regions past the device", {{0x27, 0x16}}, -1, "Error, Erase regions do not match device size\n", 0},
-        // 16 MB as 4096 blocks of 4 KB, then as 8192 blocks of 2 KB.
+        // 16 MB as 4096 blocks of 4 kKB, then as 8192 blocks of 2 kKB.
         {"4096 blocks", {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x0F}, {0x2F, 0x10}, {0x30, 0}}, 0,
          "Device size: 16384[KBytes]\n", 4096},
         {"8192 blocks", {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x1F}, {0x2F, 0x08}, {0x30, 0}}, -1,
@@ -334,7 +334,7 @@ struct RangeCase {
 
 TEST(FlashErase, BlockRanges)
 {
-    // Bottom boot: 16 KB, 8 KB, 8 KB, 32 KB, then 15 x 64 KB.
+    // Bottom boot: 16 kKB, 8 kKB, 8 kKB, 32 kKB, then 15 x 64 kKB.
     const RangeCase cases[] = {
         {"one block exactly", 0x10000, 0x10000, 0, 0x10000, 0x20000, "Flash needs 1 Blocks\n"},
         {"one byte into the next block", 0x10000, 0x10001, 0, 0x10000, 0x30000, "Flash needs 2 Blocks\n"},

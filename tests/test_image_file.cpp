@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint32_t kKiB = 1024;
 
-// A 1 MB device of sixteen 64 KB blocks based at `base`.
+// A 1 MB device of sixteen 64 kKB blocks based at `base`.
 void sixteen_blocks_at(uint32_t base)
 {
     flash_init();

@@ -222,12 +222,12 @@ TEST(Program, StatusPollingUntilTypicalTime) {
     p.oe_n = false;
     bus.set(p);
     const uint32_t first = bus.sample();
-    EXPECT_EQ(first & 0x80, 0x80u) << "DQ7 is the complement of the written bit 7";
+    EXPECT_EQ(first & 0x80, 0x80u) << "kDq7 is the complement of the written bit 7";
     EXPECT_EQ(bus.sample(), first) << "sampling again inside one read cycle does not toggle";
     p.oe_n = true;
     bus.set(p);
     uint32_t second = bus.read(0x200);
-    EXPECT_EQ((first ^ second) & 0x40, 0x40u) << "DQ6 toggles from read to read, at any address";
+    EXPECT_EQ((first ^ second) & 0x40, 0x40u) << "kDq6 toggles from read to read, at any address";
     EXPECT_EQ(first & ~0xC0u, 0u);
 
     bus.wait(started + 60'000 - bus.now() - 300);
@@ -259,7 +259,7 @@ TEST(Program, CommandsIgnoredWhileBusy) {
 
 // ---- write buffer ----
 
-constexpr uint32_t kSector = 0x20000;  // a 64 KB sector of S29GL064M
+constexpr uint32_t kSector = 0x20000;  // a 64 kKB sector of S29GL064M
 
 void load_buffer(NorBusDriver& bus, uint32_t count_minus_one, uint32_t first, uint32_t words) {
     kWord.unlock(bus);
@@ -369,7 +369,7 @@ TEST_P(SectorErase, ErasesExactlyTheUnitAfterItsTypicalTime) {
     NorBusDriver bus(bank, 100);
     c.cmds.erase(bus, c.address, c.code);
     const uint64_t started = bus.now();
-    EXPECT_EQ(bus.read(c.address) & 0x80, 0u) << "DQ7 reads 0 while erasing";
+    EXPECT_EQ(bus.read(c.address) & 0x80, 0u) << "kDq7 reads 0 while erasing";
     bus.wait(started + c.typical_ns - bus.now() - 200);
     EXPECT_EQ(bus.read(c.address) & 0x80, 0u);
     bus.wait(200);

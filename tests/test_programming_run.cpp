@@ -309,7 +309,7 @@ TEST(ProgrammingRun, EraseSmallerThanTheImage)
 
 TEST(ProgrammingRun, ImageSizeAgainstTheRoomFromTheStartBlock)
 {
-    // Top boot: block 18 is the last, 16 KB at 0xFC000.
+    // Top boot: block 18 is the last, 16 kKB at 0xFC000.
     const struct {
         const char* block;
         size_t bytes;
