@@ -21,8 +21,7 @@ namespace {
 
 // The model menu, in the order printed; line n selects kModelNames[n - 1].
 constexpr const char* kModelNames[] = {
-    "S29AL008D", "S29AL004D", "EN29LV040A", "AM29LV040B",
-    "S29GL064M", "K8D6316",   "S29GL128N",  "SST39VF6401",
+    "S29AL008D", "S29AL004D", "EN29LV040A", "AM29LV040B", "S29GL064M", "K8D6316", "S29GL128N", "SST39VF6401",
 };
 constexpr int kModelCount = sizeof kModelNames / sizeof kModelNames[0];
 // No menu line carries this number; it stays when the answer is not a number.
@@ -162,12 +161,11 @@ int run_programming()
         return -1;
     }
 
-    const int id_result = flash_read_id(image, g_options.start_offset, g_flash_model.maker_id_offset,
-                                        g_flash_model.device_id_offset);
+    const int id_result =
+        flash_read_id(image, g_options.start_offset, g_flash_model.maker_id_offset, g_flash_model.device_id_offset);
     if (id_result != 0) {
         con_printf("Cannot read flash ID or Unknow flash\n");
-        con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", g_flash_id.maker_id,
-                   g_flash_id.device_id);
+        con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", g_flash_id.maker_id, g_flash_id.device_id);
         return -1;
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", g_flash_id.maker_id, g_flash_id.device_id);

@@ -21,8 +21,7 @@ void geometry_clear_query()
 void geometry_print_timeouts()
 {
     con_printf("Typical timeout for word write:   %d[us]\n", static_cast<int>(g_geometry.word_write_timeout_us));
-    con_printf("Typical timeout for buffer write: %d[us]\n",
-               static_cast<int>(g_geometry.buffer_write_timeout_us));
+    con_printf("Typical timeout for buffer write: %d[us]\n", static_cast<int>(g_geometry.buffer_write_timeout_us));
     con_printf("Typical timeout for block erase:  %d[ms]\n", static_cast<int>(g_geometry.block_erase_timeout_ms));
     con_printf("Typical timeout for chip erase:   %d[ms]\n", static_cast<int>(g_geometry.chip_erase_timeout_ms));
 }

@@ -11,10 +11,7 @@
 
 constexpr int kKeyEsc = 27;
 
-inline void flash_write(char* image, uint32_t address, uint32_t data)
-{
-    g_target.ops.bus_write(image, address, data);
-}
+inline void flash_write(char* image, uint32_t address, uint32_t data) { g_target.ops.bus_write(image, address, data); }
 
 inline uint32_t flash_read(char* image, uint32_t address) { return g_target.ops.bus_read(image, address); }
 

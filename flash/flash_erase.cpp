@@ -129,6 +129,5 @@ int flash_erase_chip(char* image, uint32_t base)
 void wait_seconds(int seconds)
 {
     int64_t begin = platform().time_seconds();
-    while (platform().time_seconds() - begin < seconds) {
-    }
+    while (platform().time_seconds() - begin < seconds) {}
 }

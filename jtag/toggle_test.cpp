@@ -32,10 +32,9 @@ struct ToggleCpu {
 };
 
 constexpr CellSpan kKtr5200Toggled[] = {
-    range(1, 7),     every2(8, 76),    one(78),          one(79),          range(81, 95),
-    every2(96, 114), one(129),         one(133),         one(135),         range(137, 142),
-    range(144, 158), every2(159, 225), range(227, 236),  every2(237, 245), range(246, 255),
-    range(257, 265), every2(266, 296),
+    range(1, 7),     every2(8, 76),    one(78),         one(79),         range(81, 95),    every2(96, 114),
+    one(129),        one(133),         one(135),        range(137, 142), range(144, 158),  every2(159, 225),
+    range(227, 236), every2(237, 245), range(246, 255), range(257, 265), every2(266, 296),
 };
 constexpr CellSpan kKtr5200One[] = {every2(116, 126), range(127, 128), one(131)};
 constexpr CellSpan kKtr5200Zero[] = {
@@ -48,15 +47,13 @@ constexpr CellSpan kUlnOne[] = {every2(51, 59), every2(39, 41)};
 constexpr CellSpan kUlnZero[] = {every2(18, 42), every2(50, 184)};
 
 constexpr CellSpan kMirtaToggled[] = {
-    range(1, 2),      every2(4, 10),    range(11, 57),    range(59, 60),    range(62, 63),
-    every2(64, 80),   every2(84, 148),  every2(152, 168), range(170, 171),  one(173),
-    range(175, 176),  every2(187, 221), range(223, 239),  every2(240, 254), range(256, 260),
-    range(262, 264),  every2(265, 295),
+    range(1, 2),     every2(4, 10),    range(11, 57),   range(59, 60),   range(62, 63),    every2(64, 80),
+    every2(84, 148), every2(152, 168), range(170, 171), one(173),        range(175, 176),  every2(187, 221),
+    range(223, 239), every2(240, 254), range(256, 260), range(262, 264), every2(265, 295),
 };
 constexpr CellSpan kMirtaOne[] = {
-    every2(3, 9),     one(58),          one(61),          every2(65, 169), one(82),
-    one(150),         one(172),         one(174),         range(177, 185), every2(188, 222),
-    every2(241, 255), one(261),         every2(266, 296),
+    every2(3, 9), one(58),         one(61),          every2(65, 169),  one(82),  one(150),         one(172),
+    one(174),     range(177, 185), every2(188, 222), every2(241, 255), one(261), every2(266, 296),
 };
 
 constexpr ToggleCpu kKtr5200 = {kKtr5200Toggled, kKtr5200One, kKtr5200Zero, false, 65536};

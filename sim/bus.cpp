@@ -33,8 +33,8 @@ void Bus::set_signals(const BusSignals& after, uint64_t now_ns)
     if (!before.we_n && after.we_n)
         ++stats_.bus_writes;
     for (Attached& attached : devices_)
-        attached.device->pins_changed(device_pins(before, attached.region),
-                                      device_pins(after, attached.region), now_ns);
+        attached.device->pins_changed(device_pins(before, attached.region), device_pins(after, attached.region),
+                                      now_ns);
     check_rules(before, after, now_ns);
 }
 
@@ -75,8 +75,8 @@ void Bus::violation(uint64_t now_ns, const char* what, uint32_t from, uint32_t t
     if (notes_.size() >= kNotesKept)
         return;
     char text[128];
-    std::snprintf(text, sizeof text, "%llu ns: %s (0x%08X, 0x%08X)", static_cast<unsigned long long>(now_ns),
-                  what, static_cast<unsigned>(from), static_cast<unsigned>(to));
+    std::snprintf(text, sizeof text, "%llu ns: %s (0x%08X, 0x%08X)", static_cast<unsigned long long>(now_ns), what,
+                  static_cast<unsigned>(from), static_cast<unsigned>(to));
     notes_.emplace_back(text);
 }
 

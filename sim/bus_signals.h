@@ -12,7 +12,7 @@ struct BusSignals {
     uint32_t data_driven = 0;  // data lines the CPU drives
     bool oe_n = true;
     bool we_n = true;
-    uint8_t ncs_n = 0xFF;      // bit r = nCS of region r; 1 = inactive
+    uint8_t ncs_n = 0xFF;  // bit r = nCS of region r; 1 = inactive
 };
 
 // What one device sees: the bus with its own chip enable picked out by the board.

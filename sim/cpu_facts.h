@@ -8,9 +8,9 @@ namespace sim {
 
 struct CpuFacts {
     const char* name;
-    uint32_t idcode;               // the 32-bit IDCODE register value
-    uint8_t idcode_instruction;    // 4-bit instruction register value (bit 0 shifted first)
-    uint32_t bsr_length;           // boundary-scan cells
+    uint32_t idcode;             // the 32-bit IDCODE register value
+    uint8_t idcode_instruction;  // 4-bit instruction register value (bit 0 shifted first)
+    uint32_t bsr_length;         // boundary-scan cells
 };
 
 constexpr uint8_t kExtestInstruction = 0x0;

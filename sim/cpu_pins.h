@@ -17,16 +17,16 @@ enum class CpuModel : uint8_t { Ktr5200, Uln, Paxon, Mirta };
 bool cpu_model_from_name(const char* name, CpuModel* model);
 
 enum class CellRole : uint8_t {
-    None,        // not on the external bus
-    Address,     // output of address pin A<index>
-    DataInOut,   // output and input of data pin D<index>
-    DataOut,     // output of data pin D<index>
-    DataIn,      // input of data pin D<index>
-    Direction,   // drive/release of data pin D<index>
+    None,          // not on the external bus
+    Address,       // output of address pin A<index>
+    DataInOut,     // output and input of data pin D<index>
+    DataOut,       // output of data pin D<index>
+    DataIn,        // input of data pin D<index>
+    Direction,     // drive/release of data pin D<index>
     BusDirection,  // drive/release of every data pin at once
-    ReadStrobe,  // OE#
-    WriteStrobe, // WE#
-    ChipSelect,  // nCS of region <index>
+    ReadStrobe,    // OE#
+    WriteStrobe,   // WE#
+    ChipSelect,    // nCS of region <index>
 };
 
 struct CellWiring {

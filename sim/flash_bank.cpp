@@ -7,7 +7,8 @@ namespace sim {
 
 const NorModel* FlashBank::find_nor_model(std::string_view name) { return nor_model_find(name); }
 
-bool FlashBank::supports(const NorModel& model, BusSetup setup) {
+bool FlashBank::supports(const NorModel& model, BusSetup setup)
+{
     switch (model.bus) {
     case NorBusWidth::x16_only:
         return setup == BusSetup::x16;
@@ -19,21 +20,26 @@ bool FlashBank::supports(const NorModel& model, BusSetup setup) {
     return false;
 }
 
-BusSetup FlashBank::default_setup(const NorModel& model) {
+BusSetup FlashBank::default_setup(const NorModel& model)
+{
     for (BusSetup s : {BusSetup::x16, BusSetup::x8, BusSetup::x8x2})
-        if (supports(model, s)) return s;
+        if (supports(model, s))
+            return s;
     return BusSetup::x16;
 }
 
 FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
-    : model_(model), setup_(setup), faults_(faults) {
-    if (!supports(model, setup)) throw std::invalid_argument("flash chip cannot be wired in this bus set-up");
+    : model_(model), setup_(setup), faults_(faults)
+{
+    if (!supports(model, setup))
+        throw std::invalid_argument("flash chip cannot be wired in this bus set-up");
     const int count = setup == BusSetup::x8x2 ? 2 : 1;
     for (int lane = 0; lane < count; ++lane) {
         chips_.push_back(std::make_unique<NorChip>(model, setup != BusSetup::x16));
         chips_.back()->set_erase_factor(faults.slow_erase_factor);
     }
-    if (faults.stuck_bit) place_stuck_bit(faults.stuck_address, faults.stuck_bit_index);
+    if (faults.stuck_bit)
+        place_stuck_bit(faults.stuck_address, faults.stuck_bit_index);
 }
 
 uint32_t FlashBank::size_bytes() const { return model_.size_bytes * static_cast<uint32_t>(chips_.size()); }
@@ -41,7 +47,8 @@ uint32_t FlashBank::size_bytes() const { return model_.size_bytes * static_cast<
 const NorChip& FlashBank::chip(int lane) const { return *chips_.at(static_cast<size_t>(lane)); }
 
 // The bit of the bus word at a CPU address, as a cell of one chip.
-void FlashBank::place_stuck_bit(uint32_t address, int bit) {
+void FlashBank::place_stuck_bit(uint32_t address, int bit)
+{
     const uint32_t chip_mask = model_.size_bytes - 1;
     switch (setup_) {
     case BusSetup::x16:
@@ -51,7 +58,8 @@ void FlashBank::place_stuck_bit(uint32_t address, int bit) {
         chips_[0]->set_stuck_bit(address & chip_mask, bit);
         break;
     case BusSetup::x8x2:
-        if (bit >= 0 && bit < 16) chips_[static_cast<size_t>(bit / 8)]->set_stuck_bit((address >> 1) & chip_mask, bit % 8);
+        if (bit >= 0 && bit < 16)
+            chips_[static_cast<size_t>(bit / 8)]->set_stuck_bit((address >> 1) & chip_mask, bit % 8);
         break;
     }
 }
@@ -59,7 +67,8 @@ void FlashBank::place_stuck_bit(uint32_t address, int bit) {
 // In 16x1 the chip sees word addresses (CPU A1 on its A0); in 8x1 the CPU byte
 // address as is (CPU A0 on A-1 of an x8/x16 chip); in 8x2 CPU A1 drives each
 // chip's A0. Address lines beyond the chip are not connected.
-ChipPins FlashBank::chip_pins(const DevicePins& pins, int lane) const {
+ChipPins FlashBank::chip_pins(const DevicePins& pins, int lane) const
+{
     const uint32_t levels = (pins.data & pins.data_driven) | ~pins.data_driven;  // undriven lines float high
     ChipPins c;
     c.ce_n = pins.ce_n;
@@ -82,20 +91,25 @@ ChipPins FlashBank::chip_pins(const DevicePins& pins, int lane) const {
     return c;
 }
 
-void FlashBank::pins_changed(const DevicePins& before, const DevicePins& after, uint64_t now_ns) {
-    if (faults_.no_flash) return;
+void FlashBank::pins_changed(const DevicePins& before, const DevicePins& after, uint64_t now_ns)
+{
+    if (faults_.no_flash)
+        return;
     for (int lane = 0; lane < chip_count(); ++lane)
         chips_[static_cast<size_t>(lane)]->pins_changed(chip_pins(before, lane), chip_pins(after, lane), now_ns);
 }
 
-uint32_t FlashBank::data_out(const DevicePins& pins, uint64_t now_ns, uint32_t& levels) const {
+uint32_t FlashBank::data_out(const DevicePins& pins, uint64_t now_ns, uint32_t& levels) const
+{
     levels = 0;
-    if (faults_.no_flash) return 0;
+    if (faults_.no_flash)
+        return 0;
     uint32_t mask = 0;
     for (int lane = 0; lane < chip_count(); ++lane) {
         const NorChip& chip = *chips_[static_cast<size_t>(lane)];
         ChipPins c = chip_pins(pins, lane);
-        if (!chip.drives(c)) continue;
+        if (!chip.drives(c))
+            continue;
         const uint32_t shift = 8u * static_cast<uint32_t>(lane);
         levels |= static_cast<uint32_t>(chip.output(c, now_ns)) << shift;
         mask |= static_cast<uint32_t>(chip.data_mask()) << shift;
@@ -103,8 +117,10 @@ uint32_t FlashBank::data_out(const DevicePins& pins, uint64_t now_ns, uint32_t& 
     return mask;
 }
 
-void FlashBank::load(const std::vector<uint8_t>& bytes) {
-    for (auto& chip : chips_) std::fill(chip->cells().begin(), chip->cells().end(), uint8_t{0xFF});
+void FlashBank::load(const std::vector<uint8_t>& bytes)
+{
+    for (auto& chip : chips_)
+        std::fill(chip->cells().begin(), chip->cells().end(), uint8_t{0xFF});
     const size_t n = std::min<size_t>(bytes.size(), size_bytes());
     for (size_t i = 0; i < n; ++i) {
         if (setup_ == BusSetup::x8x2)
@@ -114,10 +130,13 @@ void FlashBank::load(const std::vector<uint8_t>& bytes) {
     }
 }
 
-std::vector<uint8_t> FlashBank::contents() const {
-    if (setup_ != BusSetup::x8x2) return chips_[0]->cells();
+std::vector<uint8_t> FlashBank::contents() const
+{
+    if (setup_ != BusSetup::x8x2)
+        return chips_[0]->cells();
     std::vector<uint8_t> out(size_bytes());
-    for (size_t i = 0; i < out.size(); ++i) out[i] = chips_[i & 1]->cells()[i >> 1];
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = chips_[i & 1]->cells()[i >> 1];
     return out;
 }
 

@@ -33,7 +33,7 @@ public:
     // Throws std::invalid_argument when the model cannot be wired that way.
     FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults = {});
 
-    uint32_t size_bytes() const;  // as seen from the CPU (both chips in x8x2)
+    uint32_t size_bytes() const;                   // as seen from the CPU (both chips in x8x2)
     void load(const std::vector<uint8_t>& bytes);  // from CPU byte 0; the rest stays 0xFF
     std::vector<uint8_t> contents() const;         // whole flash in CPU byte order
     const NorChip& chip(int lane) const;

@@ -26,15 +26,15 @@ bool read_low(const ChipPins& p) { return !p.ce_n && !p.oe_n; }
 }  // namespace
 
 NorChip::NorChip(const NorModel& model, bool byte_mode)
-    : model_(model),
-      byte_mode_(byte_mode || model.bus == NorBusWidth::x8_only),
-      cells_(model.size_bytes, 0xFF) {
+    : model_(model), byte_mode_(byte_mode || model.bus == NorBusWidth::x8_only), cells_(model.size_bytes, 0xFF)
+{
     uint32_t units = model.buffer_bytes / (byte_mode_ ? 1 : 2);
     buffer_data_.assign(units, 0xFFFF);
     buffer_loaded_.assign(units, false);
 }
 
-void NorChip::set_stuck_bit(uint32_t byte_index, int bit) {
+void NorChip::set_stuck_bit(uint32_t byte_index, int bit)
+{
     stuck_byte_ = byte_index & (model_.size_bytes - 1);
     stuck_mask_ = (bit >= 0 && bit < 8) ? static_cast<uint8_t>(1u << bit) : 0;
 }
@@ -42,15 +42,18 @@ void NorChip::set_stuck_bit(uint32_t byte_index, int bit) {
 // ---- addresses ----
 
 // In byte mode of an x8/x16 chip DQ15 is A-1, below the word address the decoder uses.
-uint32_t NorChip::word_address(uint32_t address) const {
+uint32_t NorChip::word_address(uint32_t address) const
+{
     return (byte_mode_ && model_.bus == NorBusWidth::x8_x16) ? address >> 1 : address;
 }
 
-uint32_t NorChip::byte_address(uint32_t address) const {
+uint32_t NorChip::byte_address(uint32_t address) const
+{
     return (byte_mode_ ? address : address << 1) & (model_.size_bytes - 1);
 }
 
-bool NorChip::is_cmd(uint32_t address, uint32_t cmd_addr) const {
+bool NorChip::is_cmd(uint32_t address, uint32_t cmd_addr) const
+{
     if (byte_mode_ && model_.bus == NorBusWidth::x8_x16) {
         // The datasheets' byte-mode addresses (0xAAA, 0x555, 0xAA) decode A-1 as well:
         // it continues the alternating bit pattern of the word address.
@@ -60,32 +63,37 @@ bool NorChip::is_cmd(uint32_t address, uint32_t cmd_addr) const {
     return (word_address(address) & model_.cmd_address_mask) == cmd_addr;
 }
 
-bool NorChip::same_sector(uint32_t a, uint32_t b) const {
+bool NorChip::same_sector(uint32_t a, uint32_t b) const
+{
     return nor_sector_of(model_, byte_address(a)).start == nor_sector_of(model_, byte_address(b)).start;
 }
 
 // ---- state over time ----
 
-NorChip::Mode NorChip::mode(uint64_t now_ns) const {
+NorChip::Mode NorChip::mode(uint64_t now_ns) const
+{
     bool running = mode_ == Mode::programming || mode_ == Mode::erasing;
     return (running && now_ns >= busy_until_ns_) ? Mode::read_array : mode_;
 }
 
-bool NorChip::busy(uint64_t now_ns) const {
+bool NorChip::busy(uint64_t now_ns) const
+{
     Mode m = mode(now_ns);
     return m == Mode::programming || m == Mode::erasing;
 }
 
 void NorChip::settle(uint64_t now_ns) { mode_ = mode(now_ns); }
 
-void NorChip::start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns) {
+void NorChip::start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns)
+{
     mode_ = mode;
     busy_until_ns_ = now_ns + duration_ns;
 }
 
 // ---- pins ----
 
-void NorChip::pins_changed(const ChipPins& before, const ChipPins& after, uint64_t now_ns) {
+void NorChip::pins_changed(const ChipPins& before, const ChipPins& after, uint64_t now_ns)
+{
     // The address is taken when the later of CE# and WE# falls, the data when the
     // first of them rises again; OE# low inhibits the write.
     if (!write_low(before) && write_low(after) && after.oe_n) {
@@ -96,16 +104,19 @@ void NorChip::pins_changed(const ChipPins& before, const ChipPins& after, uint64
         write_pending_ = false;
         write_cycle(latched_address_, before.data & data_mask(), now_ns);
     }
-    if (!read_low(before) && read_low(after) && after.we_n) read_cycle(now_ns);
+    if (!read_low(before) && read_low(after) && after.we_n)
+        read_cycle(now_ns);
 }
 
-uint16_t NorChip::output(const ChipPins& pins, uint64_t now_ns) const {
+uint16_t NorChip::output(const ChipPins& pins, uint64_t now_ns) const
+{
     return read(pins.address, now_ns) & data_mask();
 }
 
 // ---- cycles ----
 
-void NorChip::read_cycle(uint64_t now_ns) {
+void NorChip::read_cycle(uint64_t now_ns)
+{
     settle(now_ns);
     ++counters_.read_cycles;
     switch (mode_) {
@@ -121,7 +132,8 @@ void NorChip::read_cycle(uint64_t now_ns) {
     }
 }
 
-void NorChip::write_cycle(uint32_t address, uint16_t data, uint64_t now_ns) {
+void NorChip::write_cycle(uint32_t address, uint16_t data, uint64_t now_ns)
+{
     settle(now_ns);
     ++counters_.write_cycles;
     if (busy(now_ns)) {
@@ -131,7 +143,8 @@ void NorChip::write_cycle(uint32_t address, uint16_t data, uint64_t now_ns) {
     command(address, data, now_ns);
 }
 
-uint16_t NorChip::read(uint32_t address, uint64_t now_ns) const {
+uint16_t NorChip::read(uint32_t address, uint64_t now_ns) const
+{
     switch (mode(now_ns)) {
     case Mode::programming:
     case Mode::erasing:
@@ -148,37 +161,48 @@ uint16_t NorChip::read(uint32_t address, uint64_t now_ns) const {
     }
 }
 
-uint16_t NorChip::status() const {
+uint16_t NorChip::status() const
+{
     uint16_t s = toggle_ ? kDq6 : 0;
-    if (mode_ == Mode::programming) s |= status_dq7_;
+    if (mode_ == Mode::programming)
+        s |= status_dq7_;
     if (mode_ == Mode::buffer_abort || mode_ == Mode::abort_unlock1 || mode_ == Mode::abort_unlock2)
         s |= status_dq7_ | kDq1;
     return s;  // erasing: kDq7 = 0
 }
 
-uint16_t NorChip::array_read(uint32_t address) const {
+uint16_t NorChip::array_read(uint32_t address) const
+{
     uint32_t b = byte_address(address);
-    if (byte_mode_) return cells_[b];
+    if (byte_mode_)
+        return cells_[b];
     return static_cast<uint16_t>(cells_[b] | (cells_[b + 1] << 8));
 }
 
-uint16_t NorChip::autoselect_read(uint32_t address) const {
+uint16_t NorChip::autoselect_read(uint32_t address) const
+{
     uint32_t a = word_address(address) & model_.id_address_mask;
-    if (a == 0) return model_.maker_code;
-    if (a == 1) return byte_mode_ ? model_.device_code_byte : model_.device_code_word;
-    if (a == 2) return 0;  // sector not protected
-    if (model_.maker_extra_address != 0 && a == model_.maker_extra_address) return model_.maker_extra_code;
+    if (a == 0)
+        return model_.maker_code;
+    if (a == 1)
+        return byte_mode_ ? model_.device_code_byte : model_.device_code_word;
+    if (a == 2)
+        return 0;  // sector not protected
+    if (model_.maker_extra_address != 0 && a == model_.maker_extra_address)
+        return model_.maker_extra_code;
     return array_read(address);
 }
 
-uint16_t NorChip::cfi_read(uint32_t address) const {
+uint16_t NorChip::cfi_read(uint32_t address) const
+{
     uint32_t a = word_address(address) & model_.id_address_mask;
     return a < model_.cfi.size() ? model_.cfi[a] : 0;
 }
 
 // ---- the command state machine ----
 
-void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
+void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
+{
     const uint8_t c = static_cast<uint8_t>(data);  // only kDq7..kDq0 of a command count
     const bool has_cfi = !model_.cfi.empty();
     const bool at1 = is_cmd(address, model_.cmd_addr1);
@@ -223,7 +247,8 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         }
         break;
     case Mode::cfi_query:
-        if (c == kCmdReset) mode_ = Mode::read_array;
+        if (c == kCmdReset)
+            mode_ = Mode::read_array;
         break;
     case Mode::program_setup:
         ++counters_.programs;
@@ -282,7 +307,8 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         uint32_t index = (b - page) / (byte_mode_ ? 1 : 2);
         buffer_data_[index] = data;
         buffer_loaded_[index] = true;
-        if (--buffer_left_ == 0) mode_ = Mode::buffer_confirm;
+        if (--buffer_left_ == 0)
+            mode_ = Mode::buffer_confirm;
         break;
     }
     case Mode::buffer_confirm:
@@ -292,14 +318,16 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
         }
         ++counters_.buffer_programs;
         for (size_t i = 0; i < buffer_data_.size(); ++i) {
-            if (!buffer_loaded_[i]) continue;
+            if (!buffer_loaded_[i])
+                continue;
             uint32_t b = buffer_page_ + static_cast<uint32_t>(i) * (byte_mode_ ? 1 : 2);
             program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
         }
         start_busy(Mode::programming, model_.times.buffer_program_ns, now_ns);
         break;
     case Mode::buffer_abort:
-        if (c == kCmdUnlock1 && at1) mode_ = Mode::abort_unlock1;
+        if (c == kCmdUnlock1 && at1)
+            mode_ = Mode::abort_unlock1;
         break;
     case Mode::abort_unlock1:
         mode_ = (c == kCmdUnlock2 && at2) ? Mode::abort_unlock2 : Mode::buffer_abort;
@@ -313,24 +341,25 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns) {
     }
 }
 
-void NorChip::abort_buffer() {
+void NorChip::abort_buffer()
+{
     ++counters_.buffer_aborts;
     mode_ = Mode::buffer_abort;
 }
 
 // Cells only go from 1 to 0: the new value is old AND written.
-void NorChip::program_unit(uint32_t address, uint16_t data) {
+void NorChip::program_unit(uint32_t address, uint16_t data)
+{
     uint32_t b = byte_address(address);
     auto program_byte = [this](uint32_t at, uint8_t value) {
         uint8_t keep = at == stuck_byte_ ? stuck_mask_ : 0;
         cells_[at] &= static_cast<uint8_t>(value | keep);
     };
     program_byte(b, static_cast<uint8_t>(data));
-    if (!byte_mode_) program_byte(b + 1, static_cast<uint8_t>(data >> 8));
+    if (!byte_mode_)
+        program_byte(b + 1, static_cast<uint8_t>(data >> 8));
 }
 
-void NorChip::erase_range(uint32_t start, uint32_t bytes) {
-    std::fill_n(cells_.begin() + start, bytes, uint8_t{0xFF});
-}
+void NorChip::erase_range(uint32_t start, uint32_t bytes) { std::fill_n(cells_.begin() + start, bytes, uint8_t{0xFF}); }
 
 }  // namespace sim

@@ -21,10 +21,10 @@ struct ChipPins {
 struct NorCounters {
     uint64_t read_cycles = 0;
     uint64_t write_cycles = 0;
-    uint64_t programs = 0;          // single-word programs started
-    uint64_t buffer_programs = 0;   // buffers confirmed
+    uint64_t programs = 0;         // single-word programs started
+    uint64_t buffer_programs = 0;  // buffers confirmed
     uint64_t buffer_aborts = 0;
-    uint64_t sector_erases = 0;     // sector or block erases started
+    uint64_t sector_erases = 0;  // sector or block erases started
     uint64_t chip_erases = 0;
     uint64_t ignored_while_busy = 0;
     uint64_t cfi_single_entries = 0;
@@ -34,11 +34,23 @@ struct NorCounters {
 class NorChip {
 public:
     enum class Mode {
-        read_array, unlock1, unlock2, autoselect, cfi_query,
-        program_setup, erase_setup, erase_unlock1, erase_unlock2,
-        buffer_count, buffer_load, buffer_confirm, buffer_abort,
-        abort_unlock1, abort_unlock2,
-        programming, erasing,
+        read_array,
+        unlock1,
+        unlock2,
+        autoselect,
+        cfi_query,
+        program_setup,
+        erase_setup,
+        erase_unlock1,
+        erase_unlock2,
+        buffer_count,
+        buffer_load,
+        buffer_confirm,
+        buffer_abort,
+        abort_unlock1,
+        abort_unlock2,
+        programming,
+        erasing,
     };
 
     // byte_mode: an x8/x16 chip with BYTE# low, or any x8-only chip.
@@ -71,8 +83,8 @@ public:
     const NorCounters& counters() const { return counters_; }
 
 private:
-    uint32_t word_address(uint32_t address) const;   // the command decoder's view
-    uint32_t byte_address(uint32_t address) const;   // cell byte of an address, wrapped
+    uint32_t word_address(uint32_t address) const;  // the command decoder's view
+    uint32_t byte_address(uint32_t address) const;  // cell byte of an address, wrapped
     bool is_cmd(uint32_t address, uint32_t cmd_addr) const;
     bool same_sector(uint32_t a, uint32_t b) const;
     void settle(uint64_t now_ns);
@@ -95,17 +107,17 @@ private:
 
     Mode mode_ = Mode::read_array;
     uint64_t busy_until_ns_ = 0;
-    bool toggle_ = false;        // kDq6 while busy
-    uint8_t status_dq7_ = 0;     // bit 7 of the status while programming or aborted
+    bool toggle_ = false;     // kDq6 while busy
+    uint8_t status_dq7_ = 0;  // bit 7 of the status while programming or aborted
 
     // A write in progress on the pins.
     bool write_pending_ = false;
     uint32_t latched_address_ = 0;
 
     // Write-buffer load.
-    uint32_t buffer_sector_ = 0;   // byte address of the sector's start
-    uint32_t buffer_page_ = 0;     // byte address of the page's start
-    uint32_t buffer_left_ = 0;     // pairs still to come
+    uint32_t buffer_sector_ = 0;  // byte address of the sector's start
+    uint32_t buffer_page_ = 0;    // byte address of the page's start
+    uint32_t buffer_left_ = 0;    // pairs still to come
     bool buffer_has_page_ = false;
     std::vector<uint16_t> buffer_data_;
     std::vector<bool> buffer_loaded_;

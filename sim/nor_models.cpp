@@ -20,7 +20,7 @@ struct CfiFields {
     uint8_t block_erase;     // typical, 2^n ms
     uint8_t chip_erase;      // typical, 2^n ms
     std::array<uint8_t, 4> max_multipliers;
-    uint8_t device_size;     // 2^n bytes
+    uint8_t device_size;  // 2^n bytes
     std::array<uint8_t, 2> interface;
     std::array<uint8_t, 2> write_buffer;
     uint8_t region_count;
@@ -30,10 +30,12 @@ struct CfiFields {
 
 constexpr size_t kCfiTableBytes = 0x35;
 
-constexpr std::array<uint8_t, kCfiTableBytes> make_cfi(const CfiFields& f) {
+constexpr std::array<uint8_t, kCfiTableBytes> make_cfi(const CfiFields& f)
+{
     std::array<uint8_t, kCfiTableBytes> t{};
     auto put = [&t](size_t at, auto const& bytes) {
-        for (uint8_t b : bytes) t[at++] = b;
+        for (uint8_t b : bytes)
+            t[at++] = b;
     };
     put(0x10, std::array<uint8_t, 3>{'Q', 'R', 'Y'});
     put(0x13, f.command_set);
@@ -53,24 +55,64 @@ constexpr std::array<uint8_t, kCfiTableBytes> make_cfi(const CfiFields& f) {
     return t;
 }
 
-constexpr auto kCfiS29gl064m = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
-                                         0x07, 0x07, 0x0A, 0x00, {0x03, 0x05, 0x04, 0x00},
-                                         0x17, {0x02, 0x00}, {0x05, 0x00}, 0x02,
-                                         {0x07, 0x00, 0x20, 0x00}, {0x7E, 0x00, 0x00, 0x01}});
-constexpr auto kCfiS29gl128n = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
-                                         0x07, 0x07, 0x0A, 0x00, {0x03, 0x05, 0x04, 0x00},
-                                         0x18, {0x02, 0x00}, {0x05, 0x00}, 0x01,
-                                         {0x7F, 0x00, 0x00, 0x02}, {0x00, 0x00, 0x00, 0x00}});
+constexpr auto kCfiS29gl064m = make_cfi({{0x02, 0x00},
+                                         {0x40, 0x00},
+                                         {0x27, 0x36, 0x00, 0x00},
+                                         0x07,
+                                         0x07,
+                                         0x0A,
+                                         0x00,
+                                         {0x03, 0x05, 0x04, 0x00},
+                                         0x17,
+                                         {0x02, 0x00},
+                                         {0x05, 0x00},
+                                         0x02,
+                                         {0x07, 0x00, 0x20, 0x00},
+                                         {0x7E, 0x00, 0x00, 0x01}});
+constexpr auto kCfiS29gl128n = make_cfi({{0x02, 0x00},
+                                         {0x40, 0x00},
+                                         {0x27, 0x36, 0x00, 0x00},
+                                         0x07,
+                                         0x07,
+                                         0x0A,
+                                         0x00,
+                                         {0x03, 0x05, 0x04, 0x00},
+                                         0x18,
+                                         {0x02, 0x00},
+                                         {0x05, 0x00},
+                                         0x01,
+                                         {0x7F, 0x00, 0x00, 0x02},
+                                         {0x00, 0x00, 0x00, 0x00}});
 // Timing codes and multipliers chosen (not from a datasheet).
-constexpr auto kCfiK8d6316 = make_cfi({{0x02, 0x00}, {0x40, 0x00}, {0x27, 0x36, 0x00, 0x00},
-                                       0x04, 0x00, 0x0A, 0x0F, {0x04, 0x00, 0x04, 0x04},
-                                       0x17, {0x02, 0x00}, {0x00, 0x00}, 0x02,
-                                       {0x07, 0x00, 0x20, 0x00}, {0x7E, 0x00, 0x00, 0x01}});
+constexpr auto kCfiK8d6316 = make_cfi({{0x02, 0x00},
+                                       {0x40, 0x00},
+                                       {0x27, 0x36, 0x00, 0x00},
+                                       0x04,
+                                       0x00,
+                                       0x0A,
+                                       0x0F,
+                                       {0x04, 0x00, 0x04, 0x04},
+                                       0x17,
+                                       {0x02, 0x00},
+                                       {0x00, 0x00},
+                                       0x02,
+                                       {0x07, 0x00, 0x20, 0x00},
+                                       {0x7E, 0x00, 0x00, 0x01}});
 // Two regions over the same memory: its 4 kKB sectors and its 64 kKB blocks.
-constexpr auto kCfiSst39vf6401 = make_cfi({{0x01, 0x07}, {0x00, 0x00}, {0x27, 0x36, 0x00, 0x00},
-                                           0x04, 0x00, 0x04, 0x06, {0x01, 0x00, 0x01, 0x01},
-                                           0x17, {0x01, 0x00}, {0x00, 0x00}, 0x02,
-                                           {0xFF, 0x07, 0x10, 0x00}, {0x7F, 0x00, 0x00, 0x01}});
+constexpr auto kCfiSst39vf6401 = make_cfi({{0x01, 0x07},
+                                           {0x00, 0x00},
+                                           {0x27, 0x36, 0x00, 0x00},
+                                           0x04,
+                                           0x00,
+                                           0x04,
+                                           0x06,
+                                           {0x01, 0x00, 0x01, 0x01},
+                                           0x17,
+                                           {0x01, 0x00},
+                                           {0x00, 0x00},
+                                           0x02,
+                                           {0xFF, 0x07, 0x10, 0x00},
+                                           {0x7F, 0x00, 0x00, 0x01}});
 
 constexpr NorSectorRun kAl008Top[] = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
 constexpr NorSectorRun kAl008Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
@@ -89,53 +131,247 @@ constexpr uint32_t kAmdCmdMask = 0x7FF;
 constexpr uint32_t kSstCmdMask = 0x7FFF;
 
 constexpr NorModel kModels[] = {
-    {"S29AL008D", "top", NorBusWidth::x8_x16, 1024 * kKB, 0x01, 0x22DA, 0xDA, 0, 0, kIdMask,
-     kAl008Top, {}, {7 * kUs, 0, 700 * kMs, 0, 14 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
-    {"S29AL008D", "bottom", NorBusWidth::x8_x16, 1024 * kKB, 0x01, 0x225B, 0x5B, 0, 0, kIdMask,
-     kAl008Bottom, {}, {7 * kUs, 0, 700 * kMs, 0, 14 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"S29AL008D",
+     "top",
+     NorBusWidth::x8_x16,
+     1024 * kKB,
+     0x01,
+     0x22DA,
+     0xDA,
+     0,
+     0,
+     kIdMask,
+     kAl008Top,
+     {},
+     {7 * kUs, 0, 700 * kMs, 0, 14 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
+    {"S29AL008D",
+     "bottom",
+     NorBusWidth::x8_x16,
+     1024 * kKB,
+     0x01,
+     0x225B,
+     0x5B,
+     0,
+     0,
+     kIdMask,
+     kAl008Bottom,
+     {},
+     {7 * kUs, 0, 700 * kMs, 0, 14 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
     // Chip erase time chosen from the family.
-    {"S29AL004D", "top", NorBusWidth::x8_x16, 512 * kKB, 0x01, 0x22B9, 0xB9, 0, 0, kIdMask,
-     kAl004Top, {}, {7 * kUs, 0, 700 * kMs, 0, 11 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
-    {"S29AL004D", "bottom", NorBusWidth::x8_x16, 512 * kKB, 0x01, 0x22BA, 0xBA, 0, 0, kIdMask,
-     kAl004Bottom, {}, {7 * kUs, 0, 700 * kMs, 0, 11 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"S29AL004D",
+     "top",
+     NorBusWidth::x8_x16,
+     512 * kKB,
+     0x01,
+     0x22B9,
+     0xB9,
+     0,
+     0,
+     kIdMask,
+     kAl004Top,
+     {},
+     {7 * kUs, 0, 700 * kMs, 0, 11 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
+    {"S29AL004D",
+     "bottom",
+     NorBusWidth::x8_x16,
+     512 * kKB,
+     0x01,
+     0x22BA,
+     0xBA,
+     0,
+     0,
+     kIdMask,
+     kAl004Bottom,
+     {},
+     {7 * kUs, 0, 700 * kMs, 0, 11 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
     // Maker 0x7F is a JEDEC continuation code; the real maker code sits at 0x100.
     // Chip erase time chosen.
-    {"EN29LV040A", "", NorBusWidth::x8_only, 512 * kKB, 0x7F, 0x4F, 0x4F, 0x100, 0x1C, kIdMask,
-     kUniform8x64K, {}, {8 * kUs, 0, 500 * kMs, 0, 4 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
-    {"AM29LV040B", "", NorBusWidth::x8_only, 512 * kKB, 0x01, 0x4F, 0x4F, 0, 0, kIdMask,
-     kUniform8x64K, {}, {9 * kUs, 0, 700 * kMs, 0, 11 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"EN29LV040A",
+     "",
+     NorBusWidth::x8_only,
+     512 * kKB,
+     0x7F,
+     0x4F,
+     0x4F,
+     0x100,
+     0x1C,
+     kIdMask,
+     kUniform8x64K,
+     {},
+     {8 * kUs, 0, 500 * kMs, 0, 4 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
+    {"AM29LV040B",
+     "",
+     NorBusWidth::x8_only,
+     512 * kKB,
+     0x01,
+     0x4F,
+     0x4F,
+     0,
+     0,
+     kIdMask,
+     kUniform8x64K,
+     {},
+     {9 * kUs, 0, 700 * kMs, 0, 11 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
     // Byte-mode device codes of the S29GL and K8D parts chosen as the word code's low
     // byte. Chip erase times chosen.
-    {"S29GL064M", "", NorBusWidth::x8_x16, 8192 * kKB, 0x01, 0x227E, 0x7E, 0, 0, kIdMask,
-     kBottom8x8K127x64K, kCfiS29gl064m, {60 * kUs, 240 * kUs, 500 * kMs, 0, 64 * kS}, 32,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
-    {"S29GL128N", "", NorBusWidth::x8_x16, 16384 * kKB, 0x01, 0x227E, 0x7E, 0, 0, kIdMask,
-     kUniform128x128K, kCfiS29gl128n, {60 * kUs, 240 * kUs, 500 * kMs, 0, 64 * kS}, 32,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
-    {"K8D6316", "", NorBusWidth::x8_x16, 8192 * kKB, 0xEC, 0x22E2, 0xE2, 0, 0, kIdMask,
-     kBottom8x8K127x64K, kCfiK8d6316, {9 * kUs, 0, 700 * kMs, 0, 32 * kS}, 0,
-     0x555, 0x2AA, kAmdCmdMask, 0x55, false, 0x30, 0, 0},
+    {"S29GL064M",
+     "",
+     NorBusWidth::x8_x16,
+     8192 * kKB,
+     0x01,
+     0x227E,
+     0x7E,
+     0,
+     0,
+     kIdMask,
+     kBottom8x8K127x64K,
+     kCfiS29gl064m,
+     {60 * kUs, 240 * kUs, 500 * kMs, 0, 64 * kS},
+     32,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
+    {"S29GL128N",
+     "",
+     NorBusWidth::x8_x16,
+     16384 * kKB,
+     0x01,
+     0x227E,
+     0x7E,
+     0,
+     0,
+     kIdMask,
+     kUniform128x128K,
+     kCfiS29gl128n,
+     {60 * kUs, 240 * kUs, 500 * kMs, 0, 64 * kS},
+     32,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
+    {"K8D6316",
+     "",
+     NorBusWidth::x8_x16,
+     8192 * kKB,
+     0xEC,
+     0x22E2,
+     0xE2,
+     0,
+     0,
+     kIdMask,
+     kBottom8x8K127x64K,
+     kCfiK8d6316,
+     {9 * kUs, 0, 700 * kMs, 0, 32 * kS},
+     0,
+     0x555,
+     0x2AA,
+     kAmdCmdMask,
+     0x55,
+     false,
+     0x30,
+     0,
+     0},
     // 0x30 erases a 4 kKB sector and 0x50 a 64 kKB block on this revision.
-    {"SST39VF6401", "", NorBusWidth::x16_only, 8192 * kKB, 0xBF, 0x236B, 0x6B, 0, 0, kIdMask,
-     kUniform2048x4K, kCfiSst39vf6401, {7 * kUs, 0, 18 * kMs, 18 * kMs, 40 * kMs}, 0,
-     0x5555, 0x2AAA, kSstCmdMask, 0x55, true, 0x30, 0x50, 64 * kKB},
+    {"SST39VF6401",
+     "",
+     NorBusWidth::x16_only,
+     8192 * kKB,
+     0xBF,
+     0x236B,
+     0x6B,
+     0,
+     0,
+     kIdMask,
+     kUniform2048x4K,
+     kCfiSst39vf6401,
+     {7 * kUs, 0, 18 * kMs, 18 * kMs, 40 * kMs},
+     0,
+     0x5555,
+     0x2AAA,
+     kSstCmdMask,
+     0x55,
+     true,
+     0x30,
+     0x50,
+     64 * kKB},
 };
 
-constexpr bool covers_size(const NorModel& m) {
+constexpr bool covers_size(const NorModel& m)
+{
     uint64_t total = 0;
-    for (const NorSectorRun& r : m.sectors) total += uint64_t{r.count} * r.bytes;
+    for (const NorSectorRun& r : m.sectors)
+        total += uint64_t{r.count} * r.bytes;
     return total == m.size_bytes;
 }
 
-constexpr bool all_cover_size() {
+constexpr bool all_cover_size()
+{
     for (const NorModel& m : kModels)
-        if (!covers_size(m)) return false;
+        if (!covers_size(m))
+            return false;
     return true;
 }
 static_assert(all_cover_size(), "sector runs must add up to the chip size");
@@ -144,23 +380,29 @@ static_assert(all_cover_size(), "sector runs must add up to the chip size");
 
 std::span<const NorModel> nor_models() { return kModels; }
 
-const NorModel* nor_model_find(std::string_view text) {
+const NorModel* nor_model_find(std::string_view text)
+{
     std::string_view name = text;
     std::string_view boot;
     if (size_t colon = text.find(':'); colon != std::string_view::npos) {
         name = text.substr(0, colon);
         boot = text.substr(colon + 1);
-        if (boot.empty()) return nullptr;
+        if (boot.empty())
+            return nullptr;
     }
     for (const NorModel& m : kModels) {
-        if (m.name != name) continue;
-        if (m.boot.empty()) return boot.empty() ? &m : nullptr;
-        if (m.boot == (boot.empty() ? std::string_view{"top"} : boot)) return &m;
+        if (m.name != name)
+            continue;
+        if (m.boot.empty())
+            return boot.empty() ? &m : nullptr;
+        if (m.boot == (boot.empty() ? std::string_view{"top"} : boot))
+            return &m;
     }
     return nullptr;
 }
 
-NorSector nor_sector_of(const NorModel& model, uint32_t byte_address) {
+NorSector nor_sector_of(const NorModel& model, uint32_t byte_address)
+{
     uint32_t offset = byte_address & (model.size_bytes - 1);
     uint32_t start = 0;
     for (const NorSectorRun& r : model.sectors) {

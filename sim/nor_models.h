@@ -21,7 +21,7 @@ struct NorTimes {
     uint64_t program_ns;         // one word (or one byte on an x8 bus)
     uint64_t buffer_program_ns;  // one whole write buffer
     uint64_t sector_erase_ns;
-    uint64_t block_erase_ns;     // the larger erase unit of chips that have two
+    uint64_t block_erase_ns;  // the larger erase unit of chips that have two
     uint64_t chip_erase_ns;
 };
 
@@ -34,26 +34,26 @@ struct NorModel {
     NorBusWidth bus;
     uint32_t size_bytes;
 
-    uint16_t maker_code;            // autoselect address 0
-    uint16_t device_code_word;      // autoselect address 1, word mode
-    uint8_t device_code_byte;       // autoselect address 1, byte mode or x8-only chip
-    uint32_t maker_extra_address;   // a second maker code location, 0 when none
+    uint16_t maker_code;           // autoselect address 0
+    uint16_t device_code_word;     // autoselect address 1, word mode
+    uint8_t device_code_byte;      // autoselect address 1, byte mode or x8-only chip
+    uint32_t maker_extra_address;  // a second maker code location, 0 when none
     uint8_t maker_extra_code;
-    uint32_t id_address_mask;       // address bits decoded for autoselect and CFI reads
+    uint32_t id_address_mask;  // address bits decoded for autoselect and CFI reads
 
     std::span<const NorSectorRun> sectors;  // address order, covering size_bytes
     std::span<const uint8_t> cfi;           // query table from CFI address 0; empty: no CFI
     NorTimes times;
     uint32_t buffer_bytes;  // write buffer size (also its page size), 0 when none
 
-    uint32_t cmd_addr1;         // first unlock and command address
-    uint32_t cmd_addr2;         // second unlock address
-    uint32_t cmd_address_mask;  // address bits the command decoder looks at
-    uint32_t cfi_query_addr;    // single-cycle query entry address
-    bool cfi_three_cycle_entry; // also entered by unlock, unlock, 98 at cmd_addr1
+    uint32_t cmd_addr1;          // first unlock and command address
+    uint32_t cmd_addr2;          // second unlock address
+    uint32_t cmd_address_mask;   // address bits the command decoder looks at
+    uint32_t cfi_query_addr;     // single-cycle query entry address
+    bool cfi_three_cycle_entry;  // also entered by unlock, unlock, 98 at cmd_addr1
     uint8_t sector_erase_cmd;
-    uint8_t block_erase_cmd;    // 0 when the chip has no block erase
-    uint32_t block_bytes;       // erase unit of block_erase_cmd
+    uint8_t block_erase_cmd;  // 0 when the chip has no block erase
+    uint32_t block_bytes;     // erase unit of block_erase_cmd
 };
 
 // Every chip of the board, boot variants as separate rows.

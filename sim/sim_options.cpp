@@ -3,8 +3,8 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <iterator>
+#include <stdexcept>
 #include <string_view>
 
 #include "sim/cpu_facts.h"
@@ -205,20 +205,11 @@ std::string set_help(SimOptions& options, const std::string&)
 }
 
 constexpr OptionRow kOptions[] = {
-    {"--cpu", true, set_cpu},
-    {"--no-port", false, set_no_port},
-    {"--port-base", true, set_port_base},
-    {"--keys", true, set_keys},
-    {"--key-after", true, add_key_after},
-    {"--port-ns", true, set_port_ns},
-    {"--region", true, set_region},
-    {"--flash", true, set_flash},
-    {"--bus", true, set_bus},
-    {"--flash-in", true, set_flash_in},
-    {"--flash-out", true, set_flash_out},
-    {"--fault", true, add_fault},
-    {"--stats", false, set_stats},
-    {"--help", false, set_help},
+    {"--cpu", true, set_cpu},           {"--no-port", false, set_no_port},    {"--port-base", true, set_port_base},
+    {"--keys", true, set_keys},         {"--key-after", true, add_key_after}, {"--port-ns", true, set_port_ns},
+    {"--region", true, set_region},     {"--flash", true, set_flash},         {"--bus", true, set_bus},
+    {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out}, {"--fault", true, add_fault},
+    {"--stats", false, set_stats},      {"--help", false, set_help},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -250,11 +241,20 @@ bool unescape_keys(const std::string& text, std::string& keys)
         if (++i == text.size())
             return false;
         switch (text[i]) {
-        case 'r': keys += '\r'; break;
-        case 'n': keys += '\n'; break;
-        case 'e': keys += '\x1b'; break;
-        case '\\': keys += '\\'; break;
-        default: return false;
+        case 'r':
+            keys += '\r';
+            break;
+        case 'n':
+            keys += '\n';
+            break;
+        case 'e':
+            keys += '\x1b';
+            break;
+        case '\\':
+            keys += '\\';
+            break;
+        default:
+            return false;
         }
     }
     return true;

@@ -8,11 +8,11 @@ namespace sim {
 struct SimStats {
     uint64_t port_writes = 0;
     uint64_t port_reads = 0;
-    uint64_t tck_clocks = 0;   // rising edges of TCK at the configured port
-    uint64_t ir_scans = 0;     // Update-IR
-    uint64_t dr_scans = 0;     // Update-DR
-    uint64_t bus_reads = 0;    // OE# falling edges on the bus
-    uint64_t bus_writes = 0;   // WE# rising edges on the bus
+    uint64_t tck_clocks = 0;  // rising edges of TCK at the configured port
+    uint64_t ir_scans = 0;    // Update-IR
+    uint64_t dr_scans = 0;    // Update-DR
+    uint64_t bus_reads = 0;   // OE# falling edges on the bus
+    uint64_t bus_writes = 0;  // WE# rising edges on the bus
     uint64_t rule_violations = 0;
 };
 

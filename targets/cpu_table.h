@@ -14,9 +14,9 @@ struct CpuTarget {
     const char* idcode;              // 32 characters, most significant bit first
     const char* idcode_instruction;  // 4 characters, first shifted first
     int32_t bsr_length;
-    const char* default_image;       // bsr_length characters
+    const char* default_image;  // bsr_length characters
     const BusOps* ops;
-    int16_t ncs_cells[8];            // per 512 MB region; kNoNcsCell where the CPU has none
+    int16_t ncs_cells[8];  // per 512 MB region; kNoNcsCell where the CPU has none
 };
 
 struct SelectedTarget {
@@ -31,8 +31,8 @@ struct SelectedTarget {
 
 extern SelectedTarget g_target;
 
-void cpu_target_init();            // nothing selected
-int cpu_select(const char* name);  // 0, or -1 and nothing changed
+void cpu_target_init();                    // nothing selected
+int cpu_select(const char* name);          // 0, or -1 and nothing changed
 int cpu_ncs_cell(uint32_t start_address);  // kNoNcsCell where the CPU has none
 
 // The rows, in the order cpu_select compares them.

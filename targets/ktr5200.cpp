@@ -53,6 +53,5 @@ void ktr5200_bus_write(char* image, uint32_t address, uint32_t data)
 }  // namespace
 
 const BusOps ktr5200_bus_ops = {
-    ktr5200_set_address, ktr5200_set_data, ktr5200_get_data,
-    ktr5200_bus_read,    ktr5200_bus_write, ktr5200_toggle_test,
+    ktr5200_set_address, ktr5200_set_data, ktr5200_get_data, ktr5200_bus_read, ktr5200_bus_write, ktr5200_toggle_test,
 };

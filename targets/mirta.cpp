@@ -56,6 +56,5 @@ void mirta_bus_write(char* image, uint32_t address, uint32_t data)
 }  // namespace
 
 const BusOps mirta_bus_ops = {
-    mirta_set_address, mirta_set_data,  mirta_get_data,
-    mirta_bus_read,    mirta_bus_write, mirta_toggle_test,
+    mirta_set_address, mirta_set_data, mirta_get_data, mirta_bus_read, mirta_bus_write, mirta_toggle_test,
 };

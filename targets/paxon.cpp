@@ -54,6 +54,5 @@ void paxon_bus_write(char* image, uint32_t address, uint32_t data)
 }  // namespace
 
 const BusOps paxon_bus_ops = {
-    paxon_set_address, paxon_set_data,  paxon_get_data,
-    paxon_bus_read,    paxon_bus_write, paxon_toggle_test,
+    paxon_set_address, paxon_set_data, paxon_get_data, paxon_bus_read, paxon_bus_write, paxon_toggle_test,
 };

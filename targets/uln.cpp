@@ -61,6 +61,5 @@ void uln_bus_write(char* image, uint32_t address, uint32_t data)
 }  // namespace
 
 const BusOps uln_bus_ops = {
-    uln_set_address, uln_set_data,  uln_get_data,
-    uln_bus_read,    uln_bus_write, uln_toggle_test,
+    uln_set_address, uln_set_data, uln_get_data, uln_bus_read, uln_bus_write, uln_toggle_test,
 };

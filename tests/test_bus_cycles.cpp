@@ -181,7 +181,7 @@ struct BoardCase {
 void PrintTo(const BoardCase& c, std::ostream* out) { *out << c.name << " x" << c.width; }
 
 constexpr BoardCase kBoardCases[] = {
-    {"KTR5200", 0x03FFFFFF, 8}, {"KTR5200", 0x03FFFFFF, 16}, {"ULN", 0x01FFFFFF, 8},  {"ULN", 0x01FFFFFF, 16},
+    {"KTR5200", 0x03FFFFFF, 8}, {"KTR5200", 0x03FFFFFF, 16}, {"ULN", 0x01FFFFFF, 8},   {"ULN", 0x01FFFFFF, 16},
     {"PAXON", 0x03FFFFFF, 8},   {"PAXON", 0x03FFFFFF, 16},   {"MIRTA", 0x00FFFFFF, 8}, {"MIRTA", 0x00FFFFFF, 16},
 };
 
@@ -190,7 +190,8 @@ constexpr BoardCase kBoardCases[] = {
 class BoardBench {
 public:
     BoardBench(const char* cpu, uint32_t width, int region = 0, int memory_region = -1)
-        : board_(config(cpu, memory_region < 0 ? region : memory_region)), platform_(board_, sim::KeySetup{true, "", {}, 0})
+        : board_(config(cpu, memory_region < 0 ? region : memory_region)),
+          platform_(board_, sim::KeySetup{true, "", {}, 0})
     {
         platform_install(&platform_);
         cable_init();

@@ -104,12 +104,8 @@ TEST_F(CableTap, FindPortProbesEveryCandidateAndTheLastEchoWins)
         uint16_t expected;
     };
     const Case cases[] = {
-        {{0x278}, 0x278},
-        {{0x378, 0x3BC}, 0x3BC},
-        {{}, 0},
-        {{0x378}, 0x378},
-        {{0x378, 0x278}, 0x278},
-        {{0x378, 0x278, 0x3BC}, 0x3BC},
+        {{0x278}, 0x278},        {{0x378, 0x3BC}, 0x3BC}, {{}, 0},
+        {{0x378}, 0x378},        {{0x378, 0x278}, 0x278}, {{0x378, 0x278, 0x3BC}, 0x3BC},
         {{0x3BC, 0x2F8}, 0x3BC},
     };
     for (const Case& c : cases) {
@@ -118,8 +114,8 @@ TEST_F(CableTap, FindPortProbesEveryCandidateAndTheLastEchoWins)
         EXPECT_EQ(lpt_find_port(), c.expected);
         auto echo = [&](uint16_t base) -> uint8_t { return c.echoing.count(base) ? 0x55 : 0xFF; };
         const std::vector<PortEvent> traffic = {
-            {'W', 0x378, 0x55}, {'R', 0x378, echo(0x378)}, {'W', 0x278, 0x55},
-            {'R', 0x278, echo(0x278)}, {'W', 0x3BC, 0x55}, {'R', 0x3BC, echo(0x3BC)},
+            {'W', 0x378, 0x55},        {'R', 0x378, echo(0x378)}, {'W', 0x278, 0x55},
+            {'R', 0x278, echo(0x278)}, {'W', 0x3BC, 0x55},        {'R', 0x3BC, echo(0x3BC)},
         };
         EXPECT_EQ(port.events, traffic);
     }
@@ -176,16 +172,18 @@ TEST_F(CableTap, ScansWriteExactBytes)
         std::vector<uint8_t> bytes;
     };
     const Case cases[] = {
-        {"IR 1011", [] { jtag_scan_ir(4, "1011"); },
-         {0x08, 0x0C, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C, 0x09, 0x0D,
-          0x08, 0x0C, 0x09, 0x0D, 0x0B, 0x0F, 0x0B, 0x0F, 0x08, 0x0C}},
-        {"DR 10110", [] { jtag_scan_dr("10110", 5); },
-         {0x08, 0x0C, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C, 0x09, 0x0D, 0x08, 0x0C,
-          0x09, 0x0D, 0x09, 0x0D, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C}},
+        {"IR 1011", [] { jtag_scan_ir(4, "1011"); }, {0x08, 0x0C, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C,
+                                                      0x08, 0x0C, 0x09, 0x0D, 0x08, 0x0C, 0x09, 0x0D,
+                                                      0x0B, 0x0F, 0x0B, 0x0F, 0x08, 0x0C}},
+        {"DR 10110", [] { jtag_scan_dr("10110", 5); }, {0x08, 0x0C, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C,
+                                                        0x09, 0x0D, 0x08, 0x0C, 0x09, 0x0D, 0x09, 0x0D,
+                                                        0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C}},
         // One bit: the clock that leaves Shift-DR carries it.
-        {"DR 1", [] { jtag_scan_dr("1", 1); },
+        {"DR 1",
+         [] { jtag_scan_dr("1", 1); },
          {0x08, 0x0C, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C, 0x0B, 0x0F, 0x0B, 0x0F, 0x08, 0x0C}},
-        {"IR 0", [] { jtag_scan_ir(1, "0"); },
+        {"IR 0",
+         [] { jtag_scan_ir(1, "0"); },
          {0x08, 0x0C, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C}},
     };
     for (const Case& c : cases) {
@@ -252,10 +250,16 @@ TEST_F(CableTap, OnlyTheLowBitOfACharacterIsShifted)
         const char* plain;
     };
     const Case cases[] = {
-        {std::string("3\0" "21", 4), "1001"},
+        {std::string("3\0"
+                     "21",
+                     4),
+         "1001"},
         {std::string("\0\0\0\0", 4), "0000"},
         {"3333", "1111"},
-        {std::string("a`\0" "1", 4), "1001"},
+        {std::string("a`\0"
+                     "1",
+                     4),
+         "1001"},
     };
     for (const Case& c : cases) {
         RecordingPlatform odd;

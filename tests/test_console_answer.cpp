@@ -42,7 +42,11 @@ const AnswerCase kAnswerCases[] = {
     {"LettersIgnored", "a1\r", 1, "1", "1"},
     {"BackspaceAndSignsIgnored", "\b-+5\r", 2, "5", "5"},
     {"NewlineIsNotEnter", "\n8\r", 2, "8", "8"},
-    {"ExtendedKeyCodesIgnored", std::string("\xE0" "H" "2\r"), 1, "2", "2"},
+    {"ExtendedKeyCodesIgnored",
+     std::string("\xE0"
+                 "H"
+                 "2\r"),
+     1, "2", "2"},
     {"LowerQEndsAtOnce", "q", 1, "q", ""},
     {"UpperQEndsAtOnce", "Q", 2, "Q", ""},
     {"DigitThenQ", "1q", 1, "1q", "1"},

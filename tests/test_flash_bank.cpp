@@ -15,15 +15,19 @@ using sim::FlashFaults;
 
 namespace {
 
-const sim::NorModel& model(const char* name) {
+const sim::NorModel& model(const char* name)
+{
     const sim::NorModel* m = FlashBank::find_nor_model(name);
-    if (m == nullptr) throw std::invalid_argument(name);
+    if (m == nullptr)
+        throw std::invalid_argument(name);
     return *m;
 }
 
-std::vector<uint8_t> counting(size_t n) {
+std::vector<uint8_t> counting(size_t n)
+{
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>(i * 7 + 1);
     return v;
 }
 
@@ -36,7 +40,8 @@ struct ModelCase {
     bool x16, x8, x8x2;
 };
 
-TEST(Models, NamesSetupsAndSizes) {
+TEST(Models, NamesSetupsAndSizes)
+{
     const ModelCase cases[] = {
         {"S29AL008D", true, "top", 1 << 20, BusSetup::x16, true, true, true},
         {"S29AL008D:top", true, "top", 1 << 20, BusSetup::x16, true, true, true},
@@ -58,7 +63,8 @@ TEST(Models, NamesSetupsAndSizes) {
         SCOPED_TRACE(c.name);
         const sim::NorModel* m = FlashBank::find_nor_model(c.name);
         ASSERT_EQ(m != nullptr, c.known);
-        if (!m) continue;
+        if (!m)
+            continue;
         EXPECT_EQ(m->boot, c.boot);
         EXPECT_EQ(m->size_bytes, c.size);
         EXPECT_EQ(FlashBank::default_setup(*m), *c.default_setup);
@@ -69,7 +75,8 @@ TEST(Models, NamesSetupsAndSizes) {
     EXPECT_THROW(FlashBank(model("AM29LV040B"), BusSetup::x16), std::invalid_argument);
 }
 
-TEST(Models, SectorRunsCoverEveryChip) {
+TEST(Models, SectorRunsCoverEveryChip)
+{
     for (const sim::NorModel& m : sim::nor_models()) {
         uint32_t expected = 0;
         for (uint32_t a = 0; a < m.size_bytes; a += 4096) {
@@ -89,14 +96,15 @@ struct OrderCase {
     BusSetup setup;
     const char* model;
     uint32_t size;
-    uint32_t address;      // CPU address read
-    uint32_t expected;     // bus word there
+    uint32_t address;   // CPU address read
+    uint32_t expected;  // bus word there
 };
 
-TEST(Wiring, LoadReadAndContentsInCpuByteOrder) {
+TEST(Wiring, LoadReadAndContentsInCpuByteOrder)
+{
     const OrderCase cases[] = {
-        {BusSetup::x16, "S29AL004D", 1 << 19, 0x10, 0x7871},    // bytes 0x10 (low) and 0x11 (high)
-        {BusSetup::x8, "S29AL004D", 1 << 19, 0x11, 0x78},       // CPU A0 is the chip's A-1
+        {BusSetup::x16, "S29AL004D", 1 << 19, 0x10, 0x7871},  // bytes 0x10 (low) and 0x11 (high)
+        {BusSetup::x8, "S29AL004D", 1 << 19, 0x11, 0x78},     // CPU A0 is the chip's A-1
         {BusSetup::x8, "AM29LV040B", 1 << 19, 0x11, 0x78},
         {BusSetup::x8x2, "AM29LV040B", 1 << 20, 0x10, 0x7871},  // chip 0 low lane, chip 1 high
     };
@@ -115,7 +123,8 @@ TEST(Wiring, LoadReadAndContentsInCpuByteOrder) {
     }
 }
 
-TEST(Wiring, PairSplitsEachBusWordOverTheChips) {
+TEST(Wiring, PairSplitsEachBusWordOverTheChips)
+{
     FlashBank bank(model("EN29LV040A"), BusSetup::x8x2);
     bank.load({0x11, 0x22, 0x33, 0x44});
     EXPECT_EQ(bank.chip(0).cells()[0], 0x11);
@@ -133,7 +142,8 @@ TEST(Wiring, PairSplitsEachBusWordOverTheChips) {
     EXPECT_EQ(bank.chip(1).cells()[8], 0x00);
 }
 
-TEST(Wiring, PairCommandsReachOnlyTheChipWhoseByteCarriesThem) {
+TEST(Wiring, PairCommandsReachOnlyTheChipWhoseByteCarriesThem)
+{
     FlashBank bank(model("AM29LV040B"), BusSetup::x8x2);
     NorBusDriver bus(bank, 100);
     // Unlock and autoselect in the low byte only.
@@ -143,7 +153,8 @@ TEST(Wiring, PairCommandsReachOnlyTheChipWhoseByteCarriesThem) {
     EXPECT_EQ(bus.read(2), 0xFF4Fu);
 }
 
-TEST(Wiring, ByteModeProgramsEitherHalfOfAWord) {
+TEST(Wiring, ByteModeProgramsEitherHalfOfAWord)
+{
     FlashBank bank(model("S29AL008D:bottom"), BusSetup::x8);
     NorBusDriver bus(bank, 100);
     kByteMode.program(bus, 0x21, 0x5A);
@@ -162,7 +173,8 @@ TEST(Wiring, ByteModeProgramsEitherHalfOfAWord) {
 
 // ---- faults ----
 
-TEST(Faults, NoFlashNeverDrivesNorListens) {
+TEST(Faults, NoFlashNeverDrivesNorListens)
+{
     FlashFaults f;
     f.no_flash = true;
     FlashBank bank(model("S29AL008D"), BusSetup::x16, f);
@@ -180,11 +192,12 @@ struct StuckCase {
     NorCommands cmds;
     uint32_t stuck_address;
     int bit;
-    uint32_t word_address;   // bus word holding the bit
-    uint32_t reads_back;     // after programming 0 there
+    uint32_t word_address;  // bus word holding the bit
+    uint32_t reads_back;    // after programming 0 there
 };
 
-TEST(Faults, StuckBitNeverProgramsToZero) {
+TEST(Faults, StuckBitNeverProgramsToZero)
+{
     const StuckCase cases[] = {
         {BusSetup::x16, "S29AL008D", kWord, 0x11, 9, 0x10, 0x0200},
         {BusSetup::x16, "S29AL008D", kWord, 0x10, 3, 0x10, 0x0008},
@@ -210,7 +223,8 @@ TEST(Faults, StuckBitNeverProgramsToZero) {
     }
 }
 
-TEST(Faults, SlowEraseMultipliesEveryEraseTime) {
+TEST(Faults, SlowEraseMultipliesEveryEraseTime)
+{
     FlashFaults f;
     f.slow_erase_factor = 3;
     FlashBank bank(model("SST39VF6401"), BusSetup::x16, f);

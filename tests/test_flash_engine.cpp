@@ -114,9 +114,8 @@ public:
     explicit ImageFile(const std::vector<uint8_t>& bytes)
     {
         static int serial = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("tarnflash_engine_" + std::to_string(std::random_device{}()) + "_" + std::to_string(serial++) +
-                 ".bin");
+        path_ = std::filesystem::temp_directory_path() / ("tarnflash_engine_" + std::to_string(std::random_device{}()) +
+                                                          "_" + std::to_string(serial++) + ".bin");
         std::FILE* file = std::fopen(path_.c_str(), "wb");
         if (!bytes.empty())
             std::fwrite(bytes.data(), 1, bytes.size(), file);
@@ -265,10 +264,16 @@ TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
         {"regions short of the device", {{0x31, 0x7D}}, -1, "Error, Erase regions do not match device size\n", 0},
         {"regions past the device", {{0x27, 0x16}}, -1, "Error, Erase regions do not match device size\n", 0},
         // 16 MB as 4096 blocks of 4 kKB, then as 8192 blocks of 2 kKB.
-        {"4096 blocks", {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x0F}, {0x2F, 0x10}, {0x30, 0}}, 0,
-         "Device size: 16384[KBytes]\n", 4096},
-        {"8192 blocks", {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x1F}, {0x2F, 0x08}, {0x30, 0}}, -1,
-         "Error, MAX BLOCK NUMBER is overflow, blocknum: 8192\n", 0},
+        {"4096 blocks",
+         {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x0F}, {0x2F, 0x10}, {0x30, 0}},
+         0,
+         "Device size: 16384[KBytes]\n",
+         4096},
+        {"8192 blocks",
+         {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x1F}, {0x2F, 0x08}, {0x30, 0}},
+         -1,
+         "Error, MAX BLOCK NUMBER is overflow, blocknum: 8192\n",
+         0},
     };
     const sim::NorModel& original = *sim::FlashBank::find_nor_model("S29GL064M");
     for (const CfiCase& c : cases) {
@@ -488,8 +493,8 @@ struct ProgramCase {
 TEST(FlashProgram, FlashHoldsTheImageAfterwards)
 {
     const ProgramCase cases[] = {
-        {0, false}, {2, false}, {4, false}, {8, false}, {9, false}, {11, false},
-        {12, true}, {13, false}, {14, true}, {15, false},
+        {0, false},  {2, false}, {4, false},  {8, false}, {9, false},
+        {11, false}, {12, true}, {13, false}, {14, true}, {15, false},
     };
     for (const ProgramCase& pc : cases) {
         const ChipCase& c = chip_cases()[pc.chip];
@@ -608,8 +613,9 @@ TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
         EXPECT_EQ(rig->image()[g_target.ncs_cell], '1') << c.what;
         // Nothing after the failing word or buffer was written.
         std::vector<uint8_t> flash = rig->bank.contents();
-        EXPECT_TRUE(std::all_of(flash.begin() + c.untouched_from, flash.begin() + 256, [](uint8_t b) { return b == 0xFF; }))
-            << c.what;
+        EXPECT_TRUE(std::all_of(flash.begin() + c.untouched_from, flash.begin() + 256, [](uint8_t b) {
+            return b == 0xFF;
+        })) << c.what;
     }
 }
 
@@ -683,9 +689,9 @@ TEST(FlashProgram, EscEndsTheProcessAfterTheCurrentWord)
         size_t written = buffered ? 64 : 4;
         std::vector<uint8_t> bytes = pattern(256);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + static_cast<long>(written), flash.begin())) << buffered;
-        EXPECT_TRUE(std::all_of(flash.begin() + static_cast<long>(written), flash.begin() + 256,
-                                [](uint8_t b) { return b == 0xFF; }))
-            << buffered;
+        EXPECT_TRUE(std::all_of(flash.begin() + static_cast<long>(written), flash.begin() + 256, [](uint8_t b) {
+            return b == 0xFF;
+        })) << buffered;
     }
 }
 

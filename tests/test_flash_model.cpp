@@ -92,33 +92,53 @@ const std::vector<Column>& columns()
 {
     using M = FlashModel;
     static const std::vector<Column> table = {
-        {"EN29LV040A", 8, 2, 0x200, 2, 2, 16, 0xFFFF, 0xAAA, 0x554, 0xAAAA, 0x5555, 0x9090, 0xF0F0, 0xA0A0,
-         0x8080, 0x3030, 0x1010, 0, 0, 0, 0, 0, {{&M::dev_lv040, 0x4F4F}}},
-        {"EN29LV040A", 8, 1, 0x100, 1, 1, 8, 0xFF, 0x555, 0x2AA, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80, 0x30, 0x10,
-         0, 0, 0, 0, 0, {{&M::dev_lv040, 0x4F}}},
-        {"AM29LV040B", 8, 2, 0, 2, 2, 16, 0xFFFF, 0xAAA, 0x554, 0xAAAA, 0x5555, 0x9090, 0xF0F0, 0xA0A0, 0x8080,
-         0x3030, 0x1010, 0, 0, 0, 0, 0, {{&M::dev_lv040, 0x4F4F}}},
-        {"AM29LV040B", 8, 1, 0, 1, 1, 8, 0xFF, 0x555, 0x2AA, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80, 0x30, 0x10, 0,
-         0, 0, 0, 0, {{&M::dev_lv040, 0x4F}}},
-        {"S29AL008D", 16, 1, 0, 2, 2, 16, 0xFFFF, 0xAAA, 0x554, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80, 0x30, 0x10, 0,
-         0, 0, 0, 0, {{&M::dev_s29al008d_top, 0x22DA}, {&M::dev_s29al008d_bottom, 0x225B}}},
-        {"S29AL008D", 8, 1, 0, 2, 1, 8, 0xFF, 0xAAA, 0x555, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80, 0x30, 0x10, 0, 0,
-         0, 0, 0, {{&M::dev_s29al008d_top, 0xDA}, {&M::dev_s29al008d_bottom, 0x5B}}},
-        {"S29AL004D", 16, 1, 0, 2, 2, 16, 0xFFFF, 0xAAA, 0x554, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80, 0x30, 0x10, 0,
-         0, 0, 0, 0, {{&M::dev_s29al004d_top, 0x22B9}, {&M::dev_s29al004d_bottom, 0x22BA}}},
-        {"S29AL004D", 8, 1, 0, 2, 1, 8, 0xFF, 0xAAA, 0x555, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80, 0x30, 0x10, 0, 0,
-         0, 0, 0, {{&M::dev_s29al004d_top, 0xB9}, {&M::dev_s29al004d_bottom, 0xBA}}},
-        {"SST39VF6401", 16, 1, 0, 2, 2, 16, 0xFFFF, 0xAAAA, 0x5554, 0xAAAA, 0x5555, 0x90, 0xF0, 0xA0, 0x8080,
-         0x50, 0x10, 0xAA, 0x98, 0, 0, 0, {{&M::dev_sst39vf6401, 0x236B}}},
+        {"EN29LV040A", 8,      2,      0x200,  2,      2,      16,     0xFFFF,
+         0xAAA,        0x554,  0xAAAA, 0x5555, 0x9090, 0xF0F0, 0xA0A0, 0x8080,
+         0x3030,       0x1010, 0,      0,      0,      0,      0,      {{&M::dev_lv040, 0x4F4F}}},
+        {"EN29LV040A", 8,    1,    0x100, 1,    1,    8, 0xFF, 0x555, 0x2AA, 0xAA, 0x55,
+         0x90,         0xF0, 0xA0, 0x80,  0x30, 0x10, 0, 0,    0,     0,     0,    {{&M::dev_lv040, 0x4F}}},
+        {"AM29LV040B", 8,      2,      0,      2,      2,      16,     0xFFFF,
+         0xAAA,        0x554,  0xAAAA, 0x5555, 0x9090, 0xF0F0, 0xA0A0, 0x8080,
+         0x3030,       0x1010, 0,      0,      0,      0,      0,      {{&M::dev_lv040, 0x4F4F}}},
+        {"AM29LV040B", 8,    1,    0,    1,    1,    8, 0xFF, 0x555, 0x2AA, 0xAA, 0x55,
+         0x90,         0xF0, 0xA0, 0x80, 0x30, 0x10, 0, 0,    0,     0,     0,    {{&M::dev_lv040, 0x4F}}},
+        {"S29AL008D", 16,    1,    0,
+         2,           2,     16,   0xFFFF,
+         0xAAA,       0x554, 0xAA, 0x55,
+         0x90,        0xF0,  0xA0, 0x80,
+         0x30,        0x10,  0,    0,
+         0,           0,     0,    {{&M::dev_s29al008d_top, 0x22DA}, {&M::dev_s29al008d_bottom, 0x225B}}},
+        {"S29AL008D", 8,    1,     0,     2,    1,
+         8,           0xFF, 0xAAA, 0x555, 0xAA, 0x55,
+         0x90,        0xF0, 0xA0,  0x80,  0x30, 0x10,
+         0,           0,    0,     0,     0,    {{&M::dev_s29al008d_top, 0xDA}, {&M::dev_s29al008d_bottom, 0x5B}}},
+        {"S29AL004D", 16,    1,    0,
+         2,           2,     16,   0xFFFF,
+         0xAAA,       0x554, 0xAA, 0x55,
+         0x90,        0xF0,  0xA0, 0x80,
+         0x30,        0x10,  0,    0,
+         0,           0,     0,    {{&M::dev_s29al004d_top, 0x22B9}, {&M::dev_s29al004d_bottom, 0x22BA}}},
+        {"S29AL004D", 8,    1,     0,     2,    1,
+         8,           0xFF, 0xAAA, 0x555, 0xAA, 0x55,
+         0x90,        0xF0, 0xA0,  0x80,  0x30, 0x10,
+         0,           0,    0,     0,     0,    {{&M::dev_s29al004d_top, 0xB9}, {&M::dev_s29al004d_bottom, 0xBA}}},
+        {"SST39VF6401", 16,     1,      0,      2,    2,    16,   0xFFFF,
+         0xAAAA,        0x5554, 0xAAAA, 0x5555, 0x90, 0xF0, 0xA0, 0x8080,
+         0x50,          0x10,   0xAA,   0x98,   0,    0,    0,    {{&M::dev_sst39vf6401, 0x236B}}},
     };
     static std::vector<Column> with_shared = [] {
         std::vector<Column> all = table;
         // One row for three names: all three codes and the write buffer whichever is named.
         for (const char* name : {"S29GL064M", "K8D6316", "S29GL128N"})
-            all.push_back({name, 16, 1, 0, 2, 2, 16, 0xFFFF, 0xAAA, 0x554, 0xAA, 0x55, 0x90, 0xF0, 0xA0, 0x80,
-                           0x30, 0x10, 0xAA, 0x98, 0x25, 0x29, 16,
-                           {{&M::dev_s29gl064m, 0x227E}, {&M::dev_k8d6316, 0x22E2},
-                            {&M::dev_s29gl128n, 0x227E}}});
+            all.push_back(
+                {name,  16,     1,
+                 0,     2,      2,
+                 16,    0xFFFF, 0xAAA,
+                 0x554, 0xAA,   0x55,
+                 0x90,  0xF0,   0xA0,
+                 0x80,  0x30,   0x10,
+                 0xAA,  0x98,   0x25,
+                 0x29,  16,     {{&M::dev_s29gl064m, 0x227E}, {&M::dev_k8d6316, 0x22E2}, {&M::dev_s29gl128n, 0x227E}}});
         return all;
     }();
     return with_shared;
@@ -189,8 +209,8 @@ TEST(FlashModelTable, RefusedCombinationsLeaveTheRecordUntouched)
 
 TEST(FlashModelTable, NamesMatchOnlyExactly)
 {
-    const char* unknown[] = {"s29al008d", "S29al008D", "sst39vf6401", "K8D6316UBM", "S29AL008",
-                             "S29AL008D ", " S29AL008D", "", "29LV040", "am29lv040b"};
+    const char* unknown[] = {"s29al008d",  "S29al008D", "sst39vf6401", "K8D6316UBM", "S29AL008", "S29AL008D ",
+                             " S29AL008D", "",          "29LV040",     "am29lv040b"};
     for (const char* name : unknown) {
         for (const auto& s : {std::pair{16, 1}, std::pair{8, 1}, std::pair{8, 2}}) {
             g_flash_model = FlashModel{};

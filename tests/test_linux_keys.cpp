@@ -39,8 +39,7 @@ TEST_P(KeyDecoding, TurnsBytesIntoKeys)
     for (const std::string& chunk : GetParam().chunks) {
         // Room for one key per byte and a held ESC.
         std::vector<int> out(chunk.size() + 2, -99);
-        size_t count =
-            decoder.decode(reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size(), out.data());
+        size_t count = decoder.decode(reinterpret_cast<const unsigned char*>(chunk.data()), chunk.size(), out.data());
         ASSERT_LE(count, chunk.size() + 1);
         EXPECT_EQ(out[chunk.size() + 1], -99) << "wrote past its room";
         keys.insert(keys.end(), out.begin(), out.begin() + static_cast<long>(count));
@@ -53,31 +52,24 @@ TEST_P(KeyDecoding, TurnsBytesIntoKeys)
 
 INSTANTIATE_TEST_SUITE_P(
     Bytes, KeyDecoding,
-    testing::Values(
-        DecodeCase{"Plain", {"1q"}, {'1', 'q'}},
-        DecodeCase{"NewlineIsEnter", {"\n"}, {kEnter}},
-        DecodeCase{"ReturnIsEnter", {"\r"}, {kEnter}},
-        DecodeCase{"CrLfIsOneEnter", {"\r\n"}, {kEnter}},
-        DecodeCase{"CrLfAcrossReads", {"7\r", "\n8"}, {'7', kEnter, '8'}},
-        DecodeCase{"TwoNewlines", {"\n\n"}, {kEnter, kEnter}},
-        DecodeCase{"LfCrIsTwoEnters", {"\n\r"}, {kEnter, kEnter}},
-        DecodeCase{"CrCrLf", {"\r\r\n"}, {kEnter, kEnter}},
-        DecodeCase{"LoneEsc", {"\x1b"}, {kEsc}},
-        DecodeCase{"EscThenKey", {"\x1bq"}, {kEsc, 'q'}},
-        DecodeCase{"TwoEscs", {"\x1b\x1b"}, {kEsc, kEsc}},
-        DecodeCase{"ArrowUp", {"\x1b[A"}, {}},
-        DecodeCase{"ArrowKeypadMode", {"\x1bOB"}, {}},
-        DecodeCase{"ArrowWithModifier", {"\x1b[1;5C"}, {}},
-        DecodeCase{"FunctionKey", {"\x1b[15~2"}, {'2'}},
-        DecodeCase{"ArrowsAroundKeys", {"1\x1b[D\x1b[C2"}, {'1', '2'}},
-        DecodeCase{"SequenceFinishedNextRead", {"\x1b[1;", "5Aq"}, {'q'}},
-        DecodeCase{"KeypadSequenceFinishedNextRead", {"\x1bO", "Pq"}, {'q'}},
-        DecodeCase{"EscAloneInItsRead", {"\x1b", "x"}, {kEsc, 'x'}},
-        DecodeCase{"ArrowSplitAfterEsc", {"\x1b", "[A"}, {}},
-        DecodeCase{"KeypadArrowSplitAfterEsc", {"\x1b", "OB5"}, {'5'}},
-        DecodeCase{"EscEndsTheInput", {"7\x1b"}, {'7', kEsc}},
-        DecodeCase{"ControlByteBreaksSequence", {"\x1b[1\r"}, {kEnter}},
-        DecodeCase{"HighBytesPass", {"\xff\x80"}, {0xFF, 0x80}}),
+    testing::Values(DecodeCase{"Plain", {"1q"}, {'1', 'q'}}, DecodeCase{"NewlineIsEnter", {"\n"}, {kEnter}},
+                    DecodeCase{"ReturnIsEnter", {"\r"}, {kEnter}}, DecodeCase{"CrLfIsOneEnter", {"\r\n"}, {kEnter}},
+                    DecodeCase{"CrLfAcrossReads", {"7\r", "\n8"}, {'7', kEnter, '8'}},
+                    DecodeCase{"TwoNewlines", {"\n\n"}, {kEnter, kEnter}},
+                    DecodeCase{"LfCrIsTwoEnters", {"\n\r"}, {kEnter, kEnter}},
+                    DecodeCase{"CrCrLf", {"\r\r\n"}, {kEnter, kEnter}}, DecodeCase{"LoneEsc", {"\x1b"}, {kEsc}},
+                    DecodeCase{"EscThenKey", {"\x1bq"}, {kEsc, 'q'}}, DecodeCase{"TwoEscs", {"\x1b\x1b"}, {kEsc, kEsc}},
+                    DecodeCase{"ArrowUp", {"\x1b[A"}, {}}, DecodeCase{"ArrowKeypadMode", {"\x1bOB"}, {}},
+                    DecodeCase{"ArrowWithModifier", {"\x1b[1;5C"}, {}}, DecodeCase{"FunctionKey", {"\x1b[15~2"}, {'2'}},
+                    DecodeCase{"ArrowsAroundKeys", {"1\x1b[D\x1b[C2"}, {'1', '2'}},
+                    DecodeCase{"SequenceFinishedNextRead", {"\x1b[1;", "5Aq"}, {'q'}},
+                    DecodeCase{"KeypadSequenceFinishedNextRead", {"\x1bO", "Pq"}, {'q'}},
+                    DecodeCase{"EscAloneInItsRead", {"\x1b", "x"}, {kEsc, 'x'}},
+                    DecodeCase{"ArrowSplitAfterEsc", {"\x1b", "[A"}, {}},
+                    DecodeCase{"KeypadArrowSplitAfterEsc", {"\x1b", "OB5"}, {'5'}},
+                    DecodeCase{"EscEndsTheInput", {"7\x1b"}, {'7', kEsc}},
+                    DecodeCase{"ControlByteBreaksSequence", {"\x1b[1\r"}, {kEnter}},
+                    DecodeCase{"HighBytesPass", {"\xff\x80"}, {0xFF, 0x80}}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.label); });
 
 class PipeKeys : public testing::Test {
@@ -179,8 +171,12 @@ TEST(TerminalKeys, LineModeComesBackOnEveryWayOut)
     const struct {
         const char* label;
         Way way;
-    } cases[] = {{"end of scope", Way::end_of_scope}, {"exit", Way::exit_call},     {"SIGINT", Way::ctrl_c},
-                 {"SIGHUP", Way::hang_up},            {"SIGPIPE", Way::broken_pipe}, {"abort", Way::abort_call}};
+    } cases[] = {{"end of scope", Way::end_of_scope},
+                 {"exit", Way::exit_call},
+                 {"SIGINT", Way::ctrl_c},
+                 {"SIGHUP", Way::hang_up},
+                 {"SIGPIPE", Way::broken_pipe},
+                 {"abort", Way::abort_call}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -199,12 +195,21 @@ TEST(TerminalKeys, LineModeComesBackOnEveryWayOut)
                 if (tcgetattr(terminal, &raw) != 0 || (raw.c_lflag & (ICANON | ECHO)))
                     _exit(99);  // never went raw: the check below would prove nothing
                 switch (c.way) {
-                case Way::end_of_scope: break;
-                case Way::exit_call: std::exit(1);
-                case Way::ctrl_c: raise(SIGINT); break;
-                case Way::hang_up: raise(SIGHUP); break;
-                case Way::broken_pipe: raise(SIGPIPE); break;
-                case Way::abort_call: std::abort();
+                case Way::end_of_scope:
+                    break;
+                case Way::exit_call:
+                    std::exit(1);
+                case Way::ctrl_c:
+                    raise(SIGINT);
+                    break;
+                case Way::hang_up:
+                    raise(SIGHUP);
+                    break;
+                case Way::broken_pipe:
+                    raise(SIGPIPE);
+                    break;
+                case Way::abort_call:
+                    std::abort();
                 }
             }
             _exit(0);
@@ -227,8 +232,8 @@ struct SysctlCase {
 
 TEST(KernelPortBase, FromSysctl)
 {
-    const SysctlCase cases[] = {{"888\t0\n", 0x378}, {"632\t1656\n", 0x278}, {"956 0\n", 0x3BC},
-                                {"", 0},           {"x\n", 0},            {"70000\t0\n", 0}};
+    const SysctlCase cases[] = {{"888\t0\n", 0x378}, {"632\t1656\n", 0x278}, {"956 0\n", 0x3BC}, {"", 0},
+                                {"x\n", 0},          {"70000\t0\n", 0}};
     for (const SysctlCase& c : cases)
         EXPECT_EQ(parport_base_from_sysctl(c.text), c.base) << '"' << c.text << '"';
 }

@@ -14,9 +14,11 @@ using sim::FlashBank;
 
 namespace {
 
-const sim::NorModel& model(const char* name) {
+const sim::NorModel& model(const char* name)
+{
     const sim::NorModel* m = FlashBank::find_nor_model(name);
-    if (m == nullptr) throw std::invalid_argument(name);
+    if (m == nullptr)
+        throw std::invalid_argument(name);
     return *m;
 }
 
@@ -31,13 +33,15 @@ struct IdCase {
     uint32_t device_at, device;
 };
 
-void PrintTo(const IdCase& c, std::ostream* os) {
+void PrintTo(const IdCase& c, std::ostream* os)
+{
     *os << c.model << ' ' << setup_name(c.setup) << " base 0x" << std::hex << c.base << " maker at 0x" << c.maker_at;
 }
 
 class Autoselect : public testing::TestWithParam<IdCase> {};
 
-TEST_P(Autoselect, ReadsMakerAndDeviceCodesUntilReset) {
+TEST_P(Autoselect, ReadsMakerAndDeviceCodesUntilReset)
+{
     const IdCase& c = GetParam();
     FlashBank bank(model(c.model), c.setup);
     std::vector<uint8_t> image(bank.size_bytes(), 0x3C);
@@ -56,24 +60,24 @@ TEST_P(Autoselect, ReadsMakerAndDeviceCodesUntilReset) {
 
 INSTANTIATE_TEST_SUITE_P(
     Chips, Autoselect,
-    testing::Values(
-        IdCase{"S29AL008D", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22DA},
-        IdCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x10000, 0, 0x0001, 2, 0x225B},
-        IdCase{"S29AL008D:top", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xDA},
-        IdCase{"S29AL004D:top", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22B9},
-        IdCase{"S29AL004D:bottom", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xBA},
-        IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0, 0x7F, 1, 0x4F},
-        IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0x100, 0x1C, 1, 0x4F},
-        IdCase{"EN29LV040A", BusSetup::x8x2, kPair, 0, 0x200, 0x1C1C, 2, 0x4F4F},
-        IdCase{"AM29LV040B", BusSetup::x8, kByteOnly, 0x20000, 0, 0x01, 1, 0x4F},
-        IdCase{"AM29LV040B", BusSetup::x8x2, kPair, 0, 0, 0x0101, 2, 0x4F4F},
-        IdCase{"S29GL064M", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
-        IdCase{"S29GL128N", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
-        IdCase{"K8D6316", BusSetup::x16, kWord, 0, 0, 0x00EC, 2, 0x22E2},
-        IdCase{"SST39VF6401", BusSetup::x16, kSst, 0, 0, 0x00BF, 2, 0x236B},
-        IdCase{"SST39VF6401", BusSetup::x16, {0xAAAA, 0x5554, 0x0101}, 0, 0, 0x00BF, 2, 0x236B}));
+    testing::Values(IdCase{"S29AL008D", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22DA},
+                    IdCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x10000, 0, 0x0001, 2, 0x225B},
+                    IdCase{"S29AL008D:top", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xDA},
+                    IdCase{"S29AL004D:top", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22B9},
+                    IdCase{"S29AL004D:bottom", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xBA},
+                    IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0, 0x7F, 1, 0x4F},
+                    IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0x100, 0x1C, 1, 0x4F},
+                    IdCase{"EN29LV040A", BusSetup::x8x2, kPair, 0, 0x200, 0x1C1C, 2, 0x4F4F},
+                    IdCase{"AM29LV040B", BusSetup::x8, kByteOnly, 0x20000, 0, 0x01, 1, 0x4F},
+                    IdCase{"AM29LV040B", BusSetup::x8x2, kPair, 0, 0, 0x0101, 2, 0x4F4F},
+                    IdCase{"S29GL064M", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
+                    IdCase{"S29GL128N", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
+                    IdCase{"K8D6316", BusSetup::x16, kWord, 0, 0, 0x00EC, 2, 0x22E2},
+                    IdCase{"SST39VF6401", BusSetup::x16, kSst, 0, 0, 0x00BF, 2, 0x236B},
+                    IdCase{"SST39VF6401", BusSetup::x16, {0xAAAA, 0x5554, 0x0101}, 0, 0, 0x00BF, 2, 0x236B}));
 
-TEST(Autoselect, BrokenUnlockReturnsToReadArray) {
+TEST(Autoselect, BrokenUnlockReturnsToReadArray)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     NorBusDriver bus(bank);
     bus.write(0xAAA, 0xAA);
@@ -88,7 +92,8 @@ TEST(Autoselect, BrokenUnlockReturnsToReadArray) {
     EXPECT_EQ(bus.read(2), 0x22DAu);
 }
 
-TEST(Autoselect, ByteModeCommandsDecodeTheExtraLowAddressBit) {
+TEST(Autoselect, ByteModeCommandsDecodeTheExtraLowAddressBit)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x8);
     NorBusDriver bus(bank);
     for (NorCommands off_by_one : {NorCommands{0xAAB, 0x555}, NorCommands{0xAAA, 0x554}}) {
@@ -104,17 +109,18 @@ uint32_t cfi_byte(NorBusDriver& bus, uint32_t a) { return bus.read(2 * a); }
 
 struct CfiCase {
     const char* model;
-    std::vector<uint8_t> times;    // CFI 0x1F-0x22
-    uint8_t size_code;             // 0x27
-    uint8_t buffer_code;           // 0x2A
-    std::vector<uint32_t> regions; // 0x2D on, four bytes each
+    std::vector<uint8_t> times;     // CFI 0x1F-0x22
+    uint8_t size_code;              // 0x27
+    uint8_t buffer_code;            // 0x2A
+    std::vector<uint32_t> regions;  // 0x2D on, four bytes each
 };
 
 void PrintTo(const CfiCase& c, std::ostream* os) { *os << c.model; }
 
 class CfiQuery : public testing::TestWithParam<CfiCase> {};
 
-TEST_P(CfiQuery, AnswersTheQueryTable) {
+TEST_P(CfiQuery, AnswersTheQueryTable)
+{
     const CfiCase& c = GetParam();
     FlashBank bank(model(c.model), BusSetup::x16);
     NorBusDriver bus(bank);
@@ -122,13 +128,15 @@ TEST_P(CfiQuery, AnswersTheQueryTable) {
     EXPECT_EQ(cfi_byte(bus, 0x10), 'Q');
     EXPECT_EQ(cfi_byte(bus, 0x11), 'R');
     EXPECT_EQ(cfi_byte(bus, 0x12), 'Y');
-    for (size_t i = 0; i < c.times.size(); ++i) EXPECT_EQ(cfi_byte(bus, 0x1F + i), c.times[i]) << i;
+    for (size_t i = 0; i < c.times.size(); ++i)
+        EXPECT_EQ(cfi_byte(bus, 0x1F + i), c.times[i]) << i;
     EXPECT_EQ(cfi_byte(bus, 0x27), c.size_code);
     EXPECT_EQ(cfi_byte(bus, 0x2A), c.buffer_code);
     EXPECT_EQ(cfi_byte(bus, 0x2C), c.regions.size());
     for (size_t r = 0; r < c.regions.size(); ++r) {
         uint32_t d = 0;
-        for (uint32_t k = 0; k < 4; ++k) d |= cfi_byte(bus, 0x2D + 4 * r + k) << (8 * k);
+        for (uint32_t k = 0; k < 4; ++k)
+            d |= cfi_byte(bus, 0x2D + 4 * r + k) << (8 * k);
         EXPECT_EQ(d, c.regions[r]) << "region " << r;
     }
     EXPECT_EQ(cfi_byte(bus, 0x40), 0u) << "unlisted bytes read 0";
@@ -136,14 +144,14 @@ TEST_P(CfiQuery, AnswersTheQueryTable) {
     EXPECT_EQ(cfi_byte(bus, 0x10), 0xFFFFu);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chips, CfiQuery,
-    testing::Values(CfiCase{"S29GL064M", {7, 7, 0x0A, 0}, 0x17, 5, {0x00200007, 0x0100007E}},
-                    CfiCase{"S29GL128N", {7, 7, 0x0A, 0}, 0x18, 5, {0x0200007F}},
-                    CfiCase{"K8D6316", {4, 0, 0x0A, 0x0F}, 0x17, 0, {0x00200007, 0x0100007E}},
-                    CfiCase{"SST39VF6401", {4, 0, 4, 6}, 0x17, 0, {0x001007FF, 0x0100007F}}));
+INSTANTIATE_TEST_SUITE_P(Chips, CfiQuery,
+                         testing::Values(CfiCase{"S29GL064M", {7, 7, 0x0A, 0}, 0x17, 5, {0x00200007, 0x0100007E}},
+                                         CfiCase{"S29GL128N", {7, 7, 0x0A, 0}, 0x18, 5, {0x0200007F}},
+                                         CfiCase{"K8D6316", {4, 0, 0x0A, 0x0F}, 0x17, 0, {0x00200007, 0x0100007E}},
+                                         CfiCase{"SST39VF6401", {4, 0, 4, 6}, 0x17, 0, {0x001007FF, 0x0100007F}}));
 
-TEST(CfiQuery, EnteredFromAutoselectToo) {
+TEST(CfiQuery, EnteredFromAutoselectToo)
+{
     FlashBank bank(model("S29GL064M"), BusSetup::x16);
     NorBusDriver bus(bank);
     kWord.command(bus, 0x90);
@@ -152,7 +160,8 @@ TEST(CfiQuery, EnteredFromAutoselectToo) {
     EXPECT_EQ(bank.chip(0).counters().cfi_single_entries, 1u);
 }
 
-TEST(CfiQuery, ByteModeReadsAtTwiceTheCfiAddress) {
+TEST(CfiQuery, ByteModeReadsAtTwiceTheCfiAddress)
+{
     FlashBank bank(model("S29GL064M"), BusSetup::x8);
     NorBusDriver bus(bank);
     bus.write(0xAA, 0x98);
@@ -160,7 +169,8 @@ TEST(CfiQuery, ByteModeReadsAtTwiceTheCfiAddress) {
     EXPECT_EQ(bus.read(0x24), 'Y');
 }
 
-TEST(CfiQuery, SstCountsWhichEntryWasUsed) {
+TEST(CfiQuery, SstCountsWhichEntryWasUsed)
+{
     FlashBank bank(model("SST39VF6401"), BusSetup::x16);
     NorBusDriver bus(bank);
     kSst.command(bus, 0x98);
@@ -172,11 +182,13 @@ TEST(CfiQuery, SstCountsWhichEntryWasUsed) {
     EXPECT_EQ(bank.chip(0).counters().cfi_single_entries, 1u);
 }
 
-TEST(CfiQuery, ChipsWithoutTableAnswerWithArrayData) {
+TEST(CfiQuery, ChipsWithoutTableAnswerWithArrayData)
+{
     for (const char* name : {"S29AL008D", "S29AL004D:bottom"}) {
         FlashBank bank(model(name), BusSetup::x16);
         std::vector<uint8_t> image(0x40);
-        for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i);
+        for (size_t i = 0; i < image.size(); ++i)
+            image[i] = static_cast<uint8_t>(i);
         bank.load(image);
         NorBusDriver bus(bank);
         bus.write(0xAA, 0x98);
@@ -190,13 +202,12 @@ struct ProgramCase {
     uint16_t old_value, written, expected;
 };
 
-void PrintTo(const ProgramCase& c, std::ostream* os) {
-    *os << std::hex << c.old_value << " AND " << c.written;
-}
+void PrintTo(const ProgramCase& c, std::ostream* os) { *os << std::hex << c.old_value << " AND " << c.written; }
 
 class ProgramBits : public testing::TestWithParam<ProgramCase> {};
 
-TEST_P(ProgramBits, OnlyClearsBits) {
+TEST_P(ProgramBits, OnlyClearsBits)
+{
     const ProgramCase& c = GetParam();
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     bank.load({0, 0, static_cast<uint8_t>(c.old_value), static_cast<uint8_t>(c.old_value >> 8)});
@@ -210,7 +221,8 @@ INSTANTIATE_TEST_SUITE_P(Values, ProgramBits,
                          testing::Values(ProgramCase{0xFFFF, 0x1234, 0x1234}, ProgramCase{0xF0F0, 0x0FFF, 0x00F0},
                                          ProgramCase{0x0000, 0xFFFF, 0x0000}, ProgramCase{0x00FF, 0xFF00, 0x0000}));
 
-TEST(Program, StatusPollingUntilTypicalTime) {
+TEST(Program, StatusPollingUntilTypicalTime)
+{
     FlashBank bank(model("S29GL064M"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.program(bus, 0x100, 0x0055);  // 60 us typical
@@ -237,14 +249,16 @@ TEST(Program, StatusPollingUntilTypicalTime) {
     EXPECT_EQ(bus.read(0x100), 0x0055u) << "no toggling once done";
 }
 
-TEST(Program, DQ7OfAStatusIsComplementForBothBitValues) {
+TEST(Program, DQ7OfAStatusIsComplementForBothBitValues)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.program(bus, 0, 0x80);
     EXPECT_EQ(bus.read(0) & 0x80, 0u);
 }
 
-TEST(Program, CommandsIgnoredWhileBusy) {
+TEST(Program, CommandsIgnoredWhileBusy)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.erase(bus, 0, 0x30);
@@ -261,14 +275,17 @@ TEST(Program, CommandsIgnoredWhileBusy) {
 
 constexpr uint32_t kSector = 0x20000;  // a 64 kKB sector of S29GL064M
 
-void load_buffer(NorBusDriver& bus, uint32_t count_minus_one, uint32_t first, uint32_t words) {
+void load_buffer(NorBusDriver& bus, uint32_t count_minus_one, uint32_t first, uint32_t words)
+{
     kWord.unlock(bus);
     bus.write(kSector, 0x25);
     bus.write(kSector, count_minus_one);
-    for (uint32_t k = 0; k < words; ++k) bus.write(first + 2 * k, 0x1100 + k);
+    for (uint32_t k = 0; k < words; ++k)
+        bus.write(first + 2 * k, 0x1100 + k);
 }
 
-TEST(WriteBuffer, ProgramsSixteenWordsAfterConfirm) {
+TEST(WriteBuffer, ProgramsSixteenWordsAfterConfirm)
+{
     FlashBank bank(model("S29GL064M"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     load_buffer(bus, 15, kSector + 0x40, 16);
@@ -277,7 +294,8 @@ TEST(WriteBuffer, ProgramsSixteenWordsAfterConfirm) {
     const uint64_t started = bus.now();
     EXPECT_EQ(bus.read(kSector + 0x5E) & 0x80, 0x80u) << "complement of the last word's bit 7";
     bus.wait(started + 240'000 - bus.now());
-    for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(bus.read(kSector + 0x40 + 2 * k), 0x1100 + k);
+    for (uint32_t k = 0; k < 16; ++k)
+        EXPECT_EQ(bus.read(kSector + 0x40 + 2 * k), 0x1100 + k);
     EXPECT_EQ(bank.chip(0).counters().buffer_programs, 1u);
 }
 
@@ -293,7 +311,8 @@ void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.what; }
 
 class WriteBufferAbort : public testing::TestWithParam<AbortCase> {};
 
-TEST_P(WriteBufferAbort, AbortsUntilUnlockAndReset) {
+TEST_P(WriteBufferAbort, AbortsUntilUnlockAndReset)
+{
     const AbortCase& c = GetParam();
     FlashBank bank(model("S29GL064M"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
@@ -314,14 +333,14 @@ TEST_P(WriteBufferAbort, AbortsUntilUnlockAndReset) {
     EXPECT_EQ(bus.read(kSector), 0x1234u) << "accepts commands again";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WriteBufferAbort,
-    testing::Values(AbortCase{"count above 16", 16, kSector, kSector, 0x29},
-                    AbortCase{"word outside the page", 15, kSector + 0x10, kSector, 0x29},
-                    AbortCase{"no confirm after the last word", 15, kSector, kSector, 0x30},
-                    AbortCase{"confirm in another sector", 15, kSector, kSector + 0x10000, 0x29}));
+INSTANTIATE_TEST_SUITE_P(Cases, WriteBufferAbort,
+                         testing::Values(AbortCase{"count above 16", 16, kSector, kSector, 0x29},
+                                         AbortCase{"word outside the page", 15, kSector + 0x10, kSector, 0x29},
+                                         AbortCase{"no confirm after the last word", 15, kSector, kSector, 0x30},
+                                         AbortCase{"confirm in another sector", 15, kSector, kSector + 0x10000, 0x29}));
 
-TEST(WriteBuffer, AbortShowsComplementOfLastData) {
+TEST(WriteBuffer, AbortShowsComplementOfLastData)
+{
     FlashBank bank(model("S29GL064M"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.unlock(bus);
@@ -334,7 +353,8 @@ TEST(WriteBuffer, AbortShowsComplementOfLastData) {
     EXPECT_EQ((a ^ b) & 0x40, 0x40u);
 }
 
-TEST(WriteBuffer, ChipsWithoutBufferIgnoreIt) {
+TEST(WriteBuffer, ChipsWithoutBufferIgnoreIt)
+{
     FlashBank bank(model("K8D6316"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     load_buffer(bus, 15, kSector, 16);
@@ -351,18 +371,20 @@ struct EraseCase {
     BusSetup setup;
     NorCommands cmds;
     uint8_t code;
-    uint32_t address;              // CPU address inside the unit
-    uint32_t start, end;           // CPU byte range that becomes 0xFF
+    uint32_t address;     // CPU address inside the unit
+    uint32_t start, end;  // CPU byte range that becomes 0xFF
     uint64_t typical_ns;
 };
 
-void PrintTo(const EraseCase& c, std::ostream* os) {
+void PrintTo(const EraseCase& c, std::ostream* os)
+{
     *os << c.model << ' ' << setup_name(c.setup) << " code 0x" << std::hex << int{c.code} << " at 0x" << c.address;
 }
 
 class SectorErase : public testing::TestWithParam<EraseCase> {};
 
-TEST_P(SectorErase, ErasesExactlyTheUnitAfterItsTypicalTime) {
+TEST_P(SectorErase, ErasesExactlyTheUnitAfterItsTypicalTime)
+{
     const EraseCase& c = GetParam();
     FlashBank bank(model(c.model), c.setup);
     bank.load(std::vector<uint8_t>(bank.size_bytes(), 0x00));
@@ -378,7 +400,8 @@ TEST_P(SectorErase, ErasesExactlyTheUnitAfterItsTypicalTime) {
     const std::vector<uint8_t> after = bank.contents();
     uint32_t first_ff = UINT32_MAX, last_ff = 0, count = 0;
     for (uint32_t i = 0; i < after.size(); ++i) {
-        if (after[i] == 0x00) continue;
+        if (after[i] == 0x00)
+            continue;
         ASSERT_EQ(after[i], 0xFF);
         first_ff = std::min(first_ff, i);
         last_ff = i;
@@ -393,23 +416,22 @@ constexpr uint64_t kS = 1'000'000'000;
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, SectorErase,
-    testing::Values(
-        EraseCase{"S29AL008D", BusSetup::x16, kWord, 0x30, 0x12345, 0x10000, 0x20000, kS * 7 / 10},
-        EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xF4000, 0xF0000, 0xF8000, kS * 7 / 10},
-        EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFA000, 0xFA000, 0xFC000, kS * 7 / 10},
-        EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFFFFE, 0xFC000, 0x100000, kS * 7 / 10},
-        EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x0002, 0x0000, 0x4000, kS * 7 / 10},
-        EraseCase{"S29AL008D:bottom", BusSetup::x8, kByteMode, 0x30, 0x5001, 0x4000, 0x6000, kS * 7 / 10},
-        EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x8000, 0x8000, 0x10000, kS * 7 / 10},
-        EraseCase{"S29AL004D:top", BusSetup::x16, kWord, 0x30, 0x70000, 0x70000, 0x78000, kS * 7 / 10},
-        EraseCase{"S29AL004D:bottom", BusSetup::x16, kWord, 0x30, 0x7FFFE, 0x70000, 0x80000, kS * 7 / 10},
-        EraseCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0x30, 0x30001, 0x30000, 0x40000, kS / 2},
-        EraseCase{"AM29LV040B", BusSetup::x8x2, kPair, 0x30, 0x20000, 0x20000, 0x40000, kS * 7 / 10},
-        EraseCase{"S29GL064M", BusSetup::x16, kWord, 0x30, 0x2000, 0x2000, 0x4000, kS / 2},
-        EraseCase{"S29GL128N", BusSetup::x16, kWord, 0x30, 0x30000, 0x20000, 0x40000, kS / 2},
-        EraseCase{"K8D6316", BusSetup::x16, kWord, 0x30, 0x10000, 0x10000, 0x20000, kS * 7 / 10},
-        EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x30, 0x12345, 0x12000, 0x13000, kS * 18 / 1000},
-        EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x50, 0x12345, 0x10000, 0x20000, kS * 18 / 1000}));
+    testing::Values(EraseCase{"S29AL008D", BusSetup::x16, kWord, 0x30, 0x12345, 0x10000, 0x20000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xF4000, 0xF0000, 0xF8000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFA000, 0xFA000, 0xFC000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFFFFE, 0xFC000, 0x100000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x0002, 0x0000, 0x4000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:bottom", BusSetup::x8, kByteMode, 0x30, 0x5001, 0x4000, 0x6000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x8000, 0x8000, 0x10000, kS * 7 / 10},
+                    EraseCase{"S29AL004D:top", BusSetup::x16, kWord, 0x30, 0x70000, 0x70000, 0x78000, kS * 7 / 10},
+                    EraseCase{"S29AL004D:bottom", BusSetup::x16, kWord, 0x30, 0x7FFFE, 0x70000, 0x80000, kS * 7 / 10},
+                    EraseCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0x30, 0x30001, 0x30000, 0x40000, kS / 2},
+                    EraseCase{"AM29LV040B", BusSetup::x8x2, kPair, 0x30, 0x20000, 0x20000, 0x40000, kS * 7 / 10},
+                    EraseCase{"S29GL064M", BusSetup::x16, kWord, 0x30, 0x2000, 0x2000, 0x4000, kS / 2},
+                    EraseCase{"S29GL128N", BusSetup::x16, kWord, 0x30, 0x30000, 0x20000, 0x40000, kS / 2},
+                    EraseCase{"K8D6316", BusSetup::x16, kWord, 0x30, 0x10000, 0x10000, 0x20000, kS * 7 / 10},
+                    EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x30, 0x12345, 0x12000, 0x13000, kS * 18 / 1000},
+                    EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x50, 0x12345, 0x10000, 0x20000, kS * 18 / 1000}));
 
 struct ChipEraseCase {
     const char* model;
@@ -422,7 +444,8 @@ void PrintTo(const ChipEraseCase& c, std::ostream* os) { *os << c.model << ' ' <
 
 class ChipErase : public testing::TestWithParam<ChipEraseCase> {};
 
-TEST_P(ChipErase, ErasesEverythingAfterItsTypicalTime) {
+TEST_P(ChipErase, ErasesEverythingAfterItsTypicalTime)
+{
     const ChipEraseCase& c = GetParam();
     FlashBank bank(model(c.model), c.setup);
     bank.load(std::vector<uint8_t>(bank.size_bytes(), 0x5A));
@@ -443,7 +466,8 @@ INSTANTIATE_TEST_SUITE_P(Chips, ChipErase,
                                          ChipEraseCase{"S29GL064M", BusSetup::x16, kWord, 64 * kS},
                                          ChipEraseCase{"SST39VF6401", BusSetup::x16, kSst, 40 * kS / 1000}));
 
-TEST(Erase, UnknownCodeReturnsToReadArray) {
+TEST(Erase, UnknownCodeReturnsToReadArray)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     bank.load({0x00, 0x00});
     NorBusDriver bus(bank, 100);
@@ -454,7 +478,8 @@ TEST(Erase, UnknownCodeReturnsToReadArray) {
 
 // ---- pin protocol ----
 
-TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge) {
+TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.command(bus, 0xA0);
@@ -468,7 +493,7 @@ TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge) {
     p.ce_n = false;
     bus.set(p);
     p.address = 0x80;  // changes after the latch: ignored
-    p.data = 0x1234;  // data set up before the rising edge counts
+    p.data = 0x1234;   // data set up before the rising edge counts
     bus.set(p);
     p.we_n = true;
     bus.set(p);
@@ -477,7 +502,8 @@ TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge) {
     EXPECT_EQ(bus.read(0x80), 0xFFFFu);
 }
 
-TEST(Pins, DrivesOnlyWithChipEnableAndOutputEnableLow) {
+TEST(Pins, DrivesOnlyWithChipEnableAndOutputEnableLow)
+{
     FlashBank bank(model("S29AL008D"), BusSetup::x16);
     NorBusDriver bus(bank, 100);
     uint32_t levels = 0;

@@ -56,25 +56,23 @@ TEST_P(GetOption, YieldsOptionsValuesAndEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, GetOption,
-    testing::Values(
-        ScanCase{{"-C", "KTR5200"}, {{'C', "KTR5200"}, {0, nullptr}}},
-        ScanCase{{"-CKTR5200"}, {{'C', "KTR5200"}, {0, nullptr}}},
-        ScanCase{{"/C", "KTR5200"}, {{'C', "KTR5200"}, {0, nullptr}}},
-        // A separate value that starts like an option is no value; it is scanned itself.
-        ScanCase{{"-f", "/img.bin"}, {{'f', nullptr}, {'i', "mg.bin"}, {0, nullptr}}},
-        ScanCase{{"-f/img.bin"}, {{'f', "/img.bin"}, {0, nullptr}}},
-        ScanCase{{"-C", "-j"}, {{'C', nullptr}, {'j', nullptr}, {0, nullptr}}},
-        ScanCase{{"-C"}, {{'C', nullptr}, {0, nullptr}}},
-        ScanCase{{"-w", ""}, {{'w', ""}, {0, nullptr}}},
-        // Only the second character counts.
-        ScanCase{{"-jt"}, {{'j', nullptr}, {0, nullptr}}},
-        ScanCase{{"-j", "x"}, {{'j', nullptr}, {1, "x"}, {0, nullptr}}},
-        ScanCase{{"foo", "-t"}, {{1, "foo"}, {'t', nullptr}, {0, nullptr}}},
-        ScanCase{{"-x", "-j"}, {{-1, "-x"}, {'j', nullptr}, {0, nullptr}}},
-        ScanCase{{"-"}, {{-1, "-"}, {0, nullptr}}},
-        ScanCase{{"-c", "KTR5200"}, {{-1, "-c"}, {1, "KTR5200"}, {0, nullptr}}},
-        ScanCase{{"-e", "all", "-b3"}, {{'e', "all"}, {'b', "3"}, {0, nullptr}}},
-        ScanCase{{}, {{0, nullptr}, {0, nullptr}}}));
+    testing::Values(ScanCase{{"-C", "KTR5200"}, {{'C', "KTR5200"}, {0, nullptr}}},
+                    ScanCase{{"-CKTR5200"}, {{'C', "KTR5200"}, {0, nullptr}}},
+                    ScanCase{{"/C", "KTR5200"}, {{'C', "KTR5200"}, {0, nullptr}}},
+                    // A separate value that starts like an option is no value; it is scanned itself.
+                    ScanCase{{"-f", "/img.bin"}, {{'f', nullptr}, {'i', "mg.bin"}, {0, nullptr}}},
+                    ScanCase{{"-f/img.bin"}, {{'f', "/img.bin"}, {0, nullptr}}},
+                    ScanCase{{"-C", "-j"}, {{'C', nullptr}, {'j', nullptr}, {0, nullptr}}},
+                    ScanCase{{"-C"}, {{'C', nullptr}, {0, nullptr}}}, ScanCase{{"-w", ""}, {{'w', ""}, {0, nullptr}}},
+                    // Only the second character counts.
+                    ScanCase{{"-jt"}, {{'j', nullptr}, {0, nullptr}}},
+                    ScanCase{{"-j", "x"}, {{'j', nullptr}, {1, "x"}, {0, nullptr}}},
+                    ScanCase{{"foo", "-t"}, {{1, "foo"}, {'t', nullptr}, {0, nullptr}}},
+                    ScanCase{{"-x", "-j"}, {{-1, "-x"}, {'j', nullptr}, {0, nullptr}}},
+                    ScanCase{{"-"}, {{-1, "-"}, {0, nullptr}}},
+                    ScanCase{{"-c", "KTR5200"}, {{-1, "-c"}, {1, "KTR5200"}, {0, nullptr}}},
+                    ScanCase{{"-e", "all", "-b3"}, {{'e', "all"}, {'b', "3"}, {0, nullptr}}},
+                    ScanCase{{}, {{0, nullptr}, {0, nullptr}}}));
 
 TEST(GetOptionIndex, StartsOverAfterInit)
 {
@@ -112,16 +110,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(NumberCase{"12", 1, 12}, NumberCase{" 12", 1, 12}, NumberCase{"   7", 1, 7},
                     NumberCase{"12 ", 0, 0}, NumberCase{"\t12", 0, 0}, NumberCase{"1 2", 0, 0},
                     NumberCase{"0x1F", 1, 31}, NumberCase{"0X1f", 1, 31}, NumberCase{" 0xabc", 1, 0xABC},
-                    NumberCase{"1F", 0, 0}, NumberCase{"08", 1, 8}, NumberCase{"0", 1, 0},
-                    NumberCase{"", 1, 0}, NumberCase{"   ", 1, 0}, NumberCase{"0x", 0, 0},
-                    NumberCase{"x10", 0, 0}, NumberCase{"10x", 0, 0}, NumberCase{"0x0x1", 0, 0},
-                    NumberCase{"-5", 0, 0}, NumberCase{"+5", 0, 0}, NumberCase{"0xG", 0, 0},
+                    NumberCase{"1F", 0, 0}, NumberCase{"08", 1, 8}, NumberCase{"0", 1, 0}, NumberCase{"", 1, 0},
+                    NumberCase{"   ", 1, 0}, NumberCase{"0x", 0, 0}, NumberCase{"x10", 0, 0}, NumberCase{"10x", 0, 0},
+                    NumberCase{"0x0x1", 0, 0}, NumberCase{"-5", 0, 0}, NumberCase{"+5", 0, 0}, NumberCase{"0xG", 0, 0},
                     NumberCase{"2147483648", 1, INT32_MIN}, NumberCase{"4294967295", 1, -1},
                     NumberCase{"0xFFFFFFFF", 1, -1}, NumberCase{"0x00000000FFFFFFFF", 1, -1},
                     NumberCase{"000000000000000000012", 1, 12},
                     // Beyond 32 bits: refused, never wrapped.
-                    NumberCase{"4294967296", 0, 0}, NumberCase{"0x100000000", 0, 0},
-                    NumberCase{"99999999999", 0, 0}, NumberCase{"18446744073709551617", 0, 0},
-                    NumberCase{"0x10000000000000001", 0, 0}));
+                    NumberCase{"4294967296", 0, 0}, NumberCase{"0x100000000", 0, 0}, NumberCase{"99999999999", 0, 0},
+                    NumberCase{"18446744073709551617", 0, 0}, NumberCase{"0x10000000000000001", 0, 0}));
 
 }  // namespace

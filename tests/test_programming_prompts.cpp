@@ -32,20 +32,19 @@ TEST(ProgrammingPrompts, MenuAndBothPromptsInOrder)
     SimRun run = session.run({"-C", "KTR5200", "-f" + dir.write("i.bin", image)});
 
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(has(run.console, std::string(kMenu) +
-                                     "1\n"
-                                     "\nEnter flash Bus width [8 or 16] ? 16\n"
-                                     "Enter flash interface number [1 or 2] ? 1\n\n"
-                                     "Maker ID = 0x0001, Device ID = 0x22DA\n"))
+    EXPECT_TRUE(has(run.console, std::string(kMenu) + "1\n"
+                                                      "\nEnter flash Bus width [8 or 16] ? 16\n"
+                                                      "Enter flash interface number [1 or 2] ? 1\n\n"
+                                                      "Maker ID = 0x0001, Device ID = 0x22DA\n"))
         << run.console;
     EXPECT_TRUE(has(run.console, "\nFlash writing & verifying OK\n\n"));
     EXPECT_EQ(first_difference(session.board().flash()->contents(), expected_flash({}, 0x100000, 0, 0, 0, image)), "");
 }
 
 enum class Outcome {
-    quit_at_once,  // status 1, cable left as it was
-    not_supported, // "Not Yet support your flash type", end of the run
-    chosen,        // the model was taken; the run stops later for want of an erase size
+    quit_at_once,   // status 1, cable left as it was
+    not_supported,  // "Not Yet support your flash type", end of the run
+    chosen,         // the model was taken; the run stops later for want of an erase size
 };
 
 TEST(ProgrammingPrompts, ModelMenuAnswers)
@@ -107,13 +106,9 @@ TEST(ProgrammingPrompts, BusWidthAnswers)
         const char* shown;  // the prompt with what it echoed
         bool taken;
     } cases[] = {
-        {"16\\r", "? 16\n", true},
-        {"a1b6\\r", "? 16\n", true},
-        {"168\\r", "? 16\n", true},  // two digits at most
-        {"\\r", "? \n", false},
-        {"q", "? \n", false},  // 'q' ends the process only at the menu
-        {"12\\r", "? 12\n", false},
-        {"1q", "? 1\n", false},
+        {"16\\r", "? 16\n", true},  {"a1b6\\r", "? 16\n", true}, {"168\\r", "? 16\n", true},  // two digits at most
+        {"\\r", "? \n", false},     {"q", "? \n", false},  // 'q' ends the process only at the menu
+        {"12\\r", "? 12\n", false}, {"1q", "? 1\n", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("keys ") + c.keys);

@@ -103,18 +103,19 @@ TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone)
     const std::string image_path = dir.write("image.bin", image);
     const uint32_t base = static_cast<uint32_t>(c.region) << 29;
 
-    SimSession session(sim_args({"--cpu", c.cpu, "--flash", c.flash, "--bus", c.bus, "--region",
-                                 std::to_string(c.region)},
-                                dir.write("before.bin", before)));
+    SimSession session(
+        sim_args({"--cpu", c.cpu, "--flash", c.flash, "--bus", c.bus, "--region", std::to_string(c.region)},
+                 dir.write("before.bin", before)));
     ASSERT_TRUE(session.ok()) << session.error();
-    SimRun run = session.run({"-C", c.cpu, "-F", c.model, "-w", c.width, "-i", c.chips, "-o", hex(base + c.start),
-                              "-f" + image_path});
+    SimRun run = session.run(
+        {"-C", c.cpu, "-F", c.model, "-w", c.width, "-i", c.chips, "-o", hex(base + c.start), "-f" + image_path});
 
     EXPECT_EQ(run.status, 0) << run.console.substr(0, 3000);
     char erase_line[64];
     std::snprintf(erase_line, sizeof erase_line, "\nFlash erasing ...., Start: 0x%08zX", base + c.erase_begin);
-    EXPECT_TRUE(in_order(run.console, {"Maker ID = 0x", erase_line, "\nWriting address: " + lower_hex(base + c.start) + "\n",
-                                       "\nFlash writing & verifying OK\n\n", "\nWrite elapsed time:  "}));
+    EXPECT_TRUE(
+        in_order(run.console, {"Maker ID = 0x", erase_line, "\nWriting address: " + lower_hex(base + c.start) + "\n",
+                               "\nFlash writing & verifying OK\n\n", "\nWrite elapsed time:  "}));
     EXPECT_EQ(run.stats.rule_violations, 0u);
     const size_t size = session.board().flash()->size_bytes();
     EXPECT_EQ(first_difference(session.board().flash()->contents(),
@@ -125,7 +126,8 @@ TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone)
 std::string setup_name(const testing::TestParamInfo<SetupCase>& info)
 {
     std::string name = std::string(info.param.cpu) + "_" + info.param.flash + "_" + info.param.bus;
-    std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
     return name;
 }
 
@@ -208,9 +210,8 @@ TEST(ProgrammingRun, TypicalRunFillsTheWholeChip)
     int minutes = -1;
     int seconds = -1;
     char end = 0;
-    ASSERT_EQ(std::sscanf(run.console.c_str() + at, "\nWrite elapsed time:  %d[min] %d[sec]%c", &minutes, &seconds,
-                          &end),
-              3);
+    ASSERT_EQ(
+        std::sscanf(run.console.c_str() + at, "\nWrite elapsed time:  %d[min] %d[sec]%c", &minutes, &seconds, &end), 3);
     EXPECT_EQ(end, '\n');
     EXPECT_EQ(run.console.size(), run.console.find('\n', at + 1) + 1);
     EXPECT_LT(seconds, 60);
@@ -280,8 +281,8 @@ TEST(ProgrammingRun, EraseSmallerThanTheImage)
     ScratchDir dir;
     const Bytes image = pattern(0x2400, 8);
     const std::string image_path = dir.write("i.bin", image);
-    const Args tool{"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x4000", "-e", "0x1000",
-                    "-f" + image_path};
+    const Args tool{"-C",     "KTR5200", "-F",     "S29AL008D",      "-w", "16", "-i", "1", "-o",
+                    "0x4000", "-e",      "0x1000", "-f" + image_path};
 
     // Erased flash beyond the erase range takes the image as well.
     SimSession clean({"--flash", "S29AL008D:bottom", "--keys", ""});
@@ -331,8 +332,7 @@ TEST(ProgrammingRun, ImageSizeAgainstTheRoomFromTheStartBlock)
         if (c.fits) {
             EXPECT_EQ(run.status, 0);
             EXPECT_TRUE(has(run.console, "\nFlash writing & verifying OK\n\n"));
-            EXPECT_EQ(first_difference(flash, expected_flash(before, 0x100000, 0xFC000, 0x100000, 0xFC000, image)),
-                      "");
+            EXPECT_EQ(first_difference(flash, expected_flash(before, 0x100000, 0xFC000, 0x100000, 0xFC000, image)), "");
         } else {
             EXPECT_EQ(run.status, 1);
             EXPECT_TRUE(in_order(run.console, {"Maker ID = 0x0001, Device ID = 0x22DA\n",
@@ -355,8 +355,11 @@ TEST(ProgrammingRun, EraseOnly)
         size_t erase_begin;
         size_t erase_end;
     } cases[] = {
-        {"S29AL008D", {"-o", "0x20000", "-e", "0x10000"}, "\nFlash erasing ...., Start: 0x00020000, Size: 0x10000\n",
-         0x20000, 0x30000},
+        {"S29AL008D",
+         {"-o", "0x20000", "-e", "0x10000"},
+         "\nFlash erasing ...., Start: 0x00020000, Size: 0x10000\n",
+         0x20000,
+         0x30000},
         {"S29AL008D", {"-eall"}, "Erasing ALL\n", 0, 0x100000},
         {"EN29LV040A", {"-eall"}, "Erasing ALL\n", 0, 0x80000},
     };
@@ -398,8 +401,8 @@ TEST(ProgrammingRun, ChipEraseThatNeverFinishesEndsTheRun)
             tool.push_back("-f" + image);
         SimRun run = session.run(tool);
         EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(in_order(run.console, {"\nFlash erasing all ...., Start: 0x00000000\n",
-                                           "\nErase Error, ADDR  0x00000000\n"}));
+        EXPECT_TRUE(in_order(run.console,
+                             {"\nFlash erasing all ...., Start: 0x00000000\n", "\nErase Error, ADDR  0x00000000\n"}));
         EXPECT_FALSE(has(run.console, "Erasing ALL"));
         EXPECT_FALSE(has(run.console, "Verifying OK"));
         EXPECT_FALSE(has(run.console, "Writing address"));
@@ -434,9 +437,9 @@ TEST(ProgrammingRun, MisalignedStartIsRefusedBeforeErasing)
         const char* flash;
         const char* start;
     } cases[] = {
-        {"S29AL008D:top", "0x11000"},     // inside the second 64K block
-        {"S29AL008D:top", "0x8000"},      // inside the first 64K block
-        {"S29AL008D:bottom", "0x5000"},   // inside the 8K block at 0x4000
+        {"S29AL008D:top", "0x11000"},    // inside the second 64K block
+        {"S29AL008D:top", "0x8000"},     // inside the first 64K block
+        {"S29AL008D:bottom", "0x5000"},  // inside the 8K block at 0x4000
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.flash) + " -o " + c.start);
@@ -467,9 +470,9 @@ TEST(ProgrammingRun, RegionWithoutChipSelectIsRefusedBeforeAnyScan)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.cpu) + " -o " + c.start);
         ScratchDir dir;
-        SimRun run = run_sim({"--cpu", c.cpu, "--keys", ""},
-                             {"-C", c.cpu, "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", c.start, "-f" +
-                                                                                                      dir.write("i.bin", pattern(0x100, 16))});
+        SimRun run =
+            run_sim({"--cpu", c.cpu, "--keys", ""}, {"-C", c.cpu, "-F", "S29AL008D", "-w", "16", "-i", "1", "-o",
+                                                     c.start, "-f" + dir.write("i.bin", pattern(0x100, 16))});
         EXPECT_EQ(run.status, 0);
         EXPECT_TRUE(has(run.console, c.line)) << run.console;
         EXPECT_FALSE(has(run.console, "JTAG ID"));
@@ -509,15 +512,15 @@ TEST(ProgrammingRun, EscDuringBlockEraseStopsTheEraseOnly)
     const Bytes before = pattern(0x100000, 18);
     const Bytes image = pattern(0x400, 19);
     SimSession session({"--flash-in", dir.write("b.bin", before), "--keys", "\\e"});
-    SimRun run = session.run({"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "0x20000",
-                              "-f" + dir.write("i.bin", image)});
+    SimRun run = session.run(
+        {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "0x20000", "-f" + dir.write("i.bin", image)});
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(in_order(run.console, {"Flash needs 2 Blocks\n", "   1th Block, 0x00000000 ",
-                                       "\nFlash writing & verifying OK\n\n"}));
+    EXPECT_TRUE(in_order(
+        run.console, {"Flash needs 2 Blocks\n", "   1th Block, 0x00000000 ", "\nFlash writing & verifying OK\n\n"}));
     EXPECT_FALSE(has(run.console, "2th Block"));
-    EXPECT_EQ(first_difference(session.board().flash()->contents(),
-                               expected_flash(before, 0x100000, 0, 0x10000, 0, image)),
-              "");
+    EXPECT_EQ(
+        first_difference(session.board().flash()->contents(), expected_flash(before, 0x100000, 0, 0x10000, 0, image)),
+        "");
 }
 
 }  // namespace

@@ -48,14 +48,13 @@ TEST_P(ReadyInputFromPipe, NeverWaitsAndEndsAtEndOfInput)
         close(fds[1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reads, ReadyInputFromPipe,
-    testing::Values(PipeCase{"NothingYet", "", false, {"", ""}},
-                    PipeCase{"BytesAsTheyCame", "3\n\x1b", false, {"3\n\x1b", ""}},
-                    PipeCase{"LongerThanTheBuffer", "0123456789", false, {"01234567", "89", ""}},
-                    PipeCase{"EndAfterTheLastByte", "q", true, {"q", "END", "END"}},
-                    PipeCase{"EndAtOnce", "", true, {"END"}}),
-    [](const testing::TestParamInfo<PipeCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Reads, ReadyInputFromPipe,
+                         testing::Values(PipeCase{"NothingYet", "", false, {"", ""}},
+                                         PipeCase{"BytesAsTheyCame", "3\n\x1b", false, {"3\n\x1b", ""}},
+                                         PipeCase{"LongerThanTheBuffer", "0123456789", false, {"01234567", "89", ""}},
+                                         PipeCase{"EndAfterTheLastByte", "q", true, {"q", "END", "END"}},
+                                         PipeCase{"EndAtOnce", "", true, {"END"}}),
+                         [](const testing::TestParamInfo<PipeCase>& info) { return info.param.label; });
 
 TEST(ReadyInput, NullDeviceAndClosedDescriptorEndRatherThanSpin)
 {

@@ -19,15 +19,29 @@ using Args = std::vector<std::string>;
 TEST(SimOptions, BadOptionsGiveOneLineMessages)
 {
     const Args cases[] = {
-        {"--cpu", "ARM"},       {"--cpu", "ktr5200"},     {"--cpu"},
-        {"--port-base", "0x2F8"}, {"--port-base", "zz"},  {"--port-base", "0x378x"},
-        {"--frob"},             {"-C", "KTR5200"},        {"KTR5200"},
-        {"--keys", "a\\q"},     {"--keys", "abc\\"},      {"--key-after", "abc"},
-        {"--key-after", "x:y"}, {"--key-after", ":y"},    {"--key-after", "3:\\z"},
-        {"--port-ns", "-3"},    {"--port-ns", "1e3"},     {"--port-ns", ""},
-        {"--port-ns", "0"},     {"--port-ns", "1000000001"},
+        {"--cpu", "ARM"},
+        {"--cpu", "ktr5200"},
+        {"--cpu"},
+        {"--port-base", "0x2F8"},
+        {"--port-base", "zz"},
+        {"--port-base", "0x378x"},
+        {"--frob"},
+        {"-C", "KTR5200"},
+        {"KTR5200"},
+        {"--keys", "a\\q"},
+        {"--keys", "abc\\"},
+        {"--key-after", "abc"},
+        {"--key-after", "x:y"},
+        {"--key-after", ":y"},
+        {"--key-after", "3:\\z"},
+        {"--port-ns", "-3"},
+        {"--port-ns", "1e3"},
+        {"--port-ns", ""},
+        {"--port-ns", "0"},
+        {"--port-ns", "1000000001"},
         // Regions these CPUs have no chip select for.
-        {"--cpu", "PAXON", "--region", "7"}, {"--region", "7", "--cpu", "MIRTA"},
+        {"--cpu", "PAXON", "--region", "7"},
+        {"--region", "7", "--cpu", "MIRTA"},
         {"--stats=1"},
     };
     for (const Args& args : cases) {
@@ -51,8 +65,8 @@ TEST(SimOptions, DefaultsAndEveryOption)
     EXPECT_FALSE(plain.options.stats);
 
     sim::SimParse all = sim::parse_sim_options({"--cpu", "PAXON", "--no-port", "--port-base", "0x3bc", "--keys",
-                                                "12\\r", "--key-after", "40:\\e", "--key-after=7:q",
-                                                "--port-ns=250", "--stats", "--", "-C", "PAXON", "--", "-j"});
+                                                "12\\r", "--key-after", "40:\\e", "--key-after=7:q", "--port-ns=250",
+                                                "--stats", "--", "-C", "PAXON", "--", "-j"});
     ASSERT_TRUE(all.ok) << all.error;
     const sim::SimOptions& o = all.options;
     EXPECT_EQ(o.cpu, "PAXON");
@@ -81,8 +95,8 @@ TEST(SimOptions, KeyEscapes)
         const char* text;
         const char* keys;
     } cases[] = {
-        {"\\r", "\r"}, {"\\n", "\n"}, {"\\e", "\x1b"}, {"\\\\", "\\"},
-        {"1\\r2\\r\\e", "1\r2\r\x1b"}, {"q", "q"}, {"", ""}, {"\\\\r", "\\r"},
+        {"\\r", "\r"}, {"\\n", "\n"}, {"\\e", "\x1b"},  {"\\\\", "\\"}, {"1\\r2\\r\\e", "1\r2\r\x1b"},
+        {"q", "q"},    {"", ""},      {"\\\\r", "\\r"},
     };
     for (const auto& c : cases) {
         std::string keys;
@@ -100,8 +114,7 @@ struct PlatformOnBoard {
         : options(sim::parse_sim_options(args).options),
           board(sim::board_config(options)),
           platform(board, sim::key_setup(options))
-    {
-    }
+    {}
     std::string drain()
     {
         std::string keys;

@@ -34,11 +34,13 @@ TEST(SimEndToEnd, IdcodeCheckOnEveryCpu)
         EXPECT_EQ(run.status, 0) << label;
         if (c.match) {
             EXPECT_NE(run.console.find(std::string("\nOK!, JTAG ID:   ") + c.bits + "\n"), std::string::npos)
-                << label << "\n" << run.console;
+                << label << "\n"
+                << run.console;
             EXPECT_EQ(run.console.find("Invalid JTAG ID"), std::string::npos) << label;
         } else {
             EXPECT_NE(run.console.find(std::string("\nYour JTAG ID:   ") + c.bits + "\n"), std::string::npos)
-                << label << "\n" << run.console;
+                << label << "\n"
+                << run.console;
             EXPECT_NE(run.console.find("Invalid JTAG ID\n"), std::string::npos) << label;
         }
         EXPECT_EQ(run.stats.ir_scans, 1u) << label;

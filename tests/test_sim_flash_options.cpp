@@ -60,9 +60,9 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
 
 TEST(SimFlashOptions, GoodValues)
 {
-    sim::SimParse parse =
-        sim::parse_sim_options({"--flash", "S29AL004D:bottom", "--bus", "8x2", "--fault", "stuck-bit:0x1F:15", "--fault",
-                                "slow-erase:4", "--fault", "no-flash", "--flash-in", "a.bin", "--flash-out", "b.bin"});
+    sim::SimParse parse = sim::parse_sim_options({"--flash", "S29AL004D:bottom", "--bus", "8x2", "--fault",
+                                                  "stuck-bit:0x1F:15", "--fault", "slow-erase:4", "--fault", "no-flash",
+                                                  "--flash-in", "a.bin", "--flash-out", "b.bin"});
     ASSERT_TRUE(parse.ok) << parse.error;
     const sim::SimOptions& o = parse.options;
     EXPECT_EQ(o.flash, "S29AL004D:bottom");
@@ -80,9 +80,9 @@ TEST(SimFlashOptions, GoodValues)
         const char* flash;
         const char* bus;
     } wirings[] = {
-        {"S29AL008D", "16x1"}, {"S29AL008D:bottom", "8x1"}, {"S29AL004D:top", "8x2"}, {"EN29LV040A", "8x1"},
-        {"AM29LV040B", "8x2"}, {"S29GL064M", "16x1"},      {"S29GL128N", "8x1"},      {"K8D6316", "16x1"},
-        {"SST39VF6401", "16x1"},
+        {"S29AL008D", "16x1"}, {"S29AL008D:bottom", "8x1"}, {"S29AL004D:top", "8x2"},
+        {"EN29LV040A", "8x1"}, {"AM29LV040B", "8x2"},       {"S29GL064M", "16x1"},
+        {"S29GL128N", "8x1"},  {"K8D6316", "16x1"},         {"SST39VF6401", "16x1"},
     };
     for (const auto& w : wirings)
         EXPECT_TRUE(sim::parse_sim_options({"--flash", w.flash, "--bus", w.bus}).ok) << w.flash << " " << w.bus;
@@ -136,11 +136,11 @@ TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
     ScratchDir dir;
     const std::string big = dir.write("big.bin", pattern(0x80001, 44));
     for (const std::string& args : {std::string("--flash S29AL016D -- -C KTR5200 -j"),
-                                   std::string("--flash SST39VF6401 --bus 8x1 -- -C KTR5200 -j"),
-                                   std::string("--fault stuck-bit:1 -- -C KTR5200 -j"),
-                                   "--flash EN29LV040A --flash-in '" + big + "' -- -C KTR5200 -j",
-                                   "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j",
-                                   "--flash-in '" + dir.path().string() + "' -- -C KTR5200 -j"}) {
+                                    std::string("--flash SST39VF6401 --bus 8x1 -- -C KTR5200 -j"),
+                                    std::string("--fault stuck-bit:1 -- -C KTR5200 -j"),
+                                    "--flash EN29LV040A --flash-in '" + big + "' -- -C KTR5200 -j",
+                                    "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j",
+                                    "--flash-in '" + dir.path().string() + "' -- -C KTR5200 -j"}) {
         std::string errors;
         EXPECT_EQ(run_sim_program(args, errors), 2) << args;
         EXPECT_EQ(errors.rfind("tarnflash-sim: ", 0), 0u) << errors;
@@ -156,12 +156,13 @@ TEST(SimFlashOptions, FlashOutHoldsTheContentsInCpuByteOrder)
     const Bytes image = pattern(0x301, 46);
     const std::string args = "--flash AM29LV040B --bus 8x2 --keys '' --flash-in '" + dir.write("before.bin", before) +
                              "' --flash-out '" + (dir.path() / "after.bin").string() +
-                             "' -- -C KTR5200 -F AM29LV040B -w 8 -i 2 -o 0x20000 '-f" +
-                             dir.write("image.bin", image) + "'";
+                             "' -- -C KTR5200 -F AM29LV040B -w 8 -i 2 -o 0x20000 '-f" + dir.write("image.bin", image) +
+                             "'";
     std::string errors;
     ASSERT_EQ(run_sim_program(args, errors), 0) << errors;
-    EXPECT_EQ(first_difference(dir.read("after.bin"), expected_flash(before, 0x100000, 0x20000, 0x40000, 0x20000, image)),
-              "");
+    EXPECT_EQ(
+        first_difference(dir.read("after.bin"), expected_flash(before, 0x100000, 0x20000, 0x40000, 0x20000, image)),
+        "");
 }
 
 }  // namespace

@@ -173,10 +173,7 @@ TEST(TapController, PowersUpInResetWithIdcodeSelected)
 }
 
 // Shifts enough ones through the selected register to see its capture and its length.
-Bits capture_and_length(Cable& cable, size_t register_guess)
-{
-    return cable.scan_dr(Bits(register_guess + 8, 1));
-}
+Bits capture_and_length(Cable& cable, size_t register_guess) { return cable.scan_dr(Bits(register_guess + 8, 1)); }
 
 TEST(TapController, InstructionsSelectIdcodeBoundaryOrBypass)
 {

@@ -8,8 +8,8 @@
 
 #include "app/exit.h"
 #include "jtag/cable.h"
-#include "targets/cpu_table.h"
 #include "sim/board.h"
+#include "targets/cpu_table.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/sim_run.h"
 
@@ -53,10 +53,8 @@ struct KeyCase {
 };
 
 const KeyCase kKeyCases[] = {
-    {"EscBeforeTheFirstPass", "KTR5200", "\x1b", false, 0},
-    {"OtherKeyIsConsumed", "KTR5200", "a\x1b", false, 1},
-    {"OneKeyPerPass", "MIRTA", "xy\x1b", false, 2},
-    {"EndOfInputEndsTheTest", "ULN", "", true, 0},
+    {"EscBeforeTheFirstPass", "KTR5200", "\x1b", false, 0}, {"OtherKeyIsConsumed", "KTR5200", "a\x1b", false, 1},
+    {"OneKeyPerPass", "MIRTA", "xy\x1b", false, 2},         {"EndOfInputEndsTheTest", "ULN", "", true, 0},
     {"EndOfInputAfterAKey", "ULN", "q", true, 1},
 };
 
@@ -75,7 +73,8 @@ TEST_P(ToggleKeys, EndsWithStatusZero)
     EXPECT_FALSE(ended.returned);
     EXPECT_EQ(ended.status, 0);
     EXPECT_EQ(console.console, kBanner) << "keys are read without a trace";
-    EXPECT_EQ(port_writes(console), kStartWrites + static_cast<uint64_t>(c.passes) * dr_scan_writes(g_target.bsr_length));
+    EXPECT_EQ(port_writes(console),
+              kStartWrites + static_cast<uint64_t>(c.passes) * dr_scan_writes(g_target.bsr_length));
     EXPECT_TRUE(console.keys.empty());
 }
 
@@ -126,8 +125,8 @@ const Groups kGroups[] = {
     {"KTR5200", 298,
      "1-7 8-76/2 78 79 81-95 96-114/2 129 133 135 137-142 144-158 159-225/2 227-236 237-245/2 246-255 257-265 "
      "266-296/2",
-     "116 118 120 122 124 126 127 128 131",
-     "9-77/2 80 97-125/2 130-136/2 143 160-226/2 238-244/2 256 267-297/2", "0", false},
+     "116 118 120 122 124 126 127 128 131", "9-77/2 80 97-125/2 130-136/2 143 160-226/2 238-244/2 256 267-297/2", "0",
+     false},
     {"MIRTA", 298,
      "1 2 4 6 8 10 11-57 59 60 62 63 64-80/2 84-148/2 152-168/2 170 171 173 175 176 187-221/2 223-239 240-254/2 "
      "256-260 262-264 265-295/2",

@@ -3,7 +3,7 @@
 namespace {
 constexpr unsigned char kEsc = 0x1B;
 
-bool csi_body(unsigned char b) { return b >= 0x20 && b <= 0x3F; }    // parameters, intermediates
+bool csi_body(unsigned char b) { return b >= 0x20 && b <= 0x3F; }  // parameters, intermediates
 bool csi_final(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 }  // namespace
 

@@ -16,8 +16,8 @@ const char* WindowsPlatform::port_access()
         return nullptr;  // Windows 9x lets every process use the port instructions
     // Opening the driver grants this process port I/O for the rest of its life;
     // the handle itself is not needed.
-    HANDLE giveio = CreateFileA("\\\\.\\giveio", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE giveio =
+        CreateFileA("\\\\.\\giveio", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (giveio == INVALID_HANDLE_VALUE)
         return "Couldn't access giveio device";
     CloseHandle(giveio);

@@ -179,8 +179,7 @@ struct FlashRig {
     FlashRig(const char* sim_model, sim::BusSetup setup, const char* tool_model, int32_t width, int32_t chips,
              sim::FlashFaults faults = {})
         : FlashRig(*sim::FlashBank::find_nor_model(sim_model), setup, tool_model, width, chips, faults)
-    {
-    }
+    {}
 
     // `chip` must outlive the rig.
     FlashRig(const sim::NorModel& chip, sim::BusSetup setup, const char* tool_model, int32_t width, int32_t chips,

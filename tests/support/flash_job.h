@@ -77,8 +77,8 @@ inline Bytes pattern(size_t length, uint32_t seed)
 
 // What the flash should hold after a run: `before` (padded with erased bytes to
 // `flash_size`), erased over [erase_begin, erase_end), the image written from `at`.
-inline Bytes expected_flash(const Bytes& before, size_t flash_size, size_t erase_begin, size_t erase_end,
-                            size_t at, const Bytes& image)
+inline Bytes expected_flash(const Bytes& before, size_t flash_size, size_t erase_begin, size_t erase_end, size_t at,
+                            const Bytes& image)
 {
     Bytes want = before;
     want.resize(flash_size, 0xFF);

@@ -10,10 +10,12 @@
 class NorBusDriver {
 public:
     explicit NorBusDriver(sim::FlashBank& bank, uint64_t step_ns = 1000)
-        : bank_(bank), step_ns_(step_ns), bus_mask_(bank.setup() == sim::BusSetup::x8 ? 0xFF : 0xFFFF) {}
+        : bank_(bank), step_ns_(step_ns), bus_mask_(bank.setup() == sim::BusSetup::x8 ? 0xFF : 0xFFFF)
+    {}
 
     // One pin update, a step of time after the previous one.
-    void set(const sim::DevicePins& next) {
+    void set(const sim::DevicePins& next)
+    {
         const sim::DevicePins before = pins_;
         pins_ = next;
         clock_.advance(step_ns_);
@@ -21,7 +23,8 @@ public:
     }
 
     // CE# low, then address, data and WE# low together, then WE# high.
-    void write(uint32_t address, uint32_t data) {
+    void write(uint32_t address, uint32_t data)
+    {
         sim::DevicePins p = pins_;
         if (p.ce_n) {
             p.ce_n = false;
@@ -38,7 +41,8 @@ public:
 
     // Address and OE# low with the data lines released, sample, OE# high.
     // Lines nobody drives read high.
-    uint32_t read(uint32_t address) {
+    uint32_t read(uint32_t address)
+    {
         sim::DevicePins p = pins_;
         p.ce_n = false;
         p.data_driven = 0;
@@ -52,13 +56,15 @@ public:
     }
 
     // What the bus shows now, without starting a cycle.
-    uint32_t sample() const {
+    uint32_t sample() const
+    {
         uint32_t levels = 0;
         const uint32_t driven = bank_.data_out(pins_, clock_.ns, levels);
         return ((levels & driven) | ~driven) & bus_mask_;
     }
 
-    void deselect() {
+    void deselect()
+    {
         sim::DevicePins p = pins_;
         p.ce_n = true;
         set(p);
@@ -82,19 +88,23 @@ struct NorCommands {
     uint32_t addr2;
     uint32_t lanes = 1;  // 0x0101 repeats a code for two chips side by side
 
-    void unlock(NorBusDriver& bus) const {
+    void unlock(NorBusDriver& bus) const
+    {
         bus.write(addr1, 0xAA * lanes);
         bus.write(addr2, 0x55 * lanes);
     }
-    void command(NorBusDriver& bus, uint8_t code) const {
+    void command(NorBusDriver& bus, uint8_t code) const
+    {
         unlock(bus);
         bus.write(addr1, code * lanes);
     }
-    void program(NorBusDriver& bus, uint32_t address, uint32_t data) const {
+    void program(NorBusDriver& bus, uint32_t address, uint32_t data) const
+    {
         command(bus, 0xA0);
         bus.write(address, data);
     }
-    void erase(NorBusDriver& bus, uint32_t address, uint8_t code) const {
+    void erase(NorBusDriver& bus, uint32_t address, uint8_t code) const
+    {
         command(bus, 0x80);
         unlock(bus);
         bus.write(code == 0x10 ? addr1 : address, code * lanes);
@@ -103,8 +113,8 @@ struct NorCommands {
 };
 
 // Command addresses per set-up.
-inline constexpr NorCommands kWord{0xAAA, 0x554};           // x16 chip on a 16-bit bus
-inline constexpr NorCommands kByteMode{0xAAA, 0x555};       // x8/x16 chip in byte mode
-inline constexpr NorCommands kByteOnly{0x555, 0x2AA};       // x8-only chip alone
-inline constexpr NorCommands kPair{0xAAA, 0x554, 0x0101};   // two x8 chips side by side
+inline constexpr NorCommands kWord{0xAAA, 0x554};          // x16 chip on a 16-bit bus
+inline constexpr NorCommands kByteMode{0xAAA, 0x555};      // x8/x16 chip in byte mode
+inline constexpr NorCommands kByteOnly{0x555, 0x2AA};      // x8-only chip alone
+inline constexpr NorCommands kPair{0xAAA, 0x554, 0x0101};  // two x8 chips side by side
 inline constexpr NorCommands kSst{0xAAAA, 0x5554};

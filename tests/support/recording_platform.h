@@ -22,13 +22,13 @@ struct PortEvent {
 class RecordingPlatform : public Platform {
 public:
     // Configuration.
-    std::set<uint16_t> echo_bases;          // data registers that read back the last byte written
-    std::string tdo;                        // '0'/'1' per read of an echo base's status register
-    char tdo_after_end = '0';               // TDO once the script is used up
-    const char* access_failure = nullptr;   // what port_access reports (nullptr = granted)
-    std::deque<int> keys;                   // scripted keys, in order
-    bool input_closed = true;               // keys_ended() once the keys are used up
-    int64_t now = 0;                        // time_seconds() returns now, then adds time_step
+    std::set<uint16_t> echo_bases;         // data registers that read back the last byte written
+    std::string tdo;                       // '0'/'1' per read of an echo base's status register
+    char tdo_after_end = '0';              // TDO once the script is used up
+    const char* access_failure = nullptr;  // what port_access reports (nullptr = granted)
+    std::deque<int> keys;                  // scripted keys, in order
+    bool input_closed = true;              // keys_ended() once the keys are used up
+    int64_t now = 0;                       // time_seconds() returns now, then adds time_step
     int64_t time_step = 0;
 
     // What happened.
