@@ -1,6 +1,6 @@
 #include "app/exit.h"
 
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "jtag/tap.h"
 #include "platform/console.h"
 

@@ -6,7 +6,7 @@
 #include "app/options.h"
 #include "app/run_programming.h"
 #include "flash/flash_ops.h"
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "jtag/chain_check.h"
 #include "jtag/tap.h"
 #include "platform/console.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "jtag/tap.h"
 #include "sim/board.h"
 #include "sim/sim_platform.h"

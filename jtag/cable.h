@@ -1,14 +1,30 @@
-// The parallel-port JTAG cable: TDI, TMS, TCK and line 3 on data bits 0 to 3,
-// TDO on status bit 6. Every TCK edge is one port write.
+// What the TAP walks and scans need from a JTAG cable: the parallel-port cable clocks every
+// edge from the host, a USB cable queues whole shifts. BitStrings as everywhere: one '0'/'1'
+// character per bit, character 0 shifted first. Every scan starts in Test-Logic-Reset or
+// Run-Test/Idle and ends in Run-Test/Idle.
 #pragma once
 
 #include <cstdint>
 
-// The detected port base; 0 until a port was found.
-extern uint16_t g_port_base;
+class Cable {
+public:
+    virtual ~Cable() = default;
 
-void cable_init();             // port base back to 0
-uint16_t lpt_find_port();      // probes 0x378, 0x278, 0x3BC; the last that echoes wins
-void lpt_clock(uint8_t bits);  // bit 0 = TDI, bit 1 = TMS; two writes
-int lpt_read_tdo();            // status bit 6
-void cable_park();             // 0x08, 0x00, 0x08
+    // The lines back to idle.
+    virtual void park() = 0;
+    // Five clocks with TMS high: Test-Logic-Reset from any state.
+    virtual void tap_reset() = 0;
+    virtual void scan_ir(uint8_t length, const char* bits) = 0;
+    virtual void scan_dr(const char* bits, uint32_t length) = 0;
+    // `capture` may be `bits` itself; it holds `length` characters when the call returns.
+    virtual void scan_dr_capture(const char* bits, char* capture, uint32_t length) = 0;
+    // A DR scan that keeps only the cells listed (ascending): sample[k] becomes the '0'/'1'
+    // captured at cells[k]. The samples may arrive late: they are in place once flush() returns.
+    virtual void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
+                                char* sample) = 0;
+    // Sends what is queued and waits for every sample still due.
+    virtual void flush() {}
+    // The failure that stopped the cable's traffic (a port or USB error), one line; nullptr while
+    // all is well. Once set it stays set, and the cable's operations do nothing.
+    virtual const char* fault() const { return nullptr; }
+};

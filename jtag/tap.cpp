@@ -1,6 +1,6 @@
 #include "jtag/tap.h"
 
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 
 namespace {
 constexpr uint8_t kTms = 0x02;

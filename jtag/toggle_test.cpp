@@ -4,7 +4,7 @@
 #include <span>
 
 #include "app/exit.h"
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "jtag/tap.h"
 #include "platform/console.h"
 #include "platform/platform.h"

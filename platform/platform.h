@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class UsbTransport;
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -25,8 +27,25 @@ public:
     // True once no key can ever arrive again (input closed), so waits can end.
     virtual bool keys_ended() = 0;
 
+    // Waits, without spinning, until a key is waiting, input has ended or `timeout_ms` has
+    // passed (-1: no limit); true when a key is waiting.
+    virtual bool key_wait(int timeout_ms)
+    {
+        (void)timeout_ms;
+        return key_available();
+    }
+
     // Calendar time in whole seconds.
     virtual int64_t time_seconds() = 0;
+    // Time for bounds and rates: never jumps (virtual time under the simulator).
+    virtual uint64_t monotonic_ns() { return static_cast<uint64_t>(time_seconds()) * 1'000'000'000u; }
+
+    // The port access that failed (the call and the error, one line), or nullptr while none did.
+    // A failed access keeps failing: reads give 0xFF and writes do nothing.
+    virtual const char* port_fault() { return nullptr; }
+
+    // The USB adapter's byte stream, or nullptr where this build has none.
+    virtual UsbTransport* usb_transport() { return nullptr; }
 
     // Console output, already formatted.
     virtual void console_write(const char* text, size_t length) = 0;

@@ -8,7 +8,7 @@
 
 #include "app/exit.h"
 #include "flash/flash_model.h"
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "jtag/tap.h"
 #include "platform/platform.h"
 #include "sim/board.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "jtag/tap.h"
 #include "platform/platform.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/console_answer.h"
 #include "app/exit.h"
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "support/scripted_console.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/exit.h"
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 #include "sim/board.h"
 #include "targets/cpu_table.h"
 #include "tests/support/recording_platform.h"

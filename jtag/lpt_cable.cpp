@@ -1,4 +1,4 @@
-#include "jtag/cable.h"
+#include "jtag/lpt_cable.h"
 
 #include "platform/platform.h"
 

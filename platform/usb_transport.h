@@ -1,0 +1,29 @@
+// The byte stream to a USB JTAG adapter's MPSSE engine (FTDI FT2232H/FT2232D/FT232H). Only
+// the platform talks to the USB device; the cable code above builds and parses the stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct UsbDeviceChoice {
+    uint16_t vendor = 0x0403;
+    uint16_t product = 0;  // 0: the first of 0x6010 (FT2232H/D) and 0x6014 (FT232H) found
+    char interface = 'A';  // 'A' or 'B'
+};
+
+class UsbTransport {
+public:
+    virtual ~UsbTransport() = default;
+
+    // Opens the device and puts the interface in MPSSE mode (reset, purge, 2 ms latency timer,
+    // bit mode reset, then MPSSE with `direction` on the low byte). nullptr on success, else a
+    // one-line reason that names the cause (no device, busy, permission: the udev rule to add).
+    virtual const char* open(const UsbDeviceChoice& choice, uint8_t direction) = 0;
+    // Queues `length` bytes to the engine; false on a USB error (see error()).
+    virtual bool write(const uint8_t* data, size_t length) = 0;
+    // Waits for exactly `length` answer bytes; false on a USB error or when they never come.
+    virtual bool read(uint8_t* data, size_t length) = 0;
+    // The last failure, one line.
+    virtual const char* error() const = 0;
+    virtual void close() = 0;
+};
