@@ -9,11 +9,14 @@ constexpr int kEnter = 13;
 // The answer has room for 4 characters: two digits, a 'q' and the terminator.
 constexpr int kMaxDigits = 2;
 
-// Busy-waits for a key; when the input has closed for good there is nobody left to answer.
+// How long one wait for a key may block before the input's end is looked at again.
+constexpr int kKeyWaitMs = 100;
+
+// Waits for a key; when the input has closed for good there is nobody left to answer.
 int wait_key()
 {
     Platform& console = platform();
-    while (!console.key_available()) {
+    while (!console.key_wait(kKeyWaitMs)) {
         if (console.keys_ended()) {
             con_printf("\nNo more console input\n");
             quit(1);

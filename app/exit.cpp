@@ -1,20 +1,10 @@
 #include "app/exit.h"
 
-#include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
 #include "platform/console.h"
 
-void process_end(int status) { throw ExitRequest{status}; }
+void process_end(int status) { throw ExitRequest{{status, CableEnd::none}}; }
 
-void quit(int code)
-{
-    // Before a port was found there is no cable to return to idle.
-    if (g_port_base != 0) {
-        tap_reset();
-        cable_park();
-    }
-    process_end(code);
-}
+void quit(int code) { throw ExitRequest{{code, CableEnd::reset_park}}; }
 
 void fail_exit(const char* message)
 {

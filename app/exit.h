@@ -1,12 +1,24 @@
-// Ending the process early. Nothing inside the tool calls exit(): these throw an
-// ExitRequest that only tool_main catches, so the tool can run many times in one process.
+// How a run ends: its exit status and what is done to the cable first. Deep inside the front
+// end, quit and fail_exit throw an ExitRequest that only tool_main catches; nothing calls
+// exit(), so the tool can run many times in one process.
 #pragma once
 
-struct ExitRequest {
-    int status;
+enum class CableEnd {
+    none,        // leave the cable as it is
+    park,        // the normal end of a run
+    reset_park,  // TAP reset, then park
 };
 
-// Ends the process with `status` at once, touching nothing.
+struct RunEnd {
+    int status;
+    CableEnd cable;
+};
+
+struct ExitRequest {
+    RunEnd end;
+};
+
+// Ends the run with `status` at once, touching nothing.
 [[noreturn]] void process_end(int status);
 
 // TAP reset, cable park (both left out before a port was found), then end with `code`.

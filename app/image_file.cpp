@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/options.h"
-#include "flash/flash_geometry.h"
 #include "platform/console.h"
 
 namespace {
@@ -21,20 +19,28 @@ uint64_t measure_open_file(std::FILE* file)
 }
 
 // Bytes from `start` to the end of the last block of the table (0 when past it).
-uint64_t room_from(uint32_t start)
+uint64_t room_from(const FlashGeometry& g, uint32_t start)
 {
-    if (g_geometry.block_count <= 0)
+    if (g.block_count <= 0)
         return 0;
-    const int last = g_geometry.block_count - 1;
+    const int last = g.block_count - 1;
     // Summed in 64 bits: a device at the top of the address space ends at 2^32.
-    const uint64_t end = uint64_t{g_geometry.block_start[last]} + g_geometry.block_size[last];
+    const uint64_t end = uint64_t{g.block_start[last]} + g.block_size[last];
     return start < end ? end - start : 0;
+}
+
+// The whole file from its first byte; false when it cannot supply `size` bytes.
+bool read_whole(std::FILE* file, uint64_t size, std::vector<uint8_t>& bytes)
+{
+    bytes.assign(static_cast<size_t>(size), 0);
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return false;
+    return size == 0 || std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 }  // namespace
 
-int check_image_file(uint32_t* write_length)
+bool load_image_file(const char* path, const FlashGeometry& geometry, uint32_t start, std::vector<uint8_t>& bytes)
 {
-    const char* path = g_options.image_path;
     std::error_code error;
     // The status comes first: opening a FIFO would block, and a directory opens on some systems
     // but cannot be read. Anything but a regular file counts as a file that cannot be opened.
@@ -42,13 +48,13 @@ int check_image_file(uint32_t* write_length)
     const bool status_known = !error && std::filesystem::exists(status);
     if (status_known && !std::filesystem::is_regular_file(status)) {
         con_printf("Could not open %s for input data.\n", path);
-        return -1;
+        return false;
     }
 
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
         con_printf("Could not open %s for input data.\n", path);
-        return -1;
+        return false;
     }
 
     uint64_t size = 0;
@@ -58,16 +64,20 @@ int check_image_file(uint32_t* write_length)
         con_printf("Cannot read file state\n");
         size = measure_open_file(file);
     }
-    std::fclose(file);
-
-    if (size > kTooLarge)
-        size = kTooLarge;
-    *write_length = static_cast<uint32_t>(size);
 
     // Both the device and the room left after the start address must hold the image.
-    if (size > g_geometry.device_size || size > room_from(g_options.start_offset)) {
+    if (size > geometry.device_size || size > room_from(geometry, start)) {
+        std::fclose(file);
         con_printf("Cannot download, file size is bigger than flash device size\n");
-        return -1;
+        return false;
     }
-    return 0;
+    // Read once, before anything is erased: a file rewritten or cut short during an
+    // hour-long job can no longer change what is programmed and verified.
+    const bool complete = read_whole(file, size, bytes);
+    std::fclose(file);
+    if (!complete) {
+        con_printf("Could not read input data.\n");
+        return false;
+    }
+    return true;
 }

@@ -1,7 +1,11 @@
-// Opening and sizing the image file given with -f.
+// The image file given with -f: checked, sized against the flash and read once, whole.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// 0 and `write_length` = the image size, or -1 with a message.
-int check_image_file(uint32_t* write_length);
+#include "flash/flash_geometry.h"
+
+// Fills `bytes` with the whole file, after checking that it is a regular file that fits the
+// device and the room from `start`. False after printing why not.
+bool load_image_file(const char* path, const FlashGeometry& geometry, uint32_t start, std::vector<uint8_t>& bytes);

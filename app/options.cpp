@@ -5,11 +5,7 @@
 
 #include "platform/console.h"
 
-RunOptions g_options;
-
 namespace {
-
-int scan_index = 1;
 
 bool starts_option(const char* arg) { return arg[0] == '-' || arg[0] == '/'; }
 
@@ -32,14 +28,9 @@ int digit_value(char c)
 
 }  // namespace
 
-void options_init()
+int get_option(OptionScan& scan, int argc, char** argv, const char* optstring, const char** optarg)
 {
-    g_options = RunOptions{};
-    scan_index = 1;
-}
-
-int get_option(int argc, char** argv, const char* optstring, const char** optarg)
-{
+    int& scan_index = scan.index;
     if (scan_index >= argc) {
         *optarg = nullptr;
         return 0;
@@ -70,7 +61,7 @@ int get_option(int argc, char** argv, const char* optstring, const char** optarg
     return result;
 }
 
-int parse_number(const char* text, int32_t* value)
+bool parse_number(const char* text, int32_t* value)
 {
     while (*text == ' ')
         ++text;
@@ -79,20 +70,20 @@ int parse_number(const char* text, int32_t* value)
         base = 16;
         text += 2;
         if (*text == '\0')
-            return 0;
+            return false;
     }
     // Anything that does not fit in 32 unsigned bits is refused rather than wrapped.
     uint64_t number = 0;
     for (; *text != '\0'; ++text) {
         int digit = digit_value(*text);
         if (digit >= static_cast<int>(base))
-            return 0;
+            return false;
         number = number * base + static_cast<uint64_t>(digit);
         if (number > 0xFFFFFFFFu)
-            return 0;
+            return false;
     }
     *value = static_cast<int32_t>(static_cast<uint32_t>(number));
-    return 1;
+    return true;
 }
 
 void print_usage()

@@ -1,225 +1,202 @@
 #include "app/run_programming.h"
 
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "app/console_answer.h"
-#include "app/exit.h"
 #include "app/image_file.h"
-#include "app/options.h"
-#include "flash/flash_bus.h"
-#include "flash/flash_geometry.h"
-#include "flash/flash_model.h"
+#include "flash/flash_descriptor.h"
 #include "flash/flash_ops.h"
 #include "jtag/chain_check.h"
 #include "jtag/tap.h"
 #include "platform/console.h"
 #include "platform/platform.h"
-#include "targets/bus_cycles.h"
 #include "targets/cpu_table.h"
+#include "targets/selected_target.h"
 
 namespace {
 
-// The model menu, in the order printed; line n selects kModelNames[n - 1].
-constexpr const char* kModelNames[] = {
-    "S29AL008D", "S29AL004D", "EN29LV040A", "AM29LV040B", "S29GL064M", "K8D6316", "S29GL128N", "SST39VF6401",
-};
-constexpr int kModelCount = sizeof kModelNames / sizeof kModelNames[0];
 // No menu line carries this number; it stays when the answer is not a number.
 constexpr int32_t kNoModel = 10;
 
-// Only these two are programmed through the write buffer.
-constexpr const char* kBufferedModels[] = {"S29GL064M", "S29GL128N"};
+constexpr RunEnd kEndRun = {1, CableEnd::park};
 
-int64_t run_start_seconds = 0;
-
-bool ask_flash_model()
+bool ask_flash_model(RunOptions& o)
 {
+    const std::span<const FlashDescriptor> models = flash_descriptors();
     char answer[4];
     con_printf("\nSelect your flash model name !\n");
     con_printf("To exit, Enter 'q'\n\n");
-    for (int i = 0; i < kModelCount; ++i)
-        con_printf("[%d] : %s\n", i + 1, kModelNames[i]);
+    for (size_t i = 0; i < models.size(); ++i)
+        con_printf("[%d] : %s\n", static_cast<int>(i + 1), models[i].name);
     read_answer(answer, 1);
     if (answer[0] == 'q' || answer[0] == 'Q')
         process_end(1);
 
     int32_t number = kNoModel;
     parse_number(answer, &number);
-    if (number < 1 || number > kModelCount) {
+    if (number < 1 || number > static_cast<int32_t>(models.size())) {
         con_printf("Not Yet support your flash type\n");
         return false;
     }
-    std::strncpy(g_options.flash_model, kModelNames[number - 1], sizeof g_options.flash_model - 1);
-    g_options.flash_model[sizeof g_options.flash_model - 1] = '\0';
+    std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
+    o.flash_model[sizeof o.flash_model - 1] = '\0';
     con_printf("\n");
     return true;
 }
 
-bool ask_bus_width()
+bool ask_bus_width(RunOptions& o)
 {
     char answer[4];
     con_printf("\nEnter flash Bus width [8 or 16] ? ");
     read_answer(answer, 2);
-    parse_number(answer, &g_options.bus_width);
+    parse_number(answer, &o.bus_width);
     con_printf("\n");
-    return g_options.bus_width == 8 || g_options.bus_width == 16;
+    return o.bus_width == 8 || o.bus_width == 16;
 }
 
-bool ask_interleave()
+bool ask_interleave(RunOptions& o)
 {
     char answer[4];
     con_printf("Enter flash interface number [1 or 2] ? ");
     read_answer(answer, 1);
-    parse_number(answer, &g_options.interleave);
+    parse_number(answer, &o.interleave);
     con_printf("\n\n");
-    return g_options.interleave == 1 || g_options.interleave == 2;
-}
-
-bool device_id_is_builtin()
-{
-    const FlashModel& m = g_flash_model;
-    const uint32_t id = g_flash_id.device_id;
-    // A slot the model leaves at 0 still takes part, so a device code of 0 matches it.
-    return id == m.dev_lv040 || id == m.dev_s29al008d_top || id == m.dev_s29al008d_bottom ||
-           id == m.dev_s29al004d_top || id == m.dev_s29al004d_bottom;
+    return o.interleave == 1 || o.interleave == 2;
 }
 
 // The start address must sit on the start of its erase block. An address outside the
 // block table has no block to sit on, so it counts as misaligned.
-bool start_is_aligned(uint32_t start)
+bool start_is_aligned(const FlashGeometry& g, uint32_t start)
 {
-    for (int b = 0; b < g_geometry.block_count; ++b) {
-        const uint32_t unit = g_geometry.block_size[b];
-        if (start - g_geometry.block_start[b] >= unit)
+    for (int b = 0; b < g.block_count; ++b) {
+        const uint32_t unit = g.block_size[b];
+        if (start - g.block_start[b] >= unit)
             continue;
         if (unit == 0 || (unit & (unit - 1)) != 0)
-            return start == g_geometry.block_start[b];
+            return start == g.block_start[b];
         return (start & (unit - 1)) == 0;
     }
     return false;
 }
 
-bool is_buffered_model(const char* name)
+// Erases the requested range; false ends the run.
+bool erase_range(FlashSession& session, const RunOptions& o)
 {
-    for (const char* buffered : kBufferedModels)
-        if (std::strcmp(name, buffered) == 0)
-            return true;
-    return false;
+    const uint32_t start = o.start_offset;
+    if (o.erase_size == session.geometry.device_size && session.geometry.chip_erase_timeout_ms != 0) {
+        con_printf("\nFlash erasing all ...., Start: 0x%08X\n", start);
+        return flash_erase_chip(session, start) == FlashStatus::ok;
+    }
+    const FlashStatus status = flash_erase_blocks(session, start, o.erase_size);
+    // ESC between blocks stops the erase and the run goes on.
+    return status == FlashStatus::ok || status == FlashStatus::cancelled;
 }
 
-// Erases the requested range; false ends the run.
-bool erase_range()
+void print_elapsed(int64_t start_seconds)
 {
-    char* image = g_target.bsr_image;
-    const uint32_t start = g_options.start_offset;
-    if (g_options.erase_size == g_geometry.device_size && g_geometry.chip_erase_timeout_ms != 0) {
-        con_printf("\nFlash erasing all ...., Start: 0x%08X\n", start);
-        return flash_erase_chip(image, start) == 0;
-    }
-    return flash_erase_blocks(image, start, g_options.erase_size) >= 0;
+    const int64_t elapsed = platform().time_seconds() - start_seconds;
+    con_printf("\nWrite elapsed time:  %d[min] %d[sec]\n", static_cast<int>(elapsed / 60),
+               static_cast<int>(elapsed % 60));
 }
 
 }  // namespace
 
-uint32_t block_offset(int32_t index)
+uint32_t block_offset(const FlashGeometry& g, int32_t index)
 {
-    if (index < 0 || index > g_geometry.block_count)
+    if (index < 0 || index > g.block_count)
         return 0;
-    return g_geometry.block_start[index] - g_geometry.block_start[0];
+    return g.block_start[index] - g.block_start[0];
 }
 
-int run_programming()
+RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& cable)
 {
-    char* image = g_target.bsr_image;
-    uint32_t write_length = 0;
+    RunOptions o = options;
+    SelectedTarget target(cpu, cable);
 
     // Refused before any JTAG traffic: the address alone shows that no flash can answer there.
-    g_target.ncs_cell = cpu_ncs_cell(g_options.start_offset);
-    if (g_target.ncs_cell == kNoNcsCell) {
-        con_printf("No chip select for address 0x%08X on this CPU\n", g_options.start_offset);
-        return -1;
+    const int ncs_cell = cpu_ncs_cell(cpu, o.start_offset);
+    if (ncs_cell == kNoNcsCell) {
+        con_printf("No chip select for address 0x%08X on this CPU\n", o.start_offset);
+        return kEndRun;
     }
-    g_flash_id.maker_id = 0;
-    run_start_seconds = platform().time_seconds();
+    target.set_ncs_cell(ncs_cell);
+    const int64_t start_seconds = platform().time_seconds();
 
-    if (chain_check_idcode() != 0) {
+    if (!chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode)) {
         con_printf("Fail, Read JTAG ID\n");
-        quit(1);
+        return {1, CableEnd::reset_park};
     }
 
-    if (g_options.flash_model[0] == '\0' && !ask_flash_model())
-        return -1;
-    if (g_options.bus_width == 0 && !ask_bus_width())
-        return -1;
-    if (g_options.interleave == 0 && !ask_interleave())
-        return -1;
+    if (o.flash_model[0] == '\0' && !ask_flash_model(o))
+        return kEndRun;
+    if (o.bus_width == 0 && !ask_bus_width(o))
+        return kEndRun;
+    if (o.interleave == 0 && !ask_interleave(o))
+        return kEndRun;
 
-    jtag_scan_ir(4, kExtest);
+    jtag_scan_ir(cable, 4, kExtest);
 
-    if (flash_setup_model() != 0) {
+    const FlashDescriptor* descriptor = flash_descriptor_find(o.flash_model);
+    FlashModel model{};
+    if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
-        return -1;
+        return kEndRun;
     }
+    FlashSession session(target, *descriptor, model, o.interleave);
 
-    const int id_result =
-        flash_read_id(image, g_options.start_offset, g_flash_model.maker_id_offset, g_flash_model.device_id_offset);
-    if (id_result != 0) {
+    if (flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset) != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");
-        con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", g_flash_id.maker_id, g_flash_id.device_id);
-        return -1;
+        con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
+                   session.identity.device_id);
+        return kEndRun;
     }
-    con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", g_flash_id.maker_id, g_flash_id.device_id);
+    con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
 
-    const int geometry_result = device_id_is_builtin()
-                                    ? flash_builtin_geometry(g_options.start_offset, g_options.interleave)
-                                    : flash_query_cfi(image, g_options.start_offset);
-    if (geometry_result != 0) {
+    const FlashStatus geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
+                                                                       : flash_query_cfi(session, o.start_offset);
+    if (geometry != FlashStatus::ok) {
         con_printf("Not defined FLASH Qeury INFO\n");
-        return -1;
+        return kEndRun;
     }
 
-    if (!start_is_aligned(g_options.start_offset)) {
+    if (!start_is_aligned(session.geometry, o.start_offset)) {
         con_printf("Not alignd writing address\n");
-        return -1;
+        return kEndRun;
     }
 
     // Identification left the flash in autoselect mode.
-    flash_reset_cycle(image, g_options.start_offset);
+    flash_reset_cycle(session, o.start_offset);
 
-    g_options.start_offset += block_offset(g_options.block_index);
+    o.start_offset += block_offset(session.geometry, o.block_index);
 
-    if (g_options.image_path != nullptr && check_image_file(&write_length) < 0)
-        quit(1);
+    std::vector<uint8_t> image;
+    if (o.image_path != nullptr && !load_image_file(o.image_path, session.geometry, o.start_offset, image))
+        return {1, CableEnd::reset_park};
 
-    if (g_options.erase_size == 0)
-        g_options.erase_size = write_length;
-    if (g_options.erase_all)
-        g_options.erase_size = g_geometry.device_size;
-    if (g_options.erase_size == 0)
+    if (o.erase_size == 0)
+        o.erase_size = static_cast<uint32_t>(image.size());
+    if (o.erase_all)
+        o.erase_size = session.geometry.device_size;
+    if (o.erase_size == 0)
         fail_exit("Error, not specify erase size\n");
 
-    if (!erase_range())
-        return -1;
+    if (!erase_range(session, o))
+        return kEndRun;
 
-    if (g_options.image_path == nullptr) {
+    if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
-        quit(0);
+        return {0, CableEnd::reset_park};
     }
 
-    const int status = is_buffered_model(g_options.flash_model)
-                           ? flash_program_buffered(image, g_options.start_offset, write_length)
-                           : flash_program(image, g_options.start_offset, write_length);
-    if (status != 0)
-        return -1;
+    const FlashStatus status = descriptor->write_buffer ? flash_program_buffered(session, o.start_offset, image)
+                                                        : flash_program(session, o.start_offset, image);
+    if (status == FlashStatus::cancelled)
+        return {1, CableEnd::reset_park};
+    if (status != FlashStatus::ok)
+        return kEndRun;
     con_printf("\nFlash writing & verifying OK\n\n");
-    return 0;
-}
-
-void programming_mode()
-{
-    if (run_programming() != 0)
-        return;
-    const int64_t elapsed = platform().time_seconds() - run_start_seconds;
-    con_printf("\nWrite elapsed time:  %d[min] %d[sec]\n", static_cast<int>(elapsed / 60),
-               static_cast<int>(elapsed % 60));
+    print_elapsed(start_seconds);
+    return {0, CableEnd::park};
 }

@@ -17,16 +17,15 @@ struct Bench {
     sim::SimPlatform platform{board, sim::KeySetup{true, {}, {}, 0}};
     std::string image;
     std::string capture;
+    LptCable cable;
 
-    Bench() : image(kCells, '0'), capture(kCells, '0')
+    Bench() : image(kCells, '0'), capture(kCells, '0'), cable((platform_install(&platform), board.config().port_base))
     {
         for (uint32_t i = 0; i < kCells; i += 3)
             image[i] = '1';
-        platform_install(&platform);
-        g_port_base = board.config().port_base;
-        cable_park();
-        tap_reset();
-        jtag_scan_ir(4, "0000");  // EXTEST: the boundary-scan register is shifted
+        cable_park(cable);
+        tap_reset(cable);
+        jtag_scan_ir(cable, 4, kExtest);  // the boundary-scan register is shifted
     }
 
     uint64_t accesses() const { return board.stats().port_writes + board.stats().port_reads; }
@@ -43,7 +42,7 @@ void BM_ScanDr(benchmark::State& state)
     Bench bench;
     uint64_t before = bench.accesses();
     for (auto _ : state)
-        jtag_scan_dr(bench.image.data(), kCells);
+        jtag_scan_dr(bench.cable, bench.image.data(), kCells);
     report(state, bench, before);
 }
 BENCHMARK(BM_ScanDr);
@@ -53,7 +52,7 @@ void BM_ScanDrCapture(benchmark::State& state)
     Bench bench;
     uint64_t before = bench.accesses();
     for (auto _ : state) {
-        jtag_scan_dr_capture(bench.image.data(), bench.capture.data(), kCells);
+        jtag_scan_dr_capture(bench.cable, bench.image.data(), bench.capture.data(), kCells);
         benchmark::DoNotOptimize(bench.capture.data());
     }
     report(state, bench, before);

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "flash/flash_geometry.h"
+
 // Region descriptors in CFI form: bits 0-15 = blocks - 1, bits 16-31 = block size / 256.
 constexpr uint32_t region_blocks(uint32_t descriptor) { return (descriptor & 0xFFFF) + 1; }
 constexpr uint32_t region_block_size(uint32_t descriptor) { return (descriptor >> 16) * 256; }
@@ -11,14 +13,14 @@ constexpr uint32_t region_descriptor(uint32_t blocks, uint32_t block_size)
     return (blocks - 1) | ((block_size / 256) << 16);
 }
 
-// Clears the query part of g_geometry.
-void geometry_clear_query();
+// Clears the query part.
+void geometry_clear_query(FlashGeometry& g);
 // The four typical-time lines.
-void geometry_print_timeouts();
+void geometry_print_timeouts(const FlashGeometry& g);
 // The two lines of region `index`.
 void geometry_print_region(int index, uint32_t descriptor);
 // Base rounded down to a multiple of the device size.
-uint32_t geometry_aligned_base(uint32_t base);
+uint32_t geometry_aligned_base(const FlashGeometry& g, uint32_t base);
 // Counts the blocks, prints the device size and fills the block table from `aligned_base`;
-// 0, or -1 with a message when the table would overflow (the table is then left as it was).
-int geometry_build_blocks(uint32_t aligned_base);
+// false with a message when the table would overflow (the table is then left as it was).
+bool geometry_build_blocks(FlashGeometry& g, uint32_t aligned_base);

@@ -27,6 +27,3 @@ struct FlashIdentity {
     uint16_t maker_id;
     uint16_t device_id;
 };
-
-extern FlashGeometry g_geometry;
-extern FlashIdentity g_flash_id;

@@ -1,5 +1,5 @@
-// The command cycles and word format of the chosen flash model and bus set-up.
-// Data only: the bus cycles below the flash engine read data_bits and data_mask from it.
+// The command cycles and word format of the chosen flash model and bus set-up: every later
+// flash operation takes its cycles from this record, derived from the model's descriptor.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +25,7 @@ struct FlashModel {
     uint32_t cmd_write_buffer;
     uint32_t cmd_buffer_confirm;
     uint32_t buffer_words;
-    // Device-code slots: the CFI group, then the built-in group.
+    // Device-code slots: the CFI group, then the built-in group. 0: not filled.
     uint32_t dev_s29gl064m;
     uint32_t dev_k8d6316;
     uint32_t dev_s29gl128n;
@@ -36,5 +36,3 @@ struct FlashModel {
     uint32_t dev_s29al004d_bottom;
     uint32_t dev_lv040;
 };
-
-extern FlashModel g_flash_model;

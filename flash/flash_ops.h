@@ -2,21 +2,31 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
-// Every flash record back to zero (start of a run).
-void flash_init();
+#include "flash/flash_descriptor.h"
+#include "flash/flash_model.h"
+#include "flash/flash_session.h"
+#include "flash/flash_status.h"
 
-// Fills g_flash_model from the options' model name, bus width and interleave; 0 or -1.
-int flash_setup_model();
+// The record of `descriptor` on this bus set-up; refused (record untouched) when the model
+// cannot be wired that way.
+FlashStatus flash_setup_model(const FlashDescriptor& descriptor, int32_t bus_width, int32_t interleave,
+                              FlashModel& model);
 
-int flash_read_id(char* image, uint32_t base, uint32_t maker_offset, uint32_t device_offset);
-int flash_query_cfi(char* image, uint32_t base);
-int flash_builtin_geometry(uint32_t base, int32_t interleave);
+// Reads the codes into session.identity; refused when a code reads as all data lines high.
+FlashStatus flash_read_id(FlashSession& session, uint32_t base, uint32_t maker_offset, uint32_t device_offset);
+// The built-in geometry of the device code just read, when the model knows one.
+const BuiltinGeometry* flash_builtin_for(const FlashSession& session);
+FlashStatus flash_query_cfi(FlashSession& session, uint32_t base);
+FlashStatus flash_builtin_geometry(FlashSession& session, uint32_t base);
 
-int flash_erase_blocks(char* image, uint32_t start, uint32_t size);
-// Waits the fixed time, then polls until the erase has finished; 0, or -1 with a message.
-int flash_erase_chip(char* image, uint32_t base);
+FlashStatus flash_erase_blocks(FlashSession& session, uint32_t start, uint32_t size);
+// Waits the fixed time, then polls until the erase has finished.
+FlashStatus flash_erase_chip(FlashSession& session, uint32_t base);
 void wait_seconds(int seconds);
 
-int flash_program(char* image, uint32_t start, uint32_t length);
-int flash_program_buffered(char* image, uint32_t start, uint32_t length);
+// Programs `image` from `start` and reads every word back. Bytes past the image's end, up to
+// the last whole word or buffer, are programmed as erased.
+FlashStatus flash_program(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
+FlashStatus flash_program_buffered(FlashSession& session, uint32_t start, std::span<const uint8_t> image);

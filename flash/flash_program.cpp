@@ -1,10 +1,7 @@
 // Programming the image, word by word or one write buffer at a time, with read-back.
 #include <cstdint>
-#include <cstdio>
 
-#include "app/exit.h"
-#include "app/options.h"
-#include "flash/flash_bus.h"
+#include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "platform/console.h"
 
@@ -15,92 +12,65 @@ constexpr uint32_t kBufferPollLimit = 100000;
 constexpr uint32_t kMaxBufferWords = 32;
 constexpr uint8_t kErased = 0xFF;
 
-std::FILE* open_image()
+Progress& progress_of(FlashSession& s)
 {
-    std::FILE* file = std::fopen(g_options.image_path, "rb");
-    if (file == nullptr)
-        fail_exit("Could not open input data.\n");
-    return file;
+    static WriteProgress plain;
+    return s.progress != nullptr ? *s.progress : plain;
 }
 
-// The word at image offset `offset`, least significant byte first. Bytes past the end of
-// the image read as erased; a file that cannot supply the bytes before the end is an error.
-bool read_image_word(std::FILE* file, uint32_t offset, uint32_t length, uint32_t* word)
+// The word at image offset `offset`, least significant byte first; bytes past the end of
+// the image read as erased.
+uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset)
 {
-    uint8_t bytes[4] = {kErased, kErased, kErased, kErased};
-    uint32_t width = g_flash_model.bytes_per_word;
-    uint32_t wanted = length - offset < width ? length - offset : width;
-    if (std::fread(bytes, 1, wanted, file) != wanted)
-        return false;
     uint32_t value = 0;
-    for (uint32_t k = 0; k < width; ++k)
-        value |= uint32_t{bytes[k]} << (8 * k);
-    *word = value & g_flash_model.data_mask;
-    return true;
-}
-
-bool read_image_buffer(std::FILE* file, uint32_t offset, uint32_t length, uint32_t* words, uint32_t count)
-{
-    for (uint32_t k = 0; k < count; ++k, offset += g_flash_model.bytes_per_word) {
-        if (offset >= length)
-            words[k] = g_flash_model.data_mask;  // erased
-        else if (!read_image_word(file, offset, length, &words[k]))
-            return false;
+    for (uint32_t k = 0; k < s.model.bytes_per_word; ++k) {
+        const uint64_t at = uint64_t{offset} + k;
+        const uint8_t byte = at < image.size() ? image[at] : kErased;
+        value |= uint32_t{byte} << (8 * k);
     }
-    return true;
+    return value & s.model.data_mask;
 }
-
-void report_read_failure() { con_printf("Could not read input data.\n"); }
 
 void report_mismatch(uint32_t written, uint32_t read)
 {
     con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
 }
 
-// ESC ends the whole process; any other key is dropped.
-void stop_on_esc(std::FILE* file)
+void program_word(FlashSession& s, uint32_t start, uint32_t address, uint32_t word)
 {
-    if (flash_esc_pressed()) {
-        std::fclose(file);
-        quit(1);
-    }
-}
-
-void program_word(char* image, uint32_t start, uint32_t address, uint32_t word)
-{
-    flash_unlock(image, start);
-    flash_write(image, start + g_flash_model.unlock_addr1, g_flash_model.cmd_program);
-    flash_write(image, address, word);
+    flash_unlock(s, start);
+    flash_write(s, start + s.model.unlock_addr1, s.model.cmd_program);
+    flash_write(s, address, word);
 }
 
 // The word reads back as written within the poll limit; the last word read is left in `read`.
-bool word_verified(char* image, uint32_t address, uint32_t word, uint32_t* read)
+bool word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
 {
     for (uint32_t reads = 0; reads < kWordPollLimit; ++reads) {
-        *read = flash_read(image, address);
+        *read = flash_read(s, address);
         if (*read == word)
             return true;
     }
     return false;
 }
 
-void program_buffer(char* image, uint32_t start, uint32_t address, const uint32_t* words, uint32_t count)
+void program_buffer(FlashSession& s, uint32_t start, uint32_t address, const uint32_t* words, uint32_t count)
 {
-    uint32_t step = g_flash_model.bytes_per_word;
-    flash_unlock(image, start);
-    flash_write(image, address, g_flash_model.cmd_write_buffer);
-    flash_write(image, address, count - 1);
+    uint32_t step = s.model.bytes_per_word;
+    flash_unlock(s, start);
+    flash_write(s, address, s.model.cmd_write_buffer);
+    flash_write(s, address, count - 1);
     for (uint32_t k = 0; k < count; ++k)
-        flash_write(image, address + k * step, words[k] & g_flash_model.data_mask);
-    flash_write(image, address + (count - 1) * step, g_flash_model.cmd_buffer_confirm);
+        flash_write(s, address + k * step, words[k] & s.model.data_mask);
+    flash_write(s, address + (count - 1) * step, s.model.cmd_buffer_confirm);
 }
 
 // Only the last word of a buffer reports progress; the chip is done once it reads back.
-bool buffer_done(char* image, uint32_t last_address, uint32_t last_word)
+bool buffer_done(FlashSession& s, uint32_t last_address, uint32_t last_word)
 {
-    uint32_t mask = g_flash_model.data_mask;
+    uint32_t mask = s.model.data_mask;
     uint32_t differing = 0;
-    while ((flash_read(image, last_address) & mask) != (last_word & mask)) {
+    while ((flash_read(s, last_address) & mask) != (last_word & mask)) {
         if (++differing > kBufferPollLimit)
             return false;
     }
@@ -108,11 +78,11 @@ bool buffer_done(char* image, uint32_t last_address, uint32_t last_word)
 }
 
 // Every other word of the finished buffer, read back once.
-bool buffer_verified(char* image, uint32_t address, const uint32_t* words, uint32_t count)
+bool buffer_verified(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
 {
-    uint32_t mask = g_flash_model.data_mask;
+    uint32_t mask = s.model.data_mask;
     for (uint32_t k = 0; k + 1 < count; ++k) {
-        uint32_t read = flash_read(image, address + k * g_flash_model.bytes_per_word) & mask;
+        uint32_t read = flash_read(s, address + k * s.model.bytes_per_word) & mask;
         if (read != (words[k] & mask)) {
             report_mismatch(words[k] & mask, read);
             return false;
@@ -123,85 +93,82 @@ bool buffer_verified(char* image, uint32_t address, const uint32_t* words, uint3
 
 }  // namespace
 
-int flash_program(char* image, uint32_t start, uint32_t length)
+FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
-    std::FILE* file = open_image();
+    const uint32_t length = static_cast<uint32_t>(image.size());
+    Progress& progress = progress_of(s);
     con_printf("\nWriting address: 0x%x\n", start);
 
-    int result = 0;
+    FlashStatus result = FlashStatus::ok;
     uint32_t offset = 0;
-    bsr_set_chip_enable(image, '0');
+    flash_chip_enable(s, '0');
     while (offset < length) {
-        uint32_t word = 0;
-        if (!read_image_word(file, offset, length, &word)) {
-            report_read_failure();
-            result = -1;
-            break;
-        }
-        uint32_t address = start + offset;
-        program_word(image, start, address, word);
-        con_printf("Write: %8d / %d [Byte]\r", static_cast<int>(offset), static_cast<int>(length));
+        const uint32_t word = image_word(s, image, offset);
+        const uint32_t address = start + offset;
+        program_word(s, start, address, word);
+        progress.update(offset, length);
 
         uint32_t read = 0;
-        if (!word_verified(image, address, word, &read)) {
+        if (!word_verified(s, address, word, &read)) {
             report_mismatch(word, read);
-            result = -1;
+            result = FlashStatus::mismatch;
             break;
         }
-        offset += g_flash_model.bytes_per_word;
-        stop_on_esc(file);
+        offset += s.model.bytes_per_word;
+        // ESC leaves at once: the run's ending resets the TAP, which lets the CPU's own
+        // logic release the bus.
+        if (flash_esc_pressed())
+            return FlashStatus::cancelled;
     }
-    bsr_set_chip_enable(image, '1');
-    std::fclose(file);
+    flash_chip_enable(s, '1');
 
-    flash_reset_cycle(image, start);
-    if (result == 0)
-        con_printf("Write: %8d / %d [Byte]\n", static_cast<int>(offset), static_cast<int>(length));
+    flash_reset_cycle(s, start);
+    if (result == FlashStatus::ok)
+        progress.finish(offset, length);
     return result;
 }
 
-int flash_program_buffered(char* image, uint32_t start, uint32_t length)
+FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
-    std::FILE* file = open_image();
+    const uint32_t length = static_cast<uint32_t>(image.size());
+    Progress& progress = progress_of(s);
     con_printf("\nWriting address: 0x%x\n", start);
 
     uint32_t words[kMaxBufferWords];
-    uint32_t count = g_flash_model.buffer_words;
+    uint32_t count = s.model.buffer_words;
     if (count < 1)
         count = 1;
     if (count > kMaxBufferWords)
         count = kMaxBufferWords;
-    uint32_t buffer_bytes = count * g_flash_model.bytes_per_word;
+    const uint32_t step = s.model.bytes_per_word;
+    const uint32_t buffer_bytes = count * step;
 
-    int result = 0;
+    FlashStatus result = FlashStatus::ok;
     uint32_t offset = 0;
-    bsr_set_chip_enable(image, '0');
+    flash_chip_enable(s, '0');
     while (offset < length) {
-        con_printf("Write: %8d / %d [Byte]\r", static_cast<int>(offset), static_cast<int>(length));
-        if (!read_image_buffer(file, offset, length, words, count)) {
-            report_read_failure();
-            result = -1;
-            break;
-        }
-        uint32_t address = start + offset;
-        program_buffer(image, start, address, words, count);
-        uint32_t last_address = address + (count - 1) * g_flash_model.bytes_per_word;
-        if (!buffer_done(image, last_address, words[count - 1])) {
+        progress.update(offset, length);
+        for (uint32_t k = 0; k < count; ++k)
+            words[k] = image_word(s, image, offset + k * step);
+        const uint32_t address = start + offset;
+        program_buffer(s, start, address, words, count);
+        const uint32_t last_address = address + (count - 1) * step;
+        if (!buffer_done(s, last_address, words[count - 1])) {
             con_printf("\nProgram Error, ADDR: 0x%X\n", address);
-            result = -1;
+            result = FlashStatus::timeout;
             break;
         }
-        if (!buffer_verified(image, address, words, count)) {
-            result = -1;
+        if (!buffer_verified(s, address, words, count)) {
+            result = FlashStatus::mismatch;
             break;
         }
         offset += buffer_bytes;
-        stop_on_esc(file);
+        if (flash_esc_pressed())
+            return FlashStatus::cancelled;
     }
-    bsr_set_chip_enable(image, '1');
-    std::fclose(file);
+    flash_chip_enable(s, '1');
 
-    if (result == 0)
-        con_printf("Write: %8d / %d [Byte]\n", static_cast<int>(offset), static_cast<int>(length));
+    if (result == FlashStatus::ok)
+        progress.finish(offset, length);
     return result;
 }

@@ -1,8 +1,9 @@
-// Confirms that the CPU on the JTAG chain is the one named with -C.
+// Confirms that the device on the JTAG chain is the CPU the run was told about.
 #pragma once
 
-// 0 when the chain's IDCODE equals the selected CPU's, else -1; prints the ID read.
-int chain_check_idcode();
+#include "jtag/cable.h"
 
-// The -j mode: the check, and "Invalid JTAG ID" on a mismatch.
-void run_idcode_check();
+// Loads `idcode_instruction` (4 characters, first shifted first), reads the 32-bit
+// identification register and compares it with `idcode` (32 characters, most significant
+// bit first). Prints the identification read, and returns whether it matched.
+bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode);

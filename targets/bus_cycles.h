@@ -1,8 +1,32 @@
-// Shared pieces of the boundary-scan bus cycles.
+// Flash bus cycles: what the flash engine asks of whatever carries its reads and writes.
+// The boundary-scan implementation is SelectedTarget; tests may carry them another way.
 #pragma once
 
-// Process-wide capture of the last bus_read: character i = level captured at cell i.
-extern char g_capture[];
+#include <cstdint>
 
-// Sets the selected nCS cell to `level` ('0' selects the flash) and shifts the image.
-void bsr_set_chip_enable(char* image, char level);
+#include "targets/cpu_target.h"
+
+class BusCycles {
+public:
+    virtual ~BusCycles() = default;
+
+    // One read cycle; the word read, `data_bits` wide (8 or 16).
+    virtual uint32_t bus_read(uint32_t address, uint32_t data_bits) = 0;
+    // One write cycle of the low `data_bits` of `data`.
+    virtual void bus_write(uint32_t address, uint32_t data, uint32_t data_bits) = 0;
+    // '0' selects the flash, '1' releases it.
+    virtual void bsr_set_chip_enable(char level) = 0;
+    // The failure that stopped the cable (port or USB error), or nullptr.
+    virtual const char* fault() const = 0;
+};
+
+// Low `bits` ones: 0xFF or 0xFFFF.
+constexpr uint32_t data_mask_of(uint32_t bits) { return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1; }
+
+// The pin-map edits of one CPU, no scan: the address bits into the address cells; `width`
+// data bits into the output cells with the pins switched to drive; and back from a capture.
+void set_address(const CpuPins& pins, char* image, uint32_t address);
+void set_data(const CpuPins& pins, char* image, uint32_t data, uint32_t width);
+uint32_t get_data(const CpuPins& pins, const char* capture, uint32_t width);
+// Every data pin released, so the flash may drive the bus.
+void release_data(const CpuPins& pins, char* image);

@@ -1,39 +1,16 @@
-// The supported CPUs and the one selected for the run.
+// The supported CPUs, in the order a name is looked up.
 #pragma once
 
 #include <cstdint>
+#include <span>
 
-#include "targets/bus_ops.h"
+#include "targets/cpu_target.h"
 
-constexpr int kMaxBsrLength = 412;
-constexpr int kNoNcsCell = -1;
-constexpr const char* kExtest = "0000";
+std::span<const CpuTarget* const> cpu_table();
 
-struct CpuTarget {
-    const char* name;
-    const char* idcode;              // 32 characters, most significant bit first
-    const char* idcode_instruction;  // 4 characters, first shifted first
-    int32_t bsr_length;
-    const char* default_image;  // bsr_length characters
-    const BusOps* ops;
-    int16_t ncs_cells[8];  // per 512 MB region; kNoNcsCell where the CPU has none
-};
+// The row whose name equals `name` exactly (case-sensitive), or nullptr.
+const CpuTarget* cpu_select(const char* name);
 
-struct SelectedTarget {
-    const char* idcode;
-    char idcode_instruction[5];
-    int32_t bsr_length;
-    char bsr_image[kMaxBsrLength + 1];  // the one working BsrImage
-    BusOps ops;
-    const CpuTarget* row;
-    int ncs_cell;
-};
-
-extern SelectedTarget g_target;
-
-void cpu_target_init();                    // nothing selected
-int cpu_select(const char* name);          // 0, or -1 and nothing changed
-int cpu_ncs_cell(uint32_t start_address);  // kNoNcsCell where the CPU has none
-
-// The rows, in the order cpu_select compares them.
-const CpuTarget* cpu_table(int* count);
+// The chip-select cell of the 512 MB region that holds `start_address`; kNoNcsCell where the
+// CPU has none.
+int cpu_ncs_cell(const CpuTarget& cpu, uint32_t start_address);

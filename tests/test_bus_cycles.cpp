@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/exit.h"
-#include "flash/flash_model.h"
 #include "jtag/lpt_cable.h"
 #include "jtag/tap.h"
 #include "platform/platform.h"
@@ -15,9 +13,8 @@
 #include "sim/cpu_pins.h"
 #include "sim/memory_device.h"
 #include "sim/sim_platform.h"
-#include "targets/bus_cycles.h"
 #include "targets/cpu_table.h"
-#include "tests/support/recording_platform.h"
+#include "targets/selected_target.h"
 
 namespace {
 
@@ -28,16 +25,13 @@ struct CpuCase {
     // Data pins a write switches to drive, for a width of 8 and of 16; -1: the one bus cell.
     int driven_at_8;
     int driven_at_16;
-    // Data bits get_data assembles, for a width of 8 and of 16.
-    int read_at_8;
-    int read_at_16;
 };
 
 constexpr CpuCase kCpus[] = {
-    {"KTR5200", sim::CpuModel::Ktr5200, 26, -1, -1, 8, 16},
-    {"ULN", sim::CpuModel::Uln, 25, 8, 16, 16, 16},
-    {"PAXON", sim::CpuModel::Paxon, 26, 32, 32, 32, 32},
-    {"MIRTA", sim::CpuModel::Mirta, 24, 16, 16, 8, 16},
+    {"KTR5200", sim::CpuModel::Ktr5200, 26, -1, -1},
+    {"ULN", sim::CpuModel::Uln, 25, 8, 16},
+    {"PAXON", sim::CpuModel::Paxon, 26, 32, 32},
+    {"MIRTA", sim::CpuModel::Mirta, 24, 16, 16},
 };
 
 std::vector<int> cells_with(const sim::CpuWiring& wiring, bool (*match)(sim::CellRole), int index)
@@ -64,43 +58,44 @@ class BusCycleCells : public ::testing::TestWithParam<CpuCase> {
 protected:
     void SetUp() override
     {
-        cpu_target_init();
-        ASSERT_EQ(cpu_select(GetParam().name), 0);
+        cpu = cpu_select(GetParam().name);
+        ASSERT_NE(cpu, nullptr);
         wiring = &sim::cpu_wiring(GetParam().model);
-        ASSERT_EQ(wiring->bsr_length, g_target.bsr_length);
+        ASSERT_EQ(wiring->bsr_length, cpu->bsr_length);
     }
-    std::string blank() const { return std::string(static_cast<size_t>(g_target.bsr_length), '.'); }
+    std::string blank() const { return std::string(static_cast<size_t>(cpu->bsr_length), '.'); }
 
+    const CpuTarget* cpu = nullptr;
     const sim::CpuWiring* wiring = nullptr;
 };
 
 TEST_P(BusCycleCells, SetAddressWritesEachBitIntoItsCellOnly)
 {
-    const CpuCase& cpu = GetParam();
+    const CpuCase& c = GetParam();
     for (int bit = 0; bit < 32; ++bit) {
         std::string image = blank();
-        g_target.ops.set_address(image.data(), 1u << bit);
+        set_address(cpu->pins, image.data(), 1u << bit);
         for (int cell = 0; cell < wiring->bsr_length; ++cell) {
             const sim::CellWiring role = wiring->cells[cell];
             char expected = '.';
             if (role.role == sim::CellRole::Address)
                 expected = role.index == bit ? '1' : '0';
-            ASSERT_EQ(image[cell], expected) << cpu.name << " A" << bit << " cell " << cell;
+            ASSERT_EQ(image[cell], expected) << c.name << " A" << bit << " cell " << cell;
         }
         const size_t ones = static_cast<size_t>(std::count(image.begin(), image.end(), '1'));
-        EXPECT_EQ(ones, bit < cpu.address_bits ? 1u : 0u) << cpu.name << " A" << bit;
+        EXPECT_EQ(ones, bit < c.address_bits ? 1u : 0u) << c.name << " A" << bit;
     }
 }
 
 TEST_P(BusCycleCells, SetDataWritesWidthBitsAndSwitchesTheCpusDrivers)
 {
-    const CpuCase& cpu = GetParam();
+    const CpuCase& c = GetParam();
     const char drive = wiring->drive_level ? '1' : '0';
     for (int width : {8, 16}) {
-        const int driven = width == 8 ? cpu.driven_at_8 : cpu.driven_at_16;
+        const int driven = width == 8 ? c.driven_at_8 : c.driven_at_16;
         for (int bit = 0; bit < width; ++bit) {
             std::string image = blank();
-            g_target.ops.set_data(image.data(), 1u << bit, static_cast<uint32_t>(width));
+            set_data(cpu->pins, image.data(), 1u << bit, static_cast<uint32_t>(width));
             for (int cell = 0; cell < wiring->bsr_length; ++cell) {
                 const sim::CellWiring role = wiring->cells[cell];
                 char expected = '.';
@@ -110,61 +105,38 @@ TEST_P(BusCycleCells, SetDataWritesWidthBitsAndSwitchesTheCpusDrivers)
                     expected = drive;
                 else if (role.role == sim::CellRole::Direction && role.index < driven)
                     expected = drive;
-                ASSERT_EQ(image[cell], expected) << cpu.name << " width " << width << " D" << bit << " cell " << cell;
+                ASSERT_EQ(image[cell], expected) << c.name << " width " << width << " D" << bit << " cell " << cell;
             }
         }
     }
 }
 
-TEST_P(BusCycleCells, GetDataAssemblesInputCellsUnderTheMask)
+TEST_P(BusCycleCells, GetDataAssemblesTheWidthsInputCells)
 {
-    const CpuCase& cpu = GetParam();
-    for (int width : {8, 16}) {
-        const int read = width == 8 ? cpu.read_at_8 : cpu.read_at_16;
-        for (uint32_t mask : {0xFFu, 0xFFFFu}) {
-            g_flash_model.data_mask = mask;
-            for (int bit = 0; bit < wiring->data_pins; ++bit) {
-                std::string capture(static_cast<size_t>(g_target.bsr_length), '0');
-                capture[static_cast<size_t>(one_cell(*wiring, is_data_in, bit))] = '1';
-                const uint32_t expected = bit < read ? (1u << bit) & mask : 0;
-                EXPECT_EQ(g_target.ops.get_data(capture.data(), static_cast<uint32_t>(width)), expected)
-                    << cpu.name << " width " << width << " mask " << mask << " D" << bit;
-            }
+    const CpuCase& c = GetParam();
+    for (uint32_t width : {8u, 16u}) {
+        for (int bit = 0; bit < wiring->data_pins; ++bit) {
+            std::string capture(static_cast<size_t>(cpu->bsr_length), '0');
+            capture[static_cast<size_t>(one_cell(*wiring, is_data_in, bit))] = '1';
+            const uint32_t expected = bit < static_cast<int>(width) ? 1u << bit : 0;
+            EXPECT_EQ(get_data(cpu->pins, capture.data(), width), expected)
+                << c.name << " width " << width << " D" << bit;
         }
     }
 }
 
 TEST_P(BusCycleCells, OnlyACapturedOneSetsABit)
 {
-    g_flash_model.data_mask = 0xFFFF;
     for (char level : {'0', '3', 'x', '\0', '\xff'}) {
-        std::string capture(static_cast<size_t>(g_target.bsr_length), level);
-        EXPECT_EQ(g_target.ops.get_data(capture.data(), 16), 0u) << GetParam().name << " char " << int(level);
+        std::string capture(static_cast<size_t>(cpu->bsr_length), level);
+        EXPECT_EQ(get_data(cpu->pins, capture.data(), 16), 0u) << GetParam().name << " char " << int(level);
     }
-    std::string ones(static_cast<size_t>(g_target.bsr_length), '1');
-    EXPECT_EQ(g_target.ops.get_data(ones.data(), 16), 0xFFFFu) << GetParam().name;
+    std::string ones(static_cast<size_t>(cpu->bsr_length), '1');
+    EXPECT_EQ(get_data(cpu->pins, ones.data(), 16), 0xFFFFu) << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cpus, BusCycleCells, ::testing::ValuesIn(kCpus),
                          [](const ::testing::TestParamInfo<CpuCase>& info) { return std::string(info.param.name); });
-
-TEST(UlnSetData, WidthAboveSixteenEndsTheProcess)
-{
-    RecordingPlatform console;
-    platform_install(&console);
-    cpu_target_init();
-    ASSERT_EQ(cpu_select("ULN"), 0);
-    std::string image(g_target.bsr_image);
-    try {
-        g_target.ops.set_data(image.data(), 0x1FFFF, 17);
-        FAIL() << "set_data returned";
-    } catch (const ExitRequest& request) {
-        EXPECT_EQ(request.status, 1);
-    }
-    EXPECT_EQ(console.console, "Error, data length\n");
-    EXPECT_EQ(image, std::string(g_target.bsr_image)) << "no cell may change";
-    EXPECT_TRUE(console.events.empty());
-}
 
 }  // namespace
 
@@ -189,24 +161,25 @@ constexpr BoardCase kBoardCases[] = {
 // the board's memory on `memory_region`.
 class BoardBench {
 public:
-    BoardBench(const char* cpu, uint32_t width, int region = 0, int memory_region = -1)
+    BoardBench(const char* cpu, uint32_t data_width, int region = 0, int memory_region = -1)
         : board_(config(cpu, memory_region < 0 ? region : memory_region)),
-          platform_(board_, sim::KeySetup{true, "", {}, 0})
+          platform_(board_, sim::KeySetup{true, "", {}, 0}),
+          width(data_width)
     {
         platform_install(&platform_);
-        cable_init();
-        g_port_base = 0x378;
-        cpu_target_init();
-        EXPECT_EQ(cpu_select(cpu), 0);
-        g_flash_model.data_bits = width;
-        g_flash_model.data_mask = width == 8 ? 0xFF : 0xFFFF;
-        g_target.ncs_cell = cpu_ncs_cell(static_cast<uint32_t>(region) << 29);
-        tap_reset();
-        jtag_scan_ir(4, kExtest);
+        cable_ = std::make_unique<LptCable>(0x378);
+        target_ = std::make_unique<SelectedTarget>(*cpu_select(cpu), *cable_);
+        target_->set_ncs_cell(cpu_ncs_cell(target_->cpu(), static_cast<uint32_t>(region) << 29));
+        tap_reset(*cable_);
+        jtag_scan_ir(*cable_, 4, kExtest);
         memory = dynamic_cast<sim::MemoryDevice*>(&board_.bus().device(0));
     }
 
-    char* image() { return g_target.bsr_image; }
+    char* image() { return target_->bsr_image(); }
+    SelectedTarget& target() { return *target_; }
+    void chip_enable(char level) { target_->bsr_set_chip_enable(level); }
+    void write(uint32_t address, uint32_t data) { target_->bus_write(address, data, width); }
+    uint32_t read(uint32_t address) { return target_->bus_read(address, width); }
     sim::VirtualBoard& board() { return board_; }
     const sim::BusSignals& pins() { return board_.bus().signals(); }
     uint64_t dr_scans() const { return board_.stats().dr_scans; }
@@ -233,6 +206,11 @@ private:
 
     sim::VirtualBoard board_;
     sim::SimPlatform platform_;
+    std::unique_ptr<LptCable> cable_;
+    std::unique_ptr<SelectedTarget> target_;
+
+public:
+    uint32_t width;
 };
 
 class BoardCycles : public ::testing::TestWithParam<BoardCase> {};
@@ -245,14 +223,14 @@ TEST_P(BoardCycles, WalkingOnesArriveUnchangedAndReadBackMasked)
     const uint32_t mask = c.width == 8 ? 0xFF : 0xFFFF;
 
     uint64_t scans = bench.dr_scans();
-    bsr_set_chip_enable(bench.image(), '0');
+    bench.chip_enable('0');
     EXPECT_EQ(bench.dr_scans(), scans + 1);
 
     for (uint32_t bit = 0; bit < 32; ++bit) {
         const uint32_t address = 1u << bit;
         const uint32_t data = 1u << (bit % c.width);
         scans = bench.dr_scans();
-        g_target.ops.bus_write(bench.image(), address, data);
+        bench.write(address, data);
         EXPECT_EQ(bench.dr_scans(), scans + 2);
         ASSERT_FALSE(bench.memory->writes().empty());
         EXPECT_EQ(bench.memory->writes().back().address, address & c.address_mask) << "A" << bit;
@@ -260,13 +238,13 @@ TEST_P(BoardCycles, WalkingOnesArriveUnchangedAndReadBackMasked)
 
         // Read straight after the write, then a value with every bit of the word in play.
         scans = bench.dr_scans();
-        EXPECT_EQ(g_target.ops.bus_read(bench.image(), address), data) << "A" << bit;
+        EXPECT_EQ(bench.read(address), data) << "A" << bit;
         EXPECT_EQ(bench.dr_scans(), scans + 3);
         bench.memory->store(address & c.address_mask, 0xA55A ^ (address & 0xFFFF));
-        EXPECT_EQ(g_target.ops.bus_read(bench.image(), address), (0xA55A ^ (address & 0xFFFF)) & mask);
+        EXPECT_EQ(bench.read(address), (0xA55A ^ (address & 0xFFFF)) & mask);
     }
     scans = bench.dr_scans();
-    bsr_set_chip_enable(bench.image(), '1');
+    bench.chip_enable('1');
     EXPECT_EQ(bench.dr_scans(), scans + 1);
     EXPECT_EQ(bench.pins().ncs_n, 0xFF);
     EXPECT_EQ(bench.board().stats().bus_writes, 32u);
@@ -278,10 +256,10 @@ TEST_P(BoardCycles, AddressBitsAboveTheLastCellNeverReachTheBus)
 {
     const BoardCase& c = GetParam();
     BoardBench bench(c.name, c.width);
-    bsr_set_chip_enable(bench.image(), '0');
-    g_target.ops.bus_write(bench.image(), 0xFFFFFFFF, 0x12);
+    bench.chip_enable('0');
+    bench.write(0xFFFFFFFF, 0x12);
     EXPECT_EQ(bench.pins().address, c.address_mask);
-    g_target.ops.bus_read(bench.image(), ~c.address_mask);
+    bench.read(~c.address_mask);
     EXPECT_EQ(bench.pins().address, 0u);
     EXPECT_EQ(bench.violations(), 0u) << bench.notes();
 }
@@ -292,16 +270,16 @@ TEST_P(BoardCycles, ChipEnableSelectsTheDeviceOnlyThroughItsRegion)
     const int regions = std::string(c.name) == "PAXON" || std::string(c.name) == "MIRTA" ? 7 : 8;
     for (int region = 0; region < regions; ++region) {
         BoardBench bench(c.name, c.width, region);
-        g_target.ops.bus_write(bench.image(), 0x10, 0x21);
+        bench.write(0x10, 0x21);
         EXPECT_TRUE(bench.memory->writes().empty()) << "region " << region << " written while deselected";
-        bsr_set_chip_enable(bench.image(), '0');
+        bench.chip_enable('0');
         EXPECT_EQ(bench.pins().ncs_n, static_cast<uint8_t>(~(1u << region))) << "region " << region;
-        g_target.ops.bus_write(bench.image(), 0x10, 0x21);
+        bench.write(0x10, 0x21);
         EXPECT_EQ(bench.memory->writes().size(), 1u) << "region " << region;
-        EXPECT_EQ(g_target.ops.bus_read(bench.image(), 0x10), 0x21u);
-        bsr_set_chip_enable(bench.image(), '1');
+        EXPECT_EQ(bench.read(0x10), 0x21u);
+        bench.chip_enable('1');
         EXPECT_EQ(bench.pins().ncs_n, 0xFF);
-        EXPECT_EQ(g_target.ops.bus_read(bench.image(), 0x10), g_flash_model.data_mask) << "pulled up";
+        EXPECT_EQ(bench.read(0x10), data_mask_of(c.width)) << "pulled up";
         EXPECT_EQ(bench.violations(), 0u) << bench.notes();
     }
 }
@@ -315,8 +293,8 @@ TEST(BoardEdges, Ktr5200ByteWidthDrivesTheUpperCellsAsTheyStand)
 {
     BoardBench bench("KTR5200", 8);
     bench.image()[151] = '1';  // D8: not written by an 8-bit cycle, but driven
-    bsr_set_chip_enable(bench.image(), '0');
-    g_target.ops.bus_write(bench.image(), 0x20, 0x81);
+    bench.chip_enable('0');
+    bench.write(0x20, 0x81);
     EXPECT_EQ(bench.pins().data_driven & 0xFFFF, 0xFFFFu);
     EXPECT_EQ(bench.memory->writes().back().data, 0x0181u);
     EXPECT_EQ(bench.image()[151], '1');
@@ -328,12 +306,12 @@ TEST(BoardEdges, UlnDrivesSixteenPinsIntoAByteWideDevice)
     BoardBench bench("ULN", 8, 1, 0);
     auto& byte_wide =
         static_cast<sim::MemoryDevice&>(bench.board().bus().attach(std::make_unique<sim::MemoryDevice>(0xFF), 1));
-    bsr_set_chip_enable(bench.image(), '0');
-    g_target.ops.bus_write(bench.image(), 0x30, 0xA5);
+    bench.chip_enable('0');
+    bench.write(0x30, 0xA5);
     EXPECT_EQ(bench.pins().data_driven, 0xFFFFu);
     EXPECT_EQ(bench.pins().data, 0x00A5u);
     EXPECT_EQ(byte_wide.writes().back().data, 0xA5u);
-    EXPECT_EQ(g_target.ops.bus_read(bench.image(), 0x30), 0xA5u);
+    EXPECT_EQ(bench.read(0x30), 0xA5u);
     EXPECT_EQ(bench.pins().data_driven, 0u);
     EXPECT_EQ(bench.violations(), 0u) << bench.notes();
 }
@@ -341,10 +319,10 @@ TEST(BoardEdges, UlnDrivesSixteenPinsIntoAByteWideDevice)
 TEST(BoardEdges, PaxonSwitchesAllThirtyTwoPins)
 {
     BoardBench bench("PAXON", 16);
-    bsr_set_chip_enable(bench.image(), '0');
-    g_target.ops.bus_write(bench.image(), 0x40, 0x1234);
+    bench.chip_enable('0');
+    bench.write(0x40, 0x1234);
     EXPECT_EQ(bench.pins().data_driven, 0xFFFFFFFFu);
-    EXPECT_EQ(g_target.ops.bus_read(bench.image(), 0x40), 0x1234u);
+    EXPECT_EQ(bench.read(0x40), 0x1234u);
     EXPECT_EQ(bench.pins().data_driven, 0u);
     EXPECT_EQ(bench.violations(), 0u) << bench.notes();
 }
@@ -352,15 +330,15 @@ TEST(BoardEdges, PaxonSwitchesAllThirtyTwoPins)
 TEST(BoardEdges, MirtaDrivesAtOneAndReleasesAllThirtyTwoPins)
 {
     BoardBench bench("MIRTA", 16);
-    bsr_set_chip_enable(bench.image(), '0');
-    g_target.ops.bus_write(bench.image(), 0x50, 0x8001);
+    bench.chip_enable('0');
+    bench.write(0x50, 0x8001);
     EXPECT_EQ(bench.pins().data_driven & 0xFFFF, 0xFFFFu);
     for (int k = 0; k < 16; ++k)
         EXPECT_EQ(bench.image()[296 - 2 * k], '1') << "D" << k;
     // Upper pins left driving by someone else's edit must be released too.
     for (int k = 0; k < 8; ++k)
         bench.image()[241 + 2 * k] = bench.image()[222 - 2 * k] = '1';
-    EXPECT_EQ(g_target.ops.bus_read(bench.image(), 0x50), 0x8001u);
+    EXPECT_EQ(bench.read(0x50), 0x8001u);
     EXPECT_EQ(bench.pins().data_driven, 0u);
     EXPECT_EQ(bench.violations(), 0u) << bench.notes();
 }

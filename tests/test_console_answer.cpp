@@ -4,8 +4,7 @@
 
 #include "app/console_answer.h"
 #include "app/exit.h"
-#include "jtag/lpt_cable.h"
-#include "support/scripted_console.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
@@ -22,15 +21,15 @@ class ReadAnswer : public testing::TestWithParam<AnswerCase> {};
 TEST_P(ReadAnswer, StoresDigitsAndEchoesThem)
 {
     const AnswerCase& c = GetParam();
-    ScriptedConsole console(c.keys);
+    FakePlatform console;
+    console.type(c.keys);
     platform_install(&console);
-    cable_init();
 
     char answer[4] = {'x', 'x', 'x', 'x'};
     read_answer(answer, c.max_length);
 
     EXPECT_STREQ(answer, c.answer);
-    EXPECT_EQ(console.text, c.echo);
+    EXPECT_EQ(console.console, c.echo);
 }
 
 const AnswerCase kAnswerCases[] = {
@@ -59,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, ReadAnswer, testing::ValuesIn(kAnswerCases),
 
 TEST(ReadAnswerInput, LeavesKeysAfterTheEndUnread)
 {
-    ScriptedConsole console("4\r9\r");
+    FakePlatform console;
+    console.type("4\r9\r");
     platform_install(&console);
     char answer[4];
     read_answer(answer, 1);
@@ -69,29 +69,31 @@ TEST(ReadAnswerInput, LeavesKeysAfterTheEndUnread)
 
 TEST(ReadAnswerInput, WaitsForSlowKeys)
 {
-    ScriptedConsole console("12\r", false);
+    FakePlatform console;
+    console.type("12\r");
+    console.input_closed = false;
     console.idle_polls_per_key = 50;
     platform_install(&console);
     char answer[4];
     read_answer(answer, 2);
     EXPECT_STREQ(answer, "12");
-    EXPECT_GT(console.polls_seen(), 100);
+    EXPECT_GT(console.key_tests, 100u);
 }
 
 TEST(ReadAnswerInput, EndOfInputEndsTheProcessWithStatusOne)
 {
     for (const char* keys : {"", "1", "a"}) {
-        ScriptedConsole console(keys);
+        FakePlatform console;
+        console.type(keys);
         platform_install(&console);
-        cable_init();
         char answer[4];
         try {
             read_answer(answer, 2);
             ADD_FAILURE() << "read_answer returned for keys '" << keys << "'";
         } catch (const ExitRequest& request) {
-            EXPECT_EQ(request.status, 1);
+            EXPECT_EQ(request.end.status, 1);
         }
-        EXPECT_NE(console.text.find("\nNo more console input\n"), std::string::npos) << keys;
+        EXPECT_NE(console.console.find("\nNo more console input\n"), std::string::npos) << keys;
     }
 }
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "flash/flash_model.h"
 #include "sim/cpu_pins.h"
 #include "sim/memory_device.h"
+#include "targets/bus_cycles.h"
 #include "targets/cpu_table.h"
 
 namespace {
@@ -32,9 +32,9 @@ class CpuPinsTest : public ::testing::TestWithParam<PinCase> {
 protected:
     void SetUp() override
     {
-        cpu_target_init();
-        ASSERT_EQ(cpu_select(GetParam().name), 0);
-        image = g_target.bsr_image;
+        cpu = cpu_select(GetParam().name);
+        ASSERT_NE(cpu, nullptr);
+        image = cpu->default_image;
         memory = &static_cast<sim::MemoryDevice&>(bus.attach(std::make_unique<sim::MemoryDevice>(), 0));
     }
 
@@ -70,6 +70,7 @@ protected:
     sim::Bus bus{stats};
     sim::CpuPins pins{GetParam().model, bus, clock};
     sim::MemoryDevice* memory = nullptr;
+    const CpuTarget* cpu = nullptr;
     std::string image;
 };
 
@@ -96,8 +97,8 @@ TEST_P(CpuPinsTest, PinsFollowTheLatchesOnlyUnderExtest)
     EXPECT_EQ(pins.pins().data_driven, 0u) << "powers up with the data bus released";
     pins.set_extest(false);
 
-    g_target.ops.set_address(image.data(), 0x00155AA5);
-    g_target.ops.set_data(image.data(), 0x5A, 8);
+    set_address(cpu->pins, image.data(), 0x00155AA5);
+    set_data(cpu->pins, image.data(), 0x5A, 8);
     set_role(sim::CellRole::ReadStrobe, -1, '0');
     set_role(sim::CellRole::ChipSelect, 0, '0');
     drive(image);
@@ -123,9 +124,8 @@ TEST_P(CpuPinsTest, PinsFollowTheLatchesOnlyUnderExtest)
 TEST_P(CpuPinsTest, CaptureSamplesTheSelectedDevice)
 {
     memory->store(0x2468, 0xA5C3);
-    g_flash_model.data_mask = 0xFFFF;
     pins.set_extest(true);
-    g_target.ops.set_address(image.data(), 0x2468);
+    set_address(cpu->pins, image.data(), 0x2468);
     const sim::CpuWiring& wiring = sim::cpu_wiring(GetParam().model);
     const char release = wiring.drive_level ? '0' : '1';
     set_role(sim::CellRole::Direction, -1, release);
@@ -135,13 +135,13 @@ TEST_P(CpuPinsTest, CaptureSamplesTheSelectedDevice)
     set_role(sim::CellRole::ChipSelect, 1, '0');
     drive(image);
     std::string capture = captured();
-    EXPECT_EQ(g_target.ops.get_data(capture.data(), 16), 0xFFFFu) << "nothing on region 1: pulled up";
+    EXPECT_EQ(get_data(cpu->pins, capture.data(), 16), 0xFFFFu) << "nothing on region 1: pulled up";
 
     set_role(sim::CellRole::ChipSelect, 1, '1');
     set_role(sim::CellRole::ChipSelect, 0, '0');
     drive(image);
     capture = captured();
-    EXPECT_EQ(g_target.ops.get_data(capture.data(), 16), 0xA5C3u);
+    EXPECT_EQ(get_data(cpu->pins, capture.data(), 16), 0xA5C3u);
     for (int cell = 0; cell < wiring.bsr_length; ++cell) {
         const sim::CellRole role = wiring.cells[cell].role;
         if (role != sim::CellRole::DataIn && role != sim::CellRole::DataInOut) {

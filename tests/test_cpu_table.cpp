@@ -1,9 +1,12 @@
+// The tool's CPU rows against the virtual board's own description of the same CPUs.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "app/options.h"
+#include "sim/cpu_facts.h"
+#include "sim/cpu_pins.h"
 #include "targets/cpu_table.h"
 
 namespace {
@@ -16,106 +19,50 @@ uint32_t bits_value(const char* msb_first)
     return value;
 }
 
-struct CpuRow {
-    const char* name;
-    uint32_t idcode;
-    const char* instruction;
-    int32_t bsr_length;
-    int ncs[8];
-};
-
-// The CPU rows typed from the board data, independently of the tool's table.
-constexpr CpuRow kRows[] = {
-    {"KTR5200", 0x1B4E20D3, "1011", 298, {116, 118, 120, 122, 124, 126, 127, 128}},
-    {"ULN", 0x1B4E20D3, "1011", 185, {46, 51, 53, 55, 57, 59, 39, 41}},
-    {"PAXON", 0x0093A0C5, "1000", 412, {190, 193, 196, 199, 202, 205, 208, kNoNcsCell}},
-    {"MIRTA", 0x0C4D7E2F, "0101", 298, {186, 184, 182, 180, 178, 177, 261, kNoNcsCell}},
-};
-
-void PrintTo(const CpuRow& c, std::ostream* os) { *os << c.name; }
-
-class CpuSelect : public testing::TestWithParam<CpuRow> {};
-
-TEST_P(CpuSelect, InstallsTheRowWithAFreshImage)
+// The instruction in shift order: character 0 is bit 0.
+uint32_t instruction_value(const char* shift_order)
 {
-    const CpuRow& row = GetParam();
-    cpu_target_init();
-    ASSERT_EQ(cpu_select(row.name), 0);
-    EXPECT_EQ(std::strlen(g_target.idcode), 32u);
-    EXPECT_EQ(bits_value(g_target.idcode), row.idcode);
-    EXPECT_STREQ(g_target.idcode_instruction, row.instruction);
-    EXPECT_EQ(g_target.bsr_length, row.bsr_length);
-    ASSERT_STREQ(g_target.row->name, row.name);
-    EXPECT_EQ(std::strlen(g_target.bsr_image), static_cast<size_t>(row.bsr_length));
-    EXPECT_EQ(std::string(g_target.bsr_image), std::string(g_target.row->default_image));
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i)
+        value |= static_cast<uint32_t>(shift_order[i] - '0') << i;
+    return value;
+}
 
-    // Every chip select starts inactive.
-    for (int region = 0; region < 8; ++region) {
-        if (row.ncs[region] != kNoNcsCell) {
-            EXPECT_EQ(g_target.bsr_image[row.ncs[region]], '1') << "region " << region;
+TEST(CpuTable, EveryRowMatchesTheBoardsFactsAndWiring)
+{
+    int count = 0;
+    const sim::CpuFacts* facts = sim::cpu_facts_table(&count);
+    ASSERT_EQ(static_cast<size_t>(count), cpu_table().size());
+    for (int i = 0; i < count; ++i) {
+        const CpuTarget& cpu = *cpu_table()[static_cast<size_t>(i)];
+        SCOPED_TRACE(cpu.name);
+        // Looked up in the board's order, by the exact name.
+        EXPECT_STREQ(cpu.name, facts[i].name);
+        EXPECT_EQ(cpu_select(cpu.name), &cpu);
+        EXPECT_EQ(bits_value(cpu.idcode), facts[i].idcode);
+        EXPECT_EQ(instruction_value(cpu.idcode_instruction), facts[i].idcode_instruction);
+        EXPECT_EQ(static_cast<uint32_t>(cpu.bsr_length), facts[i].bsr_length);
+        EXPECT_LT(std::strlen(cpu.name), sizeof(RunOptions::cpu_name) - 1) << "a cut -C value must never match";
+
+        sim::CpuModel model{};
+        ASSERT_TRUE(sim::cpu_model_from_name(cpu.name, &model));
+        const sim::CpuWiring& wiring = sim::cpu_wiring(model);
+        for (uint32_t region = 0; region < 8; ++region) {
+            int expected = kNoNcsCell;
+            for (int cell = 0; cell < wiring.bsr_length; ++cell)
+                if (wiring.cells[cell].role == sim::CellRole::ChipSelect && wiring.cells[cell].index == region)
+                    expected = cell;
+            const uint32_t first = region << 29;
+            EXPECT_EQ(cpu_ncs_cell(cpu, first), expected) << "region " << region;
+            EXPECT_EQ(cpu_ncs_cell(cpu, first + 0x1FFFFFFFu), expected) << "region " << region;
         }
     }
-
-    // A second selection starts again from the default image.
-    g_target.bsr_image[0] ^= 1;
-    ASSERT_EQ(cpu_select(row.name), 0);
-    EXPECT_EQ(std::string(g_target.bsr_image), std::string(g_target.row->default_image));
 }
 
-TEST_P(CpuSelect, PicksTheChipSelectByRegion)
+TEST(CpuTable, UnknownNamesAreRefused)
 {
-    const CpuRow& row = GetParam();
-    ASSERT_EQ(cpu_select(row.name), 0);
-    for (uint32_t region = 0; region < 8; ++region) {
-        uint32_t first = region << 29;
-        uint32_t last = first + 0x1FFFFFFFu;
-        EXPECT_EQ(cpu_ncs_cell(first), row.ncs[region]) << std::hex << first;
-        EXPECT_EQ(cpu_ncs_cell(last), row.ncs[region]) << std::hex << last;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, CpuSelect, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<CpuRow>& info) { return std::string(info.param.name); });
-
-TEST(CpuTable, RowsComeInMatchingOrder)
-{
-    int count = 0;
-    const CpuTarget* rows = cpu_table(&count);
-    ASSERT_EQ(count, 4);
-    for (int i = 0; i < count; ++i)
-        EXPECT_STREQ(rows[i].name, kRows[i].name);
-}
-
-TEST(CpuTable, NamesFitTheOptionFieldWithRoomToSpare)
-{
-    // A cut -C value fills the whole field, so it must be longer than any row's name.
-    int count = 0;
-    const CpuTarget* rows = cpu_table(&count);
-    for (int i = 0; i < count; ++i)
-        EXPECT_LT(std::strlen(rows[i].name), sizeof(RunOptions::cpu_name) - 1) << rows[i].name;
-}
-
-TEST(CpuTable, UnknownNamesChangeNothing)
-{
-    const char* unknown[] = {"ktr5200", "KTR5200 ", " KTR5200", "KTR52000", "KTR520", "uln", "Mirta", "", "PAXON\t"};
-    cpu_target_init();
-    ASSERT_EQ(cpu_select("ULN"), 0);
-    g_target.bsr_image[3] = 'x';
-    for (const char* name : unknown) {
-        EXPECT_EQ(cpu_select(name), -1) << '"' << name << '"';
-        EXPECT_STREQ(g_target.row->name, "ULN");
-        EXPECT_EQ(g_target.bsr_length, 185);
-        EXPECT_EQ(g_target.bsr_image[3], 'x');
-    }
-}
-
-TEST(CpuTable, SameLengthCpusDifferInImage)
-{
-    ASSERT_EQ(cpu_select("KTR5200"), 0);
-    std::string ktr5200 = g_target.bsr_image;
-    ASSERT_EQ(cpu_select("MIRTA"), 0);
-    EXPECT_EQ(ktr5200.size(), std::strlen(g_target.bsr_image));
-    EXPECT_NE(ktr5200, g_target.bsr_image);
+    for (const char* name : {"ktr5200", "KTR5200 ", " KTR5200", "KTR52000", "KTR520", "uln", "Mirta", "", "PAXON\t"})
+        EXPECT_EQ(cpu_select(name), nullptr) << '"' << name << '"';
 }
 
 }  // namespace

@@ -1,224 +1,121 @@
-// The flash model table: every value of every supported set-up, and every refusal.
+// The records derived from the flash descriptors, checked against the virtual chips' own
+// datasheet facts: the command cycles must land on the chip's command addresses through the
+// board's wiring of each set-up, and the device codes must be the chip's.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "app/options.h"
-#include "flash/flash_model.h"
 #include "flash/flash_ops.h"
+#include "sim/flash_bank.h"
 
 namespace {
 
-struct Field {
-    const char* name;
-    uint32_t FlashModel::*member;
-};
-
-constexpr Field kFields[] = {
-    {"maker_id_offset", &FlashModel::maker_id_offset},
-    {"device_id_offset", &FlashModel::device_id_offset},
-    {"bytes_per_word", &FlashModel::bytes_per_word},
-    {"data_bits", &FlashModel::data_bits},
-    {"data_mask", &FlashModel::data_mask},
-    {"unlock_addr1", &FlashModel::unlock_addr1},
-    {"unlock_addr2", &FlashModel::unlock_addr2},
-    {"unlock_data1", &FlashModel::unlock_data1},
-    {"unlock_data2", &FlashModel::unlock_data2},
-    {"cmd_autoselect", &FlashModel::cmd_autoselect},
-    {"cmd_reset", &FlashModel::cmd_reset},
-    {"cmd_program", &FlashModel::cmd_program},
-    {"cmd_erase_setup", &FlashModel::cmd_erase_setup},
-    {"cmd_block_erase", &FlashModel::cmd_block_erase},
-    {"cmd_chip_erase", &FlashModel::cmd_chip_erase},
-    {"cfi_query_addr", &FlashModel::cfi_query_addr},
-    {"cmd_cfi_query", &FlashModel::cmd_cfi_query},
-    {"cmd_write_buffer", &FlashModel::cmd_write_buffer},
-    {"cmd_buffer_confirm", &FlashModel::cmd_buffer_confirm},
-    {"buffer_words", &FlashModel::buffer_words},
-    {"dev_s29gl064m", &FlashModel::dev_s29gl064m},
-    {"dev_k8d6316", &FlashModel::dev_k8d6316},
-    {"dev_s29gl128n", &FlashModel::dev_s29gl128n},
-    {"dev_sst39vf6401", &FlashModel::dev_sst39vf6401},
-    {"dev_s29al008d_top", &FlashModel::dev_s29al008d_top},
-    {"dev_s29al008d_bottom", &FlashModel::dev_s29al008d_bottom},
-    {"dev_s29al004d_top", &FlashModel::dev_s29al004d_top},
-    {"dev_s29al004d_bottom", &FlashModel::dev_s29al004d_bottom},
-    {"dev_lv040", &FlashModel::dev_lv040},
-};
-
-// The column of the datasheet-derived table; device codes listed as slot/value pairs.
-struct Column {
-    const char* name;
+struct BoardSetUp {
     int32_t width;
     int32_t chips;
-    uint32_t maker_off, device_off, bpw, bits, mask;
-    uint32_t ua1, ua2, ud1, ud2;
-    uint32_t autoselect, reset, program, erase_setup, block_erase, chip_erase;
-    uint32_t cfi_addr, cfi_cmd, wbuf, confirm, buf_words;
-    std::vector<std::pair<uint32_t FlashModel::*, uint32_t>> codes;
+    sim::BusSetup board;
 };
+constexpr BoardSetUp kSetUps[] = {{16, 1, sim::BusSetup::x16}, {8, 1, sim::BusSetup::x8}, {8, 2, sim::BusSetup::x8x2}};
 
-FlashModel expected_record(const Column& c)
+// The chip the board carries for a tool model name (boot-block chips: the top variant).
+const sim::NorModel& chip_of(const FlashDescriptor& d) { return *sim::FlashBank::find_nor_model(d.name); }
+
+// Whether a byte offset on the CPU bus reaches the chip as command address `cmd` (the board's
+// wiring: the chip sees CPU A1 upwards in 16x1 and 8x2, the CPU byte address in 8x1, where an
+// 8/16-bit chip takes CPU A0 as A-1 and the datasheets' byte addresses continue the pattern).
+bool reaches(const sim::NorModel& chip, sim::BusSetup setup, uint32_t offset, uint32_t cmd)
 {
-    FlashModel m{};
-    m.maker_id_offset = c.maker_off;
-    m.device_id_offset = c.device_off;
-    m.bytes_per_word = c.bpw;
-    m.data_bits = c.bits;
-    m.data_mask = c.mask;
-    m.unlock_addr1 = c.ua1;
-    m.unlock_addr2 = c.ua2;
-    m.unlock_data1 = c.ud1;
-    m.unlock_data2 = c.ud2;
-    m.cmd_autoselect = c.autoselect;
-    m.cmd_reset = c.reset;
-    m.cmd_program = c.program;
-    m.cmd_erase_setup = c.erase_setup;
-    m.cmd_block_erase = c.block_erase;
-    m.cmd_chip_erase = c.chip_erase;
-    m.cfi_query_addr = c.cfi_addr;
-    m.cmd_cfi_query = c.cfi_cmd;
-    m.cmd_write_buffer = c.wbuf;
-    m.cmd_buffer_confirm = c.confirm;
-    m.buffer_words = c.buf_words;
-    for (const auto& [slot, value] : c.codes)
-        m.*slot = value;
-    return m;
+    if (setup != sim::BusSetup::x8)
+        return ((offset >> 1) & chip.cmd_address_mask) == cmd;
+    if (chip.bus == sim::NorBusWidth::x8_only)
+        return (offset & chip.cmd_address_mask) == cmd;
+    return ((offset >> 1) & chip.cmd_address_mask) == cmd && (offset & 1u) == (~cmd & 1u);
 }
 
-const std::vector<Column>& columns()
+TEST(FlashModelTable, CommandsLandOnTheChipsCommandAddresses)
 {
-    using M = FlashModel;
-    static const std::vector<Column> table = {
-        {"EN29LV040A", 8,      2,      0x200,  2,      2,      16,     0xFFFF,
-         0xAAA,        0x554,  0xAAAA, 0x5555, 0x9090, 0xF0F0, 0xA0A0, 0x8080,
-         0x3030,       0x1010, 0,      0,      0,      0,      0,      {{&M::dev_lv040, 0x4F4F}}},
-        {"EN29LV040A", 8,    1,    0x100, 1,    1,    8, 0xFF, 0x555, 0x2AA, 0xAA, 0x55,
-         0x90,         0xF0, 0xA0, 0x80,  0x30, 0x10, 0, 0,    0,     0,     0,    {{&M::dev_lv040, 0x4F}}},
-        {"AM29LV040B", 8,      2,      0,      2,      2,      16,     0xFFFF,
-         0xAAA,        0x554,  0xAAAA, 0x5555, 0x9090, 0xF0F0, 0xA0A0, 0x8080,
-         0x3030,       0x1010, 0,      0,      0,      0,      0,      {{&M::dev_lv040, 0x4F4F}}},
-        {"AM29LV040B", 8,    1,    0,    1,    1,    8, 0xFF, 0x555, 0x2AA, 0xAA, 0x55,
-         0x90,         0xF0, 0xA0, 0x80, 0x30, 0x10, 0, 0,    0,     0,     0,    {{&M::dev_lv040, 0x4F}}},
-        {"S29AL008D", 16,    1,    0,
-         2,           2,     16,   0xFFFF,
-         0xAAA,       0x554, 0xAA, 0x55,
-         0x90,        0xF0,  0xA0, 0x80,
-         0x30,        0x10,  0,    0,
-         0,           0,     0,    {{&M::dev_s29al008d_top, 0x22DA}, {&M::dev_s29al008d_bottom, 0x225B}}},
-        {"S29AL008D", 8,    1,     0,     2,    1,
-         8,           0xFF, 0xAAA, 0x555, 0xAA, 0x55,
-         0x90,        0xF0, 0xA0,  0x80,  0x30, 0x10,
-         0,           0,    0,     0,     0,    {{&M::dev_s29al008d_top, 0xDA}, {&M::dev_s29al008d_bottom, 0x5B}}},
-        {"S29AL004D", 16,    1,    0,
-         2,           2,     16,   0xFFFF,
-         0xAAA,       0x554, 0xAA, 0x55,
-         0x90,        0xF0,  0xA0, 0x80,
-         0x30,        0x10,  0,    0,
-         0,           0,     0,    {{&M::dev_s29al004d_top, 0x22B9}, {&M::dev_s29al004d_bottom, 0x22BA}}},
-        {"S29AL004D", 8,    1,     0,     2,    1,
-         8,           0xFF, 0xAAA, 0x555, 0xAA, 0x55,
-         0x90,        0xF0, 0xA0,  0x80,  0x30, 0x10,
-         0,           0,    0,     0,     0,    {{&M::dev_s29al004d_top, 0xB9}, {&M::dev_s29al004d_bottom, 0xBA}}},
-        {"SST39VF6401", 16,     1,      0,      2,    2,    16,   0xFFFF,
-         0xAAAA,        0x5554, 0xAAAA, 0x5555, 0x90, 0xF0, 0xA0, 0x8080,
-         0x50,          0x10,   0xAA,   0x98,   0,    0,    0,    {{&M::dev_sst39vf6401, 0x236B}}},
-    };
-    static std::vector<Column> with_shared = [] {
-        std::vector<Column> all = table;
-        // One row for three names: all three codes and the write buffer whichever is named.
-        for (const char* name : {"S29GL064M", "K8D6316", "S29GL128N"})
-            all.push_back(
-                {name,  16,     1,
-                 0,     2,      2,
-                 16,    0xFFFF, 0xAAA,
-                 0x554, 0xAA,   0x55,
-                 0x90,  0xF0,   0xA0,
-                 0x80,  0x30,   0x10,
-                 0xAA,  0x98,   0x25,
-                 0x29,  16,     {{&M::dev_s29gl064m, 0x227E}, {&M::dev_k8d6316, 0x22E2}, {&M::dev_s29gl128n, 0x227E}}});
-        return all;
-    }();
-    return with_shared;
-}
-
-// Every field set, so a test sees both what was written and what was cleared.
-FlashModel filled_record()
-{
-    FlashModel m{};
-    for (const Field& f : kFields)
-        m.*f.member = 0xDEADBEEF;
-    return m;
-}
-
-int setup(const char* name, int32_t width, int32_t chips)
-{
-    options_init();
-    std::strncpy(g_options.flash_model, name, sizeof g_options.flash_model - 1);
-    g_options.bus_width = width;
-    g_options.interleave = chips;
-    return flash_setup_model();
-}
-
-std::string label(const Column& c)
-{
-    return std::string(c.name) + " " + std::to_string(c.width) + "x" + std::to_string(c.chips);
-}
-
-TEST(FlashModelTable, EverySupportedSetUpFillsItsColumnAndClearsTheRest)
-{
-    for (const Column& column : columns()) {
-        g_flash_model = filled_record();
-        ASSERT_EQ(setup(column.name, column.width, column.chips), 0) << label(column);
-        FlashModel want = expected_record(column);
-        for (const Field& f : kFields)
-            EXPECT_EQ(g_flash_model.*f.member, want.*f.member) << label(column) << " " << f.name;
-    }
-}
-
-bool supported(const std::string& name, int32_t width, int32_t chips)
-{
-    for (const Column& column : columns())
-        if (name == column.name && width == column.width && chips == column.chips)
-            return true;
-    return false;
-}
-
-TEST(FlashModelTable, RefusedCombinationsLeaveTheRecordUntouched)
-{
-    const char* names[] = {"S29AL008D", "S29AL004D", "EN29LV040A", "AM29LV040B",
-                           "S29GL064M", "K8D6316",   "S29GL128N",  "SST39VF6401"};
-    const int32_t setups[][2] = {{16, 1}, {8, 1}, {8, 2}, {16, 2}, {32, 1}, {8, 0}, {0, 0}, {12, 1}, {4, 2}};
-    int refused = 0;
-    for (const char* name : names) {
-        for (const auto& s : setups) {
-            if (supported(name, s[0], s[1]))
+    int supported = 0;
+    for (const FlashDescriptor& d : flash_descriptors()) {
+        const sim::NorModel& chip = chip_of(d);
+        for (const BoardSetUp& u : kSetUps) {
+            FlashModel m{};
+            if (flash_setup_model(d, u.width, u.chips, m) != FlashStatus::ok)
                 continue;
-            g_flash_model = filled_record();
-            EXPECT_EQ(setup(name, s[0], s[1]), -1) << name << " " << s[0] << "x" << s[1];
-            for (const Field& f : kFields)
-                EXPECT_EQ(g_flash_model.*f.member, 0xDEADBEEFu) << name << " " << f.name;
-            ++refused;
+            ++supported;
+            SCOPED_TRACE(std::string(d.name) + " " + std::to_string(u.width) + "x" + std::to_string(u.chips));
+            EXPECT_TRUE(sim::FlashBank::supports(chip, u.board));
+            EXPECT_EQ(m.data_bits, static_cast<uint32_t>(u.width * u.chips));
+            EXPECT_EQ(m.data_mask, m.data_bits == 16 ? 0xFFFFu : 0xFFu);
+            EXPECT_EQ(m.bytes_per_word, m.data_bits / 8);
+            EXPECT_TRUE(reaches(chip, u.board, m.unlock_addr1, chip.cmd_addr1));
+            EXPECT_TRUE(reaches(chip, u.board, m.unlock_addr2, chip.cmd_addr2));
+            if (m.cmd_cfi_query != 0) {
+                EXPECT_TRUE(reaches(chip, u.board, m.cfi_query_addr, chip.cfi_query_addr));
+            }
+            EXPECT_EQ(m.cfi_query_addr != 0, !chip.cfi.empty() && d.geometry != GeometrySource::builtin);
+
+            // Each command reaches every chip of the set-up with its code in the low byte.
+            const uint32_t lanes = u.chips == 2 ? 0x0101u : 1u;
+            for (uint32_t code : {m.cmd_autoselect, m.cmd_reset, m.cmd_program, m.cmd_chip_erase, m.unlock_data1,
+                                  m.unlock_data2, m.cmd_erase_setup, m.cmd_block_erase}) {
+                EXPECT_EQ(code & ~m.data_mask, 0u);
+                if (u.chips == 2) {
+                    EXPECT_EQ(code >> 8, code & 0xFF);
+                }
+            }
+            EXPECT_EQ(m.unlock_data1 & 0xFF, 0xAAu);
+            EXPECT_EQ(m.unlock_data2 & 0xFF, 0x55u);
+            EXPECT_EQ(m.cmd_block_erase & 0xFF, chip.block_erase_cmd ? chip.block_erase_cmd : chip.sector_erase_cmd);
+
+            // The codes the chip answers, where the chip answers them.
+            const uint32_t device = u.width == 16 ? chip.device_code_word : chip.device_code_byte * lanes;
+            bool found = false;
+            for (const DeviceVariant& v : d.variants)
+                found = found || m.*v.slot == device;
+            EXPECT_TRUE(found) << std::hex << device;
+            const uint32_t unit = u.board == sim::BusSetup::x8 && chip.bus == sim::NorBusWidth::x8_only ? 1 : 2;
+            EXPECT_EQ(m.device_id_offset, unit);
+            EXPECT_EQ(m.maker_id_offset, chip.maker_extra_address * m.bytes_per_word);
+            EXPECT_EQ(m.buffer_words != 0, d.commands->buffer_words != 0);
+            if (d.write_buffer) {
+                EXPECT_EQ(m.buffer_words * m.bytes_per_word, chip.buffer_bytes);
+            }
         }
     }
-    // 8 names x 9 set-ups, 12 of them supported.
-    EXPECT_EQ(refused, 60);
+    // S29AL008D and S29AL004D in two set-ups, the two 512 KB chips in two, the rest in one.
+    EXPECT_EQ(supported, 12);
 }
 
-TEST(FlashModelTable, NamesMatchOnlyExactly)
+TEST(FlashModelTable, ModelsOfOneCommandSetKnowEachOthersCodes)
 {
-    const char* unknown[] = {"s29al008d",  "S29al008D", "sst39vf6401", "K8D6316UBM", "S29AL008", "S29AL008D ",
-                             " S29AL008D", "",          "29LV040",     "am29lv040b"};
-    for (const char* name : unknown) {
-        for (const auto& s : {std::pair{16, 1}, std::pair{8, 1}, std::pair{8, 2}}) {
-            g_flash_model = FlashModel{};
-            EXPECT_EQ(setup(name, s.first, s.second), -1) << "'" << name << "'";
-            for (const Field& f : kFields)
-                EXPECT_EQ(g_flash_model.*f.member, 0u) << name << " " << f.name;
+    FlashModel gl064{}, k8d{};
+    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("S29GL064M"), 16, 1, gl064), FlashStatus::ok);
+    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("K8D6316"), 16, 1, k8d), FlashStatus::ok);
+    EXPECT_EQ(std::memcmp(&gl064, &k8d, sizeof gl064), 0);
+    EXPECT_NE(gl064.dev_k8d6316, 0u);
+    EXPECT_NE(gl064.dev_s29gl128n, 0u);
+    EXPECT_FALSE(flash_descriptor_find("K8D6316")->write_buffer) << "programmed a word at a time";
+    FlashModel al008{};
+    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("S29AL008D"), 16, 1, al008), FlashStatus::ok);
+    EXPECT_EQ(al008.dev_s29al004d_top, 0u) << "another model's codes stay unknown";
+}
+
+TEST(FlashModelTable, RefusedSetUpsAndNamesLeaveTheRecordUntouched)
+{
+    FlashModel sentinel{};
+    sentinel.unlock_addr1 = 0xDEADBEEF;
+    const int32_t setups[][2] = {{16, 2}, {32, 1}, {8, 0}, {0, 0}, {12, 1}, {4, 2}};
+    for (const FlashDescriptor& d : flash_descriptors()) {
+        for (const auto& s : setups) {
+            FlashModel m = sentinel;
+            EXPECT_EQ(flash_setup_model(d, s[0], s[1], m), FlashStatus::refused) << d.name;
+            EXPECT_EQ(m.unlock_addr1, 0xDEADBEEFu);
         }
     }
+    for (const char* name : {"s29al008d", "S29al008D", "sst39vf6401", "K8D6316UBM", "S29AL008", "S29AL008D ",
+                             " S29AL008D", "", "29LV040", "am29lv040b"})
+        EXPECT_EQ(flash_descriptor_find(name), nullptr) << "'" << name << "'";
 }
 
 }  // namespace

@@ -6,10 +6,8 @@
 #include <string>
 
 #include "app/image_file.h"
-#include "app/options.h"
 #include "flash/flash_geometry.h"
-#include "flash/flash_ops.h"
-#include "support/scripted_console.h"
+#include "tests/support/fake_platform.h"
 
 namespace fs = std::filesystem;
 
@@ -18,15 +16,15 @@ namespace {
 constexpr uint32_t kKiB = 1024;
 
 // A 1 MB device of sixteen 64 kKB blocks based at `base`.
-void sixteen_blocks_at(uint32_t base)
+void sixteen_blocks_at(FlashGeometry& g, uint32_t base)
 {
-    flash_init();
-    g_geometry.device_size = 1024 * kKiB;
-    g_geometry.block_count = 16;
+    g = FlashGeometry{};
+    g.device_size = 1024 * kKiB;
+    g.block_count = 16;
     for (int b = 0; b <= 16; ++b) {
-        g_geometry.block_start[b] = base + static_cast<uint32_t>(b) * 64 * kKiB;
+        g.block_start[b] = base + static_cast<uint32_t>(b) * 64 * kKiB;
         if (b < 16)
-            g_geometry.block_size[b] = 64 * kKiB;
+            g.block_size[b] = 64 * kKiB;
     }
 }
 
@@ -39,8 +37,7 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         platform_install(&console_);
-        options_init();
-        sixteen_blocks_at(0);
+        sixteen_blocks_at(geometry_, 0);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -53,18 +50,18 @@ protected:
         return path_;
     }
 
-    int check(const std::string& path, uint32_t start = 0)
+    bool check(const std::string& path, uint32_t start = 0)
     {
         path_ = path;
-        g_options.image_path = path_.c_str();
-        g_options.start_offset = start;
-        return check_image_file(&length_);
+        bytes_.assign(3, 0xEE);
+        return load_image_file(path_.c_str(), geometry_, start, bytes_);
     }
 
     fs::path dir_;
     std::string path_;
-    ScriptedConsole console_;
-    uint32_t length_ = 0xDEADBEEF;
+    FakePlatform console_;
+    FlashGeometry geometry_;
+    std::vector<uint8_t> bytes_;
 };
 
 constexpr const char* kTooBig = "Cannot download, file size is bigger than flash device size\n";
@@ -81,14 +78,14 @@ class CheckImageSize : public CheckImageFile, public testing::WithParamInterface
 TEST_P(CheckImageSize, AcceptsWhatFitsFromTheStart)
 {
     const SizeCase& c = GetParam();
-    const int result = check(make_image(c.size), c.start);
+    const bool result = check(make_image(c.size), c.start);
     if (c.accepted) {
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(length_, c.size);
-        EXPECT_EQ(console_.text, "");
+        EXPECT_TRUE(result);
+        EXPECT_EQ(bytes_.size(), c.size);
+        EXPECT_EQ(console_.console, "");
     } else {
-        EXPECT_EQ(result, -1);
-        EXPECT_EQ(console_.text, kTooBig);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(console_.console, kTooBig);
     }
 }
 
@@ -110,10 +107,10 @@ INSTANTIATE_TEST_SUITE_P(Sizes, CheckImageSize, testing::ValuesIn(kSizeCases),
 TEST_F(CheckImageFile, DeviceAtTheTopOfTheAddressSpaceTakesAWholeImage)
 {
     // The block table's end address wraps to 0 here.
-    sixteen_blocks_at(0xFFF00000);
-    EXPECT_EQ(check(make_image(1024 * kKiB), 0xFFF00000), 0);
-    EXPECT_EQ(length_, 1024 * kKiB);
-    EXPECT_EQ(check(make_image(1024 * kKiB + 1), 0xFFF00000), -1);
+    sixteen_blocks_at(geometry_, 0xFFF00000);
+    EXPECT_TRUE(check(make_image(1024 * kKiB), 0xFFF00000));
+    EXPECT_EQ(bytes_.size(), 1024 * kKiB);
+    EXPECT_FALSE(check(make_image(1024 * kKiB + 1), 0xFFF00000));
 }
 
 TEST_F(CheckImageFile, UnopenableNamesAreRefused)
@@ -123,9 +120,9 @@ TEST_F(CheckImageFile, UnopenableNamesAreRefused)
     for (const std::string& path : {missing, directory, std::string("/dev/null")}) {
         if (!fs::exists(path) && path != missing)
             continue;
-        console_.text.clear();
-        EXPECT_EQ(check(path), -1) << path;
-        EXPECT_EQ(console_.text, "Could not open " + path + " for input data.\n");
+        console_.console.clear();
+        EXPECT_FALSE(check(path)) << path;
+        EXPECT_EQ(console_.console, "Could not open " + path + " for input data.\n");
     }
 }
 

@@ -296,7 +296,7 @@ TEST(ProgrammingRun, EraseSmallerThanTheImage)
     const Bytes before(0x100000, 0x00);
     SimSession dirty({"--flash", "S29AL008D:bottom", "--flash-in", dir.write("zeros.bin", before), "--keys", ""});
     SimRun bad = dirty.run(tool);
-    EXPECT_EQ(bad.status, 0);
+    EXPECT_EQ(bad.status, 1);
     EXPECT_TRUE(in_order(bad.console, {"Flash needs 1 Blocks\n", "\nProgram Error, Write: 0x"}));
     EXPECT_FALSE(has(bad.console, "verifying OK"));
     EXPECT_FALSE(has(bad.console, "elapsed time"));
@@ -400,7 +400,7 @@ TEST(ProgrammingRun, ChipEraseThatNeverFinishesEndsTheRun)
         if (with_image)
             tool.push_back("-f" + image);
         SimRun run = session.run(tool);
-        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(in_order(run.console,
                              {"\nFlash erasing all ...., Start: 0x00000000\n", "\nErase Error, ADDR  0x00000000\n"}));
         EXPECT_FALSE(has(run.console, "Erasing ALL"));
@@ -448,7 +448,7 @@ TEST(ProgrammingRun, MisalignedStartIsRefusedBeforeErasing)
         SimSession session({"--flash", c.flash, "--flash-in", dir.write("b.bin", before), "--keys", ""});
         SimRun run = session.run({"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", c.start, "-e",
                                   "0x100", "-f" + dir.write("i.bin", pattern(0x100, 15))});
-        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(in_order(run.console, {"Maker ID = 0x0001", "Not alignd writing address\n"}));
         EXPECT_FALSE(has(run.console, "Flash erasing"));
         EXPECT_NE(session.board().tap().state(), sim::TapState::TestLogicReset);
@@ -473,7 +473,7 @@ TEST(ProgrammingRun, RegionWithoutChipSelectIsRefusedBeforeAnyScan)
         SimRun run =
             run_sim({"--cpu", c.cpu, "--keys", ""}, {"-C", c.cpu, "-F", "S29AL008D", "-w", "16", "-i", "1", "-o",
                                                      c.start, "-f" + dir.write("i.bin", pattern(0x100, 16))});
-        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(has(run.console, c.line)) << run.console;
         EXPECT_FALSE(has(run.console, "JTAG ID"));
         EXPECT_EQ(run.stats.ir_scans, 0u);

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/exit.h"
 #include "jtag/lpt_cable.h"
 #include "sim/board.h"
 #include "targets/cpu_table.h"
-#include "tests/support/recording_platform.h"
+#include "targets/selected_target.h"
+#include "tests/support/fake_platform.h"
 #include "tests/support/sim_run.h"
 
 namespace {
@@ -20,28 +20,14 @@ constexpr char kBanner[] = "\nOutput toggled value to all pin\n Enter ESC to EXI
 
 uint64_t dr_scan_writes(int length) { return static_cast<uint64_t>(length + 6) * 2; }
 
-uint64_t port_writes(const RecordingPlatform& console) { return console.writes_to(0x378).size(); }
+uint64_t port_writes(const FakePlatform& console) { return console.writes_to(0x378).size(); }
 
-struct Ended {
-    int status = -1;
-    bool returned = false;
-};
-
-Ended run_toggle(RecordingPlatform& console, const char* cpu)
+ToggleEnd run_toggle(FakePlatform& console, const char* cpu)
 {
     platform_install(&console);
-    cable_init();
-    g_port_base = 0x378;
-    cpu_target_init();
-    EXPECT_EQ(cpu_select(cpu), 0);
-    Ended ended;
-    try {
-        g_target.ops.toggle_test(g_target.bsr_image, 2);
-        ended.returned = true;
-    } catch (const ExitRequest& request) {
-        ended.status = request.status;
-    }
-    return ended;
+    LptCable cable(0x378);
+    SelectedTarget target(*cpu_select(cpu), cable);
+    return toggle_test(cable, target.bsr_image(), target.bsr_length(), target.cpu().toggle);
 }
 
 struct KeyCase {
@@ -62,20 +48,17 @@ void PrintTo(const KeyCase& c, std::ostream* out) { *out << c.name; }
 
 class ToggleKeys : public ::testing::TestWithParam<KeyCase> {};
 
-TEST_P(ToggleKeys, EndsWithStatusZero)
+TEST_P(ToggleKeys, EndsAtEscOrAtTheEndOfInput)
 {
     const KeyCase& c = GetParam();
-    RecordingPlatform console;
-    for (char key : c.keys)
-        console.keys.push_back(static_cast<unsigned char>(key));
+    FakePlatform console;
+    console.type(c.keys);
     console.input_closed = c.input_closed;
-    const Ended ended = run_toggle(console, c.cpu);
-    EXPECT_FALSE(ended.returned);
-    EXPECT_EQ(ended.status, 0);
+    EXPECT_EQ(run_toggle(console, c.cpu), ToggleEnd::escape);
     EXPECT_EQ(console.console, kBanner) << "keys are read without a trace";
     EXPECT_EQ(port_writes(console),
-              kStartWrites + static_cast<uint64_t>(c.passes) * dr_scan_writes(g_target.bsr_length));
-    EXPECT_TRUE(console.keys.empty());
+              kStartWrites + static_cast<uint64_t>(c.passes) * dr_scan_writes(cpu_select(c.cpu)->bsr_length));
+    EXPECT_EQ(console.keys_left(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ToggleKeys, ::testing::ValuesIn(kKeyCases),
@@ -151,10 +134,7 @@ ToggleRun run_toggle_on_board(const std::vector<std::string>& sim_options, const
         result.scans.push_back(reg == sim::DataRegister::Boundary ? scan : "not the boundary register");
     };
     result.run = session.run({"-C", cpu, "-t"});
-    int rows = 0;
-    for (const CpuTarget* row = cpu_table(&rows); rows-- > 0; ++row)
-        if (std::string(row->name) == cpu)
-            result.image = row->default_image;
+    result.image = cpu_select(cpu)->default_image;
     return result;
 }
 

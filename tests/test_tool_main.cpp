@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/exit.h"
 #include "app/options.h"
 #include "app/tool_main.h"
-#include "support/recording_platform.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/sim_run.h"
 
 namespace {
 
@@ -65,7 +68,7 @@ std::vector<uint8_t> way_bytes(Way way)
     return {};
 }
 
-int run_tool(RecordingPlatform& platform, std::vector<std::string> words)
+int run_tool(FakePlatform& platform, std::vector<std::string> words)
 {
     words.insert(words.begin(), "tarnflash");
     std::vector<char*> argv;
@@ -76,7 +79,7 @@ int run_tool(RecordingPlatform& platform, std::vector<std::string> words)
 }
 
 // Writes to the data register after the start-up sequence.
-std::vector<uint8_t> after_start_up(const RecordingPlatform& platform, uint16_t base = kBase)
+std::vector<uint8_t> after_start_up(const FakePlatform& platform, uint16_t base = kBase)
 {
     std::vector<uint8_t> writes = platform.writes_to(base);
     if (writes.size() < kStartUp.size() || !std::equal(kStartUp.begin(), kStartUp.end(), writes.begin()))
@@ -99,7 +102,7 @@ class ToolEnd : public testing::TestWithParam<EndCase> {};
 TEST_P(ToolEnd, PrintsExitsAndLeavesTheCable)
 {
     const EndCase& c = GetParam();
-    RecordingPlatform platform;
+    FakePlatform platform;
     EXPECT_EQ(run_tool(platform, c.args), c.status);
     EXPECT_EQ(platform.console, kBanner + c.printed);
     EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
@@ -130,14 +133,14 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 Way::reset_park},
         EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n", 1, Way::reset_park},
-        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 0, Way::park},
+        // A -b fault skips the checks and the mode and only parks the cable, but it is a failure.
+        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 1, Way::park},
         EndCase{"BadBlock",
                 {"-C", "KTR5200", "-j", "-b", "4294967296"},
                 "** Error: invalid number '4294967296'\n",
-                0,
+                1,
                 Way::park},
-        // A bad -b skips the checks too: no -C is needed to end normally.
-        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n", 0, Way::park},
+        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n", 1, Way::park},
         EndCase{"OnlyAttachedOffset", {"-o0x100"}, kInvalid, 1, Way::none},
         EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
         EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
@@ -152,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ToolStartUp, PortAccessRefusedTouchesNoPort)
 {
-    RecordingPlatform platform;
+    FakePlatform platform;
     platform.access_failure = "Cannot access the parallel port: ioperm: Operation not permitted";
     EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 1);
     EXPECT_EQ(platform.console, kBanner + platform.access_failure + "\n");
@@ -161,22 +164,22 @@ TEST(ToolStartUp, PortAccessRefusedTouchesNoPort)
 
 TEST(ToolStartUp, NoPortEndsAfterTheProbes)
 {
-    RecordingPlatform platform(std::set<uint16_t>{});
+    FakePlatform platform(std::set<uint16_t>{});
     EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 1);
     EXPECT_EQ(platform.console, kBanner + "Cannot get LPT PORT\n");
     ASSERT_EQ(platform.events.size(), 6u);
     const uint16_t probed[] = {0x378, 0x278, 0x3BC};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(platform.events[2 * i].port, probed[i]);
-        EXPECT_FALSE(platform.events[2 * i].is_read);
+        EXPECT_EQ(platform.events[2 * i].kind, 'W');
         EXPECT_EQ(platform.events[2 * i + 1].port, probed[i]);
-        EXPECT_TRUE(platform.events[2 * i + 1].is_read);
+        EXPECT_EQ(platform.events[2 * i + 1].kind, 'R');
     }
 }
 
 TEST(ToolStartUp, LastEchoingPortCarriesTheCable)
 {
-    RecordingPlatform platform({0x278, 0x3BC});
+    FakePlatform platform({0x278, 0x3BC});
     EXPECT_EQ(run_tool(platform, {}), 1);
     EXPECT_EQ(platform.writes_to(0x278), std::vector<uint8_t>{0x55});
     EXPECT_EQ(after_start_up(platform, 0x3BC), way_bytes(Way::reset_park));
@@ -184,16 +187,15 @@ TEST(ToolStartUp, LastEchoingPortCarriesTheCable)
 
 TEST(ToolStartUp, RunsAgainFromFreshRecords)
 {
-    RecordingPlatform first;
+    FakePlatform first;
+    first.tdo = "11001011000001000111001011011000";  // the KTR5200's IDCODE, bit 0 first
     EXPECT_EQ(run_tool(first, {"-C", "KTR5200", "-w", "8", "-eall", "-j"}), 0);
-    RecordingPlatform second;
+    FakePlatform second;
     EXPECT_EQ(run_tool(second, {"-o", "5"}), 1);
     EXPECT_EQ(second.console, kBanner + kNoCpu);
-    EXPECT_EQ(g_options.bus_width, 0);
-    EXPECT_FALSE(g_options.erase_all);
 }
 
-// The option table, seen through RunOptions after an IDCODE run.
+// The option table, seen through the RunOptions the scan fills.
 struct OptionCase {
     const char* label;
     std::vector<std::string> args;
@@ -226,9 +228,13 @@ class OptionTable : public testing::TestWithParam<OptionCase> {};
 TEST_P(OptionTable, FillsRunOptions)
 {
     const OptionCase& c = GetParam();
-    RecordingPlatform platform;
-    ASSERT_EQ(run_tool(platform, c.args), 0) << platform.console;
-    const RunOptions& o = g_options;
+    std::vector<std::string> words = c.args;
+    words.insert(words.begin(), "tarnflash");
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const RunOptions o = scan_options(static_cast<int>(words.size()), argv.data());
     const RunOptions& e = c.expected;
     EXPECT_STREQ(o.cpu_name, e.cpu_name);
     EXPECT_STREQ(o.flash_model, e.flash_model);
@@ -247,7 +253,10 @@ TEST_P(OptionTable, FillsRunOptions)
         EXPECT_STREQ(o.image_path, c.image);
     }
     // Whatever the options, -j runs the IDCODE check and nothing else.
+    FakePlatform platform;
+    run_tool(platform, c.args);
     EXPECT_NE(platform.console.find("JTAG ID:"), std::string::npos);
+    EXPECT_EQ(platform.console.find("Maker ID"), std::string::npos);
 }
 
 const std::string k40 = "S29AL008DS29AL008DS29AL008DS29AL008DABCD";
@@ -336,12 +345,12 @@ void PrintTo(const IdCase& c, std::ostream* os) { *os << c.cpu << " on chip " <<
 
 class IdcodeMode : public testing::TestWithParam<IdCase> {};
 
-TEST_P(IdcodeMode, ReportsTheIdReadAndEndsWithZero)
+TEST_P(IdcodeMode, ReportsTheIdReadAndFailsOnAMismatch)
 {
     const IdCase& c = GetParam();
-    RecordingPlatform platform;
+    FakePlatform platform;
     platform.tdo = tdo_of(c.chip_id);
-    EXPECT_EQ(run_tool(platform, {"-C", c.cpu, "-j"}), 0);
+    EXPECT_EQ(run_tool(platform, {"-C", c.cpu, "-j"}), c.match ? 0 : 1);
     std::string expected = c.match ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
                                    : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n";
     EXPECT_EQ(platform.console, kBanner + expected);
@@ -355,34 +364,16 @@ INSTANTIATE_TEST_SUITE_P(Chips, IdcodeMode,
                                          IdCase{"KTR5200", 0x9B4E20D3, false},  // bit 31 differs
                                          IdCase{"MIRTA", 0x1B4E20D3, false}));
 
-// One clock as the cable writes it.
-void clock(std::vector<uint8_t>& out, int tms, int tdi)
-{
-    uint8_t bits = static_cast<uint8_t>(tms << 1 | tdi);
-    out.push_back(bits | 0x08);
-    out.push_back(bits | 0x0C);
-}
-
 TEST(IdcodeMode, ShiftsTheInstructionAndExactly32Bits)
 {
-    RecordingPlatform platform;
-    platform.tdo = tdo_of(0x1B4E20D3);
-    ASSERT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 0);
-
-    std::vector<uint8_t> expected = {0x08, 0x0C, 0x0A, 0x0E, 0x0A, 0x0E, 0x08, 0x0C, 0x08, 0x0C, 0x09,
-                                     0x0D, 0x08, 0x0C, 0x09, 0x0D, 0x0B, 0x0F, 0x0B, 0x0F, 0x08, 0x0C};
-    const std::string pattern = "00001111000011110000111100001111";
-    clock(expected, 0, 0);
-    clock(expected, 1, 0);
-    clock(expected, 0, 0);
-    clock(expected, 0, 0);
-    for (size_t i = 0; i + 1 < pattern.size(); ++i)
-        clock(expected, 0, pattern[i] - '0');
-    clock(expected, 1, pattern.back() - '0');
-    clock(expected, 1, pattern.back() - '0');
-    clock(expected, 0, 0);
-    expected = join(expected, kPark);
-    EXPECT_EQ(after_start_up(platform), expected);
+    // On the virtual board: five reset clocks, an IR scan of 4 bits (11 clocks) and a DR scan
+    // of 32 bits (38 clocks); the probe's 0x55 raises TCK once more.
+    const SimRun run = run_sim({}, {"-C", "KTR5200", "-j"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.stats.ir_scans, 1u);
+    EXPECT_EQ(run.stats.dr_scans, 1u);
+    EXPECT_EQ(run.stats.tck_clocks, 1u + 5 + 11 + 38);
+    EXPECT_EQ(run.stats.port_reads, 3u + 32);
 }
 
 }  // namespace

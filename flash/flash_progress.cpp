@@ -1,0 +1,13 @@
+#include "flash/flash_progress.h"
+
+#include "platform/console.h"
+
+void WriteProgress::update(uint32_t done, uint32_t total)
+{
+    con_printf("Write: %8d / %d [Byte]\r", static_cast<int>(done), static_cast<int>(total));
+}
+
+void WriteProgress::finish(uint32_t done, uint32_t total)
+{
+    con_printf("Write: %8d / %d [Byte]\n", static_cast<int>(done), static_cast<int>(total));
+}

@@ -1,0 +1,46 @@
+// The CPU the run works with: its row, the one working BsrImage and the chip-enable cell,
+// and the flash bus cycles built on them over the run's cable.
+#pragma once
+
+#include <cstdint>
+
+#include "jtag/cable.h"
+#include "targets/bus_cycles.h"
+#include "targets/cpu_target.h"
+
+class SelectedTarget final : public BusCycles {
+public:
+    // The BsrImage starts as the CPU's default image.
+    SelectedTarget(const CpuTarget& cpu, Cable& cable);
+    SelectedTarget(const SelectedTarget&) = delete;
+    SelectedTarget& operator=(const SelectedTarget&) = delete;
+
+    const CpuTarget& cpu() const { return cpu_; }
+    Cable& cable() { return cable_; }
+    char* bsr_image() { return bsr_image_; }
+    uint32_t bsr_length() const { return static_cast<uint32_t>(cpu_.bsr_length); }
+
+    int ncs_cell() const { return ncs_cell_; }
+    void set_ncs_cell(int cell) { ncs_cell_ = cell; }
+
+    // Three scans: address with the data pins released and OE# low; an unchanged scan whose
+    // capture shows what the flash drives; OE# high.
+    uint32_t bus_read(uint32_t address, uint32_t data_bits) override;
+    // Two scans: address, data and WE# low in one update; WE# high.
+    void bus_write(uint32_t address, uint32_t data, uint32_t data_bits) override;
+    void bsr_set_chip_enable(char level) override;
+    const char* fault() const override { return cable_.fault(); }
+
+    // One scan that leaves the flash alone: chip enable and both strobes inactive, the data
+    // pins released.
+    void bus_release();
+
+private:
+    void scan() { cable_.scan_dr(bsr_image_, bsr_length()); }
+
+    const CpuTarget& cpu_;
+    Cable& cable_;
+    int ncs_cell_ = kNoNcsCell;
+    char bsr_image_[kMaxBsrLength + 1];
+    char capture_[kMaxBsrLength];
+};
