@@ -2,6 +2,7 @@
 
 #include "app/exit.h"
 #include "platform/console.h"
+#include "platform/interrupts.h"
 #include "platform/platform.h"
 
 namespace {
@@ -17,6 +18,10 @@ int wait_key()
 {
     Platform& console = platform();
     while (!console.key_wait(kKeyWaitMs)) {
+        if (const char* reason = interrupt_requested()) {
+            con_printf("\nStopped by %s before the flash was changed\n", reason);
+            quit(1);
+        }
         if (console.keys_ended()) {
             con_printf("\nNo more console input\n");
             quit(1);

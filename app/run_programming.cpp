@@ -1,11 +1,13 @@
 #include "app/run_programming.h"
 
+#include <algorithm>
 #include <cstring>
 #include <span>
 #include <vector>
 
 #include "app/console_answer.h"
 #include "app/image_file.h"
+#include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_ops.h"
 #include "jtag/chain_check.h"
@@ -21,6 +23,8 @@ namespace {
 constexpr int32_t kNoModel = 10;
 
 constexpr RunEnd kEndRun = {1, CableEnd::park};
+// An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
+constexpr RunEnd kStopped = {1, CableEnd::reset_park};
 
 bool ask_flash_model(RunOptions& o)
 {
@@ -81,17 +85,60 @@ bool start_is_aligned(const FlashGeometry& g, uint32_t start)
     return false;
 }
 
-// Erases the requested range; false ends the run.
-bool erase_range(FlashSession& session, const RunOptions& o)
+// The chip erase only where the range is the whole device, or -eall asked for it: a chip
+// erase for a range that starts later would wipe what lies below it.
+bool takes_chip_erase(const FlashGeometry& g, const RunOptions& o)
 {
-    const uint32_t start = o.start_offset;
-    if (o.erase_size == session.geometry.device_size && session.geometry.chip_erase_timeout_ms != 0) {
-        con_printf("\nFlash erasing all ...., Start: 0x%08X\n", start);
-        return flash_erase_chip(session, start) == FlashStatus::ok;
+    const bool whole = o.erase_all || (o.start_offset == g.block_start[0] && o.erase_size == g.device_size);
+    return whole && g.chip_erase_timeout_ms != 0;
+}
+
+// What the erase and the image may touch, clipped to the device.
+JobRange job_range(const FlashGeometry& g, const RunOptions& o, bool chip_erase, size_t image_size)
+{
+    const uint64_t device_end = uint64_t{g.block_start[0]} + g.device_size;
+    JobRange range;
+    range.begin = chip_erase ? g.block_start[0] : o.start_offset;
+    range.end = chip_erase ? device_end
+                           : std::max(uint64_t{o.start_offset} + o.erase_size, uint64_t{o.start_offset} + image_size);
+    range.end = std::min(range.end, device_end);
+    return range;
+}
+
+FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_erase)
+{
+    if (chip_erase) {
+        con_printf("\nFlash erasing all ...., Start: 0x%08X\n", o.start_offset);
+        return flash_erase_chip(session, o.start_offset);
     }
-    const FlashStatus status = flash_erase_blocks(session, start, o.erase_size);
-    // ESC between blocks stops the erase and the run goes on.
-    return status == FlashStatus::ok || status == FlashStatus::cancelled;
+    return flash_erase_blocks(session, o.start_offset, o.erase_size);
+}
+
+// How the run ends after an erase or program that did not succeed.
+RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession& session, const JobRange& range)
+{
+    switch (status) {
+    case FlashStatus::cancelled:
+        return {1, CableEnd::reset_park};
+    case FlashStatus::interrupted:
+    case FlashStatus::cable_fault:
+        report_stop(stop_reason(target.cable()), session.stop_address, range);
+        target.bus_release();
+        return {1, CableEnd::reset_park};
+    default:
+        return kEndRun;
+    }
+}
+
+// Between stages: an interrupt or a cable failure ends the run before the flash changes.
+bool stopped_before_change(SelectedTarget& target)
+{
+    const char* reason = stop_reason(target.cable());
+    if (reason == nullptr)
+        return false;
+    report_stop(reason, 0, {});
+    target.bus_release();
+    return true;
 }
 
 void print_elapsed(int64_t start_seconds)
@@ -128,6 +175,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         con_printf("Fail, Read JTAG ID\n");
         return {1, CableEnd::reset_park};
     }
+    if (stopped_before_change(target))
+        return kStopped;
 
     if (o.flash_model[0] == '\0' && !ask_flash_model(o))
         return kEndRun;
@@ -136,6 +185,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (o.interleave == 0 && !ask_interleave(o))
         return kEndRun;
 
+    if (stopped_before_change(target))
+        return kStopped;
     jtag_scan_ir(cable, 4, kExtest);
 
     const FlashDescriptor* descriptor = flash_descriptor_find(o.flash_model);
@@ -169,7 +220,14 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     // Identification left the flash in autoselect mode.
     flash_reset_cycle(session, o.start_offset);
 
-    o.start_offset += block_offset(session.geometry, o.block_index);
+    // Past the table the block offset would be 0: a typo would write over the boot block.
+    const FlashGeometry& g = session.geometry;
+    if (o.block_index < 0 || o.block_index >= g.block_count) {
+        con_printf("Block %d is outside the flash: -b takes 0 to %d\n", static_cast<int>(o.block_index),
+                   static_cast<int>(g.block_count - 1));
+        return kEndRun;
+    }
+    o.start_offset += block_offset(g, o.block_index);
 
     std::vector<uint8_t> image;
     if (o.image_path != nullptr && !load_image_file(o.image_path, session.geometry, o.start_offset, image))
@@ -182,8 +240,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (o.erase_size == 0)
         fail_exit("Error, not specify erase size\n");
 
-    if (!erase_range(session, o))
-        return kEndRun;
+    if (stopped_before_change(target))
+        return kStopped;
+    const bool chip_erase = takes_chip_erase(g, o);
+    const JobRange range = job_range(g, o, chip_erase, image.size());
+    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
+        return job_failed(erased, target, session, range);
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
@@ -192,10 +254,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     const FlashStatus status = descriptor->write_buffer ? flash_program_buffered(session, o.start_offset, image)
                                                         : flash_program(session, o.start_offset, image);
-    if (status == FlashStatus::cancelled)
-        return {1, CableEnd::reset_park};
     if (status != FlashStatus::ok)
-        return kEndRun;
+        return job_failed(status, target, session, range);
     con_printf("\nFlash writing & verifying OK\n\n");
     print_elapsed(start_seconds);
     return {0, CableEnd::park};

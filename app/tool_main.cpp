@@ -12,6 +12,7 @@
 #include "jtag/tap.h"
 #include "jtag/toggle_test.h"
 #include "platform/console.h"
+#include "platform/interrupts.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
 #include "targets/selected_target.h"
@@ -37,7 +38,12 @@ void check_options(const RunOptions& o, int argc)
 
 RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
 {
-    if (chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode))
+    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    if (const char* fault = cable.fault()) {
+        con_printf("Stopped by a cable error (%s)\n", fault);
+        return {1, CableEnd::reset_park};
+    }
+    if (matched)
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
     return {1, CableEnd::park};
@@ -55,6 +61,7 @@ RunEnd toggle_mode(const CpuTarget& cpu, Cable& cable)
     case ToggleEnd::interrupted:
         break;
     }
+    con_printf("\nStopped by %s\n", interrupt_requested());
     return {1, CableEnd::reset_park};
 }
 
@@ -104,6 +111,10 @@ void end_cable(Cable* cable, CableEnd end)
 int tool_main(int argc, char** argv, Platform& platform)
 {
     platform_install(&platform);
+    // An interrupt stops a job at its next safe point instead of killing the process with the
+    // flash half-driven.
+    interrupts_reset();
+    interrupts_catch();
     std::unique_ptr<Cable> cable;
     RunEnd end{0, CableEnd::none};
     try {

@@ -10,6 +10,10 @@ void geometry_clear_query(FlashGeometry& g)
     g.buffer_write_timeout_us = 0;
     g.block_erase_timeout_ms = 0;
     g.chip_erase_timeout_ms = 0;
+    g.word_write_max_us = 0;
+    g.buffer_write_max_us = 0;
+    g.block_erase_max_ms = 0;
+    g.chip_erase_max_ms = 0;
     g.device_size = 0;
     g.write_buffer_code = 0;
     g.region_count = 0;

@@ -35,6 +35,9 @@ FlashStatus flash_builtin_geometry(FlashSession& s, uint32_t base)
     g.buffer_write_timeout_us = found->buffer_write_us;
     g.block_erase_timeout_ms = found->block_erase_ms;
     g.chip_erase_timeout_ms = found->chip_erase_ms;
+    g.word_write_max_us = found->word_write_max_us;
+    g.block_erase_max_ms = found->block_erase_max_ms;
+    g.chip_erase_max_ms = found->chip_erase_max_ms;
     g.device_size = found->device_size * chips;
     g.region_count = static_cast<uint8_t>(found->region_count);
     for (int r = 0; r < found->region_count; ++r)

@@ -14,6 +14,11 @@ constexpr uint32_t kWordWriteTime = 0x3E;
 constexpr uint32_t kBufferWriteTime = 0x40;
 constexpr uint32_t kBlockEraseTime = 0x42;
 constexpr uint32_t kChipEraseTime = 0x44;
+// The maximum times are the typical ones times 2^n, n at CFI 0x23-0x26.
+constexpr uint32_t kWordWriteMax = 0x46;
+constexpr uint32_t kBufferWriteMax = 0x48;
+constexpr uint32_t kBlockEraseMax = 0x4A;
+constexpr uint32_t kChipEraseMax = 0x4C;
 constexpr uint32_t kDeviceSize = 0x4E;
 constexpr uint32_t kWriteBuffer = 0x54;
 constexpr uint32_t kRegionCount = 0x58;
@@ -50,6 +55,12 @@ FlashStatus refuse(FlashSession& s, uint32_t base)
     return FlashStatus::refused;
 }
 
+uint32_t cfi_max(FlashSession& s, uint32_t base, uint32_t offset, uint32_t typical)
+{
+    const uint32_t shift = cfi_byte(s, base, offset) & 0x0F;
+    return typical == 0 ? 0 : typical << shift;
+}
+
 bool regions_cover_device(const FlashGeometry& g)
 {
     uint64_t covered = 0;
@@ -79,6 +90,10 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     g.block_erase_timeout_ms = cfi_time(s, base, kBlockEraseTime);
     g.chip_erase_timeout_ms = cfi_time(s, base, kChipEraseTime);
     geometry_print_timeouts(g);
+    g.word_write_max_us = cfi_max(s, base, kWordWriteMax, g.word_write_timeout_us);
+    g.buffer_write_max_us = cfi_max(s, base, kBufferWriteMax, g.buffer_write_timeout_us);
+    g.block_erase_max_ms = cfi_max(s, base, kBlockEraseMax, g.block_erase_timeout_ms);
+    g.chip_erase_max_ms = cfi_max(s, base, kChipEraseMax, g.chip_erase_timeout_ms);
 
     uint32_t size_code = cfi_byte(s, base, kDeviceSize);
     if (size_code >= 32) {

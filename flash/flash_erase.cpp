@@ -4,6 +4,7 @@
 
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
+#include "flash/flash_poll.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -12,9 +13,9 @@ namespace {
 // Polls are counted in reads: every read is several full boundary-scan shifts.
 constexpr uint32_t kBlockPollLimit = 5000;
 
-constexpr int kChipEraseFixedWait = 8;
-// After the fixed wait the chip is polled for up to four times its typical chip-erase time;
-// the clock ticks in whole seconds, so the bound is never under 2 s.
+constexpr uint64_t kChipEraseFixedWaitNs = 8'000'000'000;
+// After the fixed wait the chip is polled for up to four times its typical chip-erase time, or
+// its maximum time where that is longer, and never under 2 s.
 constexpr uint64_t kChipErasePollFactor = 4;
 constexpr uint64_t kChipErasePollFloorMs = 2000;
 
@@ -26,38 +27,51 @@ void erase_sequence(FlashSession& s, uint32_t base, uint32_t command_address, ui
     flash_write(s, command_address, command);
 }
 
-// False when the block did not report done within the poll limit.
-bool wait_block_erased(FlashSession& s, uint32_t address)
+// Until the block reports done; erase_failed when the poll is exhausted.
+FlashStatus wait_block_erased(FlashSession& s, uint32_t address)
 {
-    uint32_t mask = flash_done_mask(s);
+    const uint32_t mask = flash_done_mask(s);
+    const PollClock clock(ms_to_ns(s.geometry.block_erase_max_ms));
     uint32_t busy_reads = 0;
     while ((flash_read(s, address) & mask) != mask) {
-        if (++busy_reads > kBlockPollLimit)
-            return false;
+        if (++busy_reads > kBlockPollLimit && clock.max_passed())
+            return FlashStatus::erase_failed;
+        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return stop;
     }
-    return true;
+    return FlashStatus::ok;
 }
 
 // A chip whose chip-erase time is not known is allowed the time of all its blocks.
-int64_t chip_erase_poll_seconds(const FlashGeometry& g)
+uint64_t chip_erase_poll_ms(const FlashGeometry& g)
 {
     uint64_t typical_ms = g.chip_erase_timeout_ms;
     if (typical_ms == 0)
         typical_ms = uint64_t{g.block_erase_timeout_ms} * static_cast<uint64_t>(g.block_count);
-    uint64_t bound_ms = std::max(kChipErasePollFactor * typical_ms, kChipErasePollFloorMs);
-    return static_cast<int64_t>((bound_ms + 999) / 1000);
+    return std::max({kChipErasePollFactor * typical_ms, uint64_t{g.chip_erase_max_ms}, kChipErasePollFloorMs});
 }
 
-bool wait_chip_erased(FlashSession& s, uint32_t base)
+FlashStatus wait_chip_erased(FlashSession& s, uint32_t base)
 {
-    uint32_t mask = flash_done_mask(s);
-    int64_t limit = chip_erase_poll_seconds(s.geometry);
-    int64_t begin = platform().time_seconds();
+    const uint32_t mask = flash_done_mask(s);
+    const PollClock clock(ms_to_ns(chip_erase_poll_ms(s.geometry)));
     while ((flash_read(s, base) & mask) != mask) {
-        if (platform().time_seconds() - begin > limit)
-            return false;
+        if (clock.max_passed())
+            return FlashStatus::erase_failed;
+        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return stop;
     }
-    return true;
+    return FlashStatus::ok;
+}
+
+// The fixed wait after the chip-erase command, on a clock that never jumps.
+FlashStatus wait_fixed(const FlashSession& s, uint64_t ns)
+{
+    const PollClock clock(ns);
+    while (!clock.max_passed())
+        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return stop;
+    return FlashStatus::ok;
 }
 
 }  // namespace
@@ -89,6 +103,9 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
     int line = 1;
     for (int32_t block = first; block < last; ++block) {
         uint32_t address = g.block_start[block];
+        s.stop_address = address;
+        if (result = flash_stop_check(s); result != FlashStatus::ok)
+            break;
         con_printf("%4dth Block, 0x%08X ", block + 1, address);
         if (line % 3 == 0)
             con_printf("\n");
@@ -96,11 +113,11 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
 
         // Unlock and setup go to the range's start; the erase command to the block itself.
         erase_sequence(s, start, address, s.model.cmd_block_erase);
-        if (!wait_block_erased(s, address)) {
+        result = wait_block_erased(s, address);
+        if (result == FlashStatus::erase_failed)
             con_printf("\nErase Error, ADDR  0x%08x\n", address);
-            result = FlashStatus::erase_failed;
+        if (result != FlashStatus::ok)
             break;
-        }
         if (flash_esc_pressed()) {
             result = FlashStatus::cancelled;
             break;
@@ -112,25 +129,20 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
 
 FlashStatus flash_erase_chip(FlashSession& s, uint32_t base)
 {
+    s.stop_address = base;
     flash_chip_enable(s, '0');
     erase_sequence(s, base, base + s.model.unlock_addr1, s.model.cmd_chip_erase);
     flash_chip_enable(s, '1');
 
-    wait_seconds(kChipEraseFixedWait);
+    if (FlashStatus stop = wait_fixed(s, kChipEraseFixedWaitNs); stop != FlashStatus::ok)
+        return stop;
 
     flash_chip_enable(s, '0');
-    bool done = wait_chip_erased(s, base);
+    const FlashStatus result = wait_chip_erased(s, base);
     flash_chip_enable(s, '1');
-    if (!done) {
+    if (result == FlashStatus::erase_failed)
         con_printf("\nErase Error, ADDR  0x%08x\n", base);
-        return FlashStatus::erase_failed;
-    }
-    con_printf("Erasing ALL\n");
-    return FlashStatus::ok;
-}
-
-void wait_seconds(int seconds)
-{
-    int64_t begin = platform().time_seconds();
-    while (platform().time_seconds() - begin < seconds) {}
+    else if (result == FlashStatus::ok)
+        con_printf("Erasing ALL\n");
+    return result;
 }

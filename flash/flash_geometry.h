@@ -13,6 +13,11 @@ struct FlashGeometry {
     uint32_t buffer_write_timeout_us;
     uint32_t block_erase_timeout_ms;
     uint32_t chip_erase_timeout_ms;
+    // The longest the chip may take, after which a poll gives up; 0 where not known.
+    uint32_t word_write_max_us;
+    uint32_t buffer_write_max_us;
+    uint32_t block_erase_max_ms;
+    uint32_t chip_erase_max_ms;
     uint32_t device_size;
     uint16_t write_buffer_code;
     uint8_t region_count;

@@ -13,8 +13,9 @@ FlashStatus flash_read_id(FlashSession& s, uint32_t base, uint32_t maker_offset,
 
     s.identity.maker_id = static_cast<uint16_t>(maker);
     s.identity.device_id = static_cast<uint16_t>(device);
-    // All data lines high: nothing drives the bus.
-    if (maker == s.model.data_mask || device == s.model.data_mask)
+    // All data lines high: nothing drives the bus. No maker has code 0: a bus that reads all
+    // zeros, or the wrong CPU's pin map, is not a flash either.
+    if (maker == s.model.data_mask || device == s.model.data_mask || maker == 0)
         return FlashStatus::refused;
     return FlashStatus::ok;
 }

@@ -24,7 +24,6 @@ FlashStatus flash_builtin_geometry(FlashSession& session, uint32_t base);
 FlashStatus flash_erase_blocks(FlashSession& session, uint32_t start, uint32_t size);
 // Waits the fixed time, then polls until the erase has finished.
 FlashStatus flash_erase_chip(FlashSession& session, uint32_t base);
-void wait_seconds(int seconds);
 
 // Programs `image` from `start` and reads every word back. Bytes past the image's end, up to
 // the last whole word or buffer, are programmed as erased.

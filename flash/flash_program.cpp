@@ -3,6 +3,7 @@
 
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
+#include "flash/flash_poll.h"
 #include "platform/console.h"
 
 namespace {
@@ -43,15 +44,20 @@ void program_word(FlashSession& s, uint32_t start, uint32_t address, uint32_t wo
     flash_write(s, address, word);
 }
 
-// The word reads back as written within the poll limit; the last word read is left in `read`.
-bool word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
+// The word reads back as written within the poll's bounds; the last word read is left in
+// `read`.
+FlashStatus word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
 {
-    for (uint32_t reads = 0; reads < kWordPollLimit; ++reads) {
+    const PollClock clock(us_to_ns(s.geometry.word_write_max_us));
+    for (uint32_t reads = 1;; ++reads) {
         *read = flash_read(s, address);
         if (*read == word)
-            return true;
+            return FlashStatus::ok;
+        if (reads >= kWordPollLimit && clock.max_passed())
+            return FlashStatus::mismatch;
+        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return stop;
     }
-    return false;
 }
 
 void program_buffer(FlashSession& s, uint32_t start, uint32_t address, const uint32_t* words, uint32_t count)
@@ -66,15 +72,18 @@ void program_buffer(FlashSession& s, uint32_t start, uint32_t address, const uin
 }
 
 // Only the last word of a buffer reports progress; the chip is done once it reads back.
-bool buffer_done(FlashSession& s, uint32_t last_address, uint32_t last_word)
+FlashStatus buffer_done(FlashSession& s, uint32_t last_address, uint32_t last_word)
 {
-    uint32_t mask = s.model.data_mask;
+    const uint32_t mask = s.model.data_mask;
+    const PollClock clock(us_to_ns(s.geometry.buffer_write_max_us));
     uint32_t differing = 0;
     while ((flash_read(s, last_address) & mask) != (last_word & mask)) {
-        if (++differing > kBufferPollLimit)
-            return false;
+        if (++differing > kBufferPollLimit && clock.max_passed())
+            return FlashStatus::timeout;
+        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return stop;
     }
-    return true;
+    return FlashStatus::ok;
 }
 
 // Every other word of the finished buffer, read back once.
@@ -105,15 +114,18 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
     while (offset < length) {
         const uint32_t word = image_word(s, image, offset);
         const uint32_t address = start + offset;
+        s.stop_address = address;
+        if (result = flash_stop_check(s); result != FlashStatus::ok)
+            break;
         program_word(s, start, address, word);
         progress.update(offset, length);
 
         uint32_t read = 0;
-        if (!word_verified(s, address, word, &read)) {
+        result = word_verified(s, address, word, &read);
+        if (result == FlashStatus::mismatch)
             report_mismatch(word, read);
-            result = FlashStatus::mismatch;
+        if (result != FlashStatus::ok)
             break;
-        }
         offset += s.model.bytes_per_word;
         // ESC leaves at once: the run's ending resets the TAP, which lets the CPU's own
         // logic release the bus.
@@ -147,17 +159,20 @@ FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<co
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     while (offset < length) {
+        const uint32_t address = start + offset;
+        s.stop_address = address;
+        if (result = flash_stop_check(s); result != FlashStatus::ok)
+            break;
         progress.update(offset, length);
         for (uint32_t k = 0; k < count; ++k)
             words[k] = image_word(s, image, offset + k * step);
-        const uint32_t address = start + offset;
         program_buffer(s, start, address, words, count);
         const uint32_t last_address = address + (count - 1) * step;
-        if (!buffer_done(s, last_address, words[count - 1])) {
+        result = buffer_done(s, last_address, words[count - 1]);
+        if (result == FlashStatus::timeout)
             con_printf("\nProgram Error, ADDR: 0x%X\n", address);
-            result = FlashStatus::timeout;
+        if (result != FlashStatus::ok)
             break;
-        }
         if (!buffer_verified(s, address, words, count)) {
             result = FlashStatus::mismatch;
             break;

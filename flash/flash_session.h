@@ -22,6 +22,8 @@ struct FlashSession {
     FlashIdentity identity{};
     FlashGeometry geometry{};
     Progress* progress = nullptr;  // nullptr: the plain write progress lines
+    // Where the last erase or program stopped early (the block or word it was at).
+    uint32_t stop_address = 0;
 };
 
 inline void flash_write(FlashSession& s, uint32_t address, uint32_t data)

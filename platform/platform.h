@@ -2,6 +2,7 @@
 // Nothing else in the tool includes an OS header.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -38,7 +39,12 @@ public:
     // Calendar time in whole seconds.
     virtual int64_t time_seconds() = 0;
     // Time for bounds and rates: never jumps (virtual time under the simulator).
-    virtual uint64_t monotonic_ns() { return static_cast<uint64_t>(time_seconds()) * 1'000'000'000u; }
+    virtual uint64_t monotonic_ns()
+    {
+        return static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
+    }
 
     // The port access that failed (the call and the error, one line), or nullptr while none did.
     // A failed access keeps failing: reads give 0xFF and writes do nothing.

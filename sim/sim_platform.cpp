@@ -97,6 +97,12 @@ int64_t SimPlatform::time_seconds()
     return kEpochSeconds + static_cast<int64_t>(board_.clock().ns / 1'000'000'000u);
 }
 
+uint64_t SimPlatform::monotonic_ns()
+{
+    board_.clock().advance(kClockReadNs);
+    return board_.clock().ns;
+}
+
 void SimPlatform::console_write(const char* text, size_t length)
 {
     if (console_sink_) {

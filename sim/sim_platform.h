@@ -39,6 +39,7 @@ public:
     bool keys_ended() override;
 
     int64_t time_seconds() override;
+    uint64_t monotonic_ns() override;
 
     void console_write(const char* text, size_t length) override;
     // Console output goes into `sink` instead of stdout (nullptr: back to stdout).

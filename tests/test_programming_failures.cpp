@@ -16,8 +16,8 @@ using namespace flash_job;
 using Args = std::vector<std::string>;
 
 enum class Ends {
-    end_of_run,  // status 0, cable parked, TAP not reset
-    quit,        // status 1, TAP reset first
+    end_of_run,  // cable parked, TAP not reset
+    quit,        // TAP reset first
 };
 
 struct FailureCase {
@@ -89,6 +89,19 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          with({"-fFOLDER"}),
          {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Could not open FOLDER for input data.\n"},
          Ends::quit,
+         true},
+        // Past the block table -b would give offset 0: a typo must not reach the boot block.
+        {"start block past the table",
+         {},
+         with({"-b", "19", "-fIMAGE"}),
+         {"Device size: 1024[KBytes]\n", "Block 19 is outside the flash: -b takes 0 to 18\n"},
+         Ends::end_of_run,
+         true},
+        {"start block below the table",
+         {},
+         with({"-b", "0xFFFFFFFF", "-eall"}),
+         {"Block -1 is outside the flash: -b takes 0 to 18\n"},
+         Ends::end_of_run,
          true},
         {"no erase size", {}, kTool, {"Maker ID = 0x0001", "Error, not specify erase size\n\n"}, Ends::quit, true},
         {"empty image, no erase size",

@@ -243,8 +243,8 @@ TEST(ProgrammingRun, StartBlock)
         {"S29AL008D:top", "3", "all", 0x30000, 0, 0x100000, true},
         // Only the block that holds the image.
         {"S29AL008D:bottom", "3", "", 0x8000, 0x8000, 0x10000, false},
-        // Past the last block: the start stays.
-        {"S29AL008D:top", "99", "", 0, 0, 0x10000, false},
+        // -e as large as the device from a later block: blocks from there on, not the chip.
+        {"S29AL008D:top", "16", "0x100000", 0xF8000, 0xF8000, 0x100000, false},
         // No chip-erase time known: the whole device from block 130 on, block by block.
         {"S29GL064M", "130", "all", 0x7B0000, 0x7B0000, 0x800000, false},
     };
@@ -390,12 +390,12 @@ TEST(ProgrammingRun, EraseOnly)
 
 TEST(ProgrammingRun, ChipEraseThatNeverFinishesEndsTheRun)
 {
-    // Ten times the typical chip-erase time outlasts the fixed wait and the polling after it.
+    // Thirty times the typical chip-erase time outlasts the fixed wait and the chip's maximum.
     ScratchDir dir;
     const std::string image = dir.write("i.bin", pattern(0x100, 13));
     for (bool with_image : {false, true}) {
         SCOPED_TRACE(with_image ? "with an image" : "erase only");
-        SimSession session({"--flash", "EN29LV040A", "--fault", "slow-erase:10", "--keys", ""});
+        SimSession session({"--flash", "EN29LV040A", "--fault", "slow-erase:30", "--keys", ""});
         Args tool{"-C", "KTR5200", "-F", "EN29LV040A", "-w", "8", "-i", "1", "-eall"};
         if (with_image)
             tool.push_back("-f" + image);
@@ -505,22 +505,29 @@ TEST(ProgrammingRun, EscDuringProgrammingEndsWithStatusOne)
     EXPECT_TRUE(std::all_of(flash.begin() + 0x3E0, flash.begin() + 0x400, [](uint8_t b) { return b == 0xFF; }));
 }
 
-TEST(ProgrammingRun, EscDuringBlockEraseStopsTheEraseOnly)
+TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
 {
     // Two blocks asked for; ESC is waiting from the start and is seen after the first.
     ScratchDir dir;
     const Bytes before = pattern(0x100000, 18);
     const Bytes image = pattern(0x400, 19);
-    SimSession session({"--flash-in", dir.write("b.bin", before), "--keys", "\\e"});
-    SimRun run = session.run(
-        {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "0x20000", "-f" + dir.write("i.bin", image)});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(in_order(
-        run.console, {"Flash needs 2 Blocks\n", "   1th Block, 0x00000000 ", "\nFlash writing & verifying OK\n\n"}));
-    EXPECT_FALSE(has(run.console, "2th Block"));
-    EXPECT_EQ(
-        first_difference(session.board().flash()->contents(), expected_flash(before, 0x100000, 0, 0x10000, 0, image)),
-        "");
+    for (bool with_image : {false, true}) {
+        SCOPED_TRACE(with_image ? "with an image" : "erase only");
+        SimSession session({"--flash-in", dir.write("b.bin", before), "--keys", "\\e"});
+        Args tool{"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "0x20000"};
+        if (with_image)
+            tool.push_back("-f" + dir.write("i.bin", image));
+        SimRun run = session.run(tool);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(in_order(run.console, {"Flash needs 2 Blocks\n", "   1th Block, 0x00000000 "}));
+        EXPECT_FALSE(has(run.console, "2th Block"));
+        EXPECT_FALSE(has(run.console, "erifying OK"));
+        EXPECT_FALSE(has(run.console, "Writing address"));
+        EXPECT_EQ(session.board().tap().state(), sim::TapState::TestLogicReset);
+        EXPECT_EQ(
+            first_difference(session.board().flash()->contents(), expected_flash(before, 0x100000, 0, 0x10000, 0, {})),
+            "");
+    }
 }
 
 }  // namespace

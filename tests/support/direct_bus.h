@@ -25,6 +25,8 @@ public:
 
     // Sends the cycles through another device from now on (a wrapper around the bank).
     void route(sim::BusDevice& device) { device_ = &device; }
+    // A faster or slower port: the virtual time one scan takes.
+    void set_scan_ns(uint64_t ns) { scan_ns_ = ns; }
     bool chip_enabled() const { return !pins_.ce_n; }
 
     uint64_t writes = 0;
@@ -58,7 +60,7 @@ public:
         uint32_t levels = 0;
         uint32_t driven = device_->data_out(pins_, clock_.ns, levels);
         uint32_t word = ((levels & driven) | ~driven) & data_mask_of(data_bits);
-        clock_.advance(kScanNs);
+        clock_.advance(scan_ns_);
         next.oe_n = true;
         apply(next);
         return word;
@@ -80,11 +82,12 @@ private:
         sim::DevicePins before = pins_;
         pins_ = next;
         device_->pins_changed(before, pins_, clock_.ns);
-        clock_.advance(kScanNs);
+        clock_.advance(scan_ns_);
     }
 
     sim::BusDevice* device_;
     sim::VirtualClock& clock_;
+    uint64_t scan_ns_ = kScanNs;
     sim::DevicePins pins_;
 };
 

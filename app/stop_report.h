@@ -1,0 +1,18 @@
+// The one line that says why a job stopped early and what it may have left half-done.
+#pragma once
+
+#include <cstdint>
+
+#include "jtag/cable.h"
+
+// What the job may have changed: [begin, end) on the CPU bus; empty before anything was.
+struct JobRange {
+    uint32_t begin = 0;
+    uint64_t end = 0;
+};
+
+// The reason to stop now (an interrupt or a cable failure), or nullptr to go on.
+const char* stop_reason(const Cable& cable);
+
+// "Stopped by <reason> ..." with where and what may be half-written.
+void report_stop(const char* reason, uint32_t at, const JobRange& range);

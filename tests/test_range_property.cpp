@@ -1,0 +1,165 @@
+// Random jobs on the virtual board over random flash contents. Whatever the CPU, model, set-up,
+// start address, start block, erase size and image, nothing outside the erase blocks of the
+// requested range may change, and a job that reports success leaves the image in the flash.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sim/nor_models.h"
+#include "tests/support/flash_job.h"
+#include "tests/support/sim_run.h"
+
+namespace {
+
+using namespace flash_job;
+using Args = std::vector<std::string>;
+
+constexpr uint32_t kSeed = 20261207;
+constexpr int kJobs = 240;
+
+struct Wiring {
+    const char* sim_flash;
+    const char* bus;
+    const char* model;
+    const char* width;
+    const char* chips;
+};
+
+constexpr Wiring kWirings[] = {
+    {"S29AL008D:top", "16x1", "S29AL008D", "16", "1"},
+    {"S29AL008D:bottom", "8x1", "S29AL008D", "8", "1"},
+    {"S29AL004D:bottom", "16x1", "S29AL004D", "16", "1"},
+    {"EN29LV040A", "8x2", "EN29LV040A", "8", "2"},
+    {"AM29LV040B", "8x1", "AM29LV040B", "8", "1"},
+    {"S29GL064M", "16x1", "S29GL064M", "16", "1"},
+    {"K8D6316", "16x1", "K8D6316", "16", "1"},
+    {"S29GL128N", "16x1", "S29GL128N", "16", "1"},
+    {"SST39VF6401", "16x1", "SST39VF6401", "16", "1"},
+};
+constexpr const char* kCpus[] = {"KTR5200", "ULN", "PAXON", "MIRTA"};
+
+// The erase units as the board's chips have them, in CPU addresses: two chips side by side
+// double every unit; the SST part's block erase works on 64 KB.
+std::vector<uint32_t> unit_starts(const sim::NorModel& chip, bool pair)
+{
+    std::vector<uint32_t> starts{0};
+    const uint32_t scale = pair ? 2 : 1;
+    if (chip.block_bytes != 0) {
+        for (uint32_t a = chip.block_bytes; a <= chip.size_bytes; a += chip.block_bytes)
+            starts.push_back(a * scale);
+        return starts;
+    }
+    for (const sim::NorSectorRun& run : chip.sectors)
+        for (uint32_t k = 0; k < run.count; ++k)
+            starts.push_back(starts.back() + run.bytes * scale);
+    return starts;
+}
+
+// The end of the unit that holds `address`.
+uint64_t unit_end(const std::vector<uint32_t>& starts, uint64_t address)
+{
+    return *std::upper_bound(starts.begin(), starts.end() - 1, static_cast<uint32_t>(address));
+}
+
+TEST(RangeProperty, Seed20261207Jobs240NothingOutsideTheRangeChanges)
+{
+    std::mt19937 random(kSeed);
+    auto pick = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    ScratchDir dir;
+    const Bytes noise = pattern((16 << 20) + kJobs, kSeed);  // the flash before each job: random data
+    int succeeded = 0;
+    for (int job = 0; job < kJobs; ++job) {
+        const Wiring& w = kWirings[pick(std::size(kWirings))];
+        const char* cpu = kCpus[pick(4)];
+        const sim::NorModel& chip = *sim::nor_model_find(w.sim_flash);
+        const std::vector<uint32_t> units = unit_starts(chip, std::string(w.bus) == "8x2");
+        const uint32_t device = units.back();
+        const uint32_t count = static_cast<uint32_t>(units.size() - 1);
+
+        // Mostly a unit start in the last few units (small jobs), sometimes a misaligned one.
+        const uint32_t first = count > 4 ? count - 1 - pick(4) : pick(count);
+        const uint32_t start = units[first] + (pick(8) == 0 ? 0x800 : 0);
+        Args tool{"-C", cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(start)};
+        int32_t block = 0;
+        // -b counts from the first block of the device; -1 and past the table are refused.
+        if (pick(3) == 0) {
+            block = static_cast<int32_t>(pick(count + 2)) - 1;
+            tool.push_back("-b" + std::to_string(static_cast<uint32_t>(block)));
+        }
+        // Whole-device erases only on the small chips: on the big ones they cost seconds.
+        uint64_t erase = 0;
+        bool erase_all = false;
+        switch (pick(device > 0x100000 ? 2 : 5)) {
+        case 0:
+            break;
+        case 1:
+            erase = 1 + pick(0x30000);
+            break;
+        case 2:
+            erase = 1 + pick(0x30000);
+            break;
+        case 3:
+            erase = device;
+            break;
+        case 4:
+            erase_all = true;
+            break;
+        }
+        if (erase != 0)
+            tool.push_back("-e" + std::to_string(erase));
+        if (erase_all)
+            tool.push_back("-eall");
+        const Bytes image = pattern(pick(5) == 0 ? 0 : 1 + pick(0x300), static_cast<uint32_t>(job));
+        if (!image.empty() || pick(2) == 0)
+            tool.push_back("-f" + dir.write("image.bin", image));
+        const bool has_image = tool.back().rfind("-f", 0) == 0;
+
+        SimSession session({"--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""});
+        const Bytes before(noise.begin() + job, noise.begin() + job + device);
+        session.board().flash()->load(before);
+        const SimRun run = session.run(tool);
+        const Bytes after = session.board().flash()->contents();
+
+        std::string label = "job " + std::to_string(job) + ":";
+        for (const std::string& arg : tool)
+            label += " " + arg;
+        SCOPED_TRACE(label);
+
+        // What the job may change: from the start (moved by -b) to the end of the unit that holds
+        // the end of the erase range or of the image, or the whole chip.
+        uint64_t at = start;
+        if (block >= 0 && static_cast<uint32_t>(block) < count)
+            at = start + units[static_cast<uint32_t>(block)];
+        const uint64_t erase_end = at + std::max<uint64_t>(erase_all ? device : erase, image.size());
+        uint64_t allowed_begin = at;
+        uint64_t allowed_end = std::min<uint64_t>(device, unit_end(units, std::max<uint64_t>(erase_end, at + 1) - 1));
+        allowed_end = std::max<uint64_t>(allowed_end, std::min<uint64_t>(device, (at + image.size() + 31) & ~31ull));
+        if (erase_all || (at == 0 && erase == device))
+            allowed_begin = 0, allowed_end = device;
+        allowed_begin = std::min<uint64_t>(allowed_begin, device);
+        allowed_end = std::max(allowed_end, allowed_begin);
+        const bool below_kept =
+            std::equal(before.begin(), before.begin() + static_cast<long>(allowed_begin), after.begin());
+        const bool above_kept = std::equal(before.begin() + static_cast<long>(allowed_end), before.end(),
+                                           after.begin() + static_cast<long>(allowed_end));
+        EXPECT_TRUE(below_kept && above_kept)
+            << "changed outside 0x" << std::hex << allowed_begin << "-0x" << allowed_end << "\n"
+            << run.console.substr(0, 1500);
+        const bool ok = has(run.console, "\nFlash writing & verifying OK\n") ||
+                        has(run.console, "\nFlash erasing & Verifying OK\n");
+        EXPECT_EQ(run.status == 0, ok) << run.console.substr(0, 1500);
+        if (run.status == 0 && has_image) {
+            ++succeeded;
+            EXPECT_TRUE(at + image.size() <= device &&
+                        std::equal(image.begin(), image.end(), after.begin() + static_cast<long>(at)));
+        }
+        EXPECT_EQ(run.stats.rule_violations, 0u);
+    }
+    // The jobs are not all refusals.
+    EXPECT_GT(succeeded, kJobs / 5);
+}
+
+}  // namespace
