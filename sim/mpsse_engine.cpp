@@ -1,7 +1,6 @@
 #include "sim/mpsse_engine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace sim {
@@ -54,7 +53,7 @@ const char* MpsseEngine::open(const UsbDeviceChoice& choice, uint8_t direction)
     input_pos_ = 0;
     answers_.clear();
     answer_pos_ = 0;
-    answers_made_ = answers_taken_ = pushed_upto_ = 0;
+    answers_made_ = answers_taken_ = pushed_upto_ = answer_stalls_ = 0;
     written_since_read_ = false;
     step_ = Step::Opcode;
     low_value_ = 0;
@@ -146,15 +145,20 @@ bool MpsseEngine::read(uint8_t* data, size_t length)
         clock_.advance(kLatencyTimerNs);
     if (got < length) {
         clock_.advance(kTimeoutNs);
-        char text[96];
-        std::snprintf(text, sizeof text, "USB read timed out: %zu of %zu answer bytes came", got, length);
-        fail(text);
+        fail("USB read timed out: " + std::to_string(got) + " of " + std::to_string(length) + " answer bytes came");
         return false;
     }
     return true;
 }
 
-size_t MpsseEngine::room() const { return chip().buffer_bytes - answers_waiting(); }
+// Room for `bytes` more answers; without it the engine stalls until the host reads.
+bool MpsseEngine::room_for(size_t bytes)
+{
+    if (answers_waiting() + bytes <= chip().buffer_bytes)
+        return true;
+    ++answer_stalls_;
+    return false;
+}
 
 void MpsseEngine::answer(uint8_t byte)
 {
@@ -233,7 +237,7 @@ bool MpsseEngine::start_command()
     int params = param_count(op);
     if (params < 0) {
         // Refused: the opcode alone is taken; whatever follows is read as commands.
-        if (room() < 2)
+        if (!room_for(2))
             return false;
         ++input_pos_;
         answer(kBadCommand);
@@ -255,7 +259,7 @@ bool MpsseEngine::simple_command(uint8_t op)
     switch (op) {
     case 0x81:
     case 0x83:
-        if (room() < 1)
+        if (!room_for(1))
             return false;
         answer(op == 0x81 ? low_pins() : static_cast<uint8_t>(high_value_ | ~high_dir_));
         break;
@@ -333,7 +337,7 @@ bool MpsseEngine::shift_unit()
     const bool reads = op_ & kReadTdo;
     if (takes_byte && input_pos_ == input_.size())
         return false;
-    if (reads && room() < 1)
+    if (reads && !room_for(1))
         return false;
     uint8_t out = takes_byte ? input_[input_pos_++] : 0;
     uint8_t in = tms ? shift_tms(out, bits_) : shift_data(out, bits_);

@@ -52,6 +52,8 @@ public:
     double tck_hz() const;
     // Answer bytes queued in the chip that the host has not read yet.
     size_t answers_waiting() const { return answers_.size() - answer_pos_; }
+    // How often the engine found its answer buffer full and waited (a host that reads too late).
+    uint64_t answer_stalls() const { return answer_stalls_; }
 
 private:
     enum class Step : uint8_t { Opcode, Params, Data };
@@ -70,7 +72,7 @@ private:
     uint8_t tdo_level() const;
     void set_low_byte(uint8_t value, uint8_t direction);
     void answer(uint8_t byte);
-    size_t room() const;
+    bool room_for(size_t bytes);
     void run();
     const char* fail(std::string text);
 
@@ -89,6 +91,7 @@ private:
     uint64_t answers_taken_ = 0;  // every answer byte the host has read
     uint64_t pushed_upto_ = 0;    // answers_made_ at the last 0x87
     bool written_since_read_ = false;
+    uint64_t answer_stalls_ = 0;
 
     Step step_ = Step::Opcode;
     uint8_t op_ = 0;
