@@ -18,19 +18,21 @@ Bytes cat(Bytes a, const Bytes& b)
     return a;
 }
 
+sim::BoardConfig with_usb(const sim::MpsseConfig& usb)
+{
+    sim::BoardConfig config;
+    config.usb = usb;
+    return config;
+}
+
 // A bare KTR5200 board (IDCODE 0x1B4E20D3) with its adapter opened, JTAG directions set.
 struct Rig {
     sim::VirtualBoard board;
     sim::MpsseEngine& usb;
-    explicit Rig(bool ft2232d = false, uint8_t direction = 0x0B) : board(config(ft2232d)), usb(board.mpsse())
+    explicit Rig(bool ft2232d = false, uint8_t direction = 0x0B)
+        : board(with_usb({.ft2232d = ft2232d})), usb(board.mpsse())
     {
         EXPECT_EQ(usb.open({}, direction), nullptr);
-    }
-    static sim::BoardConfig config(bool ft2232d)
-    {
-        sim::BoardConfig config;
-        config.usb.ft2232d = ft2232d;
-        return config;
     }
     Bytes exchange(const Bytes& command, size_t answers)
     {
@@ -169,11 +171,10 @@ TEST(MpsseEngine, RoundTripsLatencyTimerAndTheAnswerBuffer)
     EXPECT_GE(pushed, 125'000u);
     EXPECT_LT(pushed, 130'000u);
     EXPECT_GE(waited, 2'125'000u);
-    const sim::SimStats& stats = rig.board.stats();
-    EXPECT_EQ(stats.usb_round_trips, 2u);
-    EXPECT_EQ(stats.usb_transfers, 4u);
-    EXPECT_EQ(stats.usb_bytes_out, 3u);
-    EXPECT_EQ(stats.usb_bytes_in, 2u);
+    const sim::SimStats& s = rig.board.stats();
+    EXPECT_EQ((Bytes{uint8_t(s.usb_round_trips), uint8_t(s.usb_transfers), uint8_t(s.usb_bytes_out),
+                     uint8_t(s.usb_bytes_in)}),
+              (Bytes{2, 4, 3, 2}));
 
     // The FT2232D holds 384 answers: the engine stalls until they are read, and a host that
     // never reads finds its writes refused.
@@ -191,21 +192,17 @@ TEST(MpsseEngine, RoundTripsLatencyTimerAndTheAnswerBuffer)
 TEST(MpsseEngine, OpenFailsLikeAMissingDevice)
 {
     const struct {
-        bool present;
-        bool ft2232d;
+        sim::MpsseConfig usb;
         UsbDeviceChoice choice;
         const char* error;
     } cases[] = {
-        {false, false, {}, "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014)"},
-        {true, false, {0x0403, 0x6014, 'A'}, "no USB JTAG adapter found (looked for 0403:6014)"},
-        {true, true, {0x0403, 0, 'B'}, "interface B of the FT2232D has no MPSSE engine (use A)"},
-        {true, false, {0x0403, 0, 'C'}, "the adapter has no interface 'C' (A or B)"},
+        {{.present = false}, {}, "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014)"},
+        {{}, {0x0403, 0x6014, 'A'}, "no USB JTAG adapter found (looked for 0403:6014)"},
+        {{.ft2232d = true}, {0x0403, 0, 'B'}, "interface B of the FT2232D has no MPSSE engine (use A)"},
+        {{}, {0x0403, 0, 'C'}, "the adapter has no interface 'C' (A or B)"},
     };
     for (const auto& c : cases) {
-        sim::BoardConfig config;
-        config.usb.present = c.present;
-        config.usb.ft2232d = c.ft2232d;
-        sim::VirtualBoard board(config);
+        sim::VirtualBoard board(with_usb(c.usb));
         const char* error = board.mpsse().open(c.choice, 0x0B);
         EXPECT_STREQ(error, c.error);
         uint8_t byte = 0x81;
