@@ -42,6 +42,13 @@ constexpr uint8_t kToShiftIr = 0b00110;
 
 uint8_t bit_of(char c) { return static_cast<uint8_t>(c) & 1; }
 
+// The divisor of the fastest TCK not above `wanted`: base / ((1 + divisor) * 2).
+uint16_t clock_divisor(uint32_t base_hz, uint32_t wanted)
+{
+    const uint64_t hz = std::clamp<uint64_t>(wanted, 1, base_hz / 2);
+    return static_cast<uint16_t>(std::min<uint64_t>((base_hz + 2 * hz - 1) / (2 * hz) - 1, 0xFFFF));
+}
+
 bool parse_hex_byte(const char* begin, const char* end, uint8_t& value)
 {
     if (end - begin > 2 && begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X'))
@@ -101,11 +108,22 @@ bool MpsseCable::set_fault(const std::string& text)
     return false;
 }
 
-bool MpsseCable::exchange(const uint8_t* command, size_t length, uint8_t* answer, size_t answer_length)
+// Sends `commands`, which end in the bad command `echo` and 0x87: the answer must be 0xFA and
+// `echo` alone, else a command before it was refused or the device is no MPSSE engine.
+bool MpsseCable::expect_echo(const std::vector<uint8_t>& commands, uint8_t echo)
 {
-    if (!usb_.write(command, length) || !usb_.read(answer, answer_length))
+    uint8_t reply[2] = {};
+    if (!usb_.write(commands.data(), commands.size()) || !usb_.read(reply, sizeof reply))
         return set_fault(usb_.error());
-    return true;
+    if (reply[0] == kBadCommand && reply[1] == echo)
+        return true;
+    char text[96];
+    if (reply[0] == kBadCommand)
+        std::snprintf(text, sizeof text, "MPSSE: the adapter refused command 0x%02X", reply[1]);
+    else
+        std::snprintf(text, sizeof text, "MPSSE: the adapter does not answer as an MPSSE engine (0x%02X 0x%02X)",
+                      reply[0], reply[1]);
+    return set_fault(text);
 }
 
 const char* MpsseCable::open(const UsbDeviceChoice& device)
@@ -124,27 +142,8 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     in_.reserve(chip_.buffer_bytes + kSentinelBytes);
     placements_.reserve(1024);
 
-    // A bad command must come back as 0xFA and itself: then the stream is in step.
-    const uint8_t sync[] = {kSync, kSendImmediate};
-    uint8_t reply[2] = {};
-    if (!exchange(sync, sizeof sync, reply, sizeof reply)) {
-        usb_.close();
-        return fault();
-    }
-    if (reply[0] != kBadCommand || reply[1] != kSync) {
-        char text[96];
-        std::snprintf(text, sizeof text, "MPSSE: the adapter failed the sync check (0x%02X 0x%02X, not 0xFA 0xAA)",
-                      reply[0], reply[1]);
-        set_fault(text);
-        usb_.close();
-        return fault();
-    }
-
     const uint32_t base_hz = chip_.h_series ? 60'000'000u : 12'000'000u;
-    const uint64_t wanted = std::clamp<uint64_t>(settings_.tck_hz, 1, base_hz / 2);
-    const uint64_t divisor = std::min<uint64_t>((base_hz + 2 * wanted - 1) / (2 * wanted) - 1, 0xFFFF);
-    tck_hz_ = static_cast<uint32_t>(base_hz / (2 * (divisor + 1)));
-
+    const uint16_t divisor = clock_divisor(base_hz, settings_.tck_hz);
     // Only the H series knows the divide-by-5, adaptive and three-phase commands; the FT2232D
     // runs from 12 MHz with all three off anyway.
     std::vector<uint8_t> setup = {kLoopbackOff};
@@ -153,20 +152,11 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     setup.insert(setup.end(), {kDivisor, static_cast<uint8_t>(divisor & 0xFF), static_cast<uint8_t>(divisor >> 8),
                                kSetLow, static_cast<uint8_t>(kJtagIdle | gpio_value),
                                static_cast<uint8_t>(kJtagDirection | gpio_direction), kSentinel, kSendImmediate});
-    if (!exchange(setup.data(), setup.size(), reply, sizeof reply)) {
+    if (!expect_echo({kSync, kSendImmediate}, kSync) || !expect_echo(setup, kSentinel)) {
         usb_.close();
         return fault();
     }
-    if (reply[0] != kBadCommand || reply[1] != kSentinel) {
-        char text[96];
-        if (reply[0] == kBadCommand)
-            std::snprintf(text, sizeof text, "MPSSE: the adapter refused command 0x%02X", reply[1]);
-        else
-            std::snprintf(text, sizeof text, "MPSSE: the adapter's answers are out of step with its commands");
-        set_fault(text);
-        usb_.close();
-        return fault();
-    }
+    tck_hz_ = base_hz / (2u * (divisor + 1u));
     return nullptr;
 }
 

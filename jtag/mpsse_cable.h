@@ -1,6 +1,7 @@
 // The USB JTAG cable: an FTDI chip's MPSSE engine clocks the TAP, the host only queues command
 // bytes. TCK on ADBUS0, TDI 1, TDO 2, TMS 3; ADBUS4-7 are free for an adapter's own lines.
-// Scans are queued and sent in large transfers; answers are read back only where needed.
+// Scans are queued and sent in large transfers; answers are read back only where needed. Nothing
+// queued reaches the TAP before flush(), a capture, or a batch large enough to send by itself.
 #pragma once
 
 #include <cstdint>
@@ -67,7 +68,7 @@ private:
     bool reserve_answers(uint32_t bytes);
     void send();
     void drain();
-    bool exchange(const uint8_t* command, size_t length, uint8_t* answer, size_t answer_length);
+    bool expect_echo(const std::vector<uint8_t>& commands, uint8_t echo);
     void discard_queue();
     bool set_fault(const std::string& text);
 

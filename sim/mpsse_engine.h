@@ -1,6 +1,11 @@
 // A USB JTAG adapter in MPSSE mode (FTDI FT2232H, or an FT2232D) plugged into the board's JTAG
 // header: it takes the host's command bytes, clocks the CPU's TAP edge by edge on ADBUS0-3 and
 // queues the answers the host reads back. It stands where the platform's USB transport would.
+//
+// Virtual time adds up, with no overlap: every TCK period at the frequency the clock commands
+// set; every byte moved over USB (25 ns at high speed, 1 us at the FT2232D's full speed); one
+// round trip for a read that waits on answers to commands written since the last read; and the
+// 2 ms latency timer when the answers read were not pushed by a 0x87.
 #pragma once
 
 #include <cstddef>
