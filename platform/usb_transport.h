@@ -4,11 +4,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct UsbDeviceChoice {
     uint16_t vendor = 0x0403;
     uint16_t product = 0;  // 0: the first of 0x6010 (FT2232H/D) and 0x6014 (FT232H) found
     char interface = 'A';  // 'A' or 'B'
+};
+
+// What the opened chip can do: the cable picks its clock and batch sizes from it.
+struct UsbChip {
+    bool h_series = true;          // FT2232H/FT232H: 60 MHz clock base; false: FT2232D, 12 MHz only
+    uint32_t buffer_bytes = 4096;  // command and answer buffer of the interface (FT2232D: 384)
 };
 
 class UsbTransport {
@@ -19,6 +26,8 @@ public:
     // bit mode reset, then MPSSE with `direction` on the low byte). nullptr on success, else a
     // one-line reason that names the cause (no device, busy, permission: the udev rule to add).
     virtual const char* open(const UsbDeviceChoice& choice, uint8_t direction) = 0;
+    // The chip behind the open interface; meaningful only after open() succeeded.
+    virtual UsbChip chip() const = 0;
     // Queues `length` bytes to the engine; false on a USB error (see error()).
     virtual bool write(const uint8_t* data, size_t length) = 0;
     // Waits for exactly `length` answer bytes; false on a USB error or when they never come.
@@ -27,3 +36,7 @@ public:
     virtual const char* error() const = 0;
     virtual void close() = 0;
 };
+
+// The IDs an open looks for, as the "no device" line names them: "0403:6010 or 0403:6014"
+// when the product is left open, else the one pair.
+std::string usb_ids_text(const UsbDeviceChoice& choice);

@@ -23,7 +23,8 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
       cpu_(known_cpu(config.cpu)),
       bus_(stats_),
       tap_(cpu_, stats_),
-      port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns)
+      port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns),
+      mpsse_(clock_, stats_, tap_, config.usb)
 {
     CpuModel model{};
     if (!config.with_bus || !cpu_model_from_name(config.cpu.c_str(), &model))
@@ -75,9 +76,22 @@ std::string stats_text(const VirtualBoard& board)
         {"dr_scans", stats.dr_scans},       {"bus_reads", stats.bus_reads},
         {"bus_writes", stats.bus_writes},   {"rule_violations", stats.rule_violations},
     };
+    const struct {
+        const char* name;
+        uint64_t value;
+    } usb_counters[] = {
+        {"usb_transfers", stats.usb_transfers},
+        {"usb_round_trips", stats.usb_round_trips},
+        {"usb_bytes_out", stats.usb_bytes_out},
+        {"usb_bytes_in", stats.usb_bytes_in},
+    };
     std::string text;
     for (const auto& counter : counters)
         text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
+    // Only runs that used the USB adapter list its counters: parallel-port output stays as it was.
+    if (stats.usb_transfers != 0)
+        for (const auto& counter : usb_counters)
+            text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
     for (const std::string& note : board.bus().violation_notes())
         text += "rule_violation: " + note + "\n";

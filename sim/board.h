@@ -10,6 +10,7 @@
 #include "sim/bus.h"
 #include "sim/cpu_facts.h"
 #include "sim/flash_bank.h"
+#include "sim/mpsse_engine.h"
 #include "sim/scan_pins.h"
 #include "sim/stats.h"
 #include "sim/tap_controller.h"
@@ -31,6 +32,7 @@ struct BoardConfig {
     BusSetup bus_setup = BusSetup::x16;
     FlashFaults faults;
     std::vector<uint8_t> flash_in;  // initial flash contents from CPU byte 0
+    MpsseConfig usb;                // the USB adapter on the JTAG header, beside the parallel cable
 };
 
 class VirtualBoard {
@@ -56,6 +58,8 @@ public:
     Bus& bus() { return bus_; }
     const Bus& bus() const { return bus_; }
     VirtualPort& port() { return port_; }
+    // The USB adapter's MPSSE engine; open() fails when the configuration has none plugged in.
+    MpsseEngine& mpsse() { return mpsse_; }
     // The flash bank on the bus, or nullptr when a plain memory stands in.
     FlashBank* flash() { return flash_; }
 
@@ -67,6 +71,7 @@ private:
     Bus bus_;
     TapController tap_;
     VirtualPort port_;
+    MpsseEngine mpsse_;
     std::unique_ptr<ScanPins> pins_;
     FlashBank* flash_ = nullptr;
 };

@@ -94,6 +94,13 @@ std::string set_port_ns(SimOptions& options, const std::string& value)
     return {};
 }
 
+std::string set_usb_latency_us(SimOptions& options, const std::string& value)
+{
+    if (!parse_u64(value, options.usb_latency_us) || options.usb_latency_us > 1'000'000)
+        return "bad --usb-latency-us '" + value + "' (0 to 1000000 microseconds per USB round trip)";
+    return {};
+}
+
 std::string set_region(SimOptions& options, const std::string& value)
 {
     uint64_t region = 0;
@@ -205,11 +212,21 @@ std::string set_help(SimOptions& options, const std::string&)
 }
 
 constexpr OptionRow kOptions[] = {
-    {"--cpu", true, set_cpu},           {"--no-port", false, set_no_port},    {"--port-base", true, set_port_base},
-    {"--keys", true, set_keys},         {"--key-after", true, add_key_after}, {"--port-ns", true, set_port_ns},
-    {"--region", true, set_region},     {"--flash", true, set_flash},         {"--bus", true, set_bus},
-    {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out}, {"--fault", true, add_fault},
-    {"--stats", false, set_stats},      {"--help", false, set_help},
+    {"--cpu", true, set_cpu},
+    {"--no-port", false, set_no_port},
+    {"--port-base", true, set_port_base},
+    {"--keys", true, set_keys},
+    {"--key-after", true, add_key_after},
+    {"--port-ns", true, set_port_ns},
+    {"--usb-latency-us", true, set_usb_latency_us},
+    {"--region", true, set_region},
+    {"--flash", true, set_flash},
+    {"--bus", true, set_bus},
+    {"--flash-in", true, set_flash_in},
+    {"--flash-out", true, set_flash_out},
+    {"--fault", true, add_fault},
+    {"--stats", false, set_stats},
+    {"--help", false, set_help},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -302,6 +319,7 @@ BoardConfig board_config(const SimOptions& options)
     config.port_base = options.port_base;
     config.no_port = options.no_port;
     config.port_ns = options.port_ns;
+    config.usb.latency_us = options.usb_latency_us;
     config.region = options.region;
     config.with_bus = true;
     config.flash = options.flash;
@@ -344,6 +362,7 @@ const char* sim_usage()
            "  --keys TEXT         console keys, escapes \\r \\n \\e \\\\ (default: standard input)\n"
            "  --key-after N:TEXT  keys that arrive once N DR scans have run (repeatable)\n"
            "  --port-ns N         virtual nanoseconds per port access (default 1000)\n"
+           "  --usb-latency-us N  virtual microseconds per USB round trip (default 125)\n"
            "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
            "  --flash MODEL       flash on the bus (default S29AL008D): S29AL008D[:top|:bottom],\n"
            "                      S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M,\n"

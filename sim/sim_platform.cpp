@@ -79,9 +79,9 @@ bool SimPlatform::keys_ended()
         if (next_after_ == keys_.key_after.size())
             return true;
         // Pending keys arrive only with DR scans: a tool that waits without touching the
-        // port between two looks will never see them.
+        // port or the USB adapter between two looks will never see them.
         const SimStats& stats = board_.stats();
-        uint64_t accesses = stats.port_writes + stats.port_reads;
+        uint64_t accesses = stats.port_writes + stats.port_reads + stats.usb_transfers;
         bool idle = accesses == accesses_at_last_look_;
         accesses_at_last_look_ = accesses;
         return idle;

@@ -41,6 +41,9 @@ public:
     int64_t time_seconds() override;
     uint64_t monotonic_ns() override;
 
+    // The board's USB adapter; with none plugged in its open() finds no device, as on a PC.
+    UsbTransport* usb_transport() override { return &board_.mpsse(); }
+
     void console_write(const char* text, size_t length) override;
     // Console output goes into `sink` instead of stdout (nullptr: back to stdout).
     void capture_console(std::string* sink) { console_sink_ = sink; }

@@ -14,6 +14,11 @@ struct SimStats {
     uint64_t bus_reads = 0;   // OE# falling edges on the bus
     uint64_t bus_writes = 0;  // WE# rising edges on the bus
     uint64_t rule_violations = 0;
+    // The USB adapter's traffic: bulk transfers each way, reads that waited for a round trip.
+    uint64_t usb_transfers = 0;
+    uint64_t usb_round_trips = 0;
+    uint64_t usb_bytes_out = 0;
+    uint64_t usb_bytes_in = 0;
 };
 
 }  // namespace sim

@@ -39,6 +39,8 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--port-ns", ""},
         {"--port-ns", "0"},
         {"--port-ns", "1000000001"},
+        {"--usb-latency-us", "-1"},
+        {"--usb-latency-us", "1000001"},
         // Regions these CPUs have no chip select for.
         {"--cpu", "PAXON", "--region", "7"},
         {"--region", "7", "--cpu", "MIRTA"},
@@ -66,7 +68,7 @@ TEST(SimOptions, DefaultsAndEveryOption)
 
     sim::SimParse all = sim::parse_sim_options({"--cpu", "PAXON", "--no-port", "--port-base", "0x3bc", "--keys",
                                                 "12\\r", "--key-after", "40:\\e", "--key-after=7:q", "--port-ns=250",
-                                                "--stats", "--", "-C", "PAXON", "--", "-j"});
+                                                "--usb-latency-us=1000", "--stats", "--", "-C", "PAXON", "--", "-j"});
     ASSERT_TRUE(all.ok) << all.error;
     const sim::SimOptions& o = all.options;
     EXPECT_EQ(o.cpu, "PAXON");
@@ -80,6 +82,7 @@ TEST(SimOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.key_after[1].after_dr_scans, 7u);
     EXPECT_EQ(o.key_after[1].text, "q");
     EXPECT_EQ(o.port_ns, 250u);
+    EXPECT_EQ(sim::board_config(o).usb.latency_us, 1000u);
     EXPECT_TRUE(o.stats);
     EXPECT_EQ(o.tool_args, (Args{"-C", "PAXON", "--", "-j"}));
 

@@ -1,10 +1,13 @@
-// The platform of the real tool on Linux: the parallel port, the console keys of
-// standard input, calendar time and standard output.
+// The platform of the real tool on Linux: the parallel port, the USB adapter, the console
+// keys of standard input, calendar time and standard output.
 #pragma once
+
+#include <memory>
 
 #include "platform/linux/key_input.h"
 #include "platform/linux/parallel_ports.h"
 #include "platform/platform.h"
+#include "platform/usb_transport.h"
 
 class LinuxPlatform final : public Platform {
 public:
@@ -21,7 +24,11 @@ public:
     int64_t time_seconds() override;
     void console_write(const char* text, size_t length) override;
 
+    // The libftdi1 transport, made on first use; nullptr in a build without libftdi1.
+    UsbTransport* usb_transport() override;
+
 private:
     ParallelPorts ports_;
     KeyInput keys_;
+    std::unique_ptr<UsbTransport> usb_;
 };

@@ -1,0 +1,92 @@
+// The USB JTAG cable: an FTDI chip's MPSSE engine clocks the TAP, the host only queues command
+// bytes. TCK on ADBUS0, TDI 1, TDO 2, TMS 3; ADBUS4-7 are free for an adapter's own lines.
+// Scans are queued and sent in large transfers; answers are read back only where needed. Nothing
+// queued reaches the TAP before flush(), a capture, or a batch large enough to send by itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jtag/cable.h"
+#include "platform/usb_transport.h"
+
+struct MpsseSettings {
+    uint32_t tck_hz = 6'000'000;  // capped by the chip: 30 MHz H series, 6 MHz FT2232D
+    uint8_t gpio_value = 0;       // ADBUS4-7 levels (bits 4-7)
+    uint8_t gpio_direction = 0;   // ADBUS4-7 outputs (bits 4-7, 1 = output)
+};
+
+// "VALUE:DIRECTION", two hex bytes for ADBUS4-7 ("0x10:0x30" or "10:30"). nullptr on success,
+// else a one-line reason.
+const char* mpsse_parse_pins(const char* text, MpsseSettings& settings);
+
+class MpsseCable final : public Cable {
+public:
+    MpsseCable(UsbTransport& usb, const MpsseSettings& settings);
+
+    // Opens the adapter, checks that its MPSSE engine answers, and sets clock and pins.
+    // nullptr on success, else the one-line reason (also kept as fault()).
+    const char* open(const UsbDeviceChoice& device);
+    // Sends what is queued and closes the adapter.
+    void close();
+    // The TCK frequency the chip was set to (at most the one asked for); 0 before open().
+    uint32_t tck_hz() const { return tck_hz_; }
+
+    void park() override;
+    void tap_reset() override;
+    void scan_ir(uint8_t length, const char* bits) override;
+    void scan_dr(const char* bits, uint32_t length) override;
+    void scan_dr_capture(const char* bits, char* capture, uint32_t length) override;
+    void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
+                        char* sample) override;
+    void flush() override;
+    const char* fault() const override { return fault_.empty() ? nullptr : fault_.c_str(); }
+
+private:
+    // Where the TDO bits of a shift go: every bit into `capture`, or only the listed cells.
+    struct ReadTarget {
+        char* capture = nullptr;
+        const uint16_t* cells = nullptr;
+        uint32_t count = 0;
+        char* sample = nullptr;
+        uint32_t next = 0;  // first listed cell not yet placed
+    };
+    // Bits of the answer stream that belong in `dest[0..count)`.
+    struct Placement {
+        uint32_t answer_bit;
+        uint32_t count;
+        char* dest;
+    };
+
+    void tms_clock(int tms, int tdi = -1, char* dest = nullptr);
+    void emit_tms();
+    void shift(const char* bits, uint32_t from, uint32_t to, ReadTarget* target);
+    void place(ReadTarget& target, uint32_t first, uint32_t count, uint32_t answer_bit);
+    void walk(uint8_t path, int clocks);
+    void leave_shift(const char* bits, uint32_t length, ReadTarget* target);
+    bool reserve_answers(uint32_t bytes);
+    void send();
+    void drain();
+    bool expect_echo(const std::vector<uint8_t>& commands, uint8_t echo);
+    void discard_queue();
+    bool set_fault(const std::string& text);
+
+    UsbTransport& usb_;
+    MpsseSettings settings_;
+    UsbChip chip_;
+    uint32_t tck_hz_ = 0;
+    std::string fault_;
+
+    std::vector<uint8_t> out_;  // commands not yet sent
+    std::vector<uint8_t> in_;   // answers of one drain
+    std::vector<Placement> placements_;
+    uint32_t answers_due_ = 0;  // answer bytes the chip holds or will hold for us
+
+    // TMS clocks not yet sent: they gather into one 0x4B/0x6B of up to 7 clocks.
+    uint8_t tms_bits_ = 0;
+    uint8_t tms_count_ = 0;
+    int tms_tdi_ = -1;          // the TDI the command must hold, -1 while no clock cares
+    char* tms_dest_ = nullptr;  // where the one clock whose TDO is wanted puts it
+    uint8_t tms_read_at_ = 0;   // which clock that is
+};

@@ -1,0 +1,119 @@
+// A USB JTAG adapter in MPSSE mode (FTDI FT2232H, or an FT2232D) plugged into the board's JTAG
+// header: it takes the host's command bytes, clocks the CPU's TAP edge by edge on ADBUS0-3 and
+// queues the answers the host reads back. It stands where the platform's USB transport would.
+//
+// Virtual time adds up, with no overlap: every TCK period at the frequency the clock commands
+// set; every byte moved over USB (25 ns at high speed, 1 us at the FT2232D's full speed); one
+// round trip for a read that waits on answers to commands written since the last read; and the
+// 2 ms latency timer when the answers read were not pushed by a 0x87.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/usb_transport.h"
+#include "sim/stats.h"
+#include "sim/tap_controller.h"
+#include "sim/virtual_clock.h"
+
+namespace sim {
+
+struct MpsseConfig {
+    bool present = true;        // an adapter is plugged in (else open() finds no device)
+    bool ft2232d = false;       // the older chip: 12 MHz clock base, 384-byte buffers, full-speed USB
+    uint64_t latency_us = 125;  // one USB round trip
+};
+
+class MpsseEngine final : public UsbTransport {
+public:
+    // ADBUS lines.
+    static constexpr uint8_t kTck = 0x01;
+    static constexpr uint8_t kTdi = 0x02;
+    static constexpr uint8_t kTdo = 0x04;
+    static constexpr uint8_t kTms = 0x08;
+    static constexpr uint16_t kVendor = 0x0403;
+    static constexpr uint16_t kProduct = 0x6010;
+    // Every open sets the latency timer to 2 ms: answers that no 0x87 pushed wait that long.
+    static constexpr uint64_t kLatencyTimerNs = 2'000'000;
+    // What a USB transfer that never completes costs before the host gives up.
+    static constexpr uint64_t kTimeoutNs = 1'000'000'000;
+
+    MpsseEngine(VirtualClock& clock, SimStats& stats, TapController& tap, const MpsseConfig& config);
+
+    const char* open(const UsbDeviceChoice& choice, uint8_t direction) override;
+    UsbChip chip() const override;
+    bool write(const uint8_t* data, size_t length) override;
+    bool read(uint8_t* data, size_t length) override;
+    const char* error() const override { return error_.c_str(); }
+    void close() override;
+
+    bool is_open() const { return open_; }
+    // The ADBUS levels: outputs as driven, TDO as the target drives it, other inputs pulled up.
+    uint8_t low_pins() const;
+    uint8_t low_direction() const { return low_dir_; }
+    // The TCK frequency the divisor and the divide-by-5 setting give.
+    double tck_hz() const;
+    // Answer bytes queued in the chip that the host has not read yet.
+    size_t answers_waiting() const { return answers_.size() - answer_pos_; }
+    // How often the engine found its answer buffer full and waited (a host that reads too late).
+    uint64_t answer_stalls() const { return answer_stalls_; }
+
+private:
+    enum class Step : uint8_t { Opcode, Params, Data };
+
+    int param_count(uint8_t op) const;
+    bool start_command();
+    bool simple_command(uint8_t op);
+    void finish_params();
+    bool shift_unit();
+    uint8_t shift_data(uint8_t out, int count);
+    uint8_t shift_tms(uint8_t out, int count);
+    uint8_t clock(uint8_t line, int bit);
+    void tck_edge(bool rising);
+    void set_line(uint8_t line, int bit);
+    int level_at_target(uint8_t line) const;
+    uint8_t tdo_level() const;
+    void set_low_byte(uint8_t value, uint8_t direction);
+    void answer(uint8_t byte);
+    bool room_for(size_t bytes);
+    void run();
+    const char* fail(std::string text);
+
+    VirtualClock& clock_;
+    SimStats& stats_;
+    TapController& tap_;
+    MpsseConfig config_;
+    std::string error_;
+    bool open_ = false;
+
+    std::vector<uint8_t> input_;  // command bytes received, from input_pos_ on not yet executed
+    size_t input_pos_ = 0;
+    std::vector<uint8_t> answers_;  // answers queued in the chip, from answer_pos_ on unread
+    size_t answer_pos_ = 0;
+    uint64_t answers_made_ = 0;   // every answer byte since open
+    uint64_t answers_taken_ = 0;  // every answer byte the host has read
+    uint64_t pushed_upto_ = 0;    // answers_made_ at the last 0x87
+    bool written_since_read_ = false;
+    uint64_t answer_stalls_ = 0;
+
+    Step step_ = Step::Opcode;
+    uint8_t op_ = 0;
+    uint8_t params_[2] = {};
+    uint8_t params_need_ = 0;
+    uint8_t params_got_ = 0;
+    uint32_t units_left_ = 0;  // bytes still to shift in the running command
+    uint8_t bits_ = 8;         // bits per unit of the running command
+
+    uint8_t low_value_ = 0;
+    uint8_t low_dir_ = 0;
+    uint8_t high_value_ = 0;
+    uint8_t high_dir_ = 0;
+    uint16_t divisor_ = 0;
+    bool divide_by_5_ = true;
+    bool loopback_ = false;
+    uint64_t tick_thirds_ = 0;  // the fraction of a nanosecond not yet on the clock, in 1/3 ns
+};
+
+}  // namespace sim
