@@ -43,14 +43,14 @@ struct UsbRig {
 struct LptRig {
     sim::VirtualBoard board;
     sim::SimPlatform platform;
-    explicit LptRig(sim::BoardConfig config) : board(config), platform(board, sim::KeySetup{true, {}, {}, 0})
+    LptCable cable;
+    explicit LptRig(sim::BoardConfig config)
+        : board(config), platform(board, sim::KeySetup{true, {}, {}, 0}),
+          cable((platform_install(&platform), board.config().port_base))
     {
-        platform_install(&platform);
-        g_port_base = board.config().port_base;
-        cable_park();
-        tap_reset();
+        cable.park();
+        cable.tap_reset();
     }
-    ~LptRig() { cable_init(); }
 };
 
 std::string random_bits(size_t count, std::mt19937& random)
@@ -95,21 +95,21 @@ TEST(MpsseCable, BoundaryScansMatchTheParallelPortPath)
         UsbRig usb(board_config(cpu, true));
         usb.cable.park();
         usb.cable.tap_reset();
-        jtag_scan_ir(4, "0000");
+        lpt.cable.scan_ir(4, "0000");
         usb.cable.scan_ir(4, "0000");
         const uint32_t n = lpt.board.cpu().bsr_length;
         const std::vector<uint16_t> cells = {0, 1, 9, 70, 71, uint16_t(n / 2 + 3), uint16_t(n - 2), uint16_t(n - 1)};
         for (int round = 0; round < 4; ++round) {
             std::string image = random_bits(n, random);
-            jtag_scan_dr(image.data(), n);
+            lpt.cable.scan_dr(image.data(), n);
             usb.cable.scan_dr(image.data(), n);
             std::string lpt_capture = random_bits(n, random);
             std::string usb_capture = lpt_capture;
-            jtag_scan_dr_capture(lpt_capture.data(), lpt_capture.data(), n);
+            lpt.cable.scan_dr_capture(lpt_capture.data(), lpt_capture.data(), n);
             usb.cable.scan_dr_capture(usb_capture.data(), usb_capture.data(), n);
             EXPECT_EQ(usb_capture, lpt_capture) << cpu;
             std::string sample(cells.size(), '?');
-            jtag_scan_dr_capture(image.data(), lpt_capture.data(), n);
+            lpt.cable.scan_dr_capture(image.data(), lpt_capture.data(), n);
             usb.cable.scan_dr_sample(image.data(), n, cells.data(), uint32_t(cells.size()), sample.data());
             usb.cable.flush();
             for (size_t k = 0; k < cells.size(); ++k)
