@@ -27,8 +27,8 @@ public:
     // True once no key can ever arrive again (input closed), so waits can end.
     virtual bool keys_ended() = 0;
 
-    // Waits, without spinning, until a key is waiting, input has ended or `timeout_ms` has
-    // passed (-1: no limit); true when a key is waiting.
+    // Waits, without spinning, until a key is waiting, input has ended, an interrupt is requested
+    // (platform/interrupts.h) or `timeout_ms` has passed (-1: no limit); true when a key is waiting.
     virtual bool key_wait(int timeout_ms)
     {
         (void)timeout_ms;
