@@ -40,9 +40,15 @@ public:
     // Time for bounds and rates: never jumps (virtual time under the simulator).
     virtual uint64_t monotonic_ns() { return static_cast<uint64_t>(time_seconds()) * 1'000'000'000u; }
 
-    // The port access that failed (the call and the error, one line), or nullptr while none did.
-    // A failed access keeps failing: reads give 0xFF and writes do nothing.
+    // The first port access that failed (the call and the error, one line, e.g. "ppdev PPRSTATUS
+    // on /dev/parport0: Input/output error"), or nullptr while none did; once set it stays set.
+    // From then on every read gives 0xFF, which must not be taken for data: check at every
+    // bus-cycle boundary and stop. Writes are still tried, so the safe ending (TAP reset, cable
+    // park) reaches a port whose writes still work.
     virtual const char* port_fault() { return nullptr; }
+    // Gives the port back at the end of a run (ppdev: PPRELEASE and close); a failure shows in
+    // port_fault(). Reads give 0xFF and writes are ignored afterwards.
+    virtual void port_release() {}
 
     // The USB adapter's byte stream, or nullptr where this build has none.
     virtual UsbTransport* usb_transport() { return nullptr; }
