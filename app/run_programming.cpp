@@ -171,12 +171,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     target.set_ncs_cell(ncs_cell);
     const int64_t start_seconds = platform().time_seconds();
 
-    if (!chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode)) {
+    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    if (stopped_before_change(target))
+        return kStopped;
+    if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
         return {1, CableEnd::reset_park};
     }
-    if (stopped_before_change(target))
-        return kStopped;
 
     if (o.flash_model[0] == '\0' && !ask_flash_model(o))
         return kEndRun;

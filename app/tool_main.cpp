@@ -130,5 +130,13 @@ int tool_main(int argc, char** argv, Platform& platform)
         end = request.end;
     }
     end_cable(cable.get(), end.cable);
+    // The port is given back before the end: a failure there is the job's failure too.
+    if (cable != nullptr && platform.port_fault() == nullptr) {
+        platform.port_release();
+        if (const char* fault = platform.port_fault()) {
+            con_printf("%s\n", fault);
+            end.status = 1;
+        }
+    }
     return end.status;
 }

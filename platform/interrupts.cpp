@@ -1,40 +1,19 @@
 #include "platform/interrupts.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace {
 
-volatile std::sig_atomic_t g_signal = 0;
-
-void on_interrupt(int signal_number)
-{
-    if (g_signal == 0)
-        g_signal = signal_number;
-}
+// Written by signal handlers and, on Windows, by the console's handler thread.
+std::atomic<int> g_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
 }  // namespace
 
-void interrupts_catch()
-{
-    std::signal(SIGINT, on_interrupt);
-    std::signal(SIGTERM, on_interrupt);
-#ifdef SIGHUP
-    std::signal(SIGHUP, on_interrupt);
-#endif
-#ifdef SIGQUIT
-    std::signal(SIGQUIT, on_interrupt);
-#endif
-#ifdef SIGBREAK
-    std::signal(SIGBREAK, on_interrupt);
-#endif
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-}
-
 const char* interrupt_requested()
 {
-    switch (g_signal) {
+    switch (g_signal.load()) {
     case 0:
         return nullptr;
     case SIGINT:
@@ -60,4 +39,8 @@ const char* interrupt_requested()
 
 void interrupts_reset() { g_signal = 0; }
 
-void interrupt_raise(int signal_number) { on_interrupt(signal_number); }
+bool interrupt_raise(int signal_number)
+{
+    int none = 0;
+    return g_signal.compare_exchange_strong(none, signal_number);
+}

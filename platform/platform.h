@@ -28,8 +28,8 @@ public:
     // True once no key can ever arrive again (input closed), so waits can end.
     virtual bool keys_ended() = 0;
 
-    // Waits, without spinning, until a key is waiting, input has ended or `timeout_ms` has
-    // passed (-1: no limit); true when a key is waiting.
+    // Waits, without spinning, until a key is waiting, input has ended, an interrupt is requested
+    // (platform/interrupts.h) or `timeout_ms` has passed (-1: no limit); true when a key is waiting.
     virtual bool key_wait(int timeout_ms)
     {
         (void)timeout_ms;
@@ -46,9 +46,15 @@ public:
                 .count());
     }
 
-    // The port access that failed (the call and the error, one line), or nullptr while none did.
-    // A failed access keeps failing: reads give 0xFF and writes do nothing.
+    // The first port access that failed (the call and the error, one line, e.g. "ppdev PPRSTATUS
+    // on /dev/parport0: Input/output error"), or nullptr while none did; once set it stays set.
+    // From then on every read gives 0xFF, which must not be taken for data: check at every
+    // bus-cycle boundary and stop. Writes are still tried, so the safe ending (TAP reset, cable
+    // park) reaches a port whose writes still work.
     virtual const char* port_fault() { return nullptr; }
+    // Gives the port back at the end of a run (ppdev: PPRELEASE and close); a failure shows in
+    // port_fault(). Reads give 0xFF and writes are ignored afterwards.
+    virtual void port_release() {}
 
     // The USB adapter's byte stream, or nullptr where this build has none.
     virtual UsbTransport* usb_transport() { return nullptr; }

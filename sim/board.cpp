@@ -16,6 +16,23 @@ const CpuFacts& known_cpu(const std::string& name)
         throw std::invalid_argument("unknown CPU " + name);
     return *cpu;
 }
+const char* tap_state_name(TapState state)
+{
+    static constexpr const char* kNames[kTapStateCount] = {
+        "Test-Logic-Reset", "Run-Test/Idle", "Select-DR-Scan", "Capture-DR",     "Shift-DR",   "Exit1-DR",
+        "Pause-DR",         "Exit2-DR",      "Update-DR",      "Select-IR-Scan", "Capture-IR", "Shift-IR",
+        "Exit1-IR",         "Pause-IR",      "Exit2-IR",       "Update-IR",
+    };
+    return kNames[static_cast<int>(state)];
+}
+
+// Whether the run left the flash selected: "active", "inactive", or "none" without a bus.
+const char* chip_enable_text(const VirtualBoard& board)
+{
+    if (!board.config().with_bus || board.pins() == nullptr)
+        return "none";
+    return (board.bus().signals().ncs_n >> board.config().region) & 1u ? "inactive" : "active";
+}
 }  // namespace
 
 VirtualBoard::VirtualBoard(const BoardConfig& config)
@@ -95,6 +112,9 @@ std::string stats_text(const VirtualBoard& board)
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
     for (const std::string& note : board.bus().violation_notes())
         text += "rule_violation: " + note + "\n";
+    // Where the run left the board: a stopped job must leave the TAP reset and the flash deselected.
+    text += std::string("tap_state: ") + tap_state_name(board.tap().state()) + "\n";
+    text += std::string("flash_chip_enable: ") + chip_enable_text(board) + "\n";
     return text;
 }
 

@@ -54,6 +54,7 @@ public:
     const SimStats& stats() const { return stats_; }
     uint64_t now_ns() const { return clock_.ns; }
     TapController& tap() { return tap_; }
+    const TapController& tap() const { return tap_; }
     // The external bus, with a plain memory on `region` until other devices are attached.
     Bus& bus() { return bus_; }
     const Bus& bus() const { return bus_; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/tool_main.h"
+#include "platform/interrupts.h"
 #include "sim/board.h"
 #include "sim/sim_options.h"
 #include "sim/sim_platform.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv)
     }
     sim::VirtualBoard& board = *board_owner;
     sim::SimPlatform platform(board, sim::key_setup(options));
+    interrupts_catch();
 
     std::string program = "tarnflash";
     std::vector<char*> tool_argv{program.data()};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/input_wait.h"
 #include "sim/ready_input.h"
 
 namespace sim {
@@ -90,6 +91,20 @@ bool SimPlatform::keys_ended()
     return stdin_ended_ && next_key_ >= queue_.size();
 }
 
+bool SimPlatform::key_wait(int timeout_ms)
+{
+    if (key_available())
+        return true;
+    if (keys_.scripted) {
+        if (timeout_ms > 0)
+            board_.clock().advance(static_cast<uint64_t>(timeout_ms) * 1'000'000u);
+        return false;
+    }
+    if (!stdin_ended_)
+        input_wait(keys_.input_fd, timeout_ms);
+    return key_available();
+}
+
 int64_t SimPlatform::time_seconds()
 {
     // Reading the clock takes time too, so a busy wait on it ends in virtual time.
@@ -109,8 +124,9 @@ void SimPlatform::console_write(const char* text, size_t length)
         console_sink_->append(text, length);
         return;
     }
-    std::fwrite(text, 1, length, stdout);
-    std::fflush(stdout);
+    // A closed or broken output loses the text, never the job.
+    if (std::fwrite(text, 1, length, stdout) != length || std::fflush(stdout) != 0)
+        std::clearerr(stdout);
 }
 
 }  // namespace sim

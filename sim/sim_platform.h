@@ -37,6 +37,9 @@ public:
     bool key_available() override;
     int key_read() override;
     bool keys_ended() override;
+    // Scripted keys come with DR scans, never while the tool waits: the wait passes in virtual
+    // time at once. Keys from standard input are waited for in real time.
+    bool key_wait(int timeout_ms) override;
 
     int64_t time_seconds() override;
     uint64_t monotonic_ns() override;

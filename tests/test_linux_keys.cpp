@@ -9,10 +9,12 @@
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/interrupts.h"
 #include "platform/linux/key_decoder.h"
 #include "platform/linux/key_input.h"
 #include "platform/linux/parallel_ports.h"
@@ -163,65 +165,173 @@ TEST_F(PipeKeys, ArrowSplitAfterItsEscIsNoEsc)
     late.join();
 }
 
+// A pseudo-terminal for a child's keys; `ok` is false where the system has none.
+struct PseudoTerminal {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    bool ok = master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0;
+    int terminal = ok ? open(ptsname(master), O_RDWR | O_NOCTTY) : -1;
+    ~PseudoTerminal()
+    {
+        close(terminal);
+        close(master);
+    }
+    bool line_mode() const
+    {
+        termios now;
+        return tcgetattr(terminal, &now) == 0 && (now.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO);
+    }
+    bool raw() const
+    {
+        termios now;
+        return tcgetattr(terminal, &now) == 0 && !(now.c_lflag & (ICANON | ECHO));
+    }
+};
+
 // The child takes keys from a pseudo-terminal, which puts it in raw mode, then leaves
 // one way or another; afterwards the terminal must edit lines and echo again.
 TEST(TerminalKeys, LineModeComesBackOnEveryWayOut)
 {
-    enum class Way { end_of_scope, exit_call, ctrl_c, hang_up, broken_pipe, abort_call };
+    enum class Way { end_of_scope, exit_call, raise_signal, abort_call, caught_interrupt, second_interrupt };
     const struct {
         const char* label;
         Way way;
-    } cases[] = {{"end of scope", Way::end_of_scope},
-                 {"exit", Way::exit_call},
-                 {"SIGINT", Way::ctrl_c},
-                 {"SIGHUP", Way::hang_up},
-                 {"SIGPIPE", Way::broken_pipe},
-                 {"abort", Way::abort_call}};
+        int signal_number;  // raised, for the ways that raise one
+        int killed_by;      // the signal that ends the child, 0 if it exits
+    } cases[] = {{"end of scope", Way::end_of_scope, 0, 0},
+                 {"exit", Way::exit_call, 0, 0},
+                 {"SIGINT", Way::raise_signal, SIGINT, SIGINT},
+                 {"SIGHUP", Way::raise_signal, SIGHUP, SIGHUP},
+                 {"SIGPIPE", Way::raise_signal, SIGPIPE, SIGPIPE},
+                 {"SIGSEGV", Way::raise_signal, SIGSEGV, SIGSEGV},
+                 {"abort", Way::abort_call, 0, SIGABRT},
+                 {"caught SIGTERM, then the end", Way::caught_interrupt, SIGTERM, 0},
+                 {"a second SIGINT", Way::second_interrupt, SIGINT, SIGINT}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        int master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        PseudoTerminal pty;
+        if (!pty.ok)
             GTEST_SKIP() << "no pseudo-terminal here";
-        int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-        ASSERT_GE(terminal, 0);
-
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             {
-                KeyInput keys(terminal);
+                KeyInput keys(pty.terminal);
                 keys.available();
-                termios raw;
-                if (tcgetattr(terminal, &raw) != 0 || (raw.c_lflag & (ICANON | ECHO)))
+                if (!pty.raw())
                     _exit(99);  // never went raw: the check below would prove nothing
                 switch (c.way) {
                 case Way::end_of_scope:
                     break;
                 case Way::exit_call:
-                    std::exit(1);
-                case Way::ctrl_c:
-                    raise(SIGINT);
-                    break;
-                case Way::hang_up:
-                    raise(SIGHUP);
-                    break;
-                case Way::broken_pipe:
-                    raise(SIGPIPE);
+                    std::exit(0);
+                case Way::raise_signal:
+                    raise(c.signal_number);
                     break;
                 case Way::abort_call:
                     std::abort();
+                case Way::caught_interrupt:
+                case Way::second_interrupt:
+                    interrupts_catch();
+                    raise(c.signal_number);
+                    if (!pty.raw() || interrupt_requested() == nullptr)
+                        _exit(98);  // the first interrupt must only be noted
+                    if (c.way == Way::second_interrupt)
+                        raise(c.signal_number);
+                    break;
                 }
             }
             _exit(0);
         }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 99);
-        termios after;
-        ASSERT_EQ(tcgetattr(terminal, &after), 0);
-        EXPECT_EQ(after.c_lflag & (ICANON | ECHO), tcflag_t(ICANON | ECHO));
-        close(terminal);
-        close(master);
+        if (c.killed_by == 0)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.killed_by) << status;
+        EXPECT_TRUE(pty.line_mode());
+    }
+}
+
+// Ctrl-Z: line mode while the job is stopped, raw again when it goes on.
+TEST(TerminalKeys, StopGivesTheTerminalBackAndContinueTakesItAgain)
+{
+    PseudoTerminal pty;
+    if (!pty.ok)
+        GTEST_SKIP() << "no pseudo-terminal here";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setpgid(0, 0);  // a group of its own with its parent in the session: stop signals stop it
+        KeyInput keys(pty.terminal);
+        keys.available();
+        if (!pty.raw())
+            _exit(99);
+        raise(SIGTSTP);
+        _exit(pty.raw() ? 0 : 98);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    ASSERT_TRUE(WIFSTOPPED(status)) << status;
+    EXPECT_TRUE(pty.line_mode());
+    kill(child, SIGCONT);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// What ends a key wait, and when. Each case runs in a child of its own: the interrupt
+// handlers are process-wide.
+TEST(KeyWait, EndsAtAKeyTheEndOfInputAnInterruptOrTheTimeout)
+{
+    enum class Event { none, key, arrow, end, interrupt, interrupt_before };
+    const struct {
+        const char* label;
+        Event event;  // 30 ms into the wait
+        int timeout_ms;
+        bool key;
+        int min_ms, max_ms;
+    } cases[] = {{"timeout", Event::none, 60, false, 55, 1000},
+                 {"key", Event::key, 5000, true, 25, 2000},
+                 {"arrow only: no key, the wait goes on", Event::arrow, 150, false, 145, 2000},
+                 {"end of input", Event::end, -1, false, 25, 2000},
+                 {"interrupt", Event::interrupt, -1, false, 25, 2000},
+                 {"interrupt already there", Event::interrupt_before, -1, false, 0, 500}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            alarm(10);  // a wait that never ends fails the case instead of the whole run
+            interrupts_catch();
+            if (c.event == Event::interrupt_before)
+                raise(SIGINT);
+            KeyInput keys(fds[0]);
+            pthread_t waiter = pthread_self();
+            std::thread event([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                if (c.event == Event::key || c.event == Event::arrow)
+                    (void)!write(fds[1], c.event == Event::key ? "k" : "\x1b[A", c.event == Event::key ? 1 : 3);
+                else if (c.event == Event::end)
+                    close(fds[1]);
+                else if (c.event == Event::interrupt)
+                    pthread_kill(waiter, SIGTERM);
+            });
+            auto start = std::chrono::steady_clock::now();
+            bool key = keys.wait(c.timeout_ms);
+            auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+            event.join();
+            bool interrupted = c.event == Event::interrupt || c.event == Event::interrupt_before;
+            _exit(key == c.key && took.count() >= c.min_ms && took.count() <= c.max_ms &&
+                          (interrupt_requested() != nullptr) == interrupted
+                      ? 0
+                      : 1);
+        }
+        close(fds[0]);
+        close(fds[1]);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
 }
 

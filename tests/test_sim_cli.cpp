@@ -1,6 +1,7 @@
 // tarnflash-sim's own options, its keys and its clock.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -186,6 +187,31 @@ TEST(SimPlatform, UnscriptedKeysComeFromTheInputWithNewlineAsEnter)
     close(fds[1]);
     EXPECT_TRUE(platform.keys_ended());
     EXPECT_FALSE(platform.key_available());
+    close(fds[0]);
+}
+
+TEST(SimPlatform, KeyWaitsPassInVirtualTimeForScriptsAndInRealTimeOnTheInput)
+{
+    PlatformOnBoard script({"--keys", "7"});
+    EXPECT_TRUE(script.platform.key_wait(100));
+    EXPECT_EQ(script.drain(), "7");
+    uint64_t before = script.board.now_ns();
+    EXPECT_FALSE(script.platform.key_wait(100));
+    EXPECT_EQ(script.board.now_ns() - before, 100'000'000u);
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    sim::KeySetup setup;
+    setup.input_fd = fds[0];
+    sim::SimPlatform platform(script.board, setup);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(platform.key_wait(50));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
+    ASSERT_EQ(write(fds[1], "y", 1), 1);
+    EXPECT_TRUE(platform.key_wait(-1));
+    EXPECT_EQ(platform.key_read(), 'y');
+    close(fds[1]);
+    EXPECT_FALSE(platform.key_wait(-1));  // the end of input ends the wait
     close(fds[0]);
 }
 

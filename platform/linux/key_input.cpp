@@ -1,97 +1,24 @@
 #include "platform/linux/key_input.h"
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
+#include <ctime>
 
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-// The terminal settings to give back. Process-wide, because the atexit and signal
-// handlers have no object to reach.
-struct SavedTerminal {
-    termios settings;
-    int fd;
-    volatile sig_atomic_t active;
-};
-SavedTerminal g_saved_terminal = {};
-
-// Every signal whose default action ends the process and that a user can meet:
-// Ctrl-C, a closed terminal, and a closed output pipe (`tarnflash ... | head`).
-constexpr int kRestoreSignals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGPIPE, SIGABRT};
-
-void restore_terminal()
-{
-    if (g_saved_terminal.active) {
-        tcsetattr(g_saved_terminal.fd, TCSANOW, &g_saved_terminal.settings);
-        g_saved_terminal.active = 0;
-    }
-}
-
-void restore_and_reraise(int signal_number)
-{
-    restore_terminal();
-    struct sigaction fallback = {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(signal_number, &fallback, nullptr);
-    raise(signal_number);
-}
-
-void install_handlers_once()
-{
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    std::atexit(restore_terminal);
-    for (int signal_number : kRestoreSignals) {
-        struct sigaction current = {};
-        sigaction(signal_number, nullptr, &current);
-        if (current.sa_handler != SIG_DFL)
-            continue;  // ignored or taken by someone else: leave it
-        struct sigaction handler = {};
-        handler.sa_handler = restore_and_reraise;
-        sigemptyset(&handler.sa_mask);
-        sigaction(signal_number, &handler, nullptr);
-    }
-}
-
-void enter_raw_mode(int fd)
-{
-    termios settings;
-    if (g_saved_terminal.active || !isatty(fd) || tcgetattr(fd, &settings) != 0)
-        return;
-    g_saved_terminal.settings = settings;
-    g_saved_terminal.fd = fd;
-    install_handlers_once();
-    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-    g_saved_terminal.active = 1;
-    if (tcsetattr(fd, TCSANOW, &settings) != 0)
-        g_saved_terminal.active = 0;
-}
-
-}  // namespace
+#include "platform/input_wait.h"
+#include "platform/linux/terminal.h"
 
 KeyInput::KeyInput(int fd, int escape_gap_ms) : fd_(fd), escape_gap_ms_(escape_gap_ms) {}
 
-KeyInput::~KeyInput()
-{
-    if (g_saved_terminal.active && g_saved_terminal.fd == fd_)
-        restore_terminal();
-}
+KeyInput::~KeyInput() { terminal_restore(fd_); }
 
 void KeyInput::prepare()
 {
     if (prepared_)
         return;
     prepared_ = true;
-    enter_raw_mode(fd_);
+    terminal_make_raw(fd_);
 }
 
 void KeyInput::take_held_escape()
@@ -154,6 +81,27 @@ bool KeyInput::available()
     prepare();
     if (queue_.empty())
         fill(0);
+    return !queue_.empty();
+}
+
+bool KeyInput::wait(int timeout_ms)
+{
+    // Bytes that make no key (an arrow's sequence) end a wait early: the deadline stays.
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (!available() && !at_end_) {
+        int left_ms = timeout_ms;
+        if (timeout_ms >= 0) {
+            timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            long elapsed_ms = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+            if (elapsed_ms >= timeout_ms)
+                break;
+            left_ms = timeout_ms - static_cast<int>(elapsed_ms);
+        }
+        if (!input_wait(fd_, left_ms))
+            break;
+    }
     return !queue_.empty();
 }
 

@@ -18,8 +18,11 @@ public:
     KeyInput& operator=(const KeyInput&) = delete;
 
     bool available();  // never waits
-    int read();        // waits for a key; 0 once input has ended
-    bool ended();      // end of input reached and every key read
+    // Waits, without spinning, for a key, the end of input, an interrupt or `timeout_ms`
+    // (-1: no limit); true when a key is waiting.
+    bool wait(int timeout_ms);
+    int read();    // waits for a key; 0 once input has ended
+    bool ended();  // end of input reached and every key read
 
 private:
     void prepare();

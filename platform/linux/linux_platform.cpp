@@ -5,11 +5,21 @@
 
 #include <unistd.h>
 
+#include "platform/linux/privileges.h"
+
 #ifdef TARNFLASH_USB_FTDI
 #include "platform/linux/ftdi_transport.h"
 #endif
 
 LinuxPlatform::LinuxPlatform() : keys_(STDIN_FILENO) {}
+
+const char* LinuxPlatform::port_access()
+{
+    const char* reason = ports_.open();
+    if (const char* refusal = drop_root_privileges())
+        return refusal;
+    return reason;
+}
 
 UsbTransport* LinuxPlatform::usb_transport()
 {
@@ -22,8 +32,17 @@ UsbTransport* LinuxPlatform::usb_transport()
 
 int64_t LinuxPlatform::time_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
+uint64_t LinuxPlatform::monotonic_ns()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
 void LinuxPlatform::console_write(const char* text, size_t length)
 {
-    std::fwrite(text, 1, length, stdout);
-    std::fflush(stdout);  // progress lines end without a newline
+    // A closed or broken output (EPIPE; SIGPIPE is ignored) loses the text, never the job.
+    if (std::fwrite(text, 1, length, stdout) != length ||
+        std::fflush(stdout) != 0)  // progress lines end without a newline
+        std::clearerr(stdout);
 }

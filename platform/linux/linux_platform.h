@@ -1,5 +1,5 @@
 // The platform of the real tool on Linux: the parallel port, the USB adapter, the console
-// keys of standard input, calendar time and standard output.
+// keys of standard input, calendar and monotonic time, and standard output.
 #pragma once
 
 #include <memory>
@@ -13,15 +13,20 @@ class LinuxPlatform final : public Platform {
 public:
     LinuxPlatform();
 
-    const char* port_access() override { return ports_.open(); }
+    // A setuid-root install becomes the real user here, once the port is granted.
+    const char* port_access() override;
     void port_write(uint16_t port, uint8_t value) override { ports_.write(port, value); }
     uint8_t port_read(uint16_t port) override { return ports_.read(port); }
+    const char* port_fault() override { return ports_.fault(); }
+    void port_release() override { ports_.release(); }
 
     bool key_available() override { return keys_.available(); }
     int key_read() override { return keys_.read(); }
     bool keys_ended() override { return keys_.ended(); }
+    bool key_wait(int timeout_ms) override { return keys_.wait(timeout_ms); }
 
     int64_t time_seconds() override;
+    uint64_t monotonic_ns() override;
     void console_write(const char* text, size_t length) override;
 
     // The libftdi1 transport, made on first use; nullptr in a build without libftdi1.

@@ -5,15 +5,34 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <ctime>
+
 #include <fcntl.h>
 #include <linux/ppdev.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/time.h>
 #include <unistd.h>
+
+#include "platform/interrupts.h"
 
 namespace {
 
 constexpr uint16_t kCandidates[] = {0x378, 0x278, 0x3BC};
 constexpr int kMaxParports = 8;
+constexpr long kClaimTickUs = 100'000;
+
+void parport_path(char (&path)[32], int index) { std::snprintf(path, sizeof path, "/dev/parport%d", index); }
+
+// Only there to make a blocked PPCLAIM return with EINTR.
+void on_claim_tick(int) {}
+
+int64_t monotonic_ms()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
 
 // Reads a small text file whole; false if it cannot be read.
 bool read_text(const char* path, char* text, size_t size)
@@ -84,27 +103,77 @@ uint16_t parport_base_from_ioports(const char* text, int index)
     return 0;
 }
 
-ParallelPorts::ParallelPorts()
+ParallelPorts::ParallelPorts(int claim_wait_ms) : claim_wait_ms_(claim_wait_ms)
 {
     for (size_t i = 0; i < 3; ++i)
-        slots_[i] = Slot{kCandidates[i], Way::none, -1};
+        slots_[i] = Slot{kCandidates[i], Way::none, -1, -1};
 }
 
-ParallelPorts::~ParallelPorts()
+ParallelPorts::~ParallelPorts() { release(); }
+
+void ParallelPorts::note_fault(const char* call, const Slot& slot)
+{
+    if (fault_[0] != '\0')
+        return;
+    int error = errno;
+    std::snprintf(fault_, sizeof fault_, "ppdev %s on /dev/parport%d: %s", call, slot.index, std::strerror(error));
+}
+
+void ParallelPorts::release()
 {
     for (Slot& slot : slots_) {
-        if (slot.way == Way::ppdev) {
-            ioctl(slot.fd, PPRELEASE);
-            close(slot.fd);
-        }
+        if (slot.way != Way::ppdev)
+            continue;
+        if (ioctl(slot.fd, PPRELEASE) != 0)
+            note_fault("PPRELEASE", slot);
+        if (close(slot.fd) != 0)
+            note_fault("close", slot);
+        slot.way = Way::none;
+        slot.fd = -1;
     }
+}
+
+bool ParallelPorts::claim(int fd, const char* path)
+{
+    // The kernel ends PPCLAIM's wait for a busy port only for a caught signal: a ticking timer
+    // lets the wait be bounded and an interrupt end it.
+    struct sigaction tick = {};
+    tick.sa_handler = on_claim_tick;
+    sigemptyset(&tick.sa_mask);
+    struct sigaction old_action;
+    sigaction(SIGALRM, &tick, &old_action);
+    itimerval ticking = {{0, kClaimTickUs}, {0, kClaimTickUs}};
+    itimerval old_timer;
+    setitimer(ITIMER_REAL, &ticking, &old_timer);
+
+    const int64_t start = monotonic_ms();
+    int result;
+    while ((result = ioctl(fd, PPCLAIM)) != 0 && errno == EINTR) {
+        if (interrupt_requested() != nullptr || monotonic_ms() - start >= claim_wait_ms_)
+            break;
+    }
+    int error = errno;
+    setitimer(ITIMER_REAL, &old_timer, nullptr);
+    sigaction(SIGALRM, &old_action, nullptr);
+    if (result == 0)
+        return true;
+    if (error != EINTR)
+        std::snprintf(ppdev_problem_, sizeof ppdev_problem_, "ppdev PPCLAIM on %s: %s", path, std::strerror(error));
+    else if (const char* interrupt = interrupt_requested())
+        std::snprintf(ppdev_problem_, sizeof ppdev_problem_, "ppdev PPCLAIM on %s: %s while the port was busy", path,
+                      interrupt);
+    else
+        std::snprintf(ppdev_problem_, sizeof ppdev_problem_,
+                      "ppdev PPCLAIM on %s: busy for %d s (another program or driver holds the port)", path,
+                      (claim_wait_ms_ + 999) / 1000);
+    return false;
 }
 
 bool ParallelPorts::open_ppdev(Slot& slot)
 {
     for (int index = 0; index < kMaxParports; ++index) {
         char path[32];
-        std::snprintf(path, sizeof path, "/dev/parport%d", index);
+        parport_path(path, index);
         if (access(path, F_OK) != 0)
             continue;
         if (kernel_base(index) != slot.base) {
@@ -114,18 +183,24 @@ bool ParallelPorts::open_ppdev(Slot& slot)
         }
         int fd = ::open(path, O_RDWR);
         if (fd < 0) {
-            std::snprintf(ppdev_problem_, sizeof ppdev_problem_, "%s: %s", path, std::strerror(errno));
+            std::snprintf(ppdev_problem_, sizeof ppdev_problem_, "ppdev open on %s: %s", path, std::strerror(errno));
             continue;
         }
-        if (ioctl(fd, PPCLAIM) != 0) {
-            std::snprintf(ppdev_problem_, sizeof ppdev_problem_, "%s: claim: %s", path, std::strerror(errno));
+        if (!claim(fd, path)) {
             close(fd);
             continue;
         }
-        int forward = 0;
-        ioctl(fd, PPDATADIR, &forward);  // drive the data lines
+        int forward = 0;  // drive the data lines
+        if (ioctl(fd, PPDATADIR, &forward) != 0) {
+            std::snprintf(ppdev_problem_, sizeof ppdev_problem_, "ppdev PPDATADIR on %s: %s", path,
+                          std::strerror(errno));
+            ioctl(fd, PPRELEASE);
+            close(fd);
+            continue;
+        }
         slot.way = Way::ppdev;
         slot.fd = fd;
+        slot.index = index;
         return true;
     }
     return false;
@@ -163,18 +238,23 @@ const char* ParallelPorts::open()
 void ParallelPorts::ppdev_write(Slot& slot, uint16_t reg, uint8_t value)
 {
     // Only the data register is ever written; status is read-only.
-    if (reg == 0)
-        ioctl(slot.fd, PPWDATA, &value);
+    if (reg == 0 && ioctl(slot.fd, PPWDATA, &value) != 0)
+        note_fault("PPWDATA", slot);
 }
 
 uint8_t ParallelPorts::ppdev_read(Slot& slot, uint16_t reg)
 {
+    static constexpr struct {
+        unsigned long request;
+        const char* name;
+    } kReads[] = {{PPRDATA, "PPRDATA"}, {PPRSTATUS, "PPRSTATUS"}, {PPRCONTROL, "PPRCONTROL"}};
+    // After a fault nothing read can be trusted: a status of 0xFF is what a missing port reads.
+    if (fault_[0] != '\0')
+        return 0xFF;
     unsigned char value = 0xFF;
-    if (reg == 0)
-        ioctl(slot.fd, PPRDATA, &value);
-    else if (reg == 1)
-        ioctl(slot.fd, PPRSTATUS, &value);
-    else
-        ioctl(slot.fd, PPRCONTROL, &value);
+    if (ioctl(slot.fd, kReads[reg].request, &value) != 0) {
+        note_fault(kReads[reg].name, slot);
+        return 0xFF;
+    }
     return value;
 }

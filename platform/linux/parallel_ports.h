@@ -1,6 +1,15 @@
 // The parallel-port candidates 0x378, 0x278 and 0x3BC on Linux: direct port
 // instructions where ioperm grants them (root), else the ppdev driver of the
 // kernel's port at that base (/dev/parportN, group lp).
+//
+// Every ppdev call is checked. A candidate whose open, PPCLAIM or PPDATADIR fails is
+// passed over, and the reason names the call. After that, the first failing call is
+// kept as the fault, "ppdev PPRSTATUS on /dev/parport0: Input/output error"; from then
+// on reads give 0xFF and writes are still tried, so the safe ending can reach a port
+// whose writes still work.
+//
+// PPCLAIM waits while another driver or program holds the port. That wait is bounded
+// (claim_wait_ms) and ends at an interrupt, so a busy port is reported, never a silent hang.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +23,19 @@
 
 class ParallelPorts {
 public:
-    ParallelPorts();
-    ~ParallelPorts();
+    static constexpr int kClaimWaitMs = 2000;
+
+    explicit ParallelPorts(int claim_wait_ms = kClaimWaitMs);
+    ~ParallelPorts();  // releases what release() has not
     ParallelPorts(const ParallelPorts&) = delete;
     ParallelPorts& operator=(const ParallelPorts&) = delete;
 
     // nullptr once at least one candidate is reachable, else the reason.
     const char* open();
+    // PPRELEASE and close for every ppdev port; a failure becomes the fault.
+    void release();
+    // The first port access that failed, or nullptr.
+    const char* fault() const { return fault_[0] != '\0' ? fault_ : nullptr; }
 
     // One port write is one TCK edge: the direct path stays a compare and an outb.
     void write(uint16_t port, uint8_t value)
@@ -64,15 +79,20 @@ private:
         uint16_t base;
         Way way;
         int fd;
+        int index;  // of /dev/parportN
     };
 
     bool open_ppdev(Slot& slot);
-    static void ppdev_write(Slot& slot, uint16_t reg, uint8_t value);
-    static uint8_t ppdev_read(Slot& slot, uint16_t reg);
+    bool claim(int fd, const char* path);
+    void ppdev_write(Slot& slot, uint16_t reg, uint8_t value);
+    uint8_t ppdev_read(Slot& slot, uint16_t reg);
+    void note_fault(const char* call, const Slot& slot);
 
     Slot slots_[3];
-    char reason_[320] = {};
-    char ppdev_problem_[128] = {};
+    int claim_wait_ms_;
+    char reason_[400] = {};
+    char ppdev_problem_[160] = {};
+    char fault_[160] = {};
 };
 
 // The I/O base of /dev/parport<index> as the kernel reports it, from the text of

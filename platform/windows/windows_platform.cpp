@@ -28,6 +28,8 @@ int64_t WindowsPlatform::time_seconds() { return static_cast<int64_t>(std::time(
 
 void WindowsPlatform::console_write(const char* text, size_t length)
 {
-    std::fwrite(text, 1, length, stdout);
-    std::fflush(stdout);  // progress lines end without a newline
+    // A closed output loses the text, never the job.
+    if (std::fwrite(text, 1, length, stdout) != length ||
+        std::fflush(stdout) != 0)  // progress lines end without a newline
+        std::clearerr(stdout);
 }

@@ -1,0 +1,40 @@
+#include "platform/linux/privileges.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <grp.h>
+#include <unistd.h>
+
+namespace {
+
+const char* refusal(const char* call)
+{
+    static char reason[120];
+    std::snprintf(reason, sizeof reason, "Cannot drop root privileges: %s: %s", call, std::strerror(errno));
+    return reason;
+}
+
+}  // namespace
+
+const char* drop_root_privileges()
+{
+    const uid_t user = getuid();
+    const gid_t group = getgid();
+    if (geteuid() != 0 || user == 0)
+        return nullptr;
+    // Groups first, while root may still change them; the supplementary groups root could
+    // have brought along go as well.
+    if (setgroups(1, &group) != 0)
+        return refusal("setgroups");
+    if (setresgid(group, group, group) != 0)
+        return refusal("setresgid");
+    if (setresuid(user, user, user) != 0)
+        return refusal("setresuid");
+    uid_t real, effective, saved;
+    bool all_user = getresuid(&real, &effective, &saved) == 0 && real == user && effective == user && saved == user;
+    if (!all_user || setuid(0) == 0)
+        return "Cannot drop root privileges: root could be regained after setresuid";
+    return nullptr;
+}
