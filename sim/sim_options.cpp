@@ -230,9 +230,11 @@ SimParse failure(std::string text)
 // The flash as the CPU sees it: both chips of an 8x2 set-up.
 uint64_t flash_bytes(const SimOptions& options)
 {
-    const NorModel& model = *FlashBank::find_nor_model(options.flash);
-    const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(model);
-    return uint64_t{model.size_bytes} * (bus == BusSetup::x8x2 ? 2 : 1);
+    const NorModel* model = FlashBank::find_nor_model(options.flash);
+    if (model == nullptr)
+        throw std::runtime_error(kProgram + ("unknown flash '" + options.flash + "'"));
+    const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    return uint64_t{model->size_bytes} * (bus == BusSetup::x8x2 ? 2 : 1);
 }
 
 // A FIFO or a device would be read without end (or until memory runs out), so only
