@@ -2,12 +2,13 @@
 # Writes a 1 MB image into a virtual KTR5200 board carrying one S29AL008D in 16-bit mode,
 # checks that the flash afterwards holds exactly the image, and prints how long the same
 # job would take on real hardware (the board's virtual time).
+# TARNFLASH_DEMO_BYTES=N writes a smaller image (CI uses it to save time).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 sim=${TARNFLASH_SIM:-$root/build/tarnflash-sim}
 if [[ ! -x $sim ]]; then
-    echo "demo: $sim not found; build first (cmake -S . -B build -G Ninja && cmake --build build)" >&2
+    echo "demo: $sim not found; build first (cmake -S . -B build -G Ninja && cmake --build build --target tarnflash-sim)" >&2
     exit 2
 fi
 
@@ -15,28 +16,60 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-head -c 1048576 /dev/urandom >image.bin
+bytes=${TARNFLASH_DEMO_BYTES:-1048576}
+if ! [[ $bytes =~ ^[0-9]+$ ]] || ((bytes < 1 || bytes > 1048576)); then
+    echo "demo: TARNFLASH_DEMO_BYTES must be 1 to 1048576, not '$bytes'" >&2
+    exit 2
+fi
+head -c "$bytes" /dev/urandom >image.bin
 
-status=0
+# The tool redraws its progress line in place for every word. Pass on one redraw per
+# percent on a terminal, one line per tenth elsewhere (a log), the last one always,
+# and every other line as it comes.
+show_progress() {
+    tr '\r' '\n' | awk -v tty="$1" '
+        function show(line) {
+            if (tty) printf "\r%s", line
+            else print line
+            shown = line
+            fflush()
+        }
+        function finish() {
+            if (last != shown) show(last)
+            if (tty) printf "\n"
+            last = shown = ""
+        }
+        /^Write: / {
+            step = $4 > 0 ? int($2 * (tty ? 100 : 10) / $4) : 0
+            if (last == "" || step != shown_step) { show($0); shown_step = step }
+            last = $0
+            next
+        }
+        { if (last != "") finish(); print; fflush() }
+        END { if (last != "") finish() }'
+}
+tty=0
+if [[ -t 1 ]]; then tty=1; fi
+
+set +e
 "$sim" --cpu KTR5200 --flash S29AL008D --stats --flash-out out.bin -- \
-    -C KTR5200 -F S29AL008D -w 16 -i 1 -eall -f image.bin >log.txt 2>&1 || status=$?
-
-# One progress line per word, each overwritten in place: keep only the last.
-tr '\r' '\n' <log.txt | awk '/^Write: / { last = $0; next } { if (last != "") { print last; last = "" } print }
-                             END { if (last != "") print last }'
+    -C KTR5200 -F S29AL008D -w 16 -i 1 -eall -f image.bin 2>stats.txt | show_progress "$tty"
+status=${PIPESTATUS[0]}
+set -e
+cat stats.txt
 
 if [[ $status -ne 0 ]]; then
     echo "demo: the tool ended with status $status" >&2
     exit 1
 fi
-if ! cmp -s image.bin out.bin; then
+if ! cmp -s -n "$bytes" image.bin out.bin; then
     echo "demo: the virtual flash does not hold the image" >&2
-    cmp image.bin out.bin | head -n 1 >&2 || true
+    cmp -n "$bytes" image.bin out.bin | head -n 1 >&2 || true
     exit 1
 fi
 echo "demo: the virtual flash holds the image (cmp)"
 
-seconds=$(grep -Eo 'virtual_seconds[^0-9]*[0-9]+(\.[0-9]+)?' log.txt | grep -Eo '[0-9]+(\.[0-9]+)?$' | tail -n 1 || true)
+seconds=$(grep -Eo 'virtual_seconds[^0-9]*[0-9]+(\.[0-9]+)?' stats.txt | grep -Eo '[0-9]+(\.[0-9]+)?$' | tail -n 1 || true)
 if [[ -n $seconds ]]; then
     awk -v s="$seconds" 'BEGIN { printf "demo: estimated time on real hardware: %.1f s (%d min %d s)\n", s, int(s / 60), int(s) % 60 }'
 else

@@ -15,6 +15,9 @@ constexpr uint8_t kCmdEraseSetup = 0x80;
 constexpr uint8_t kCmdChipErase = 0x10;
 constexpr uint8_t kCmdWriteBuffer = 0x25;
 constexpr uint8_t kCmdBufferConfirm = 0x29;
+constexpr uint8_t kCmdUnlockBypass = 0x20;
+constexpr uint8_t kCmdBypassReset = 0x90;  // then 00
+constexpr uint8_t kCmdBypassResetConfirm = 0x00;
 
 constexpr uint16_t kDq7 = 0x80;
 constexpr uint16_t kDq6 = 0x40;
@@ -73,7 +76,21 @@ bool NorChip::same_sector(uint32_t a, uint32_t b) const
 NorChip::Mode NorChip::mode(uint64_t now_ns) const
 {
     bool running = mode_ == Mode::programming || mode_ == Mode::erasing;
-    return (running && now_ns >= busy_until_ns_) ? Mode::read_array : mode_;
+    return (running && now_ns >= busy_until_ns_) ? after_busy_ : mode_;
+}
+
+bool NorChip::in_bypass(uint64_t now_ns) const
+{
+    switch (mode(now_ns)) {
+    case Mode::bypass:
+    case Mode::bypass_program_setup:
+    case Mode::bypass_reset_setup:
+        return true;
+    case Mode::programming:
+        return after_busy_ == Mode::bypass;
+    default:
+        return false;
+    }
 }
 
 bool NorChip::busy(uint64_t now_ns) const
@@ -84,10 +101,11 @@ bool NorChip::busy(uint64_t now_ns) const
 
 void NorChip::settle(uint64_t now_ns) { mode_ = mode(now_ns); }
 
-void NorChip::start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns)
+void NorChip::start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns, Mode then)
 {
     mode_ = mode;
     busy_until_ns_ = now_ns + duration_ns;
+    after_busy_ = then;
 }
 
 // ---- pins ----
@@ -236,6 +254,8 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
         } else if (c == kCmdCfiQuery && has_cfi && model_.cfi_three_cycle_entry) {
             mode_ = Mode::cfi_query;
             ++counters_.cfi_three_cycle_entries;
+        } else if (c == kCmdUnlockBypass && model_.unlock_bypass) {
+            mode_ = Mode::bypass;
         }
         break;
     case Mode::autoselect:
@@ -252,9 +272,7 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
         break;
     case Mode::program_setup:
         ++counters_.programs;
-        program_unit(address, data);
-        status_dq7_ = static_cast<uint8_t>(~data & kDq7);
-        start_busy(Mode::programming, model_.times.program_ns, now_ns);
+        start_program(address, data, now_ns, Mode::read_array);
         break;
     case Mode::erase_setup:
         mode_ = (c == kCmdUnlock1 && at1) ? Mode::erase_unlock1 : Mode::read_array;
@@ -335,10 +353,35 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
     case Mode::abort_unlock2:
         mode_ = (c == kCmdReset) ? Mode::read_array : Mode::buffer_abort;
         break;
+    // Nothing but the bypass program and the bypass reset leaves this state: the
+    // unlock cycles of the normal commands, F0 and every other write are ignored.
+    // An autoselect's 90 is taken as the first cycle of the bypass reset, so a tool
+    // that forgot the reset reads the array instead of the codes.
+    case Mode::bypass:
+        if (c == kCmdProgram)
+            mode_ = Mode::bypass_program_setup;
+        else if (c == kCmdBypassReset)
+            mode_ = Mode::bypass_reset_setup;
+        break;
+    case Mode::bypass_program_setup:
+        ++counters_.bypass_programs;
+        start_program(address, data, now_ns, Mode::bypass);
+        break;
+    case Mode::bypass_reset_setup:
+        // Anything but 00 drops the half-written reset: still in bypass.
+        mode_ = c == kCmdBypassResetConfirm ? Mode::read_array : Mode::bypass;
+        break;
     case Mode::programming:
     case Mode::erasing:
         break;  // busy: filtered out by write_cycle
     }
+}
+
+void NorChip::start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mode then)
+{
+    program_unit(address, data);
+    status_dq7_ = static_cast<uint8_t>(~data & kDq7);
+    start_busy(Mode::programming, model_.times.program_ns, now_ns, then);
 }
 
 void NorChip::abort_buffer()

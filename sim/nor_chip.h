@@ -22,6 +22,7 @@ struct NorCounters {
     uint64_t read_cycles = 0;
     uint64_t write_cycles = 0;
     uint64_t programs = 0;         // single-word programs started
+    uint64_t bypass_programs = 0;  // two-cycle programs started in unlock bypass
     uint64_t buffer_programs = 0;  // buffers confirmed
     uint64_t buffer_aborts = 0;
     uint64_t sector_erases = 0;  // sector or block erases started
@@ -51,6 +52,11 @@ public:
         abort_unlock2,
         programming,
         erasing,
+        // Unlock bypass: the array reads as in read_array, but only A0 (then the
+        // address and data) and 90 then 00 are taken; every other write is ignored.
+        bypass,
+        bypass_program_setup,
+        bypass_reset_setup,
     };
 
     // byte_mode: an x8/x16 chip with BYTE# low, or any x8-only chip.
@@ -80,6 +86,7 @@ public:
     uint16_t data_mask() const { return byte_mode_ ? 0xFF : 0xFFFF; }
     Mode mode(uint64_t now_ns) const;
     bool busy(uint64_t now_ns) const;
+    bool in_bypass(uint64_t now_ns) const;  // also while a bypass program runs
     const NorCounters& counters() const { return counters_; }
 
 private:
@@ -90,7 +97,8 @@ private:
     void settle(uint64_t now_ns);
     void command(uint32_t address, uint16_t data, uint64_t now_ns);
     void program_unit(uint32_t address, uint16_t data);
-    void start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns);
+    void start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mode then);
+    void start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns, Mode then = Mode::read_array);
     void erase_range(uint32_t start, uint32_t bytes);
     void abort_buffer();
     uint16_t array_read(uint32_t address) const;
@@ -107,8 +115,9 @@ private:
 
     Mode mode_ = Mode::read_array;
     uint64_t busy_until_ns_ = 0;
-    bool toggle_ = false;     // kDq6 while busy
-    uint8_t status_dq7_ = 0;  // bit 7 of the status while programming or aborted
+    Mode after_busy_ = Mode::read_array;  // where a program or erase ends
+    bool toggle_ = false;                 // kDq6 while busy
+    uint8_t status_dq7_ = 0;              // bit 7 of the status while programming or aborted
 
     // A write in progress on the pins.
     bool write_pending_ = false;

@@ -54,6 +54,9 @@ struct NorModel {
     uint8_t sector_erase_cmd;
     uint8_t block_erase_cmd;  // 0 when the chip has no block erase
     uint32_t block_bytes;     // erase unit of block_erase_cmd
+    // Unlock, unlock, 20 enters two-cycle programming. Only where a datasheet lists the
+    // command: chips whose command table is not at hand go without it.
+    bool unlock_bypass;
 };
 
 // Every chip of the board, boot variants as separate rows.

@@ -35,6 +35,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarnflash-sim: %s\n", error.what());
         return 2;
     }
+    if (std::string error; !sim::check_flash_out(options, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
     sim::VirtualBoard& board = *board_owner;
     sim::SimPlatform platform(board, sim::key_setup(options));
     interrupts_catch();

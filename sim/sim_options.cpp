@@ -3,7 +3,6 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string_view>
 
@@ -245,6 +244,46 @@ SimParse failure(std::string text)
     return result;
 }
 
+// The flash as the CPU sees it: both chips of an 8x2 set-up.
+uint64_t flash_bytes(const SimOptions& options)
+{
+    const NorModel* model = FlashBank::find_nor_model(options.flash);
+    if (model == nullptr)
+        throw std::runtime_error(kProgram + ("unknown flash '" + options.flash + "'"));
+    const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    return uint64_t{model->size_bytes} * (bus == BusSetup::x8x2 ? 2 : 1);
+}
+
+// A FIFO or a device would be read without end (or until memory runs out), so only
+// a regular file no larger than the flash is read, and never more than the flash
+// even if it grows meanwhile.
+std::vector<uint8_t> read_flash_in(const std::string& path, uint64_t limit)
+{
+    const std::string cannot = kProgram + ("cannot read --flash-in '" + path + "'");
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status))
+        throw std::runtime_error(cannot);
+    if (!std::filesystem::is_regular_file(status))
+        throw std::runtime_error(cannot + ": not a regular file");
+    const uint64_t size = std::filesystem::file_size(path, error);
+    if (error)
+        throw std::runtime_error(cannot);
+    if (size > limit)
+        throw std::runtime_error(kProgram + ("the initial contents are larger than the flash: '" + path + "' has " +
+                                             std::to_string(size) + " bytes, the flash " + std::to_string(limit)));
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes(static_cast<size_t>(limit) + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad() || (!in && !in.eof()))
+        throw std::runtime_error(cannot);
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (bytes.size() > limit)
+        throw std::runtime_error(kProgram + ("the initial contents are larger than the flash: '" + path +
+                                             "' grew past " + std::to_string(limit) + " bytes"));
+    return bytes;
+}
+
 }  // namespace
 
 bool unescape_keys(const std::string& text, std::string& keys)
@@ -326,16 +365,23 @@ BoardConfig board_config(const SimOptions& options)
     config.bus_setup_given = options.bus_given;
     config.bus_setup = options.bus;
     config.faults = options.faults;
-    if (!options.flash_in.empty()) {
-        std::error_code ignored;
-        std::ifstream in(options.flash_in, std::ios::binary);
-        if (!in || std::filesystem::is_directory(options.flash_in, ignored))
-            throw std::runtime_error(kProgram + ("cannot read --flash-in '" + options.flash_in + "'"));
-        config.flash_in.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            throw std::runtime_error(kProgram + ("cannot read --flash-in '" + options.flash_in + "'"));
-    }
+    if (!options.flash_in.empty())
+        config.flash_in = read_flash_in(options.flash_in, flash_bytes(options));
     return config;
+}
+
+bool check_flash_out(const SimOptions& options, std::string& error)
+{
+    if (options.flash_out.empty())
+        return true;
+    // Appending creates a missing file and keeps an existing one whole until the
+    // contents are written at the end.
+    std::ofstream out(options.flash_out, std::ios::binary | std::ios::app);
+    if (!out) {
+        error = kProgram + ("cannot write --flash-out '" + options.flash_out + "'");
+        return false;
+    }
+    return true;
 }
 
 bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& error)

@@ -49,8 +49,13 @@ SimParse parse_sim_options(const std::vector<std::string>& args);
 bool unescape_keys(const std::string& text, std::string& keys);
 
 // The board the options describe. Reads the --flash-in file; throws std::runtime_error
-// with a one-line reason when it cannot.
+// with a one-line reason when it is not a regular file no larger than the flash, or
+// cannot be read.
 BoardConfig board_config(const SimOptions& options);
+
+// Before the run: false with a one-line reason when --flash-out cannot be opened for
+// writing. Creates a missing file; an existing one keeps its contents.
+bool check_flash_out(const SimOptions& options, std::string& error);
 
 // Writes the flash contents to --flash-out, if given; false with a one-line reason on failure.
 bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& error);

@@ -476,6 +476,105 @@ TEST(Erase, UnknownCodeReturnsToReadArray)
     EXPECT_FALSE(bank.chip(0).busy(bus.now()));
 }
 
+// ---- unlock bypass ----
+
+struct BypassCase {
+    const char* model;
+    BusSetup setup;
+    NorCommands cmds;
+    uint32_t maker;  // autoselect address 0, once the chip reads codes again
+};
+
+void PrintTo(const BypassCase& c, std::ostream* os) { *os << c.model << ' ' << setup_name(c.setup); }
+
+bool all_in_bypass(const FlashBank& bank, uint64_t now)
+{
+    for (int lane = 0; lane < bank.chip_count(); ++lane)
+        if (!bank.chip(lane).in_bypass(now))
+            return false;
+    return true;
+}
+
+class UnlockBypass : public testing::TestWithParam<BypassCase> {};
+
+TEST_P(UnlockBypass, ProgramsInTwoCyclesUntilNinetyThenZero)
+{
+    const BypassCase& c = GetParam();
+    FlashBank bank(model(c.model), c.setup);
+    NorBusDriver bus(bank, 100);
+    const uint32_t mask = c.setup == BusSetup::x8 ? 0xFF : 0xFFFF;
+    c.cmds.command(bus, 0x20);
+    ASSERT_TRUE(all_in_bypass(bank, bus.now()));
+
+    bus.write(0x7776, 0xA0 * c.cmds.lanes);  // any address
+    bus.write(0x1234, 0xA55A & mask);
+    EXPECT_EQ(bus.read(0x1234) & 0x80, 0x80u) << "status: complement of bit 7";
+    bus.wait(1'000'000);
+    EXPECT_EQ(bus.read(0x1234), 0xA55A & mask);
+    bus.write(0, 0xA0 * c.cmds.lanes);
+    bus.write(0x1234, 0x0FF0 & mask);
+    bus.wait(1'000'000);
+    EXPECT_EQ(bus.read(0x1234), 0x0550 & mask) << "cells only go from 1 to 0";
+    EXPECT_EQ(bank.chip(0).counters().bypass_programs, 2u);
+    EXPECT_EQ(bank.chip(0).counters().programs, 0u);
+
+    // Normal commands are not taken: F0 stays in the mode, autoselect reads the array,
+    // erase erases nothing.
+    c.cmds.reset(bus);
+    c.cmds.command(bus, 0x90);
+    EXPECT_EQ(bus.read(0), mask);
+    c.cmds.reset(bus);
+    c.cmds.erase(bus, 0x1234, 0x30);
+    EXPECT_EQ(bus.read(0x1234), 0x0550 & mask);
+    EXPECT_TRUE(all_in_bypass(bank, bus.now()));
+
+    bus.write(0x4444, 0x90 * c.cmds.lanes);
+    bus.write(0x2222, 0);
+    EXPECT_FALSE(bank.chip(bank.chip_count() - 1).in_bypass(bus.now()));
+    EXPECT_EQ(bank.chip(0).mode(bus.now()), sim::NorChip::Mode::read_array);
+    c.cmds.command(bus, 0x90);
+    EXPECT_EQ(bus.read(0), c.maker);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, UnlockBypass,
+                         testing::Values(BypassCase{"S29AL008D", BusSetup::x16, kWord, 0x0001},
+                                         BypassCase{"S29AL004D:bottom", BusSetup::x8, kByteMode, 0x01},
+                                         BypassCase{"AM29LV040B", BusSetup::x8, kByteOnly, 0x01},
+                                         BypassCase{"AM29LV040B", BusSetup::x8x2, kPair, 0x0101}));
+
+class NoUnlockBypass : public testing::TestWithParam<BypassCase> {};
+
+TEST_P(NoUnlockBypass, UnlockThenTwentyReturnsToReadArray)
+{
+    const BypassCase& c = GetParam();
+    FlashBank bank(model(c.model), c.setup);
+    NorBusDriver bus(bank, 100);
+    c.cmds.command(bus, 0x20);
+    EXPECT_EQ(bank.chip(0).mode(bus.now()), sim::NorChip::Mode::read_array);
+    bus.write(0, 0xA0 * c.cmds.lanes);
+    bus.write(0x1234, 0);
+    bus.wait(1'000'000);
+    EXPECT_EQ(bus.read(0x1234), c.setup == BusSetup::x8 ? 0xFFu : 0xFFFFu) << "no two-cycle program";
+    c.cmds.command(bus, 0x90);
+    EXPECT_EQ(bus.read(0), c.maker);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, NoUnlockBypass,
+                         testing::Values(BypassCase{"EN29LV040A", BusSetup::x8x2, kPair, 0x7F7F},
+                                         BypassCase{"K8D6316", BusSetup::x16, kWord, 0x00EC},
+                                         BypassCase{"S29GL064M", BusSetup::x8, kByteMode, 0x01},
+                                         BypassCase{"S29GL128N", BusSetup::x16, kWord, 0x0001},
+                                         BypassCase{"SST39VF6401", BusSetup::x16, kSst, 0x00BF}));
+
+TEST(UnlockBypass, EnteredOnlyAtTheFirstCommandAddress)
+{
+    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    NorBusDriver bus(bank);
+    kWord.unlock(bus);
+    bus.write(0x100, 0x20);
+    EXPECT_EQ(bank.chip(0).mode(bus.now()), sim::NorChip::Mode::read_array);
+}
+
 // ---- pin protocol ----
 
 TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge)

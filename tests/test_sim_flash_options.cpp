@@ -2,6 +2,8 @@
 // the files that fill it before a run and receive it after.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -124,7 +126,9 @@ TEST(SimFlashOptions, FlashInFillsFromTheFirstByteAndLeavesTheRestErased)
     const std::string big = dir.write("big.bin", pattern(0x80001, 43));
     sim::SimParse parse = sim::parse_sim_options({"--flash", "AM29LV040B", "--bus", "8x1", "--flash-in", big});
     ASSERT_TRUE(parse.ok);
-    EXPECT_THROW(sim::VirtualBoard board(sim::board_config(parse.options)), std::invalid_argument);
+    EXPECT_THROW(sim::board_config(parse.options), std::runtime_error);
+    EXPECT_EQ(board_with({"--flash", "AM29LV040B", "--bus", "8x2", "--flash-in", big})->flash()->contents().size(),
+              0x100000u);
 
     parse = sim::parse_sim_options({"--flash-in", (dir.path() / "none.bin").string()});
     ASSERT_TRUE(parse.ok);
@@ -135,17 +139,30 @@ TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
 {
     ScratchDir dir;
     const std::string big = dir.write("big.bin", pattern(0x80001, 44));
-    for (const std::string& args : {std::string("--flash S29AL016D -- -C KTR5200 -j"),
-                                    std::string("--flash SST39VF6401 --bus 8x1 -- -C KTR5200 -j"),
-                                    std::string("--fault stuck-bit:1 -- -C KTR5200 -j"),
-                                    "--flash EN29LV040A --flash-in '" + big + "' -- -C KTR5200 -j",
-                                    "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j",
-                                    "--flash-in '" + dir.path().string() + "' -- -C KTR5200 -j"}) {
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string out = dir.write("out.bin", {1, 2, 3});
+    // With --stats a run that went ahead would print more than the one line.
+    for (const std::string& args :
+         {std::string("--flash S29AL016D -- -C KTR5200 -j"),
+          std::string("--flash SST39VF6401 --bus 8x1 -- -C KTR5200 -j"),
+          std::string("--fault stuck-bit:1 -- -C KTR5200 -j"),
+          "--flash EN29LV040A --flash-in '" + big + "' -- -C KTR5200 -j",
+          "--flash-in '" + (dir.path() / "none.bin").string() + "' -- -C KTR5200 -j",
+          "--flash-in '" + dir.path().string() + "' -- -C KTR5200 -j", "--flash-in '" + fifo + "' -- -C KTR5200 -j",
+          std::string("--flash-in /dev/zero -- -C KTR5200 -j"), std::string("--flash-in /dev/urandom -- -C KTR5200 -j"),
+          "--flash-out '" + dir.path().string() + "' -- -C KTR5200 -j",
+          "--flash-out '" + (dir.path() / "none" / "out.bin").string() + "' -- -C KTR5200 -j"}) {
         std::string errors;
-        EXPECT_EQ(run_sim_program(args, errors), 2) << args;
+        EXPECT_EQ(run_sim_program("--stats " + args, errors), 2) << args;
         EXPECT_EQ(errors.rfind("tarnflash-sim: ", 0), 0u) << errors;
         EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;
     }
+
+    // The check before the run leaves an existing --flash-out as it was.
+    std::string error;
+    EXPECT_TRUE(sim::check_flash_out(sim::parse_sim_options({"--flash-out", out}).options, error)) << error;
+    EXPECT_EQ(dir.read("out.bin"), (Bytes{1, 2, 3}));
 }
 
 TEST(SimFlashOptions, FlashOutHoldsTheContentsInCpuByteOrder)

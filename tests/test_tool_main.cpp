@@ -13,13 +13,15 @@
 
 namespace {
 
+// The banner and the usage carry the version the build and the package are made with.
 const std::string kBanner =
     "  ***********  TARN JTAG NOR  **********\n"
-    "  ***********  VERSION: 1.03  **********\n";
+    "  ***********  VERSION: " TARNFLASH_VERSION_TEXT "  **********\n";
 
 const std::string kUsage =
     "\n"
-    "JTAG NOR Flash Writer : VER 1.03\n"
+    "JTAG NOR Flash Writer : VER " TARNFLASH_VERSION_TEXT
+    "\n"
     "OPTIONS:\n"
     "  -C[CPU NAME]        : KTR5200, ULN, MIRTA, ... \n"
     "  -w[bus wibth]       : Flash's bus width (8 or 16) \n"
