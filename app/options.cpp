@@ -89,7 +89,7 @@ bool parse_number(const char* text, int32_t* value)
 void print_usage()
 {
     con_printf("\n");
-    con_printf("JTAG NOR Flash Writer : VER 1.03\n");
+    con_printf("JTAG NOR Flash Writer : VER %s\n", TARNFLASH_VERSION_TEXT);
     con_printf("OPTIONS:\n");
     con_printf("  -C[CPU NAME]        : KTR5200, ULN, MIRTA, ... \n");
     con_printf("  -w[bus wibth]       : Flash's bus width (8 or 16) \n");

@@ -4,18 +4,20 @@
 #include <cstdint>
 
 struct RunOptions {
-    char cpu_name[16] = {};            // -C
-    char flash_model[32] = {};         // -F, or the model menu
-    int32_t bus_width = 0;             // -w, or the prompt; 0 = ask
-    int32_t interleave = 0;            // -i, or the prompt; 0 = ask
-    uint32_t start_offset = 0;         // -o; advanced by the block offset during the run
-    const char* image_path = nullptr;  // -f (refers to argv); nullptr = erase-only run
-    uint32_t erase_size = 0;           // -e <number>; 0 = not given
-    bool erase_all = false;            // -eall
-    int32_t block_index = 0;           // -b
-    bool idcode_check = false;         // -j
-    int32_t toggle_mode = 0;           // -t sets 2
-    bool offset_given = false;         // -o appeared with a value
+    char cpu_name[16] = {};             // -C
+    char flash_model[32] = {};          // -F, or the model menu
+    int32_t bus_width = 0;              // -w, or the prompt; 0 = ask
+    int32_t interleave = 0;             // -i, or the prompt; 0 = ask
+    uint32_t start_offset = 0;          // -o; advanced by the block offset during the run
+    const char* image_path = nullptr;   // -f (refers to argv); nullptr = erase-only run
+    uint32_t erase_size = 0;            // -e <number>; 0 = not given
+    bool erase_all = false;             // -eall
+    int32_t block_index = 0;            // -b
+    bool idcode_check = false;          // -j
+    int32_t toggle_mode = 0;            // -t sets 2
+    bool offset_given = false;          // -o appeared with a value
+    const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
+    const char* verify_path = nullptr;  // --verify: compare the flash with a file
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the

@@ -2,9 +2,12 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/exit.h"
+#include "app/help.h"
+#include "app/long_options.h"
 #include "app/options.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
@@ -79,10 +82,30 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable)
     return run_programming(o, *cpu, cable);
 }
 
-std::unique_ptr<Cable> start_up()
+void print_banner()
 {
     con_printf("  ***********  TARN JTAG NOR  **********\n");
-    con_printf("  ***********  VERSION: 1.03  **********\n");
+    con_printf("  ***********  VERSION: %s  **********\n", TARNFLASH_VERSION_TEXT);
+}
+
+// --read and --verify are jobs of their own: they refuse an image to program, and each other,
+// before the cable is touched.
+void check_job_options(const LongOptions& jobs, int argc, char** argv)
+{
+    if (jobs.read_path == nullptr && jobs.verify_path == nullptr)
+        return;
+    if (jobs.read_path != nullptr && jobs.verify_path != nullptr) {
+        con_printf("--read and --verify cannot be given together\n");
+        process_end(1);
+    }
+    if (argc >= 2 && scan_options(argc, argv).image_path != nullptr) {
+        con_printf("%s does not program: leave out -f\n", jobs.read_path ? "--read" : "--verify");
+        process_end(1);
+    }
+}
+
+std::unique_ptr<Cable> start_up()
+{
     if (const char* reason = platform().port_access())
         fail_exit(reason);
     uint16_t base = lpt_find_port();
@@ -118,12 +141,33 @@ int tool_main(int argc, char** argv, Platform& platform)
     std::unique_ptr<Cable> cable;
     RunEnd end{0, CableEnd::none};
     try {
+        // The long options first: help and version need no port at all.
+        LongOptions long_options;
+        std::string error;
+        const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
+        const bool long_ok = take_long_options(argc, argv, long_options, error);
+        if (long_ok && (long_options.help || lone_h)) {
+            print_help();
+            return 0;
+        }
+        if (long_ok && long_options.version) {
+            print_version();
+            return 0;
+        }
+        print_banner();
+        if (!long_ok) {
+            con_printf("%s\n", error.c_str());
+            process_end(1);
+        }
+        check_job_options(long_options, argc, argv);
         cable = start_up();
         if (argc < 2) {
             print_usage();
             quit(1);
         }
-        const RunOptions options = scan_options(argc, argv);
+        RunOptions options = scan_options(argc, argv);
+        options.read_path = long_options.read_path;
+        options.verify_path = long_options.verify_path;
         check_options(options, argc);
         end = mode_stage(options, *cable);
     } catch (const ExitRequest& request) {

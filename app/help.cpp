@@ -1,0 +1,35 @@
+#include "app/help.h"
+
+#include "platform/console.h"
+
+void print_help()
+{
+    con_printf(
+        "Usage: tarnflash -C CPU [-F MODEL] [-w 8|16] [-i 1|2] [-o ADDRESS] [-e SIZE | -eall] [-b BLOCK]\n"
+        "                 [-f IMAGE | --read FILE | --verify FILE]\n"
+        "       tarnflash -C CPU -j | -t\n"
+        "Writes a raw image into the NOR flash on a TARN CPU's bus through its JTAG boundary scan.\n"
+        "\n"
+        "  -C NAME        CPU: KTR5200, ULN, PAXON, MIRTA (exact case)\n"
+        "  -F MODEL       flash: S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316,\n"
+        "                 S29GL128N, SST39VF6401; asked on the console when left out\n"
+        "  -w 8|16        flash bus width; asked when left out\n"
+        "  -i 1|2         chips side by side on the data bus; asked when left out\n"
+        "  -o ADDRESS     start address on the CPU bus (decimal or 0x hex), default 0\n"
+        "  -e SIZE        bytes to erase from the start address; -eall: the whole device\n"
+        "  -b BLOCK       start at this erase block, counted from the first block of the device\n"
+        "  -f IMAGE       the raw image to program; without it the run only erases\n"
+        "  -j             check the JTAG IDCODE of the CPU\n"
+        "  -t             drive every boundary-scan output with a toggling pattern until ESC\n"
+        "  --read FILE    back the flash up into FILE, from the start address (the whole device, or -e SIZE)\n"
+        "  --verify FILE  compare the flash from the start address with FILE; writes nothing\n"
+        "  --cable ftdi   a USB JTAG adapter (FT2232H, FT2232D, FT232H) instead of the parallel port\n"
+        "  --cable-id VID:PID, --cable-interface A|B, --cable-pins VALUE:DIRECTION, --tck-hz N\n"
+        "                 which USB adapter, its interface, its extra pins (ADBUS4-7) and the TCK rate\n"
+        "  --help, --version\n"
+        "\n"
+        "Options take '-' or '/', with the value attached or separate (-CKTR5200, -C KTR5200).\n"
+        "Exit status: 0 when the job was done and verified, 1 for every failure.\n");
+}
+
+void print_version() { con_printf("tarnflash %s\n", TARNFLASH_VERSION_TEXT); }

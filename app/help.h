@@ -1,0 +1,5 @@
+// What `--help` and `--version` print: answered before any port is probed.
+#pragma once
+
+void print_help();
+void print_version();

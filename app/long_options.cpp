@@ -1,0 +1,68 @@
+#include "app/long_options.h"
+
+#include <cstring>
+
+namespace {
+
+struct LongOption {
+    const char* name;
+    bool* flag;                       // an option without a value
+    const char* LongOptions::*value;  // an option with one
+};
+
+constexpr const char* LongOptions::*kNoValue = nullptr;
+
+}  // namespace
+
+bool take_long_options(int& argc, char** argv, LongOptions& options, std::string& error)
+{
+    const LongOption table[] = {
+        {"help", &options.help, kNoValue},
+        {"version", &options.version, kNoValue},
+        {"read", nullptr, &LongOptions::read_path},
+        {"verify", nullptr, &LongOptions::verify_path},
+        {"cable", nullptr, &LongOptions::cable},
+        {"cable-id", nullptr, &LongOptions::cable_id},
+        {"cable-interface", nullptr, &LongOptions::cable_interface},
+        {"cable-pins", nullptr, &LongOptions::cable_pins},
+        {"tck-hz", nullptr, &LongOptions::tck_hz},
+    };
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const LongOption* found = nullptr;
+        const char* attached = nullptr;
+        if (std::strncmp(arg, "--", 2) == 0) {
+            const char* name = arg + 2;
+            const char* equals = std::strchr(name, '=');
+            const size_t length = equals ? static_cast<size_t>(equals - name) : std::strlen(name);
+            for (const LongOption& option : table)
+                if (std::strlen(option.name) == length && std::strncmp(option.name, name, length) == 0)
+                    found = &option;
+            attached = equals ? equals + 1 : nullptr;
+        }
+        if (found == nullptr) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        if (found->flag != nullptr) {
+            if (attached != nullptr) {
+                error = std::string("option --") + found->name + " takes no value";
+                return false;
+            }
+            *found->flag = true;
+            continue;
+        }
+        if (attached == nullptr) {
+            if (i + 1 == argc) {
+                error = std::string("option --") + found->name + " needs a value";
+                return false;
+            }
+            attached = argv[++i];
+        }
+        options.*found->value = attached;
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return true;
+}

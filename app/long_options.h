@@ -1,0 +1,23 @@
+// The GNU-style long options, taken out of the command line before the classic option scan,
+// so that a command line without them behaves exactly as before.
+#pragma once
+
+#include <string>
+
+struct LongOptions {
+    bool help = false;
+    bool version = false;
+    const char* read_path = nullptr;        // --read FILE: back the flash up into FILE
+    const char* verify_path = nullptr;      // --verify FILE: compare the flash with FILE
+    const char* cable = nullptr;            // --cable NAME: "ftdi" for the USB cable
+    const char* cable_id = nullptr;         // --cable-id VID:PID
+    const char* cable_interface = nullptr;  // --cable-interface A|B
+    const char* cable_pins = nullptr;       // --cable-pins VALUE:DIRECTION
+    const char* tck_hz = nullptr;           // --tck-hz N
+};
+
+// Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value
+// is taken whatever it begins with) and shortens argc; the other arguments keep their order,
+// an unknown --name among them. False with a one-line error (no newline) for a missing value
+// or a value given to an option that takes none.
+bool take_long_options(int& argc, char** argv, LongOptions& options, std::string& error);
