@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "app/backup_file.h"
 #include "app/console_answer.h"
 #include "app/image_file.h"
 #include "app/stop_report.h"
@@ -141,11 +142,52 @@ bool stopped_before_change(SelectedTarget& target)
     return true;
 }
 
-void print_elapsed(int64_t start_seconds)
+void print_elapsed(const char* what, int64_t start_seconds)
 {
     const int64_t elapsed = platform().time_seconds() - start_seconds;
-    con_printf("\nWrite elapsed time:  %d[min] %d[sec]\n", static_cast<int>(elapsed / 60),
+    con_printf("\n%s elapsed time:  %d[min] %d[sec]\n", what, static_cast<int>(elapsed / 60),
                static_cast<int>(elapsed % 60));
+}
+
+// How much --read takes from the start address: -e narrows it, else up to the device's end.
+uint32_t read_length(const FlashGeometry& g, const RunOptions& o)
+{
+    const uint64_t device_end = uint64_t{g.block_start[0]} + g.device_size;
+    const uint64_t room = o.start_offset < device_end ? device_end - o.start_offset : 0;
+    if (o.erase_size != 0 && !o.erase_all)
+        return static_cast<uint32_t>(std::min<uint64_t>(o.erase_size, room));
+    return static_cast<uint32_t>(room);
+}
+
+// --read: the flash from the start address into the backup file; nothing is erased or written.
+RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, BackupFile& backup,
+                int64_t start_seconds)
+{
+    std::vector<uint8_t> bytes(read_length(session.geometry, o));
+    const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
+    if (status != FlashStatus::ok)
+        return job_failed(status, target, session, {});
+    if (!backup.commit(bytes))
+        return kEndRun;
+    con_printf("\nFlash reading OK: %u bytes from 0x%08X into %s\n", static_cast<unsigned>(bytes.size()),
+               o.start_offset, o.read_path);
+    print_elapsed("Read", start_seconds);
+    return {0, CableEnd::park};
+}
+
+// --verify: the flash from the start address against the file; nothing is erased or written.
+RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, int64_t start_seconds)
+{
+    std::vector<uint8_t> file;
+    if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
+        return {1, CableEnd::reset_park};
+    const FlashStatus status = flash_verify_range(session, o.start_offset, file);
+    if (status != FlashStatus::ok)
+        return job_failed(status, target, session, {});
+    con_printf("\nFlash verifying OK: %u bytes from 0x%08X match %s\n", static_cast<unsigned>(file.size()),
+               o.start_offset, o.verify_path);
+    print_elapsed("Verify", start_seconds);
+    return {0, CableEnd::park};
 }
 
 }  // namespace
@@ -169,6 +211,9 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     target.set_ncs_cell(ncs_cell);
+    BackupFile backup;
+    if (o.read_path != nullptr && !backup.create(o.read_path))
+        return kEndRun;
     const int64_t start_seconds = platform().time_seconds();
 
     const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
@@ -229,6 +274,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     o.start_offset += block_offset(g, o.block_index);
+    if (o.read_path != nullptr)
+        return read_job(session, target, o, backup, start_seconds);
+    if (o.verify_path != nullptr)
+        return verify_job(session, target, o, start_seconds);
 
     std::vector<uint8_t> image;
     if (o.image_path != nullptr && !load_image_file(o.image_path, session.geometry, o.start_offset, image))
@@ -258,6 +307,6 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, range);
     con_printf("\nFlash writing & verifying OK\n\n");
-    print_elapsed(start_seconds);
+    print_elapsed("Write", start_seconds);
     return {0, CableEnd::park};
 }

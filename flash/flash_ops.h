@@ -29,3 +29,9 @@ FlashStatus flash_erase_chip(FlashSession& session, uint32_t base);
 // the last whole word or buffer, are programmed as erased.
 FlashStatus flash_program(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
 FlashStatus flash_program_buffered(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
+
+// Reads `bytes.size()` bytes from `start` into `bytes`, in pipelined runs.
+FlashStatus flash_read_range(FlashSession& session, uint32_t start, std::span<uint8_t> bytes);
+// Compares the flash from `start` with `image`: mismatch after printing the first difference
+// and the count of differing words.
+FlashStatus flash_verify_range(FlashSession& session, uint32_t start, std::span<const uint8_t> image);

@@ -86,18 +86,63 @@ FlashStatus buffer_done(FlashSession& s, uint32_t last_address, uint32_t last_wo
     return FlashStatus::ok;
 }
 
-// Every other word of the finished buffer, read back once.
-bool buffer_verified(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
+// Every word of the finished buffer, read back in one pipelined run. A word that still reads
+// as status (the chip not yet done with it) is polled again before it counts as a mismatch.
+FlashStatus buffer_verified(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
 {
-    uint32_t mask = s.model.data_mask;
-    for (uint32_t k = 0; k + 1 < count; ++k) {
-        uint32_t read = flash_read(s, address + k * s.model.bytes_per_word) & mask;
-        if (read != (words[k] & mask)) {
-            report_mismatch(words[k] & mask, read);
-            return false;
-        }
+    uint32_t read[kMaxBufferWords];
+    const uint32_t step = s.model.bytes_per_word;
+    s.bus.bus_read_run(address, step, count, s.model.data_bits, read);
+    for (uint32_t k = 0; k < count; ++k) {
+        if (read[k] == words[k])
+            continue;
+        const FlashStatus again = word_verified(s, address + k * step, words[k], &read[k]);
+        if (again == FlashStatus::mismatch)
+            report_mismatch(words[k], read[k]);
+        if (again != FlashStatus::ok)
+            return again;
     }
-    return true;
+    return FlashStatus::ok;
+}
+
+// Programming the erased value changes nothing on NOR flash: such words are only read back.
+// How many words from `offset` on hold the erased value, in whole `unit`s of words, at most
+// a run's worth.
+constexpr uint32_t kMaxErasedRun = 256;
+
+uint32_t erased_words(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset, uint32_t unit)
+{
+    const uint32_t step = s.model.bytes_per_word;
+    const uint32_t length = static_cast<uint32_t>(image.size());
+    uint32_t count = 0;
+    while (count + unit <= kMaxErasedRun && offset + count * step < length) {
+        for (uint32_t k = 0; k < unit; ++k)
+            if (image_word(s, image, offset + (count + k) * step) != s.model.data_mask)
+                return count;
+        count += unit;
+    }
+    return count;
+}
+
+// Reads back `count` erased words from `address` in one pipelined run; `report(k)` is called
+// before word k counts as checked, for the progress lines.
+template <typename Report>
+FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, Report report)
+{
+    uint32_t read[kMaxErasedRun];
+    const uint32_t step = s.model.bytes_per_word;
+    s.bus.bus_read_run(address, step, count, s.model.data_bits, read);
+    for (uint32_t k = 0; k < count; ++k) {
+        report(k);
+        if (read[k] == s.model.data_mask)
+            continue;
+        const FlashStatus again = word_verified(s, address + k * step, s.model.data_mask, &read[k]);
+        if (again == FlashStatus::mismatch)
+            report_mismatch(s.model.data_mask, read[k]);
+        if (again != FlashStatus::ok)
+            return again;
+    }
+    return FlashStatus::ok;
 }
 
 }  // namespace
@@ -111,22 +156,30 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
     FlashStatus result = FlashStatus::ok;
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
+    const uint32_t step = s.model.bytes_per_word;
     while (offset < length) {
-        const uint32_t word = image_word(s, image, offset);
         const uint32_t address = start + offset;
         s.stop_address = address;
         if (result = flash_stop_check(s); result != FlashStatus::ok)
             break;
-        program_word(s, start, address, word);
-        progress.update(offset, length);
-
-        uint32_t read = 0;
-        result = word_verified(s, address, word, &read);
-        if (result == FlashStatus::mismatch)
-            report_mismatch(word, read);
-        if (result != FlashStatus::ok)
-            break;
-        offset += s.model.bytes_per_word;
+        if (const uint32_t erased = erased_words(s, image, offset, 1); erased != 0) {
+            result =
+                erased_verified(s, address, erased, [&](uint32_t k) { progress.update(offset + k * step, length); });
+            if (result != FlashStatus::ok)
+                break;
+            offset += erased * step;
+        } else {
+            const uint32_t word = image_word(s, image, offset);
+            program_word(s, start, address, word);
+            progress.update(offset, length);
+            uint32_t read = 0;
+            result = word_verified(s, address, word, &read);
+            if (result == FlashStatus::mismatch)
+                report_mismatch(word, read);
+            if (result != FlashStatus::ok)
+                break;
+            offset += step;
+        }
         // ESC leaves at once: the run's ending resets the TAP, which lets the CPU's own
         // logic release the bus.
         if (flash_esc_pressed())
@@ -163,21 +216,29 @@ FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<co
         s.stop_address = address;
         if (result = flash_stop_check(s); result != FlashStatus::ok)
             break;
-        progress.update(offset, length);
-        for (uint32_t k = 0; k < count; ++k)
-            words[k] = image_word(s, image, offset + k * step);
-        program_buffer(s, start, address, words, count);
-        const uint32_t last_address = address + (count - 1) * step;
-        result = buffer_done(s, last_address, words[count - 1]);
-        if (result == FlashStatus::timeout)
-            con_printf("\nProgram Error, ADDR: 0x%X\n", address);
-        if (result != FlashStatus::ok)
-            break;
-        if (!buffer_verified(s, address, words, count)) {
-            result = FlashStatus::mismatch;
-            break;
+        if (const uint32_t erased = erased_words(s, image, offset, count); erased != 0) {
+            result = erased_verified(s, address, erased, [&](uint32_t k) {
+                if (k % count == 0)
+                    progress.update(offset + k * step, length);
+            });
+            if (result != FlashStatus::ok)
+                break;
+            offset += erased * step;
+        } else {
+            progress.update(offset, length);
+            for (uint32_t k = 0; k < count; ++k)
+                words[k] = image_word(s, image, offset + k * step);
+            program_buffer(s, start, address, words, count);
+            const uint32_t last_address = address + (count - 1) * step;
+            result = buffer_done(s, last_address, words[count - 1]);
+            if (result == FlashStatus::timeout)
+                con_printf("\nProgram Error, ADDR: 0x%X\n", address);
+            if (result != FlashStatus::ok)
+                break;
+            if (result = buffer_verified(s, address, words, count); result != FlashStatus::ok)
+                break;
+            offset += buffer_bytes;
         }
-        offset += buffer_bytes;
         if (flash_esc_pressed())
             return FlashStatus::cancelled;
     }

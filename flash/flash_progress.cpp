@@ -4,10 +4,10 @@
 
 void WriteProgress::update(uint32_t done, uint32_t total)
 {
-    con_printf("Write: %8d / %d [Byte]\r", static_cast<int>(done), static_cast<int>(total));
+    con_printf("%s: %8d / %d [Byte]\r", label_, static_cast<int>(done), static_cast<int>(total));
 }
 
 void WriteProgress::finish(uint32_t done, uint32_t total)
 {
-    con_printf("Write: %8d / %d [Byte]\n", static_cast<int>(done), static_cast<int>(total));
+    con_printf("%s: %8d / %d [Byte]\n", label_, static_cast<int>(done), static_cast<int>(total));
 }

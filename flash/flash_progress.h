@@ -15,6 +15,10 @@ public:
 // The plain console lines: "Write: %8d / %d [Byte]" redrawn with '\r', ended with '\n'.
 class WriteProgress final : public Progress {
 public:
+    explicit WriteProgress(const char* label = "Write") : label_(label) {}
     void update(uint32_t done, uint32_t total) override;
     void finish(uint32_t done, uint32_t total) override;
+
+private:
+    const char* label_;
 };

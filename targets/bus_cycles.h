@@ -16,6 +16,14 @@ public:
     virtual void bus_write(uint32_t address, uint32_t data, uint32_t data_bits) = 0;
     // '0' selects the flash, '1' releases it.
     virtual void bsr_set_chip_enable(char level) = 0;
+    // `count` consecutive reads from `address`, `step` bytes apart, into `words`. Where the bus
+    // allows it they are pipelined: each scan captures the word the previous scan's address put
+    // on the bus while it sets the next address.
+    virtual void bus_read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words)
+    {
+        for (uint32_t k = 0; k < count; ++k)
+            words[k] = bus_read(address + k * step, data_bits);
+    }
     // The failure that stopped the cable (port or USB error), or nullptr.
     virtual const char* fault() const = 0;
 };

@@ -1,5 +1,6 @@
 #include "targets/selected_target.h"
 
+#include <algorithm>
 #include <cstring>
 
 SelectedTarget::SelectedTarget(const CpuTarget& cpu, Cable& cable) : cpu_(cpu), cable_(cable)
@@ -32,6 +33,58 @@ void SelectedTarget::bus_write(uint32_t address, uint32_t data, uint32_t data_bi
     scan();
     bsr_image_[pins.we] = '1';
     scan();
+}
+
+void SelectedTarget::bus_read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words)
+{
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t n = std::min(count - done, kRunWords);
+        read_run(address + done * step, step, n, data_bits, words + done);
+        done += n;
+    }
+}
+
+void SelectedTarget::read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words)
+{
+    const CpuPins& pins = cpu_.pins;
+    const uint32_t bits = std::min({data_bits, kMaxDataBits, static_cast<uint32_t>(pins.data_in.size())});
+    // The cable samples cells in shift order; `bit_of[k]` is the data bit of the k-th cell sampled.
+    uint16_t cells[kMaxDataBits];
+    uint8_t bit_of[kMaxDataBits];
+    for (uint32_t b = 0; b < bits; ++b) {
+        uint32_t k = b;
+        for (; k > 0 && cells[k - 1] > pins.data_in[b]; --k) {
+            cells[k] = cells[k - 1];
+            bit_of[k] = bit_of[k - 1];
+        }
+        cells[k] = pins.data_in[b];
+        bit_of[k] = static_cast<uint8_t>(b);
+    }
+
+    // The data lines are released a scan before OE# falls, so the CPU and the flash never
+    // drive them together, not even for the width of one update.
+    release_data(pins, bsr_image_);
+    scan();
+    set_address(pins, bsr_image_, address);
+    bsr_image_[pins.oe] = '0';
+    scan();
+    // Reads have no latching edge: a capture sees what the flash has driven since the previous
+    // update set the address, several TCK ago.
+    for (uint32_t k = 0; k < count; ++k) {
+        if (k + 1 < count)
+            set_address(pins, bsr_image_, address + (k + 1) * step);
+        else
+            bsr_image_[pins.oe] = '1';
+        cable_.scan_dr_sample(bsr_image_, bsr_length(), cells, bits, samples_ + k * bits);
+    }
+    cable_.flush();
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t word = 0;
+        for (uint32_t j = 0; j < bits; ++j)
+            if (samples_[k * bits + j] == '1')
+                word |= 1u << bit_of[j];
+        words[k] = word;
+    }
 }
 
 void SelectedTarget::bsr_set_chip_enable(char level)

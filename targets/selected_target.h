@@ -29,6 +29,10 @@ public:
     // Two scans: address, data and WE# low in one update; WE# high.
     void bus_write(uint32_t address, uint32_t data, uint32_t data_bits) override;
     void bsr_set_chip_enable(char level) override;
+    // N reads in N + 2 scans: the data lines released in a scan of their own, OE# low with the
+    // first address, then each scan samples the data cells for the previous address while it
+    // sets the next, and the last one raises OE#.
+    void bus_read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words) override;
     const char* fault() const override { return cable_.fault(); }
 
     // One scan that leaves the flash alone: chip enable and both strobes inactive, the data
@@ -38,9 +42,16 @@ public:
 private:
     void scan() { cable_.scan_dr(bsr_image_, bsr_length()); }
 
+    // Reads per pipelined run: the samples of a run wait in `samples_` until the cable has them.
+    static constexpr uint32_t kRunWords = 256;
+    static constexpr uint32_t kMaxDataBits = 16;
+
+    void read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words);
+
     const CpuTarget& cpu_;
     Cable& cable_;
     int ncs_cell_ = kNoNcsCell;
     char bsr_image_[kMaxBsrLength + 1];
     char capture_[kMaxBsrLength];
+    char samples_[kRunWords * kMaxDataBits];
 };

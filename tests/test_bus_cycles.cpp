@@ -252,6 +252,26 @@ TEST_P(BoardCycles, WalkingOnesArriveUnchangedAndReadBackMasked)
     EXPECT_EQ(bench.violations(), 0u) << bench.notes();
 }
 
+TEST_P(BoardCycles, ReadRunTakesTwoScansMoreThanItsWordsAndReadsOnlyTheDataCells)
+{
+    const BoardCase& c = GetParam();
+    BoardBench bench(c.name, c.width);
+    for (uint32_t k = 0; k < 20; ++k)
+        bench.memory->store(0x100 + 2 * k, 0x1357 * (k + 1));
+    bench.chip_enable('0');
+    const uint64_t scans = bench.dr_scans();
+    const uint64_t reads = bench.board().stats().port_reads;
+    uint32_t words[20];
+    bench.target().bus_read_run(0x100, 2, 20, c.width, words);
+    EXPECT_EQ(bench.dr_scans(), scans + 22);
+    EXPECT_EQ(bench.board().stats().port_reads, reads + 20 * c.width);
+    for (uint32_t k = 0; k < 20; ++k)
+        EXPECT_EQ(words[k], (0x1357 * (k + 1)) & data_mask_of(c.width)) << "word " << k;
+    EXPECT_EQ(bench.pins().data_driven, 0u);
+    EXPECT_TRUE(bench.pins().oe_n);
+    EXPECT_EQ(bench.violations(), 0u) << bench.notes();
+}
+
 TEST_P(BoardCycles, AddressBitsAboveTheLastCellNeverReachTheBus)
 {
     const BoardCase& c = GetParam();

@@ -548,6 +548,18 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
         EXPECT_EQ(rig->bank.chip(0).counters().buffer_programs, 5u);
         EXPECT_EQ(rig->bank.chip(0).counters().buffer_aborts, 0u);
     }
+    // Erased words and whole erased buffers are only read back; what is not erased is found.
+    for (bool buffered : {false, true}) {
+        auto rig = make_rig(chip_cases()[buffered ? 14 : 0]);
+        std::vector<uint8_t> image(256, 0xFF);
+        image[100] = 0x12;
+        ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk);
+        EXPECT_EQ(rig->bus.writes, buffered ? 21u : 4u + 1) << "one word or one buffer programmed";
+        rig->bank.load(std::vector<uint8_t>(512, 0x00));
+        EXPECT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image),
+                  FlashStatus::mismatch);
+        EXPECT_NE(rig->platform.console.find("\nProgram Error, Write: 0xFFFF, Read: 0x0\n"), std::string::npos);
+    }
 }
 
 struct StuckCase {

@@ -1,0 +1,136 @@
+// Reading the flash back: --read into a file and --verify against one, for every model and
+// set-up on the virtual board, and the ways they refuse bad input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/flash_job.h"
+#include "tests/support/sim_run.h"
+
+namespace {
+
+using namespace flash_job;
+using Args = std::vector<std::string>;
+
+struct Wiring {
+    const char* sim_flash;
+    const char* bus;
+    const char* model;
+    const char* width;
+    const char* chips;
+    const char* cpu;
+};
+
+constexpr Wiring kWirings[] = {
+    {"S29AL008D:top", "16x1", "S29AL008D", "16", "1", "KTR5200"},
+    {"S29AL008D:bottom", "8x1", "S29AL008D", "8", "1", "ULN"},
+    {"S29AL004D:top", "8x1", "S29AL004D", "8", "1", "PAXON"},
+    {"S29AL004D:bottom", "16x1", "S29AL004D", "16", "1", "MIRTA"},
+    {"EN29LV040A", "8x1", "EN29LV040A", "8", "1", "KTR5200"},
+    {"EN29LV040A", "8x2", "EN29LV040A", "8", "2", "MIRTA"},
+    {"AM29LV040B", "8x2", "AM29LV040B", "8", "2", "KTR5200"},
+    {"AM29LV040B", "8x1", "AM29LV040B", "8", "1", "PAXON"},
+    {"S29GL064M", "16x1", "S29GL064M", "16", "1", "ULN"},
+    {"K8D6316", "16x1", "K8D6316", "16", "1", "KTR5200"},
+    {"S29GL128N", "16x1", "S29GL128N", "16", "1", "MIRTA"},
+    {"SST39VF6401", "16x1", "SST39VF6401", "16", "1", "PAXON"},
+};
+
+TEST(ReadBack, EveryModelAndSetUpRoundTrips)
+{
+    constexpr uint32_t kStart = 0x40000;
+    constexpr uint32_t kLength = 0x3001;  // odd: the last word is read whole and cut
+    for (const Wiring& w : kWirings) {
+        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + w.cpu);
+        ScratchDir dir;
+        SimSession probe({"--flash", w.sim_flash, "--bus", w.bus});
+        const Bytes flash = pattern(probe.board().flash()->size_bytes(), 7);
+        const std::string in = dir.write("flash.bin", flash);
+        const Args sim = {"--cpu", w.cpu, "--flash", w.sim_flash, "--bus", w.bus, "--flash-in", in, "--keys", ""};
+        const Args tool = {"-C", w.cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(kStart)};
+        auto with = [&tool](std::initializer_list<std::string> more) {
+            Args args = tool;
+            args.insert(args.end(), more);
+            return args;
+        };
+
+        const std::string out = (dir.path() / "out.bin").string();
+        SimRun read = run_sim(sim, with({"-e", std::to_string(kLength), "--read", out}));
+        EXPECT_EQ(read.status, 0) << read.console;
+        EXPECT_EQ(dir.read("out.bin"), Bytes(flash.begin() + kStart, flash.begin() + kStart + kLength));
+        EXPECT_TRUE(has(read.console, "\nFlash reading OK: 12289 bytes from 0x00040000 into " + out + "\n"));
+        EXPECT_EQ(read.stats.rule_violations, 0u);
+        EXPECT_LE(read.stats.bus_writes, 6u) << "identification's cycles only: nothing erased or written";
+
+        SimRun same = run_sim(sim, with({"--verify=" + out}));
+        EXPECT_EQ(same.status, 0) << same.console;
+        EXPECT_TRUE(has(same.console, "\nFlash verifying OK: 12289 bytes from 0x00040000 match "));
+        EXPECT_EQ(same.stats.rule_violations, 0u);
+
+        Bytes flipped = dir.read("out.bin");
+        flipped[0x1235] ^= 0x10;
+        const std::string changed = dir.write("changed.bin", flipped);
+        SimRun differ = run_sim(sim, with({"--verify", changed}));
+        EXPECT_EQ(differ.status, 1);
+        const uint32_t word = std::string(w.width) == "16" || std::string(w.chips) == "2" ? 0x1234 : 0x1235;
+        char at[64];
+        std::snprintf(at, sizeof at, "\nVerify error at 0x%08X: flash 0x", kStart + word);
+        EXPECT_TRUE(in_order(differ.console, {at, "1 of "})) << differ.console;
+        EXPECT_FALSE(has(differ.console, "verifying OK"));
+    }
+}
+
+TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
+{
+    ScratchDir dir;
+    const std::string image = dir.write("image.bin", pattern(0x100, 3));
+    const std::string big = dir.write("big.bin", pattern(0x10001, 3));
+    const std::string folder = dir.path().string();
+    const std::string nowhere = (dir.path() / "missing" / "out.bin").string();
+    const std::string out = (dir.path() / "out.bin").string();
+    const Args tool = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"};
+    const struct {
+        const char* what;
+        Args sim;
+        Args more;
+        std::string line;
+        bool touches_cable;
+    } cases[] = {
+        {"both jobs", {}, {"--read", out, "--verify", image}, "--read and --verify cannot be given together\n", false},
+        {"read with an image", {}, {"--read", out, "-f" + image}, "--read does not program: leave out -f\n", false},
+        {"verify with an image",
+         {},
+         {"--verify", image, "-f" + image},
+         "--verify does not program: leave out -f\n",
+         false},
+        {"read into a missing folder",
+         {},
+         {"--read", nowhere},
+         "Cannot write " + nowhere + ": No such file or directory\n",
+         true},
+        {"read onto a folder", {}, {"--read", folder}, "Cannot write " + folder + ": Is a directory\n", true},
+        {"verify more than the room",
+         {},
+         {"-o", "0xF0000", "--verify", big},
+         "Cannot download, file size is bigger than flash device size\n",
+         true},
+        {"ESC while reading", {"--keys", "\\e"}, {"--read", out}, "\nReading address: 0x0\n", true},
+        {"value missing", {}, {"--read"}, "option --read needs a value\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Args args = tool;
+        args.insert(args.end(), c.more.begin(), c.more.end());
+        SimRun run = run_sim(c.sim.empty() ? Args{"--keys", ""} : c.sim, args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(has(run.console, c.line)) << run.console;
+        EXPECT_EQ(run.stats.port_writes != 0, c.touches_cable);
+        EXPECT_FALSE(has(run.console, "Flash erasing"));
+        EXPECT_FALSE(std::filesystem::exists(out)) << "no file that looks complete";
+        EXPECT_FALSE(std::filesystem::exists(out + ".partial"));
+    }
+}
+
+}  // namespace
