@@ -78,6 +78,8 @@ struct FlashDescriptor {
     uint32_t maker_code_address;  // chip address of the manufacturer code in autoselect
     GeometrySource geometry;
     bool write_buffer;  // programmed through the write buffer
+    // Two-cycle programs once in unlock-bypass mode (AA/55/20 in, 90/00 out).
+    bool unlock_bypass;
 };
 
 // Every model, in the order of the model menu.

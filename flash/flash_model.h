@@ -25,6 +25,11 @@ struct FlashModel {
     uint32_t cmd_write_buffer;
     uint32_t cmd_buffer_confirm;
     uint32_t buffer_words;
+    // Unlock bypass, where the chip has it: entered with the unlock cycles and this command,
+    // left with the two reset cycles. 0: the chip has no bypass.
+    uint32_t cmd_unlock_bypass;
+    uint32_t cmd_bypass_reset1;
+    uint32_t cmd_bypass_reset2;
     // Device-code slots: the CFI group, then the built-in group. 0: not filled.
     uint32_t dev_s29gl064m;
     uint32_t dev_k8d6316;

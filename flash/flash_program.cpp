@@ -37,12 +37,47 @@ void report_mismatch(uint32_t written, uint32_t read)
     con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
 }
 
-void program_word(FlashSession& s, uint32_t start, uint32_t address, uint32_t word)
-{
-    flash_unlock(s, start);
-    flash_write(s, start + s.model.unlock_addr1, s.model.cmd_program);
-    flash_write(s, address, word);
-}
+// Unlock bypass, where the chip has it: entered once before the first word, after which a
+// program is two cycles instead of four. A chip left in the mode ignores the reset command and
+// no longer answers its other commands, so every way out of the routine leaves it first.
+class Bypass {
+public:
+    Bypass(FlashSession& s, uint32_t start) : s_(s), start_(start) {}
+    ~Bypass() { leave(); }
+    Bypass(const Bypass&) = delete;
+    Bypass& operator=(const Bypass&) = delete;
+
+    void program(uint32_t address, uint32_t word)
+    {
+        const FlashModel& m = s_.model;
+        if (m.cmd_unlock_bypass == 0) {
+            flash_unlock(s_, start_);
+            flash_write(s_, start_ + m.unlock_addr1, m.cmd_program);
+        } else {
+            if (!entered_) {
+                flash_unlock(s_, start_);
+                flash_write(s_, start_ + m.unlock_addr1, m.cmd_unlock_bypass);
+                entered_ = true;
+            }
+            flash_write(s_, start_ + m.unlock_addr1, m.cmd_program);
+        }
+        flash_write(s_, address, word);
+    }
+
+    void leave()
+    {
+        if (!entered_)
+            return;
+        flash_write(s_, start_, s_.model.cmd_bypass_reset1);
+        flash_write(s_, start_, s_.model.cmd_bypass_reset2);
+        entered_ = false;
+    }
+
+private:
+    FlashSession& s_;
+    uint32_t start_;
+    bool entered_ = false;
+};
 
 // The word reads back as written within the poll's bounds; the last word read is left in
 // `read`.
@@ -157,6 +192,7 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     const uint32_t step = s.model.bytes_per_word;
+    Bypass bypass(s, start);
     while (offset < length) {
         const uint32_t address = start + offset;
         s.stop_address = address;
@@ -170,7 +206,7 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
             offset += erased * step;
         } else {
             const uint32_t word = image_word(s, image, offset);
-            program_word(s, start, address, word);
+            bypass.program(address, word);
             progress.update(offset, length);
             uint32_t read = 0;
             result = word_verified(s, address, word, &read);
@@ -180,11 +216,14 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
                 break;
             offset += step;
         }
-        // ESC leaves at once: the run's ending resets the TAP, which lets the CPU's own
-        // logic release the bus.
-        if (flash_esc_pressed())
+        // ESC leaves at once (out of bypass first): the run's ending resets the TAP, which
+        // lets the CPU's own logic release the bus.
+        if (flash_esc_pressed()) {
+            bypass.leave();
             return FlashStatus::cancelled;
+        }
     }
+    bypass.leave();
     flash_chip_enable(s, '1');
 
     flash_reset_cycle(s, start);

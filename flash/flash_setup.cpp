@@ -74,6 +74,11 @@ FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32
         m.cmd_buffer_confirm = lanes_code(w, 0x29);
         m.buffer_words = c.buffer_words;
     }
+    if (d.unlock_bypass) {
+        m.cmd_unlock_bypass = lanes_code(w, 0x20);
+        m.cmd_bypass_reset1 = lanes_code(w, 0x90);
+        m.cmd_bypass_reset2 = lanes_code(w, 0x00);
+    }
     for (const FlashDescriptor& other : flash_descriptors()) {
         if (other.code_group != d.code_group || (setup & other.setups) == 0)
             continue;

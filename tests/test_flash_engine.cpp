@@ -536,7 +536,7 @@ TEST(FlashProgram, ProgressAndClosingLines)
 TEST(FlashProgram, CyclesPerWordAndPerBuffer)
 {
     {
-        auto rig = make_rig(chip_cases()[0]);
+        auto rig = make_rig(chip_cases()[13]);  // no unlock bypass: four cycles a word
         ASSERT_EQ(flash_program(rig->s(), 0, pattern(200)), kOk);
         EXPECT_EQ(rig->bus.writes, 100u * 4 + 1);
         EXPECT_GE(rig->bus.reads, 100u);
@@ -550,7 +550,7 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
     }
     // Erased words and whole erased buffers are only read back; what is not erased is found.
     for (bool buffered : {false, true}) {
-        auto rig = make_rig(chip_cases()[buffered ? 14 : 0]);
+        auto rig = make_rig(chip_cases()[buffered ? 14 : 13]);
         std::vector<uint8_t> image(256, 0xFF);
         image[100] = 0x12;
         ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk);
@@ -595,6 +595,8 @@ TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
         EXPECT_NE(text.find(c.message), std::string::npos) << c.what << "\n" << text;
         EXPECT_EQ(text.find("/ 256 [Byte]\n"), std::string::npos) << c.what;
         EXPECT_EQ(rig->bus.chip_enabled(), false) << c.what;
+        // Out of unlock bypass too: the chip reads its array again.
+        EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << c.what;
         // Nothing after the failing word or buffer was written.
         std::vector<uint8_t> flash = rig->bank.contents();
         EXPECT_TRUE(std::all_of(flash.begin() + c.untouched_from, flash.begin() + 256, [](uint8_t b) {
@@ -617,7 +619,7 @@ TEST(FlashProgram, WordPollGivesUpAfterExactly5000Reads)
 TEST(FlashProgram, EscStopsAfterTheCurrentWord)
 {
     for (bool buffered : {false, true}) {
-        auto rig = make_rig(chip_cases()[12]);
+        auto rig = make_rig(chip_cases()[buffered ? 12 : 0]);
         rig->platform.press('a');
         rig->platform.press(kEsc);
         const std::vector<uint8_t> image = pattern(256);
@@ -631,6 +633,25 @@ TEST(FlashProgram, EscStopsAfterTheCurrentWord)
         EXPECT_TRUE(std::all_of(flash.begin() + static_cast<long>(written), flash.begin() + 256, [](uint8_t b) {
             return b == 0xFF;
         })) << buffered;
+        // A word at a time in unlock bypass: left before the routine ends.
+        EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << buffered;
+    }
+}
+
+TEST(FlashProgram, UnlockBypassWhereTheChipHasIt)
+{
+    // Chip case, and whether its model programs in bypass (two cycles a word).
+    for (const auto& [chip, bypass] : {std::pair{0, true}, {2, true}, {4, true}, {11, true}, {8, false}, {13, false}}) {
+        const ChipCase& c = chip_cases()[static_cast<size_t>(chip)];
+        auto rig = make_rig(c);
+        const std::vector<uint8_t> image = pattern(64);
+        ASSERT_EQ(flash_program(rig->s(), 0, image), kOk) << label(c);
+        const uint32_t words = 64 / rig->model().bytes_per_word;
+        // Unlock and enter once, two cycles a word, the bypass reset, then the plain reset.
+        EXPECT_EQ(rig->bus.writes, bypass ? 3 + 2 * words + 2 + 1 : 4 * words + 1) << label(c);
+        EXPECT_EQ(rig->bank.chip(0).counters().bypass_programs, bypass ? words : 0) << label(c);
+        EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << label(c);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), rig->bank.contents().begin())) << label(c);
     }
 }
 
