@@ -307,6 +307,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, range);
     con_printf("\nFlash writing & verifying OK\n\n");
+    cable.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);
     return {0, CableEnd::park};
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/cable_choice.h"
 #include "app/command_line.h"
 #include "app/exit.h"
 #include "app/help.h"
@@ -104,7 +105,7 @@ void check_job_options(const LongOptions& jobs, int argc, char** argv)
     }
 }
 
-std::unique_ptr<Cable> start_up()
+std::unique_ptr<Cable> open_parallel_cable()
 {
     if (const char* reason = platform().port_access())
         fail_exit(reason);
@@ -113,10 +114,7 @@ std::unique_ptr<Cable> start_up()
         con_printf("Cannot get LPT PORT\n");
         process_end(1);
     }
-    auto cable = std::make_unique<LptCable>(base);
-    cable_park(*cable);
-    tap_reset(*cable);
-    return cable;
+    return std::make_unique<LptCable>(base);
 }
 
 void end_cable(Cable* cable, CableEnd end)
@@ -139,6 +137,7 @@ int tool_main(int argc, char** argv, Platform& platform)
     interrupts_reset();
     interrupts_catch();
     std::unique_ptr<Cable> cable;
+    bool uses_usb = false;
     RunEnd end{0, CableEnd::none};
     try {
         // The long options first: help and version need no port at all.
@@ -160,7 +159,14 @@ int tool_main(int argc, char** argv, Platform& platform)
             process_end(1);
         }
         check_job_options(long_options, argc, argv);
-        cable = start_up();
+        uses_usb = wants_usb_cable(long_options, error);
+        if (!error.empty()) {
+            con_printf("%s\n", error.c_str());
+            process_end(1);
+        }
+        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable();
+        cable_park(*cable);
+        tap_reset(*cable);
         if (argc < 2) {
             print_usage();
             quit(1);
@@ -173,11 +179,15 @@ int tool_main(int argc, char** argv, Platform& platform)
     } catch (const ExitRequest& request) {
         end = request.end;
     }
+    // A cable failure during the job was reported where it stopped the job; one on the way out
+    // (parking, a last USB transfer, giving the port back) is the job's failure too.
+    const bool reported = cable != nullptr && cable->fault() != nullptr;
     end_cable(cable.get(), end.cable);
-    // The port is given back before the end: a failure there is the job's failure too.
-    if (cable != nullptr && platform.port_fault() == nullptr) {
-        platform.port_release();
-        if (const char* fault = platform.port_fault()) {
+    if (cable != nullptr) {
+        cable->flush();
+        if (!uses_usb)
+            platform.port_release();
+        if (const char* fault = cable->fault(); fault != nullptr && !reported) {
             con_printf("%s\n", fault);
             end.status = 1;
         }

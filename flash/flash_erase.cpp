@@ -67,6 +67,7 @@ FlashStatus wait_chip_erased(FlashSession& s, uint32_t base)
 // The fixed wait after the chip-erase command, on a clock that never jumps.
 FlashStatus wait_fixed(const FlashSession& s, uint64_t ns)
 {
+    s.bus.flush();
     const PollClock clock(ns);
     while (!clock.max_passed())
         if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)

@@ -69,6 +69,8 @@ ToggleEnd toggle_test(Cable& cable, char* image, uint32_t length, const TogglePl
             return ToggleEnd::interrupted;
         write_toggled(image, plan, value);
         jtag_scan_dr(cable, image, length);
+        // A probe on a pin must see every pass as it happens, also on a cable that queues.
+        cable.flush();
         busy_wait(plan.wait_count);
     }
 }

@@ -46,6 +46,9 @@ int main(int argc, char** argv)
     std::string program = "tarnflash";
     std::vector<char*> tool_argv{program.data()};
     std::vector<std::string> tool_args = options.tool_args;
+    // The board's cable choice reaches the tool as its own option.
+    if (options.usb_cable)
+        tool_args.insert(tool_args.begin(), {"--cable", "ftdi"});
     for (std::string& arg : tool_args)
         tool_argv.push_back(arg.data());
     tool_argv.push_back(nullptr);

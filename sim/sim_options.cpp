@@ -46,6 +46,12 @@ std::string set_no_port(SimOptions& options, const std::string&)
     return {};
 }
 
+std::string set_no_usb(SimOptions& options, const std::string&)
+{
+    options.no_usb = true;
+    return {};
+}
+
 std::string set_port_base(SimOptions& options, const std::string& value)
 {
     constexpr uint16_t kBases[] = {0x378, 0x278, 0x3BC};
@@ -97,6 +103,14 @@ std::string set_usb_latency_us(SimOptions& options, const std::string& value)
 {
     if (!parse_u64(value, options.usb_latency_us) || options.usb_latency_us > 1'000'000)
         return "bad --usb-latency-us '" + value + "' (0 to 1000000 microseconds per USB round trip)";
+    return {};
+}
+
+std::string set_cable(SimOptions& options, const std::string& value)
+{
+    if (value != "ftdi" && value != "parport")
+        return "bad --cable '" + value + "' (ftdi for the USB adapter, parport for the parallel port)";
+    options.usb_cable = value == "ftdi";
     return {};
 }
 
@@ -211,20 +225,14 @@ std::string set_help(SimOptions& options, const std::string&)
 }
 
 constexpr OptionRow kOptions[] = {
-    {"--cpu", true, set_cpu},
-    {"--no-port", false, set_no_port},
-    {"--port-base", true, set_port_base},
-    {"--keys", true, set_keys},
-    {"--key-after", true, add_key_after},
-    {"--port-ns", true, set_port_ns},
-    {"--usb-latency-us", true, set_usb_latency_us},
-    {"--region", true, set_region},
-    {"--flash", true, set_flash},
-    {"--bus", true, set_bus},
-    {"--flash-in", true, set_flash_in},
-    {"--flash-out", true, set_flash_out},
-    {"--fault", true, add_fault},
-    {"--stats", false, set_stats},
+    {"--cpu", true, set_cpu},           {"--no-port", false, set_no_port},
+    {"--no-usb", false, set_no_usb},    {"--port-base", true, set_port_base},
+    {"--keys", true, set_keys},         {"--key-after", true, add_key_after},
+    {"--port-ns", true, set_port_ns},   {"--usb-latency-us", true, set_usb_latency_us},
+    {"--cable", true, set_cable},       {"--region", true, set_region},
+    {"--flash", true, set_flash},       {"--bus", true, set_bus},
+    {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
+    {"--fault", true, add_fault},       {"--stats", false, set_stats},
     {"--help", false, set_help},
 };
 
@@ -359,6 +367,7 @@ BoardConfig board_config(const SimOptions& options)
     config.no_port = options.no_port;
     config.port_ns = options.port_ns;
     config.usb.latency_us = options.usb_latency_us;
+    config.usb.present = !options.no_usb;
     config.region = options.region;
     config.with_bus = true;
     config.flash = options.flash;
@@ -408,6 +417,9 @@ const char* sim_usage()
            "  --keys TEXT         console keys, escapes \\r \\n \\e \\\\ (default: standard input)\n"
            "  --key-after N:TEXT  keys that arrive once N DR scans have run (repeatable)\n"
            "  --port-ns N         virtual nanoseconds per port access (default 1000)\n"
+           "  --no-usb            no USB JTAG adapter plugged in\n"
+           "  --cable ftdi        the tool drives the board's USB adapter (FT2232H MPSSE) instead\n"
+           "                      of the parallel port (parport, the default)\n"
            "  --usb-latency-us N  virtual microseconds per USB round trip (default 125)\n"
            "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
            "  --flash MODEL       flash on the bus (default S29AL008D): S29AL008D[:top|:bottom],\n"

@@ -24,6 +24,8 @@ struct SimOptions {
     std::vector<KeyAfter> key_after;
     uint64_t port_ns = 1000;
     uint64_t usb_latency_us = 125;    // one round trip of the USB adapter
+    bool usb_cable = false;           // --cable ftdi: the tool drives the board's USB adapter
+    bool no_usb = false;              // no USB adapter plugged in
     int region = 0;                   // chip-select region the flash sits on
     std::string flash = "S29AL008D";  // model on the bus (":top" / ":bottom" where it has both)
     bool bus_given = false;

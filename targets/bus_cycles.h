@@ -26,6 +26,9 @@ public:
     }
     // The failure that stopped the cable (port or USB error), or nullptr.
     virtual const char* fault() const = 0;
+    // Sends what the cable has queued: before a wait on the clock, the chip must have had its
+    // command.
+    virtual void flush() {}
 };
 
 // Low `bits` ones: 0xFF or 0xFFFF.

@@ -34,6 +34,7 @@ public:
     // sets the next, and the last one raises OE#.
     void bus_read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words) override;
     const char* fault() const override { return cable_.fault(); }
+    void flush() override { cable_.flush(); }
 
     // One scan that leaves the flash alone: chip enable and both strobes inactive, the data
     // pins released.

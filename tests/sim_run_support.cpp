@@ -26,6 +26,8 @@ SimRun SimSession::run(const std::vector<std::string>& tool_options)
     platform.capture_console(&result.console);
 
     std::vector<std::string> args{"tarnflash"};
+    if (parse_.options.usb_cable)
+        args.insert(args.end(), {"--cable", "ftdi"});
     args.insert(args.end(), tool_options.begin(), tool_options.end());
     std::vector<char*> argv;
     for (std::string& arg : args)

@@ -134,3 +134,59 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UsbCable, EveryModelAndSetUpProgramsAndVerifies)
+{
+    constexpr uint32_t kStart = 0x40000;
+    for (const Wiring& w : kWirings) {
+        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + w.cpu);
+        ScratchDir dir;
+        const Bytes image = pattern(0x301, 11);
+        const Args sim = {"--cable", "ftdi", "--cpu", w.cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""};
+        SimSession session(sim);
+        SimRun run = session.run({"-C", w.cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o",
+                                  std::to_string(kStart), "-f" + dir.write("i.bin", image)});
+        EXPECT_EQ(run.status, 0) << run.console;
+        EXPECT_TRUE(has(run.console, "\nFlash writing & verifying OK\n"));
+        EXPECT_EQ(run.stats.port_writes, 0u) << "the parallel port is never touched";
+        EXPECT_GT(run.stats.usb_round_trips, 0u);
+        EXPECT_EQ(run.stats.rule_violations, 0u);
+        const Bytes flash = session.board().flash()->contents();
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + kStart));
+    }
+}
+
+TEST(UsbCable, ChainCheckToggleTestAndRefusals)
+{
+    SimRun chain = run_sim({"--cable", "ftdi", "--cpu", "MIRTA"}, {"-C", "MIRTA", "-j"});
+    EXPECT_EQ(chain.status, 0);
+    EXPECT_TRUE(has(chain.console, "\nOK!, JTAG ID:   00001100010011010111111000101111\n"));
+    SimRun toggle = run_sim({"--cable", "ftdi", "--key-after", "3:\\e"}, {"-C", "KTR5200", "-t"});
+    EXPECT_EQ(toggle.status, 0);
+    EXPECT_EQ(toggle.stats.dr_scans, 3u);
+
+    const struct {
+        Args sim;
+        Args tool;
+        const char* line;
+    } refusals[] = {
+        {{"--cable", "ftdi", "--no-usb"}, {}, "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014)\n"},
+        {{"--cable", "ftdi"}, {"--cable-id", "0403:60xz"}, "bad --cable-id (VID:PID in hexadecimal, as 0403:6010)\n"},
+        {{"--cable", "ftdi"}, {"--cable-interface", "C"}, "bad --cable-interface (A or B)\n"},
+        {{"--cable", "ftdi"}, {"--tck-hz", "fast"}, "bad --tck-hz (a frequency in Hz, as 6000000)\n"},
+        {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
+        {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
+    };
+    for (const auto& r : refusals) {
+        Args tool = {"-C", "KTR5200", "-j"};
+        tool.insert(tool.end(), r.tool.begin(), r.tool.end());
+        SimRun run = run_sim(r.sim, tool);
+        EXPECT_EQ(run.status, 1) << r.line;
+        EXPECT_TRUE(has(run.console, r.line)) << run.console;
+        EXPECT_EQ(run.stats.tck_clocks, 0u) << r.line;
+    }
+}
+
+}  // namespace

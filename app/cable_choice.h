@@ -1,0 +1,15 @@
+// Which cable the run drives: the parallel port (the default), or a USB adapter's MPSSE engine
+// chosen with --cable ftdi and its options.
+#pragma once
+
+#include <memory>
+
+#include "app/long_options.h"
+#include "jtag/cable.h"
+
+// True when the long options ask for the USB cable; false with a one-line reason in `error`
+// for a --cable value it does not know or a USB option without --cable ftdi.
+bool wants_usb_cable(const LongOptions& options, std::string& error);
+
+// Opens the USB cable the options describe, or ends the run with its one-line reason.
+std::unique_ptr<Cable> open_usb_cable(const LongOptions& options);
