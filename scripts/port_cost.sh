@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Port accesses per bus word of a job on the virtual board, from tarnflash-sim --stats, and the
-# time 1 MB would take at 1 us per port access (a legacy parallel port). Program + verify is the
-# whole run minus an erase-only run of the same range, so identification and erase do not count.
+# What a job costs on the virtual board, from tarnflash-sim --stats: port accesses per bus word
+# on the parallel port and the time 1 MB would take at 1 us per access (a legacy port), and
+# the time 1 MB would take through a USB adapter (FT2232H at 6 MHz TCK, 125 us per round
+# trip). Program + verify is the whole run minus an erase-only run of the same range, and a
+# read the whole run minus identification, so neither counts.
 #   scripts/port_cost.sh [CPU]        (default KTR5200; 64 KB jobs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,24 +14,41 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 head -c $bytes /dev/urandom >"$work/image.bin"
 
-accesses() { { "$sim" "$@" 2>&1 >/dev/null || true; } | awk '/^port_(writes|reads):/ { s += $2 } END { print s }'; }
-minutes() { awk -v a="$1" -v w="$2" 'BEGIN { printf "%.1f", a * w / 1e6 / 60 }'; }
+# The sum of the counters named by the awk pattern.
+stat() {
+    local pattern=$1
+    shift
+    { "$sim" "$@" 2>&1 >/dev/null || true; } | awk -v p="$pattern" '$0 ~ p { s += $2 } END { printf "%.9f\n", s }'
+}
+accesses() { stat '^port_(writes|reads):' "$@"; }
+seconds() { stat '^virtual_seconds:' "$@"; }
+# The difference of two runs, per word, scaled to the words of 1 MB.
+per_word() { awk -v a="$1" -v b="$2" -v w="$3" 'BEGIN { printf "%d", (a - b) / w }'; }
+mb_minutes() { awk -v a="$1" -v b="$2" -v w="$3" -v m="$4" -v f="$5" 'BEGIN { printf "%.1f", (a - b) / w * m * f / 60 }'; }
 
-echo "| flash | bus | program + verify | 1 MB | read | 1 MB |"
-echo "|---|---|---|---|---|---|"
+echo "| flash | bus | program + verify, accesses a word | 1 MB, parallel port | 1 MB, USB | read, accesses a word | 1 MB, parallel port | 1 MB, USB |"
+echo "|---|---|---|---|---|---|---|---|"
 for setup in "S29AL008D 16 1" "S29AL008D 8 1" "S29AL004D 16 1" "EN29LV040A 8 1" "EN29LV040A 8 2" \
              "AM29LV040B 8 1" "AM29LV040B 8 2" "S29GL064M 16 1" "K8D6316 16 1" "S29GL128N 16 1" "SST39VF6401 16 1"; do
     read -r model width chips <<<"$setup"
     bus="${width}x${chips}"
-    board=(--cpu "$cpu" --flash "$model" --bus "$bus" --stats --)
     tool=(-C "$cpu" -F "$model" -w "$width" -i "$chips")
+    lpt=(--cpu "$cpu" --flash "$model" --bus "$bus" --stats --)
+    usb=(--cable ftdi --cpu "$cpu" --flash "$model" --bus "$bus" --stats --)
     words=$(( bytes * 8 / (width * chips) ))
-    erase=$(accesses "${board[@]}" "${tool[@]}" -e $bytes)
-    program=$(accesses "${board[@]}" "${tool[@]}" -f"$work/image.bin")
-    read=$(accesses "${board[@]}" "${tool[@]}" -e $bytes --read "$work/back.bin")
-    id=$(accesses "${board[@]}" "${tool[@]}" -e 1 --read "$work/none.bin")
-    per_program=$(( (program - erase) / words ))
-    per_read=$(( (read - id) / words ))
     mb_words=$(( 1048576 * 8 / (width * chips) ))
-    echo "| $model | $bus | $per_program | $(minutes $per_program $mb_words) min | $per_read | $(minutes $per_read $mb_words) min |"
+    row="| $model | $bus"
+    erase=$(accesses "${lpt[@]}" "${tool[@]}" -e $bytes)
+    program=$(accesses "${lpt[@]}" "${tool[@]}" -f"$work/image.bin")
+    usb_erase=$(seconds "${usb[@]}" "${tool[@]}" -e $bytes)
+    usb_program=$(seconds "${usb[@]}" "${tool[@]}" -f"$work/image.bin")
+    row+=" | $(per_word "$program" "$erase" $words) | $(mb_minutes "$program" "$erase" $words $mb_words 1e-6) min"
+    row+=" | $(mb_minutes "$usb_program" "$usb_erase" $words $mb_words 1) min"
+    id=$(accesses "${lpt[@]}" "${tool[@]}" -e 1 --read "$work/none.bin")
+    read=$(accesses "${lpt[@]}" "${tool[@]}" -e $bytes --read "$work/back.bin")
+    usb_id=$(seconds "${usb[@]}" "${tool[@]}" -e 1 --read "$work/none.bin")
+    usb_read=$(seconds "${usb[@]}" "${tool[@]}" -e $bytes --read "$work/back.bin")
+    row+=" | $(per_word "$read" "$id" $words) | $(mb_minutes "$read" "$id" $words $mb_words 1e-6) min"
+    row+=" | $(mb_minutes "$usb_read" "$usb_id" $words $mb_words 1) min |"
+    echo "$row"
 done
