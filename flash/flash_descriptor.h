@@ -75,11 +75,11 @@ struct FlashDescriptor {
     // Models of one group know each other's device codes: naming one fills all their slots.
     uint8_t code_group;
     std::span<const DeviceVariant> variants;
-    uint32_t maker_code_address;  // chip address of the manufacturer code in autoselect
-    GeometrySource geometry;
-    bool write_buffer;  // programmed through the write buffer
+    uint32_t maker_code_address = 0;  // chip address of the manufacturer code in autoselect
+    GeometrySource geometry = GeometrySource::cfi;
+    bool write_buffer = false;  // programmed through the write buffer
     // Two-cycle programs once in unlock-bypass mode (AA/55/20 in, 90/00 out).
-    bool unlock_bypass;
+    bool unlock_bypass = false;
 };
 
 // Every model, in the order of the model menu.

@@ -14,42 +14,22 @@ namespace {
 using namespace flash_job;
 using Args = std::vector<std::string>;
 
-struct Wiring {
-    const char* sim_flash;
-    const char* bus;
-    const char* model;
-    const char* width;
-    const char* chips;
-    const char* cpu;
-};
-
-constexpr Wiring kWirings[] = {
-    {"S29AL008D:top", "16x1", "S29AL008D", "16", "1", "KTR5200"},
-    {"S29AL008D:bottom", "8x1", "S29AL008D", "8", "1", "ULN"},
-    {"S29AL004D:top", "8x1", "S29AL004D", "8", "1", "PAXON"},
-    {"S29AL004D:bottom", "16x1", "S29AL004D", "16", "1", "MIRTA"},
-    {"EN29LV040A", "8x1", "EN29LV040A", "8", "1", "KTR5200"},
-    {"EN29LV040A", "8x2", "EN29LV040A", "8", "2", "MIRTA"},
-    {"AM29LV040B", "8x2", "AM29LV040B", "8", "2", "KTR5200"},
-    {"AM29LV040B", "8x1", "AM29LV040B", "8", "1", "PAXON"},
-    {"S29GL064M", "16x1", "S29GL064M", "16", "1", "ULN"},
-    {"K8D6316", "16x1", "K8D6316", "16", "1", "KTR5200"},
-    {"S29GL128N", "16x1", "S29GL128N", "16", "1", "MIRTA"},
-    {"SST39VF6401", "16x1", "SST39VF6401", "16", "1", "PAXON"},
-};
+// Each wiring on a CPU of its own, so every CPU's read runs are seen.
+const char* cpu_of(const FlashWiring& w) { return kCpuNames[static_cast<size_t>(&w - kFlashWirings) % 4]; }
 
 TEST(ReadBack, EveryModelAndSetUpRoundTrips)
 {
     constexpr uint32_t kStart = 0x40000;
     constexpr uint32_t kLength = 0x3001;  // odd: the last word is read whole and cut
-    for (const Wiring& w : kWirings) {
-        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + w.cpu);
+    for (const FlashWiring& w : kFlashWirings) {
+        const char* cpu = cpu_of(w);
+        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + cpu);
         ScratchDir dir;
         SimSession probe({"--flash", w.sim_flash, "--bus", w.bus});
         const Bytes flash = pattern(probe.board().flash()->size_bytes(), 7);
         const std::string in = dir.write("flash.bin", flash);
-        const Args sim = {"--cpu", w.cpu, "--flash", w.sim_flash, "--bus", w.bus, "--flash-in", in, "--keys", ""};
-        const Args tool = {"-C", w.cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(kStart)};
+        const Args sim = {"--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--flash-in", in, "--keys", ""};
+        const Args tool = {"-C", cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(kStart)};
         auto with = [&tool](std::initializer_list<std::string> more) {
             Args args = tool;
             args.insert(args.end(), more);
@@ -140,14 +120,15 @@ namespace {
 TEST(UsbCable, EveryModelAndSetUpProgramsAndVerifies)
 {
     constexpr uint32_t kStart = 0x40000;
-    for (const Wiring& w : kWirings) {
-        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + w.cpu);
+    for (const FlashWiring& w : kFlashWirings) {
+        const char* cpu = cpu_of(w);
+        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + cpu);
         ScratchDir dir;
         const Bytes image = pattern(0x301, 11);
-        const Args sim = {"--cable", "ftdi", "--cpu", w.cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""};
+        const Args sim = {"--cable", "ftdi", "--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""};
         SimSession session(sim);
-        SimRun run = session.run({"-C", w.cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o",
-                                  std::to_string(kStart), "-f" + dir.write("i.bin", image)});
+        SimRun run = session.run({"-C", cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(kStart),
+                                  "-f" + dir.write("i.bin", image)});
         EXPECT_EQ(run.status, 0) << run.console;
         EXPECT_TRUE(has(run.console, "\nFlash writing & verifying OK\n"));
         EXPECT_EQ(run.stats.port_writes, 0u) << "the parallel port is never touched";

@@ -18,6 +18,27 @@ namespace flash_job {
 
 using Bytes = std::vector<uint8_t>;
 
+// Every model in every bus set-up, as the simulator (--flash, --bus) and the tool (-F, -w, -i)
+// name them.
+struct FlashWiring {
+    const char* sim_flash;
+    const char* bus;
+    const char* model;
+    const char* width;
+    const char* chips;
+};
+
+inline constexpr FlashWiring kFlashWirings[] = {
+    {"S29AL008D:top", "16x1", "S29AL008D", "16", "1"}, {"S29AL008D:bottom", "8x1", "S29AL008D", "8", "1"},
+    {"S29AL004D:top", "8x1", "S29AL004D", "8", "1"},   {"S29AL004D:bottom", "16x1", "S29AL004D", "16", "1"},
+    {"EN29LV040A", "8x1", "EN29LV040A", "8", "1"},     {"EN29LV040A", "8x2", "EN29LV040A", "8", "2"},
+    {"AM29LV040B", "8x2", "AM29LV040B", "8", "2"},     {"AM29LV040B", "8x1", "AM29LV040B", "8", "1"},
+    {"S29GL064M", "16x1", "S29GL064M", "16", "1"},     {"K8D6316", "16x1", "K8D6316", "16", "1"},
+    {"S29GL128N", "16x1", "S29GL128N", "16", "1"},     {"SST39VF6401", "16x1", "SST39VF6401", "16", "1"},
+};
+
+inline constexpr const char* kCpuNames[] = {"KTR5200", "ULN", "PAXON", "MIRTA"};
+
 // A scratch folder of its own for one test, removed with everything in it.
 class ScratchDir {
 public:
