@@ -129,7 +129,7 @@ sim_case() {
 t=$(now)
 sim_case idcode 0 "OK!, JTAG ID:   00011011010011100010000011010011" --cpu KTR5200 -- -C KTR5200 -j
 sim_case idcode-paxon 0 "OK!, JTAG ID:   00000000100100111010000011000101" --cpu PAXON -- -C PAXON -j
-sim_case idcode-mismatch 0 "Invalid JTAG ID" --cpu MIRTA -- -C KTR5200 -j
+sim_case idcode-mismatch 1 "Invalid JTAG ID" --cpu MIRTA -- -C KTR5200 -j
 sim_case no-port 1 "Cannot get LPT PORT" --no-port -- -C KTR5200 -j
 sim_case port-0x3bc 0 "OK!, JTAG ID:" --port-base 0x3BC -- /C KTR5200 -j
 sim_case usage 1 "JTAG NOR Flash Writer : VER 1.03" --
