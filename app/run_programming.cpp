@@ -94,14 +94,18 @@ bool takes_chip_erase(const FlashGeometry& g, const RunOptions& o)
     return whole && g.chip_erase_timeout_ms != 0;
 }
 
-// What the erase and the image may touch, clipped to the device.
+// What the erase and the image may touch: whole blocks, clipped to the device.
 JobRange job_range(const FlashGeometry& g, const RunOptions& o, bool chip_erase, size_t image_size)
 {
     const uint64_t device_end = uint64_t{g.block_start[0]} + g.device_size;
     JobRange range;
     range.begin = chip_erase ? g.block_start[0] : o.start_offset;
-    range.end = chip_erase ? device_end
-                           : std::max(uint64_t{o.start_offset} + o.erase_size, uint64_t{o.start_offset} + image_size);
+    const uint64_t last =
+        std::max<uint64_t>(uint64_t{o.start_offset} + std::max<uint64_t>(o.erase_size, image_size), 1) - 1;
+    range.end = chip_erase ? device_end : last + 1;
+    for (int b = 0; b < g.block_count && !chip_erase; ++b)
+        if (last >= g.block_start[b] && last < uint64_t{g.block_start[b]} + g.block_size[b])
+            range.end = uint64_t{g.block_start[b]} + g.block_size[b];
     range.end = std::min(range.end, device_end);
     return range;
 }
