@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/console_answer.h"
+#include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
@@ -197,6 +198,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     FlashSession session(target, *descriptor, model, o.interleave);
+    ConsoleProgress progress("Write");
+    session.progress = &progress;
 
     if (flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset) != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");
