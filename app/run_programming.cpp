@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "app/cause_lines.h"
 #include "app/console_answer.h"
 #include "app/console_progress.h"
 #include "app/image_file.h"
@@ -195,6 +196,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     FlashModel model{};
     if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
+        print_setups_line(o.flash_model);
         return kEndRun;
     }
     FlashSession session(target, *descriptor, model, o.interleave);

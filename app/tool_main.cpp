@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/cause_lines.h"
 #include "app/command_line.h"
 #include "app/exit.h"
 #include "app/help.h"
@@ -73,6 +74,7 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable)
     const CpuTarget* cpu = cpu_select(o.cpu_name);
     if (cpu == nullptr) {
         con_printf("Not or Yet support for %s\n", o.cpu_name);
+        print_cpu_names_line(o.cpu_name);
         process_end(1);
     }
     if (o.idcode_check)

@@ -41,6 +41,8 @@ const std::string kNoCpu =
 
 const std::string kInvalid = "Invalid Option\n" + kUsage;
 
+const std::string kCpuNames = "Supported CPUs: KTR5200, ULN, PAXON, MIRTA";
+
 constexpr uint16_t kBase = 0x378;
 const std::vector<uint8_t> kPark = {0x08, 0x00, 0x08};
 const std::vector<uint8_t> kReset = {0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E};
@@ -147,10 +149,14 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
         EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
         EndCase{"UnknownOptionEndsScanBeforeCpu", {"-x", "-C", "KTR5200", "-j"}, kNoCpu, 1, Way::none},
-        EndCase{"UnknownCpu", {"-C", "ktr5200", "-j"}, "Not or Yet support for ktr5200\n", 1, Way::none},
+        EndCase{"UnknownCpu",
+                {"-C", "ktr5200", "-j"},
+                "Not or Yet support for ktr5200\n" + kCpuNames + " (case-sensitive: did you mean -C KTR5200?)\n",
+                1,
+                Way::none},
         EndCase{"CutCpuNameMatchesNothing",
                 {"-C", "KTR5200KTR5200KTR5200", "-j"},
-                "Not or Yet support for KTR5200KTR5200K\n",
+                "Not or Yet support for KTR5200KTR5200K\n" + kCpuNames + "\n",
                 1,
                 Way::none}),
     [](const testing::TestParamInfo<EndCase>& info) { return std::string(info.param.label); });
