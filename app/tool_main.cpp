@@ -106,13 +106,24 @@ void check_job_options(const LongOptions& jobs, int argc, char** argv)
     }
 }
 
-std::unique_ptr<Cable> start_up()
+// Typed with nothing after it on a machine without a port, the tool would end before its usage.
+void print_help_hint(bool bare)
 {
-    if (const char* reason = platform().port_access())
-        fail_exit(reason);
+    if (bare)
+        con_printf("Run 'tarnflash --help' for the options.\n");
+}
+
+std::unique_ptr<Cable> start_up(bool bare)
+{
+    if (const char* reason = platform().port_access()) {
+        con_printf("%s\n", reason);
+        print_help_hint(bare);
+        quit(1);
+    }
     uint16_t base = lpt_find_port();
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
+        print_help_hint(bare);
         process_end(1);
     }
     auto cable = std::make_unique<LptCable>(base);
@@ -144,6 +155,7 @@ int tool_main(int argc, char** argv, Platform& platform)
     RunEnd end{0, CableEnd::none};
     try {
         // The long options first: help and version need no port at all.
+        const bool bare = argc < 2;
         LongOptions long_options;
         std::string error;
         const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
@@ -162,7 +174,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             process_end(1);
         }
         check_job_options(long_options, argc, argv);
-        cable = start_up();
+        cable = start_up(bare);
         if (argc < 2) {
             print_usage();
             quit(1);
