@@ -60,12 +60,13 @@ void ConsoleProgress::draw(uint32_t done, uint32_t total, uint64_t now_ns)
     const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(uint64_t{done} * 100 / total);
     int length = std::snprintf(line, sizeof line, "%s: %8u / %u [Byte] %3u%%", label_, done, total, percent);
     length = std::clamp(length, 0, static_cast<int>(sizeof line) - 1);
-    // The rate so far tells the rest; nothing is known before the first word is done.
-    const uint64_t elapsed_ns = now_ns - start_ns_;
-    if (done > 0 && elapsed_ns > 0) {
-        const double left_ns = static_cast<double>(elapsed_ns) * (total - done) / done;
-        const int more = append_time_left(line + length, sizeof line - static_cast<size_t>(length),
-                                          static_cast<uint64_t>(left_ns / 1e9 + 0.5));
+    // The rate so far tells the rest; nothing is known before the first word is done. Whole
+    // milliseconds in integers: the product fits for jobs of weeks, and every build rounds alike.
+    const uint64_t elapsed_ms = (now_ns - start_ns_) / 1'000'000;
+    if (done > 0 && elapsed_ms > 0) {
+        const uint64_t left_ms = elapsed_ms * (total - done) / done;
+        const int more =
+            append_time_left(line + length, sizeof line - static_cast<size_t>(length), (left_ms + 500) / 1000);
         length = std::clamp(length + more, 0, static_cast<int>(sizeof line) - 1);
     }
     if (terminal_) {
