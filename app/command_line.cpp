@@ -21,25 +21,35 @@ void copy_name(char (&field)[N], const char* value)
     field[length] = '\0';
 }
 
-[[noreturn]] void missing_value()
+// "Invalid Option" and the usage for an option left without its value. A separate value that
+// begins with '/' is read as an option of its own, which a Linux path always does: say how to
+// pass it.
+[[noreturn]] void missing_value(int option, const char* typed, const char* next)
 {
     con_printf("Invalid Option\n");
     print_usage();
+    if (next != nullptr && next[0] == '/')
+        con_printf("A value that begins with '/' is read as an option: attach it (%s%s) or use a relative path.\n",
+                   typed, next);
+    // -b faults skip the checks and the mode stage, but the cable is only parked.
+    if (option == 'b')
+        throw ExitRequest{{1, CableEnd::park}};
     quit(1);
 }
 
-[[noreturn]] void bad_number(const char* value)
+bool takes_value(int option)
 {
+    const char* entry = option > 1 ? std::strchr(kOptionString, option) : nullptr;
+    return entry != nullptr && entry[1] == ':';
+}
+
+// A bad number ends the run; after -b the cable is only parked (`end`).
+void number_option(const char* value, int32_t* field, CableEnd end = CableEnd::reset_park)
+{
+    if (parse_number(value, field))
+        return;
     con_printf("** Error: invalid number '%s'\n", value);
-    quit(1);
-}
-
-void number_option(const char* value, int32_t* field)
-{
-    if (value == nullptr)
-        missing_value();
-    if (!parse_number(value, field))
-        bad_number(value);
+    throw ExitRequest{{1, end}};
 }
 
 void unsigned_option(const char* value, uint32_t* field)
@@ -47,22 +57,6 @@ void unsigned_option(const char* value, uint32_t* field)
     int32_t number = static_cast<int32_t>(*field);
     number_option(value, &number);
     *field = static_cast<uint32_t>(number);
-}
-
-// -b faults skip the checks and the mode stage, but the cable is only parked.
-[[noreturn]] void bad_block_option() { throw ExitRequest{{1, CableEnd::park}}; }
-
-void block_option(const char* value, int32_t* field)
-{
-    if (value == nullptr) {
-        con_printf("Invalid Option\n");
-        print_usage();
-        bad_block_option();
-    }
-    if (!parse_number(value, field)) {
-        con_printf("** Error: invalid number '%s'\n", value);
-        bad_block_option();
-    }
 }
 
 }  // namespace
@@ -76,15 +70,13 @@ RunOptions scan_options(int argc, char** argv)
         int c = get_option(scan, argc, argv, kOptionString, &value);
         if (c <= 0)
             return o;
+        if (value == nullptr && takes_value(c))
+            missing_value(c, argv[scan.index - 1], scan.index < argc ? argv[scan.index] : nullptr);
         switch (c) {
         case 'C':
-            if (value == nullptr)
-                missing_value();
             copy_name(o.cpu_name, value);
             break;
         case 'F':
-            if (value == nullptr)
-                missing_value();
             copy_name(o.flash_model, value);
             break;
         case 'w':
@@ -94,20 +86,16 @@ RunOptions scan_options(int argc, char** argv)
             number_option(value, &o.interleave);
             break;
         case 'o':
-            if (value == nullptr)
-                missing_value();
             o.offset_given = true;
             unsigned_option(value, &o.start_offset);
             break;
         case 'e':
-            if (value != nullptr && std::strcmp(value, "all") == 0)
+            if (std::strcmp(value, "all") == 0)
                 o.erase_all = true;
             else
                 unsigned_option(value, &o.erase_size);
             break;
         case 'f':
-            if (value == nullptr)
-                missing_value();
             o.image_path = value;
             break;
         case 'j':
@@ -117,7 +105,7 @@ RunOptions scan_options(int argc, char** argv)
             o.toggle_mode = 2;
             break;
         case 'b':
-            block_option(value, &o.block_index);
+            number_option(value, &o.block_index, CableEnd::park);
             break;
         default:
             break;  // free arguments and characters without a row

@@ -1,6 +1,8 @@
 #include "app/image_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -48,12 +50,16 @@ bool load_image_file(const char* path, const FlashGeometry& geometry, uint32_t s
     const bool status_known = !error && std::filesystem::exists(status);
     if (status_known && !std::filesystem::is_regular_file(status)) {
         con_printf("Could not open %s for input data.\n", path);
+        con_printf("Reason: %s\n",
+                   std::filesystem::is_directory(status) ? std::strerror(EISDIR) : "not a regular file");
         return false;
     }
 
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
+        const int reason = errno;
         con_printf("Could not open %s for input data.\n", path);
+        con_printf("Reason: %s\n", std::strerror(reason));
         return false;
     }
 

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/backup_file.h"
+#include "app/cause_lines.h"
 #include "app/console_answer.h"
+#include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
@@ -243,9 +245,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     FlashModel model{};
     if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
+        print_setups_line(o.flash_model);
         return kEndRun;
     }
     FlashSession session(target, *descriptor, model, o.interleave);
+    ConsoleProgress progress(o.read_path ? "Read" : o.verify_path ? "Verify" : "Write");
+    session.progress = &progress;
 
     if (flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset) != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cable_choice.h"
+#include "app/cause_lines.h"
 #include "app/command_line.h"
 #include "app/exit.h"
 #include "app/help.h"
@@ -74,6 +75,7 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable)
     const CpuTarget* cpu = cpu_select(o.cpu_name);
     if (cpu == nullptr) {
         con_printf("Not or Yet support for %s\n", o.cpu_name);
+        print_cpu_names_line(o.cpu_name);
         process_end(1);
     }
     if (o.idcode_check)
@@ -105,13 +107,24 @@ void check_job_options(const LongOptions& jobs, int argc, char** argv)
     }
 }
 
-std::unique_ptr<Cable> open_parallel_cable()
+// Typed with nothing after it on a machine without a port, the tool would end before its usage.
+void print_help_hint(bool bare)
 {
-    if (const char* reason = platform().port_access())
-        fail_exit(reason);
+    if (bare)
+        con_printf("Run 'tarnflash --help' for the options.\n");
+}
+
+std::unique_ptr<Cable> open_parallel_cable(bool bare)
+{
+    if (const char* reason = platform().port_access()) {
+        con_printf("%s\n", reason);
+        print_help_hint(bare);
+        quit(1);
+    }
     uint16_t base = lpt_find_port();
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
+        print_help_hint(bare);
         process_end(1);
     }
     return std::make_unique<LptCable>(base);
@@ -141,6 +154,7 @@ int tool_main(int argc, char** argv, Platform& platform)
     RunEnd end{0, CableEnd::none};
     try {
         // The long options first: help and version need no port at all.
+        const bool bare = argc < 2;
         LongOptions long_options;
         std::string error;
         const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
@@ -164,7 +178,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
-        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable();
+        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable(bare);
         cable_park(*cable);
         tap_reset(*cable);
         if (argc < 2) {

@@ -61,6 +61,9 @@ public:
 
     // Console output, already formatted.
     virtual void console_write(const char* text, size_t length) = 0;
+    // True when console output reaches a terminal, where a line may be redrawn in place; false
+    // for a file or a pipe, which keeps every line it is given.
+    virtual bool console_is_terminal() = 0;
 };
 
 // Installed once by main, the simulator or a test; every module reaches the OS through it.

@@ -23,39 +23,11 @@ if ! [[ $bytes =~ ^[0-9]+$ ]] || ((bytes < 1 || bytes > 1048576)); then
 fi
 head -c "$bytes" /dev/urandom >image.bin
 
-# The tool redraws its progress line in place for every word. Pass on one redraw per
-# percent on a terminal, one line per tenth elsewhere (a log), the last one always,
-# and every other line as it comes.
-show_progress() {
-    tr '\r' '\n' | awk -v tty="$1" '
-        function show(line) {
-            if (tty) printf "\r%s", line
-            else print line
-            shown = line
-            fflush()
-        }
-        function finish() {
-            if (last != shown) show(last)
-            if (tty) printf "\n"
-            last = shown = ""
-        }
-        /^Write: / {
-            step = $4 > 0 ? int($2 * (tty ? 100 : 10) / $4) : 0
-            if (last == "" || step != shown_step) { show($0); shown_step = step }
-            last = $0
-            next
-        }
-        { if (last != "") finish(); print; fflush() }
-        END { if (last != "") finish() }'
-}
-tty=0
-if [[ -t 1 ]]; then tty=1; fi
-
-set +e
+# The tool itself suits its progress to the output: redrawn in place on a terminal, a line
+# per tenth in a log.
+status=0
 "$sim" --cpu KTR5200 --flash S29AL008D --stats --flash-out out.bin -- \
-    -C KTR5200 -F S29AL008D -w 16 -i 1 -eall -f image.bin 2>stats.txt | show_progress "$tty"
-status=${PIPESTATUS[0]}
-set -e
+    -C KTR5200 -F S29AL008D -w 16 -i 1 -eall -f image.bin 2>stats.txt || status=$?
 cat stats.txt
 
 if [[ $status -ne 0 ]]; then

@@ -24,6 +24,10 @@ int main(int argc, char** argv)
         std::fputs(sim::sim_usage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("tarnflash-sim %s\n", TARNFLASH_VERSION_TEXT);
+        return 0;
+    }
 
     std::unique_ptr<sim::VirtualBoard> board_owner;
     try {
@@ -54,6 +58,10 @@ int main(int argc, char** argv)
     tool_argv.push_back(nullptr);
 
     int status = tool_main(static_cast<int>(tool_argv.size() - 1), tool_argv.data(), platform);
+    // The board's clock ran at --port-ns per port access: the tool's elapsed time is what the
+    // job would take on real hardware of that speed, and nothing else says so.
+    if (platform.elapsed_time_printed())
+        std::fputs(sim::elapsed_time_note(options).c_str(), stdout);
     std::fflush(stdout);
 
     if (options.stats)

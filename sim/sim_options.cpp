@@ -224,6 +224,12 @@ std::string set_help(SimOptions& options, const std::string&)
     return {};
 }
 
+std::string set_version(SimOptions& options, const std::string&)
+{
+    options.version = true;
+    return {};
+}
+
 constexpr OptionRow kOptions[] = {
     {"--cpu", true, set_cpu},           {"--no-port", false, set_no_port},
     {"--no-usb", false, set_no_usb},    {"--port-base", true, set_port_base},
@@ -233,7 +239,8 @@ constexpr OptionRow kOptions[] = {
     {"--flash", true, set_flash},       {"--bus", true, set_bus},
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
     {"--fault", true, add_fault},       {"--stats", false, set_stats},
-    {"--help", false, set_help},
+    {"--help", false, set_help},        {"-h", false, set_help},
+    {"--version", false, set_version},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -429,7 +436,21 @@ const char* sim_usage()
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
            "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR or no-flash (repeatable)\n"
-           "  --stats             print the board's counters to standard error at the end\n";
+           "  --stats             print the board's counters to standard error at the end\n"
+           "  -h, --help          this text; --version: the version (the tool's)\n"
+           "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"
+           "The elapsed time the tool prints is virtual: the estimate for real hardware at --port-ns\n"
+           "(or, with --cable ftdi, at the TCK rate and --usb-latency-us).\n";
+}
+
+std::string elapsed_time_note(const SimOptions& options)
+{
+    if (options.usb_cable)
+        return "(tarnflash-sim: that elapsed time is virtual, the estimate for real hardware through the USB "
+               "adapter at " +
+               std::to_string(options.usb_latency_us) + " us per round trip, --usb-latency-us)\n";
+    return "(tarnflash-sim: that elapsed time is virtual, the estimate for real hardware at " +
+           std::to_string(options.port_ns) + " ns per port access, --port-ns)\n";
 }
 
 }  // namespace sim

@@ -35,6 +35,7 @@ struct SimOptions {
     FlashFaults faults;
     bool stats = false;
     bool help = false;
+    bool version = false;
     std::vector<std::string> tool_args;  // everything after `--`, unchanged
 };
 
@@ -64,5 +65,8 @@ bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string
 
 // The usage text of tarnflash-sim.
 const char* sim_usage();
+
+// The line after a run whose elapsed time the tool printed: what that time stands for.
+std::string elapsed_time_note(const SimOptions& options);
 
 }  // namespace sim

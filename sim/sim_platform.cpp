@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/input_wait.h"
+#include "platform/output_terminal.h"
 #include "sim/ready_input.h"
 
 namespace sim {
@@ -120,6 +122,9 @@ uint64_t SimPlatform::monotonic_ns()
 
 void SimPlatform::console_write(const char* text, size_t length)
 {
+    // The tool prints each elapsed-time line in one piece.
+    if (std::string_view(text, length).find(" elapsed time:") != std::string_view::npos)
+        elapsed_time_printed_ = true;
     if (console_sink_) {
         console_sink_->append(text, length);
         return;
@@ -128,5 +133,7 @@ void SimPlatform::console_write(const char* text, size_t length)
     if (std::fwrite(text, 1, length, stdout) != length || std::fflush(stdout) != 0)
         std::clearerr(stdout);
 }
+
+bool SimPlatform::console_is_terminal() { return console_sink_ ? captured_terminal_ : stdout_is_terminal(); }
 
 }  // namespace sim

@@ -48,8 +48,17 @@ public:
     UsbTransport* usb_transport() override { return &board_.mpsse(); }
 
     void console_write(const char* text, size_t length) override;
-    // Console output goes into `sink` instead of stdout (nullptr: back to stdout).
-    void capture_console(std::string* sink) { console_sink_ = sink; }
+    // Standard output's own answer; a captured console answers `captured_terminal`.
+    bool console_is_terminal() override;
+    // Console output goes into `sink` instead of stdout (nullptr: back to stdout). Captured text
+    // counts as a log unless `terminal` says it stands for a terminal.
+    void capture_console(std::string* sink, bool terminal = false)
+    {
+        console_sink_ = sink;
+        captured_terminal_ = terminal;
+    }
+    // True once the tool printed an elapsed time, which is virtual time here.
+    bool elapsed_time_printed() const { return elapsed_time_printed_; }
 
 private:
     void release_due_keys();
@@ -64,6 +73,8 @@ private:
     bool stdin_ended_ = false;
     uint64_t accesses_at_last_look_ = UINT64_MAX;
     std::string* console_sink_ = nullptr;
+    bool captured_terminal_ = false;
+    bool elapsed_time_printed_ = false;
 };
 
 }  // namespace sim

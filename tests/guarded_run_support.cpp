@@ -47,7 +47,7 @@ GuardedRun::~GuardedRun() { std::filesystem::remove_all(dir_); }
 void GuardedRun::start(const std::vector<std::string>& args, std::vector<std::string> env, const RunSetup& setup)
 {
     if ((shim_ = setup.shim)) {
-        env.push_back(std::string("LD_PRELOAD=") + PPDEV_SHIM_PATH);
+        env.emplace_back("LD_PRELOAD=" PPDEV_SHIM_PATH);
         env.push_back("TARNFLASH_SHIM_MARKER=" + path("marker"));
         env.push_back("TARNFLASH_SHIM_STATS=" + path("stats"));
         std::filesystem::remove(path("marker"));

@@ -46,9 +46,10 @@ SimRun run_sim(const std::vector<std::string>& sim_options, const std::vector<st
     return session.run(tool_options);
 }
 
-int run_sim_program(const std::string& args, std::string& errors)
+int run_sim_program(const std::string& args, std::string& errors, bool output)
 {
-    std::string command = std::string("'") + TARNFLASH_SIM_PATH + "' " + args + " 2>&1 >/dev/null </dev/null";
+    std::string command = std::string("'") + TARNFLASH_SIM_PATH + "' " + args +
+                          (output ? " 2>/dev/null </dev/null" : " 2>&1 >/dev/null </dev/null");
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return -1;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/console_answer.h"
+#include "app/console_progress.h"
 #include "app/exit.h"
 #include "tests/support/fake_platform.h"
 
@@ -94,6 +95,32 @@ TEST(ReadAnswerInput, EndOfInputEndsTheProcessWithStatusOne)
             EXPECT_EQ(request.end.status, 1);
         }
         EXPECT_NE(console.console.find("\nNo more console input\n"), std::string::npos) << keys;
+    }
+}
+
+// Fifty updates 30 ms apart of a 99-byte job whose last word reaches past it.
+TEST(ConsoleProgress, RedrawsTenTimesASecondOnATerminalAndLogsEveryTenth)
+{
+    for (bool terminal : {true, false}) {
+        sim::VirtualClock clock;
+        FakePlatform console;
+        console.clock = &clock;
+        console.terminal = terminal;
+        platform_install(&console);
+        ConsoleProgress progress("Write");
+        for (uint32_t done = 0; done < 100; done += 2, clock.advance(30'000'000))
+            progress.update(done, 99);
+        progress.finish(100, 99);
+        const std::string& text = console.console;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), terminal ? 13 : 0) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '%'), terminal ? 13 : 9) << text;
+        EXPECT_EQ(
+            text.rfind(terminal ? "Write:        0 / 99 [Byte]   0%\r" : "Write:       10 / 99 [Byte]  10%, 1 s", 0),
+            0u);
+        // The final line stops at the job's size and covers the longer line drawn before it.
+        const size_t end = terminal ? text.rfind('\r') : text.rfind('\n', text.size() - 2);
+        const size_t covered = terminal ? end - text.rfind('\r', end - 1) - 1 : 27;
+        EXPECT_EQ(text.substr(end + 1), "Write:       99 / 99 [Byte]" + std::string(covered - 27, ' ') + "\n");
     }
 }
 

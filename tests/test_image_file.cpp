@@ -113,16 +113,15 @@ TEST_F(CheckImageFile, DeviceAtTheTopOfTheAddressSpaceTakesAWholeImage)
     EXPECT_FALSE(check(make_image(1024 * kKiB + 1), 0xFFF00000));
 }
 
-TEST_F(CheckImageFile, UnopenableNamesAreRefused)
+TEST_F(CheckImageFile, UnopenableNamesAreRefusedWithTheReason)
 {
-    const std::string missing = (dir_ / "missing.bin").string();
-    const std::string directory = dir_.string();
-    for (const std::string& path : {missing, directory, std::string("/dev/null")}) {
-        if (!fs::exists(path) && path != missing)
-            continue;
+    for (const auto& [path, reason] : {std::pair{(dir_ / "missing.bin").string(), "No such file or directory"},
+                                       {dir_.string(), "Is a directory"},
+                                       {make_image(16) + "/inside.bin", "Not a directory"},
+                                       {std::string("/dev/null"), "not a regular file"}}) {
         console_.console.clear();
         EXPECT_FALSE(check(path)) << path;
-        EXPECT_EQ(console_.console, "Could not open " + path + " for input data.\n");
+        EXPECT_EQ(console_.console, "Could not open " + path + " for input data.\nReason: " + reason + "\n");
     }
 }
 

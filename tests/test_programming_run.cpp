@@ -113,9 +113,12 @@ TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone)
     EXPECT_EQ(run.status, 0) << run.console.substr(0, 3000);
     char erase_line[64];
     std::snprintf(erase_line, sizeof erase_line, "\nFlash erasing ...., Start: 0x%08zX", base + c.erase_begin);
+    // Odd sizes end on a padded word or buffer, but the counter stops at the image's size.
+    char final_line[64];
+    std::snprintf(final_line, sizeof final_line, "\nWrite: %8zu / %zu [Byte]\n", c.image_bytes, c.image_bytes);
     EXPECT_TRUE(
         in_order(run.console, {"Maker ID = 0x", erase_line, "\nWriting address: " + lower_hex(base + c.start) + "\n",
-                               "\nFlash writing & verifying OK\n\n", "\nWrite elapsed time:  "}));
+                               final_line, "\nFlash writing & verifying OK\n\n", "\nWrite elapsed time:  "}));
     EXPECT_EQ(run.stats.rule_violations, 0u);
     const size_t size = session.board().flash()->size_bytes();
     EXPECT_EQ(first_difference(session.board().flash()->contents(),
@@ -196,13 +199,14 @@ TEST(ProgrammingRun, TypicalRunFillsTheWholeChip)
                                           "Maker ID = 0x0001, Device ID = 0x22DA\n",
                                           "\nFlash erasing all ...., Start: 0x00000000\n",
                                           "\nWriting address: 0x0\n",
-                                          "Write:  1048574 / 1048576 [Byte]\r",
+                                          "Write:   943720 / 1048576 [Byte]  90%, ",
                                           "Write:  1048576 / 1048576 [Byte]\n",
                                           "\nFlash writing & verifying OK\n\n",
                                           "\nWrite elapsed time:  ",
                                       }));
     EXPECT_FALSE(has(run.console, "Select your flash model name"));
     EXPECT_FALSE(has(run.console, "Enter flash"));
+    EXPECT_EQ(std::count(run.console.begin(), run.console.end(), '\r'), 0) << "no redraws into a log";
 
     // The elapsed time is the virtual time of the run, whole seconds, ending the output.
     const size_t at = run.console.rfind("\nWrite elapsed time:  ");

@@ -264,4 +264,31 @@ TEST(SimProgram, BadSimulatorOptionStopsWithStatusTwoBeforeTheTool)
     }
 }
 
+TEST(SimProgram, HelpAndVersionEndWithStatusZero)
+{
+    for (const auto& [args, begins] : {std::pair{"-h", "usage: tarnflash-sim"},
+                                       {"--help", "usage: tarnflash-sim"},
+                                       {"--version", "tarnflash-sim " TARNFLASH_VERSION_TEXT "\n"}}) {
+        std::string output;
+        EXPECT_EQ(run_sim_program(args, output, true), 0) << args;
+        EXPECT_EQ(output.rfind(begins, 0), 0u) << output;
+    }
+}
+
+TEST(SimProgram, ElapsedTimeIsLabelledAsTheEstimateAtThePortSpeed)
+{
+    const std::string image = testing::TempDir() + "sim-note.bin";
+    std::fclose(std::fopen(image.c_str(), "w"));
+    std::string job;
+    EXPECT_EQ(run_sim_program("--port-ns 250 -- -C KTR5200 -F S29AL008D -w 16 -i 1 -e 0x4000 -f" + image, job, true),
+              0);
+    const std::string note =
+        "(tarnflash-sim: that elapsed time is virtual, the estimate for real hardware at 250 ns "
+        "per port access, --port-ns)\n";
+    EXPECT_TRUE(job.ends_with("[sec]\n" + note)) << job;
+    std::string check;
+    EXPECT_EQ(run_sim_program("-- -C KTR5200 -j", check, true), 0);
+    EXPECT_EQ(check.find("tarnflash-sim"), std::string::npos) << check;
+}
+
 }  // namespace

@@ -41,6 +41,14 @@ const std::string kNoCpu =
 
 const std::string kInvalid = "Invalid Option\n" + kUsage;
 
+std::string slash_hint(const std::string& attached)
+{
+    return "A value that begins with '/' is read as an option: attach it (" + attached + ") or use a relative path.\n";
+}
+
+const std::string kCpuNames = "Supported CPUs: KTR5200, ULN, PAXON, MIRTA";
+const std::string kHelpHint = "Run 'tarnflash --help' for the options.\n";
+
 constexpr uint16_t kBase = 0x378;
 const std::vector<uint8_t> kPark = {0x08, 0x00, 0x08};
 const std::vector<uint8_t> kReset = {0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E, 0x0A, 0x0E};
@@ -121,7 +129,13 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, kInvalid, 1, Way::reset_park},
         EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, kInvalid, 1, Way::reset_park},
         EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, kInvalid, 1, Way::reset_park},
-        EndCase{"FileValueLikeAnOption", {"-C", "KTR5200", "-f", "/img.bin"}, kInvalid, 1, Way::reset_park},
+        EndCase{"FileValueLikeAnOption",
+                {"-C", "KTR5200", "-f", "/img.bin"},
+                kInvalid + slash_hint("-f/img.bin"),
+                1,
+                Way::reset_park},
+        EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::reset_park},
+        EndCase{"FileFollowedByAnOptionHasNoHint", {"-f", "-C", "KTR5200"}, kInvalid, 1, Way::reset_park},
         EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, "** Error: invalid number '1x'\n", 1, Way::reset_park},
         EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, "** Error: invalid number '0x'\n", 1, Way::reset_park},
         EndCase{"BadOffset",
@@ -137,6 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n", 1, Way::reset_park},
         // A -b fault skips the checks and the mode and only parks the cable, but it is a failure.
         EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 1, Way::park},
+        EndCase{"BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::park},
         EndCase{"BadBlock",
                 {"-C", "KTR5200", "-j", "-b", "4294967296"},
                 "** Error: invalid number '4294967296'\n",
@@ -147,25 +162,53 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
         EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
         EndCase{"UnknownOptionEndsScanBeforeCpu", {"-x", "-C", "KTR5200", "-j"}, kNoCpu, 1, Way::none},
-        EndCase{"UnknownCpu", {"-C", "ktr5200", "-j"}, "Not or Yet support for ktr5200\n", 1, Way::none},
+        EndCase{"UnknownCpu",
+                {"-C", "ktr5200", "-j"},
+                "Not or Yet support for ktr5200\n" + kCpuNames + " (case-sensitive: did you mean -C KTR5200?)\n",
+                1,
+                Way::none},
         EndCase{"CutCpuNameMatchesNothing",
                 {"-C", "KTR5200KTR5200KTR5200", "-j"},
-                "Not or Yet support for KTR5200KTR5200K\n",
+                "Not or Yet support for KTR5200KTR5200K\n" + kCpuNames + "\n",
                 1,
                 Way::none}),
     [](const testing::TestParamInfo<EndCase>& info) { return std::string(info.param.label); });
 
-TEST(ToolStartUp, PortAccessRefusedTouchesNoPort)
+// Answered, or refused, before a port is reached: nothing is written to one.
+TEST(ToolStartUp, PortlessEndsTouchNoPort)
 {
-    FakePlatform platform;
-    platform.access_failure = "Cannot access the parallel port: ioperm: Operation not permitted";
-    EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 1);
-    EXPECT_EQ(platform.console, kBanner + platform.access_failure + "\n");
-    EXPECT_TRUE(platform.events.empty());
+    const std::string refused = "Cannot access the parallel port: ioperm: Operation not permitted";
+    FakePlatform help;
+    EXPECT_EQ(run_tool(help, {"--help"}), 0);
+    for (const char* option : {"-F MODEL", "-b BLOCK", "-eall", "--read FILE", "--cable ftdi", "--version"})
+        EXPECT_NE(help.console.find(option), std::string::npos) << option;
+    const struct {
+        std::vector<std::string> args;
+        std::string printed;
+        int status;
+    } cases[] = {
+        {{"-C", "KTR5200", "-j"}, kBanner + refused + "\n", 1},
+        {{}, kBanner + refused + "\n" + kHelpHint, 1},
+        {{"--version"}, "tarnflash " TARNFLASH_VERSION_TEXT "\n", 0},
+        {{"-h"}, help.console, 0},
+        {{"-C", "KTR5200", "--help"}, help.console, 0},
+        {{"--help=all"}, kBanner + "option --help takes no value\n", 1},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        platform.access_failure = refused.c_str();
+        EXPECT_EQ(run_tool(platform, c.args), c.status) << c.printed;
+        EXPECT_EQ(platform.console, c.printed);
+        EXPECT_TRUE(platform.events.empty());
+    }
 }
 
 TEST(ToolStartUp, NoPortEndsAfterTheProbes)
 {
+    FakePlatform bare(std::set<uint16_t>{});
+    EXPECT_EQ(run_tool(bare, {}), 1);
+    EXPECT_EQ(bare.console, kBanner + "Cannot get LPT PORT\n" + kHelpHint);
+
     FakePlatform platform(std::set<uint16_t>{});
     EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", "-j"}), 1);
     EXPECT_EQ(platform.console, kBanner + "Cannot get LPT PORT\n");

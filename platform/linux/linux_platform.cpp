@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/linux/privileges.h"
+#include "platform/output_terminal.h"
 
 #ifdef TARNFLASH_USB_FTDI
 #include "platform/linux/ftdi_transport.h"
@@ -46,3 +47,5 @@ void LinuxPlatform::console_write(const char* text, size_t length)
         std::fflush(stdout) != 0)  // progress lines end without a newline
         std::clearerr(stdout);
 }
+
+bool LinuxPlatform::console_is_terminal() { return stdout_is_terminal(); }

@@ -28,6 +28,7 @@ public:
     int64_t time_seconds() override;
     uint64_t monotonic_ns() override;
     void console_write(const char* text, size_t length) override;
+    bool console_is_terminal() override;
 
     // The libftdi1 transport, made on first use; nullptr in a build without libftdi1.
     UsbTransport* usb_transport() override;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/output_terminal.h"
+
 static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record GetVersionExA expects");
 
 const char* WindowsPlatform::port_access()
@@ -33,3 +35,5 @@ void WindowsPlatform::console_write(const char* text, size_t length)
         std::fflush(stdout) != 0)  // progress lines end without a newline
         std::clearerr(stdout);
 }
+
+bool WindowsPlatform::console_is_terminal() { return stdout_is_terminal(); }

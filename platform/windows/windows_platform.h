@@ -19,6 +19,7 @@ public:
 
     int64_t time_seconds() override;
     void console_write(const char* text, size_t length) override;
+    bool console_is_terminal() override;
 
 private:
     ConsoleKeys keys_;

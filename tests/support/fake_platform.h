@@ -52,6 +52,9 @@ public:
     uint64_t port_ns = 1'000;
     uint64_t clock_read_ns = 50'000;
 
+    // The console stands for a log unless a test says it is a terminal.
+    bool terminal = false;
+
     // What happened.
     std::vector<PortEvent> events;
     std::string console;
@@ -142,6 +145,7 @@ public:
     }
 
     void console_write(const char* text, size_t length) override { console.append(text, length); }
+    bool console_is_terminal() override { return terminal; }
 
     // The bytes written to one port (or to any), in order.
     std::vector<uint8_t> writes_to(uint16_t port) const

@@ -39,5 +39,6 @@ private:
 SimRun run_sim(const std::vector<std::string>& sim_options, const std::vector<std::string>& tool_options);
 
 // Runs the tarnflash-sim program with `args` (shell words), standard input empty
-// and standard output dropped; returns its exit status and keeps its standard error.
-int run_sim_program(const std::string& args, std::string& errors);
+// and standard output dropped; returns its exit status and keeps its standard error
+// (its standard output instead, and the errors dropped, with `output`).
+int run_sim_program(const std::string& args, std::string& errors, bool output = false);

@@ -1,0 +1,30 @@
+// The progress of a long job as the console shows it. On a terminal the line is redrawn in
+// place, a few times a second, with the percentage and the time left. A file or a pipe gets a
+// line per tenth of the job and the final line, so a log of an hour-long job stays short.
+#pragma once
+
+#include <cstdint>
+
+#include "flash/flash_progress.h"
+
+class ConsoleProgress final : public Progress {
+public:
+    // `label` begins every line ("Write").
+    explicit ConsoleProgress(const char* label) : label_(label) {}
+
+    void update(uint32_t done, uint32_t total) override;
+    // "<label>: %8d / %d [Byte]" and a newline, as the plain progress ends.
+    void finish(uint32_t done, uint32_t total) override;
+
+private:
+    void start();
+    void draw(uint32_t done, uint32_t total, uint64_t now_ns);
+
+    const char* label_;
+    bool started_ = false;
+    bool terminal_ = false;
+    uint64_t start_ns_ = 0;
+    uint64_t drawn_ns_ = 0;
+    int drawn_length_ = 0;  // of the line on the terminal, for the next redraw to cover
+    uint32_t tenths_shown_ = 0;
+};
