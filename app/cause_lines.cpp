@@ -43,24 +43,35 @@ void print_names_line(const char* noun, const char* option, const char* given, s
     con_printf("Supported %s: %s\n", noun, list.c_str());
 }
 
-}  // namespace
-
-void print_cpu_names_line(const char* name)
+std::vector<const char*> cpu_names()
 {
     std::vector<const char*> names;
     for (const CpuTarget* cpu : cpu_table())
         names.push_back(cpu->name);
-    print_names_line("CPUs", "-C", name, names);
+    return names;
 }
+
+std::vector<const char*> model_names()
+{
+    std::vector<const char*> names;
+    for (const FlashDescriptor& d : flash_descriptors())
+        names.push_back(d.name);
+    return names;
+}
+
+}  // namespace
+
+std::string cpu_names_text() { return listed(cpu_names(), ", "); }
+
+std::string model_names_text() { return listed(model_names(), ", "); }
+
+void print_cpu_names_line(const char* name) { print_names_line("CPUs", "-C", name, cpu_names()); }
 
 void print_setups_line(const char* model)
 {
     const FlashDescriptor* descriptor = flash_descriptor_find(model);
     if (descriptor == nullptr) {
-        std::vector<const char*> names;
-        for (const FlashDescriptor& d : flash_descriptors())
-            names.push_back(d.name);
-        print_names_line("flash models", "-F", model, names);
+        print_names_line("flash models", "-F", model, model_names());
         return;
     }
     constexpr struct {

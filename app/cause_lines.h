@@ -1,6 +1,12 @@
 // The lines added under a refusal to say what would have been accepted.
 #pragma once
 
+#include <string>
+
+// The names -C and -F take, comma-separated, from the CPU table and the flash descriptors.
+std::string cpu_names_text();
+std::string model_names_text();
+
 // Under "Not or Yet support for NAME": the CPU names, and the one meant when only the case differs.
 void print_cpu_names_line(const char* name);
 

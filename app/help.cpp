@@ -1,5 +1,6 @@
 #include "app/help.h"
 
+#include "app/cause_lines.h"
 #include "platform/console.h"
 
 void print_help()
@@ -9,10 +10,13 @@ void print_help()
         "                 [-f IMAGE | --read FILE | --verify FILE]\n"
         "       tarnflash -C CPU -j | -t\n"
         "Writes a raw image into the NOR flash on a TARN CPU's bus through its JTAG boundary scan.\n"
-        "\n"
-        "  -C NAME        CPU: KTR5200, ULN, PAXON, MIRTA (exact case)\n"
-        "  -F MODEL       flash: S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316,\n"
-        "                 S29GL128N, SST39VF6401; asked on the console when left out\n"
+        "\n");
+    con_printf("  -C NAME        CPU: %s (exact case)\n", cpu_names_text().c_str());
+    con_printf(
+        "  -F MODEL       flash, asked on the console when left out:\n"
+        "                 %s\n",
+        model_names_text().c_str());
+    con_printf(
         "  -w 8|16        flash bus width; asked when left out\n"
         "  -i 1|2         chips side by side on the data bus; asked when left out\n"
         "  -o ADDRESS     start address on the CPU bus (decimal or 0x hex), default 0\n"
