@@ -25,33 +25,6 @@ bool parse_hex16(std::string_view text, uint16_t& value)
     process_end(1);
 }
 
-// The MPSSE cable owns its transport's session: parking and closing belong to its end.
-class UsbCable final : public Cable {
-public:
-    UsbCable(UsbTransport& usb, const MpsseSettings& settings) : mpsse_(usb, settings) {}
-    ~UsbCable() override { mpsse_.close(); }
-
-    MpsseCable& mpsse() { return mpsse_; }
-
-    void park() override { mpsse_.park(); }
-    void tap_reset() override { mpsse_.tap_reset(); }
-    void scan_ir(uint8_t length, const char* bits) override { mpsse_.scan_ir(length, bits); }
-    void scan_dr(const char* bits, uint32_t length) override { mpsse_.scan_dr(bits, length); }
-    void scan_dr_capture(const char* bits, char* capture, uint32_t length) override
-    {
-        mpsse_.scan_dr_capture(bits, capture, length);
-    }
-    void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count, char* sample) override
-    {
-        mpsse_.scan_dr_sample(bits, length, cells, count, sample);
-    }
-    void flush() override { mpsse_.flush(); }
-    const char* fault() const override { return mpsse_.fault(); }
-
-private:
-    MpsseCable mpsse_;
-};
-
 }  // namespace
 
 bool wants_usb_cable(const LongOptions& o, std::string& error)
@@ -99,8 +72,8 @@ std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
     UsbTransport* usb = platform().usb_transport();
     if (usb == nullptr)
         refuse("This build has no USB cable: it was built without libftdi1");
-    auto cable = std::make_unique<UsbCable>(*usb, settings);
-    if (const char* reason = cable->mpsse().open(device))
+    auto cable = std::make_unique<MpsseCable>(*usb, settings);
+    if (const char* reason = cable->open(device))
         refuse(reason);
     return cable;
 }

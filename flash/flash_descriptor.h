@@ -50,10 +50,6 @@ struct BuiltinGeometry {
     uint32_t buffer_write_us;
     uint32_t block_erase_ms;
     uint32_t chip_erase_ms;
-    // The datasheets' maxima: how long a poll may wait before the chip counts as failed.
-    uint32_t word_write_max_us;
-    uint32_t block_erase_max_ms;
-    uint32_t chip_erase_max_ms;
     uint32_t device_size;
     int region_count;
     BuiltinRegion regions[4];  // in address order

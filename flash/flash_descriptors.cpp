@@ -15,54 +15,15 @@ constexpr CommandSet kAmdCfiBuffer = {0x555, 0x2AA, 0x55, 0x30, false, 16};
 // only a 4 KB sector).
 constexpr CommandSet kSst = {0x5555, 0x2AAA, 0x55, 0x50, true, 0};
 
-// The AMD-family maxima of chips without a CFI table: a word or byte programs within 360 us,
-// a sector erases within 15 s, the chip within 16 times its typical time.
-constexpr uint32_t kWordMaxUs = 360;
-constexpr uint32_t kSectorMaxMs = 15000;
-constexpr uint32_t kChipMaxFactor = 16;
-
-constexpr BuiltinGeometry kLv040 = {300,       0, 1000,           5000, kWordMaxUs, kSectorMaxMs, kChipMaxFactor * 5000,
-                                    512 * kKB, 1, {{8, 64 * kKB}}};
-constexpr BuiltinGeometry kAl008Bottom = {7,
-                                          0,
-                                          1000,
-                                          14000,
-                                          kWordMaxUs,
-                                          kSectorMaxMs,
-                                          kChipMaxFactor * 14000,
-                                          1024 * kKB,
-                                          4,
-                                          {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}}};
-constexpr BuiltinGeometry kAl008Top = {7,
-                                       0,
-                                       1000,
-                                       14000,
-                                       kWordMaxUs,
-                                       kSectorMaxMs,
-                                       kChipMaxFactor * 14000,
-                                       1024 * kKB,
-                                       4,
-                                       {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}}};
-constexpr BuiltinGeometry kAl004Top = {7,
-                                       0,
-                                       1000,
-                                       11000,
-                                       kWordMaxUs,
-                                       kSectorMaxMs,
-                                       kChipMaxFactor * 11000,
-                                       512 * kKB,
-                                       4,
-                                       {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}}};
-constexpr BuiltinGeometry kAl004Bottom = {7,
-                                          0,
-                                          1000,
-                                          11000,
-                                          kWordMaxUs,
-                                          kSectorMaxMs,
-                                          kChipMaxFactor * 11000,
-                                          512 * kKB,
-                                          4,
-                                          {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}}};
+constexpr BuiltinGeometry kLv040 = {300, 0, 1000, 5000, 512 * kKB, 1, {{8, 64 * kKB}}};
+constexpr BuiltinGeometry kAl008Bottom = {
+    7, 0, 1000, 14000, 1024 * kKB, 4, {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}}};
+constexpr BuiltinGeometry kAl008Top = {
+    7, 0, 1000, 14000, 1024 * kKB, 4, {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}}};
+constexpr BuiltinGeometry kAl004Top = {
+    7, 0, 1000, 11000, 512 * kKB, 4, {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}}};
+constexpr BuiltinGeometry kAl004Bottom = {
+    7, 0, 1000, 11000, 512 * kKB, 4, {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}}};
 
 constexpr DeviceVariant kAl008d[] = {
     {&FlashModel::dev_s29al008d_top, 0x22DA, 0xDA, &kAl008Top},

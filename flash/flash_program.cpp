@@ -13,12 +13,6 @@ constexpr uint32_t kBufferPollLimit = 100000;
 constexpr uint32_t kMaxBufferWords = 32;
 constexpr uint8_t kErased = 0xFF;
 
-Progress& progress_of(FlashSession& s)
-{
-    static WriteProgress plain;
-    return s.progress != nullptr ? *s.progress : plain;
-}
-
 // The word at image offset `offset`, least significant byte first; bytes past the end of
 // the image read as erased.
 uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset)
@@ -185,7 +179,8 @@ FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, R
 FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
-    Progress& progress = progress_of(s);
+    WriteProgress plain;
+    Progress& progress = s.progress != nullptr ? *s.progress : plain;
     con_printf("\nWriting address: 0x%x\n", start);
 
     FlashStatus result = FlashStatus::ok;
@@ -235,7 +230,8 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
 FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
-    Progress& progress = progress_of(s);
+    WriteProgress plain;
+    Progress& progress = s.progress != nullptr ? *s.progress : plain;
     con_printf("\nWriting address: 0x%x\n", start);
 
     uint32_t words[kMaxBufferWords];

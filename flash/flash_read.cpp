@@ -13,17 +13,12 @@ namespace {
 // enough that ESC and the progress line come often.
 constexpr uint32_t kChunkWords = 256;
 
-Progress& progress_of(FlashSession& s, const char* label)
-{
-    static WriteProgress plain;
-    plain = WriteProgress(label);
-    return s.progress != nullptr ? *s.progress : plain;
-}
-
 // Reads `length` bytes from `start` a chunk at a time, handing each chunk's words to `take`.
 template <typename Take>
-FlashStatus read_chunks(FlashSession& s, uint32_t start, uint32_t length, Progress& progress, Take take)
+FlashStatus read_chunks(FlashSession& s, uint32_t start, uint32_t length, const char* label, Take take)
 {
+    WriteProgress plain(label);
+    Progress& progress = s.progress != nullptr ? *s.progress : plain;
     const uint32_t step = s.model.bytes_per_word;
     uint32_t words[kChunkWords];
     FlashStatus result = FlashStatus::ok;
@@ -57,12 +52,11 @@ FlashStatus flash_read_range(FlashSession& s, uint32_t start, std::span<uint8_t>
     const uint32_t length = static_cast<uint32_t>(bytes.size());
     const uint32_t step = s.model.bytes_per_word;
     con_printf("\nReading address: 0x%x\n", start);
-    return read_chunks(s, start, length, progress_of(s, "Read"),
-                       [&](uint32_t offset, const uint32_t* words, uint32_t count) {
-                           for (uint32_t k = 0; k < count; ++k)
-                               for (uint32_t b = 0; b < step && offset + k * step + b < length; ++b)
-                                   bytes[offset + k * step + b] = static_cast<uint8_t>(words[k] >> (8 * b));
-                       });
+    return read_chunks(s, start, length, "Read", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
+        for (uint32_t k = 0; k < count; ++k)
+            for (uint32_t b = 0; b < step && offset + k * step + b < length; ++b)
+                bytes[offset + k * step + b] = static_cast<uint8_t>(words[k] >> (8 * b));
+    });
 }
 
 FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
@@ -71,8 +65,8 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
     const uint32_t step = s.model.bytes_per_word;
     con_printf("\nVerifying address: 0x%x\n", start);
     uint32_t differing = 0;
-    const FlashStatus result = read_chunks(
-        s, start, length, progress_of(s, "Verify"), [&](uint32_t offset, const uint32_t* words, uint32_t count) {
+    const FlashStatus result =
+        read_chunks(s, start, length, "Verify", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
             for (uint32_t k = 0; k < count; ++k) {
                 // A last word the file covers only in part is compared on the file's bytes.
                 uint32_t want = 0;

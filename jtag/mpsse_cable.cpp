@@ -157,13 +157,19 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
         return fault();
     }
     tck_hz_ = base_hz / (2u * (divisor + 1u));
+    opened_ = true;
     return nullptr;
 }
 
+MpsseCable::~MpsseCable() { close(); }
+
 void MpsseCable::close()
 {
+    if (!opened_)
+        return;
     flush();
     usb_.close();
+    opened_ = false;
 }
 
 void MpsseCable::park()

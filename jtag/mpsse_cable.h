@@ -24,11 +24,15 @@ const char* mpsse_parse_pins(const char* text, MpsseSettings& settings);
 class MpsseCable final : public Cable {
 public:
     MpsseCable(UsbTransport& usb, const MpsseSettings& settings);
+    // Sends what is still queued and closes the adapter, if open() succeeded.
+    ~MpsseCable() override;
+    MpsseCable(const MpsseCable&) = delete;
+    MpsseCable& operator=(const MpsseCable&) = delete;
 
     // Opens the adapter, checks that its MPSSE engine answers, and sets clock and pins.
     // nullptr on success, else the one-line reason (also kept as fault()).
     const char* open(const UsbDeviceChoice& device);
-    // Sends what is queued and closes the adapter.
+    // Sends what is queued and closes the adapter; nothing when it is not open.
     void close();
     // The TCK frequency the chip was set to (at most the one asked for); 0 before open().
     uint32_t tck_hz() const { return tck_hz_; }
@@ -76,6 +80,7 @@ private:
     MpsseSettings settings_;
     UsbChip chip_;
     uint32_t tck_hz_ = 0;
+    bool opened_ = false;
     std::string fault_;
 
     std::vector<uint8_t> out_;  // commands not yet sent
