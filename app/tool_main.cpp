@@ -19,6 +19,7 @@
 #include "platform/console.h"
 #include "platform/interrupts.h"
 #include "platform/platform.h"
+#include "platform/privileges.h"
 #include "targets/cpu_table.h"
 #include "targets/selected_target.h"
 
@@ -114,13 +115,8 @@ void print_help_hint(bool bare)
         con_printf("Run 'tarnflash --help' for the options.\n");
 }
 
-std::unique_ptr<Cable> open_parallel_cable(bool bare)
+std::unique_ptr<Cable> find_parallel_cable(bool bare)
 {
-    if (const char* reason = platform().port_access()) {
-        con_printf("%s\n", reason);
-        print_help_hint(bare);
-        quit(1);
-    }
     uint16_t base = lpt_find_port();
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
@@ -128,6 +124,24 @@ std::unique_ptr<Cable> open_parallel_cable(bool bare)
         process_end(1);
     }
     return std::make_unique<LptCable>(base);
+}
+
+// The one way to a cable. A setuid-root install is root for the parallel port's access alone:
+// the tool becomes the real user right after it, and before anything else without a parallel
+// port, so that every file and USB device is opened with the user's own rights.
+std::unique_ptr<Cable> open_cable(bool usb, const LongOptions& o, bool bare)
+{
+    const char* no_port = usb ? nullptr : platform().port_access();
+    if (const char* refusal = drop_root_privileges()) {
+        con_printf("%s\n", refusal);
+        process_end(1);
+    }
+    if (no_port != nullptr) {
+        con_printf("%s\n", no_port);
+        print_help_hint(bare);
+        quit(1);
+    }
+    return usb ? open_usb_cable(o) : find_parallel_cable(bare);
 }
 
 void end_cable(Cable* cable, CableEnd end)
@@ -178,7 +192,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
-        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable(bare);
+        cable = open_cable(uses_usb, long_options, bare);
         cable_park(*cable);
         tap_reset(*cable);
         if (argc < 2) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,9 @@ void GuardedRun::start(const std::vector<std::string>& args, std::vector<std::st
         env.push_back("TARNFLASH_SHIM_MARKER=" + path("marker"));
         env.push_back("TARNFLASH_SHIM_STATS=" + path("stats"));
         std::filesystem::remove(path("marker"));
+        // A preloaded library is not loaded into a program started with its user ids apart.
+        if (setup.setuid_user != nullptr)
+            env.push_back(std::string("TARNFLASH_SHIM_SETUID=") + setup.setuid_user);
     }
     std::vector<char*> argv, envp;
     for (const std::string& arg : args)
@@ -77,6 +81,11 @@ void GuardedRun::start(const std::vector<std::string>& args, std::vector<std::st
         dprintf(2, "guard: CAP_SYS_RAWIO still there, or a parallel-port device: not run\n");
         _exit(126);
     }
+    unsigned user = 0, group = 0;
+    if (!shim_ && setup.setuid_user != nullptr &&
+        (std::sscanf(setup.setuid_user, "%u:%u", &user, &group) != 2 || setresgid(group, group, group) != 0 ||
+         setresuid(user, 0, 0) != 0))
+        _exit(126);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
 }

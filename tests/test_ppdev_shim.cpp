@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -13,6 +14,7 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -99,6 +101,28 @@ INSTANTIATE_TEST_SUITE_P(InTheJob, ToolPortFault,
                          testing::Values(std::pair{"PPWDATA", true}, std::pair{"PPRSTATUS", true},
                                          std::pair{"PPRELEASE", false}),
                          call_name);
+
+// Started as a setuid-root install run by nobody, on either cable (the USB one is the simulator's
+// adapter: no real one is reachable here), the tool writes only where that user may.
+class SetuidStart : public testing::TestWithParam<bool> {};
+
+TEST_P(SetuidStart, ABackupIntoARootOnlyFolderIsRefused)
+{
+    const bool usb = GetParam();
+    GuardedRun run;
+    ASSERT_EQ(mkdir(run.path("root-only").c_str(), 0700), 0);
+    const Strings read = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "--read", "root-only/out.bin"};
+    Strings args = usb ? Strings{TARNFLASH_SIM_PATH, "--cable", "ftdi", "--"} : Strings{TARNFLASH_PATH};
+    args.insert(args.end(), read.begin(), read.end());
+    RunResult job = run.run(args, {kBoard}, {.shim = !usb, .setuid_user = "65534:65534"});
+    EXPECT_EQ(job.status, 1);
+    EXPECT_NE(job.output.find("Cannot write root-only/out.bin: Permission denied\n"), std::string::npos)
+        << tail(job.output);
+    EXPECT_TRUE(std::filesystem::is_empty(run.path("root-only")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cables, SetuidStart, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Usb" : "ParallelPort"; });
 
 const std::string kNoAccess = "access: Cannot access the parallel port: ioperm: Operation not permitted; ";
 const std::string kNoAccessEnd = ". Run as root, or as a member of the lp group with /dev/parportN present";

@@ -5,7 +5,6 @@
 
 #include <unistd.h>
 
-#include "platform/linux/privileges.h"
 #include "platform/output_terminal.h"
 
 #ifdef TARNFLASH_USB_FTDI
@@ -16,10 +15,7 @@ LinuxPlatform::LinuxPlatform() : keys_(STDIN_FILENO) {}
 
 const char* LinuxPlatform::port_access()
 {
-    const char* reason = ports_.open();
-    if (const char* refusal = drop_root_privileges())
-        return refusal;
-    return reason;
+    return ports_.open();
 }
 
 UsbTransport* LinuxPlatform::usb_transport()

@@ -9,6 +9,9 @@
 //                          and every later one fail with EIO
 //   TARNFLASH_SHIM_BUSY    "1": PPCLAIM waits, as for a port held by another program, until a
 //                          caught signal ends the wait with EINTR
+//   TARNFLASH_SHIM_SETUID  "UID:GID": the program goes on as a setuid-root install run by that user
+//                          would start (real ids UID and GID, effective and saved user root); a
+//                          preload cannot reach a program that really starts so
 // The flash contents and the statistics are written when the port is closed, or at exit.
 #include <cerrno>
 #include <cstdarg>
@@ -134,6 +137,12 @@ __attribute__((constructor)) void load()
     if (FILE* file = marker.empty() ? nullptr : std::fopen(marker.c_str(), "w")) {
         std::fprintf(file, "ppdev_shim loaded into pid %d\n", static_cast<int>(getpid()));
         std::fclose(file);
+    }
+    if (std::string user = env("TARNFLASH_SHIM_SETUID"); !user.empty()) {
+        unsigned uid = 0, gid = 0;
+        if (std::sscanf(user.c_str(), "%u:%u", &uid, &gid) != 2 || setresgid(gid, gid, gid) != 0 ||
+            setresuid(uid, 0, 0) != 0)
+            refuse("bad TARNFLASH_SHIM_SETUID '" + user + "'");
     }
 }
 
