@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/backup_file.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/command_line.h"
@@ -141,6 +142,9 @@ std::unique_ptr<Cable> open_cable(bool usb, const LongOptions& o, bool bare)
         print_help_hint(bare);
         quit(1);
     }
+    // Looked at with the user's rights, before any cable is touched.
+    if (o.read_path != nullptr && !backup_target_usable(o.read_path))
+        process_end(1);
     return usb ? open_usb_cable(o) : find_parallel_cable(bare);
 }
 
