@@ -12,6 +12,7 @@
 #include "app/image_file.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
+#include "flash/flash_erase_check.h"
 #include "flash/flash_ops.h"
 #include "jtag/chain_check.h"
 #include "jtag/tap.h"
@@ -119,6 +120,21 @@ FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_er
         return flash_erase_chip(session, o.start_offset);
     }
     return flash_erase_blocks(session, o.start_offset, o.erase_size);
+}
+
+// --verify-erase: every erased word that the image does not program is read back; the
+// programmed ones are verified as they are written.
+FlashStatus check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
+{
+    const uint32_t step = s.model.bytes_per_word;
+    const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
+    FlashStatus result = FlashStatus::ok;
+    if (erased.begin < start)
+        result = flash_check_blank(s, erased.begin, start - erased.begin);
+    if (result == FlashStatus::ok && programmed_end < erased.end)
+        result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
+                                   static_cast<uint32_t>(erased.end - programmed_end));
+    return result;
 }
 
 // How the run ends after an erase or program that did not succeed.
@@ -305,6 +321,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     const JobRange range = job_range(g, o, chip_erase, image.size());
     if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
         return job_failed(erased, target, session, range);
+    if (o.verify_erase)
+        if (FlashStatus checked = check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
+            checked != FlashStatus::ok)
+            return job_failed(checked, target, session, range);
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");

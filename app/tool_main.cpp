@@ -206,6 +206,7 @@ int tool_main(int argc, char** argv, Platform& platform)
         RunOptions options = scan_options(argc, argv);
         options.read_path = long_options.read_path;
         options.verify_path = long_options.verify_path;
+        options.verify_erase = long_options.verify_erase;
         check_options(options, argc);
         end = mode_stage(options, *cable);
     } catch (const ExitRequest& request) {

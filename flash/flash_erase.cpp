@@ -120,8 +120,11 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
         const uint64_t erase_began = platform().monotonic_ns();
         uint32_t first_word = 0;
         result = wait_block_erased(s, address, first_word);
-        if (result == FlashStatus::erase_failed)
+        if (result == FlashStatus::erase_failed) {
             con_printf("\nErase Error, ADDR  0x%08x\n", address);
+            con_printf("Block %d (-b %d) at 0x%08X never reported its erase done\n", static_cast<int>(block),
+                       static_cast<int>(block), address);
+        }
         if (result == FlashStatus::ok)
             result = flash_check_erased_block(s, {block, first_word, platform().monotonic_ns() - erase_began});
         if (result != FlashStatus::ok)

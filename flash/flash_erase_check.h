@@ -19,3 +19,7 @@ struct ErasedBlock {
 // took under a tenth of the chip's typical block-erase time, the whole block is read. Chip
 // enable is the caller's. erase_failed after printing the block and the first word not erased.
 FlashStatus flash_check_erased_block(FlashSession& session, const ErasedBlock& block);
+
+// Reads every word of [start, start + length) with progress and ESC: erase_failed after printing
+// the first word that is not erased and how many are not.
+FlashStatus flash_check_blank(FlashSession& session, uint32_t start, uint32_t length);

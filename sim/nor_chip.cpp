@@ -417,7 +417,7 @@ void NorChip::erase_unit(uint32_t start, uint32_t bytes, uint64_t typical_ns, ui
                          ignored_erase_.start < start + bytes;
     if (!ignored)
         erase_range(start, bytes);
-    start_busy(Mode::erasing, ignored ? kIgnoredEraseNs : typical_ns * erase_factor_, now_ns);
+    start_busy(Mode::erasing, (ignored ? kIgnoredEraseNs : typical_ns) * erase_factor_, now_ns);
 }
 
 }  // namespace sim

@@ -120,6 +120,19 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"Flash needs 1 Blocks\n", "\nErase Error, ADDR  0x00000000\n"},
          Ends::end_of_run,
          false},
+        // The board ignores the erase: the block goes busy and back with its data kept.
+        {"erase ignored",
+         {"--fault", "ignore-erase:1"},
+         with({"-b", "1", "-e", "0x10000"}),
+         {"   2th Block, 0x00010000 \nErase Error, ADDR  0x00010000\nBlock 1 (-b 1) at 0x00010000 "},
+         Ends::end_of_run,
+         false},
+        {"chip erase ignored by a block",
+         {"--fault", "ignore-erase:18"},
+         with({"-eall", "-fIMAGE"}),
+         {"\nFlash erasing all ....", "Block 18 (-b 18) at 0x000FC000 is not blank after its erase: 0x000FC000"},
+         Ends::end_of_run,
+         false},
         {"program failed",
          {"--fault", "stuck-bit:0x100:3"},
          with({"-fIMAGE"}),
@@ -192,6 +205,24 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         }
         EXPECT_EQ(run.stats.rule_violations, 0u);
     }
+}
+
+// An ignored erase that took its time, over a block blank but for a word outside the sample:
+// the erase passes its check, and only --verify-erase reads that word.
+TEST(ProgrammingFailures, VerifyEraseFindsAWordTheSampleMissed)
+{
+    ScratchDir dir;
+    Bytes before(0x100000, 0xFF);
+    before[0x10002] = 0x12;
+    const Args sim{"--fault", "ignore-erase:1", "--fault", "slow-erase:10000", "--flash-in",
+                   dir.write("before.bin", before), "--keys", ""};
+    EXPECT_EQ(run_sim(sim, with({"-b", "1", "-e", "0x10000"})).status, 0);
+    SimRun checked = run_sim(sim, with({"-b", "1", "-e", "0x10000", "--verify-erase"}));
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_TRUE(in_order(checked.console, {"\nChecking erased words: 0x00010000 to 0x0001FFFF\n",
+                                           "\nErase check error at 0x00010002: flash 0xFF12\n",
+                                           "\n1 of 32768 erased words are not blank\n"}));
+    EXPECT_FALSE(has(checked.console, "Verifying OK"));
 }
 
 TEST(ProgrammingFailures, ProgramErrorShowsTheWordAndItsReadBack)
