@@ -89,6 +89,18 @@ bool start_is_aligned(const FlashGeometry& g, uint32_t start)
     return false;
 }
 
+// The flash decodes only its own address bits: from a start past its end, the job would wrap
+// around to its first blocks.
+bool start_in_device(const FlashGeometry& g, uint32_t start)
+{
+    const uint32_t offset = cpu_region_offset(start);
+    if (offset < g.device_size)
+        return true;
+    con_printf("Start 0x%08X is past the end of the flash: %u KB from 0x%08X\n", start, g.device_size / 1024,
+               start - offset);
+    return false;
+}
+
 // The chip erase only where the range is the whole device, or -eall asked for it: a chip
 // erase for a range that starts later would wipe what lies below it.
 bool takes_chip_erase(const FlashGeometry& g, const RunOptions& o)
@@ -299,6 +311,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     o.start_offset += block_offset(g, o.block_index);
+    if (!start_in_device(g, o.start_offset))
+        return kEndRun;
     if (o.read_path != nullptr)
         return read_job(session, target, o, backup, start_seconds);
     if (o.verify_path != nullptr)
