@@ -215,6 +215,11 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     std::vector<uint8_t> file;
     if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
         return {1, CableEnd::reset_park};
+    // An empty file matches any flash: that proves nothing.
+    if (file.empty()) {
+        con_printf("Nothing to compare: %s is empty\n", o.verify_path);
+        return kEndRun;
+    }
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, {});

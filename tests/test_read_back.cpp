@@ -70,6 +70,7 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
     ScratchDir dir;
     const std::string image = dir.write("image.bin", pattern(0x100, 3));
     const std::string big = dir.write("big.bin", pattern(0x10001, 3));
+    const std::string empty = dir.write("empty.bin", {});
     const std::string folder = dir.path().string();
     const std::string nowhere = (dir.path() / "missing" / "out.bin").string();
     const std::string out = (dir.path() / "out.bin").string();
@@ -113,6 +114,12 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
          {},
          {"-o", "0xF0000", "--verify", big},
          "Cannot download, file size is bigger than flash device size\n",
+         true},
+        {"verify an empty file", {}, {"--verify", empty}, "Nothing to compare: " + empty + " is empty\n", true},
+        {"read from past the end",
+         {},
+         {"-o", "0x100000", "--read", out},
+         "Start 0x00100000 is past the end of the flash: 1024 KB from 0x00000000\n",
          true},
         {"ESC while reading", {"--keys", "\\e"}, {"--read", out}, "\nReading address: 0x0\n", true},
         {"value missing", {}, {"--read"}, "option --read needs a value\n", false},
