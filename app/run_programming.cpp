@@ -285,7 +285,11 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     ConsoleProgress progress(o.read_path ? "Read" : o.verify_path ? "Verify" : "Write");
     session.progress = &progress;
 
-    if (flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset) != FlashStatus::ok) {
+    const FlashStatus identified = flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
+    // A failed cable reads all ones: its own line, not the flash's.
+    if (stopped_before_change(target))
+        return kStopped;
+    if (identified != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
@@ -295,6 +299,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     const FlashStatus geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
                                                                        : flash_query_cfi(session, o.start_offset);
+    if (stopped_before_change(target))
+        return kStopped;
     if (geometry != FlashStatus::ok) {
         con_printf("Not defined FLASH Qeury INFO\n");
         return kEndRun;

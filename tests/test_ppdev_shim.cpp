@@ -28,6 +28,7 @@ using Strings = std::vector<std::string>;
 const std::string kBoard = "TARNFLASH_SHIM_BOARD=--cpu KTR5200 --flash S29AL008D --flash-out flash.bin";
 const Strings kJob = {TARNFLASH_PATH, "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f", "img.bin"};
 constexpr const char* kWritten = "Flash writing & verifying OK";
+const std::string kFault = " on /dev/parport0: Input/output error";
 
 std::string write_image(const GuardedRun& run, size_t size)
 {
@@ -64,6 +65,24 @@ TEST(ToolUnderShim, ProgramsAndVerifiesTheFlashAndChecksTheChain)
     RunResult chain = run.run({TARNFLASH_PATH, "-C", "KTR5200", "-j"}, {kBoard});
     EXPECT_EQ(chain.status, 0) << tail(chain.output);
     EXPECT_NE(chain.output.find("OK!, JTAG ID:"), std::string::npos) << tail(chain.output);
+}
+
+// The port fails at the first status read after the chain check: identification reads all ones,
+// which is the cable's fault, not the flash's.
+TEST(ToolUnderShim, APortFaultDuringIdentificationIsNamedAndTheFlashIsNotBlamed)
+{
+    GuardedRun run;
+    write_image(run, 4096);
+    const std::string chain = run.run({TARNFLASH_PATH, "-C", "KTR5200", "-j"}, {kBoard}).stats;
+    const uint64_t reads = std::strtoull(chain.c_str() + chain.find("call PPRSTATUS: ") + 16, nullptr, 10);
+    RunResult job = run.run(kJob, {kBoard, "TARNFLASH_SHIM_FAIL=PPRSTATUS:" + std::to_string(reads + 1)});
+    EXPECT_EQ(job.status, 1);
+    EXPECT_NE(job.output.find("\nStopped by a cable error (ppdev PPRSTATUS" + kFault +
+                              ") before the flash was changed\n"),
+              std::string::npos)
+        << tail(job.output);
+    EXPECT_EQ(job.output.find("Maker ID"), std::string::npos) << tail(job.output);
+    EXPECT_EQ(job.output.find("Cannot read flash ID"), std::string::npos) << tail(job.output);
 }
 
 // TARNFLASH_SHIM_FAIL makes the call fail from the first time, or from the middle of a whole
@@ -126,7 +145,6 @@ INSTANTIATE_TEST_SUITE_P(Cables, SetuidStart, testing::Values(false, true),
 
 const std::string kNoAccess = "access: Cannot access the parallel port: ioperm: Operation not permitted; ";
 const std::string kNoAccessEnd = ". Run as root, or as a member of the lp group with /dev/parportN present";
-const std::string kFault = " on /dev/parport0: Input/output error";
 
 struct ProbeCase {
     const char* label;
