@@ -11,7 +11,6 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -34,22 +33,12 @@ struct DecodeCase {
 
 void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.label; }
 
-// The handshake before an event is sent to a waiter: thread `tid` of this process sleeps in a
-// wait on its input, as the kernel reports it ("running" while it does not).
+// The handshake before an event is sent: thread `tid` is blocked in its wait for input, as the
+// kernel reports it ("running" while it is not blocked in a system call).
 void wait_until_waiting(pid_t tid)
 {
-    for (;;) {
-        std::ifstream call("/proc/self/task/" + std::to_string(tid) + "/syscall");
-        long number = -1;
-        call >> number;
-#ifdef SYS_poll
-        if (number == SYS_poll)
-            return;
-#endif
-        if (number == SYS_ppoll)
-            return;
-        std::this_thread::yield();
-    }
+    for (std::string call = "running"; call == "running"; std::this_thread::yield())
+        std::ifstream("/proc/self/task/" + std::to_string(tid) + "/syscall") >> call;
 }
 
 class KeyDecoding : public testing::TestWithParam<DecodeCase> {};
@@ -313,7 +302,7 @@ TEST(KeyWait, EndsAtAKeyTheEndOfInputAnInterruptOrTheTimeout)
         Event event;  // sent once the waiter waits
         int timeout_ms;
         bool key;
-        int min_ms, max_ms;  // a lower bound only where the timeout ends the wait
+        int min_ms, max_ms;
     } cases[] = {{"timeout", Event::none, 60, false, 55, 1000},
                  {"key", Event::key, 5000, true, 0, 2000},
                  {"arrow only: no key, the wait goes on", Event::arrow, 150, false, 145, 2000},

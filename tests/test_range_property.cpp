@@ -106,10 +106,7 @@ TEST(RangeProperty, Seed20261207Jobs240NothingOutsideTheRangeChanges)
         const SimRun run = session.run(tool);
         const Bytes after = session.board().flash()->contents();
 
-        std::string label = "job " + std::to_string(job) + ":";
-        for (const std::string& arg : board)
-            label += " " + arg;
-        label += " --";
+        std::string label = "job " + std::to_string(job) + ":" + (board.size() > 8 ? " " + board[9] + " --" : "");
         for (const std::string& arg : tool)
             label += " " + arg;
         SCOPED_TRACE(label);

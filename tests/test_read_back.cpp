@@ -80,7 +80,7 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
     std::filesystem::create_symlink(image, link);
     // A device node of our own: a regression would replace it, never the system's /dev/null.
-    const bool have_node = mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    const std::string device = mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? node : fifo;
     const std::string not_regular = ": not a regular file (--read replaces regular files only)\n";
     const Args tool = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"};
     const struct {
@@ -105,22 +105,13 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
         {"read onto a folder", {}, {"--read", folder}, "Cannot write " + folder + ": Is a directory\n", false},
         {"read onto a FIFO", {}, {"--read", fifo}, "Cannot write " + fifo + not_regular, false},
         {"read onto a link", {}, {"--read", link}, "Cannot write " + link + not_regular, false},
-        {"read onto a device node",
-         {},
-         {"--read", have_node ? node : fifo},
-         "Cannot write " + (have_node ? node : fifo) + not_regular,
-         false},
+        {"read onto a device node", {}, {"--read", device}, "Cannot write " + device + not_regular, false},
         {"verify more than the room",
          {},
          {"-o", "0xF0000", "--verify", big},
          "Cannot download, file size is bigger than flash device size\n",
          true},
         {"verify an empty file", {}, {"--verify", empty}, "Nothing to compare: " + empty + " is empty\n", true},
-        {"read from past the end",
-         {},
-         {"-o", "0x100000", "--read", out},
-         "Start 0x00100000 is past the end of the flash: 1024 KB from 0x00000000\n",
-         true},
         {"ESC while reading", {"--keys", "\\e"}, {"--read", out}, "\nReading address: 0x0\n", true},
         {"value missing", {}, {"--read"}, "option --read needs a value\n", false},
     };
@@ -136,9 +127,7 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
         EXPECT_FALSE(std::filesystem::exists(out)) << "no file that looks complete";
         EXPECT_FALSE(std::filesystem::exists(out + ".partial"));
     }
-    EXPECT_EQ(std::filesystem::symlink_status(node).type(),
-              have_node ? std::filesystem::file_type::character : std::filesystem::file_type::not_found);
-    EXPECT_EQ(std::filesystem::status(fifo).type(), std::filesystem::file_type::fifo);
+    EXPECT_FALSE(std::filesystem::is_regular_file(device)) << "replaced by a file";
 }
 
 // A name taken beside FILE is never written through, whether the job ends well or is stopped.
