@@ -12,6 +12,9 @@
 //   TARNFLASH_SHIM_SETUID  "UID:GID": the program goes on as a setuid-root install run by that user
 //                          would start (real ids UID and GID, effective and saved user root); a
 //                          preload cannot reach a program that really starts so
+// While the port is claimed, the program's monotonic clock is the board's virtual clock (a read
+// takes 1 us, as in tarnflash-sim), so its waits and its judgement of how long the chip took
+// match the board's time, as they would on hardware of the port's speed.
 // The flash contents and the statistics are written when the port is closed, or at exit.
 #include <cerrno>
 #include <cstdarg>
@@ -29,6 +32,7 @@
 #include <linux/ppdev.h>
 #include <sys/io.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "sim/board.h"
@@ -328,6 +332,17 @@ SHIM_EXPORT FILE* fopen(const char* path, const char* mode)
 }
 
 SHIM_EXPORT FILE* fopen64(const char* path, const char* mode) { return fopen(path, mode); }
+
+SHIM_EXPORT int clock_gettime(clockid_t id, timespec* now) noexcept
+{
+    if (g_shim == nullptr || !g_shim->claimed || id != CLOCK_MONOTONIC)
+        return real<int (*)(clockid_t, timespec*)>("clock_gettime")(id, now);
+    sim::VirtualClock& clock = g_shim->board->clock();
+    clock.advance(1000);
+    now->tv_sec = static_cast<time_t>(clock.ns / 1'000'000'000u);
+    now->tv_nsec = static_cast<long>(clock.ns % 1'000'000'000u);
+    return 0;
+}
 
 // The direct way to the ports is always refused.
 SHIM_EXPORT int ioperm(unsigned long, unsigned long, int) noexcept
