@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -81,11 +80,6 @@ void GuardedRun::start(const std::vector<std::string>& args, std::vector<std::st
         dprintf(2, "guard: CAP_SYS_RAWIO still there, or a parallel-port device: not run\n");
         _exit(126);
     }
-    unsigned user = 0, group = 0;
-    if (!shim_ && setup.setuid_user != nullptr &&
-        (std::sscanf(setup.setuid_user, "%u:%u", &user, &group) != 2 || setresgid(group, group, group) != 0 ||
-         setresuid(user, 0, 0) != 0))
-        _exit(126);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
 }

@@ -127,7 +127,7 @@ TEST(SetuidStart, ABackupIntoARootOnlyFolderIsRefusedOnBothCables)
         ASSERT_EQ(mkdir(run.path("root-only").c_str(), 0700), 0);
         Strings args = usb ? Strings{TARNFLASH_SIM_PATH, "--cable", "ftdi", "--"} : Strings{TARNFLASH_PATH};
         args.insert(args.end(), read.begin(), read.end());
-        RunResult job = run.run(args, {kBoard}, {.shim = !usb, .setuid_user = "65534:65534"});
+        RunResult job = run.run(args, {kBoard}, {.setuid_user = "65534:65534"});
         EXPECT_EQ(job.status, 1) << "usb: " << usb;
         EXPECT_NE(job.output.find("Cannot write root-only/out.bin: Permission denied\n"), std::string::npos) << job.output;
         EXPECT_TRUE(std::filesystem::is_empty(run.path("root-only")));
