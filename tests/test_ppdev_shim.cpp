@@ -117,18 +117,18 @@ INSTANTIATE_TEST_SUITE_P(InTheJob, ToolPortFault,
                                          std::pair{"PPRELEASE", false}),
                          call_name);
 
-// Started as a setuid-root install run by nobody, on either cable (the USB one is the simulator's
-// adapter: no real one is reachable here), the tool writes only where that user may.
+// Started as a setuid-root install run by nobody, on either cable (the USB one also through the
+// simulator's adapter: no real one is reachable here), the tool writes only where that user may.
 TEST(SetuidStart, ABackupIntoARootOnlyFolderIsRefusedOnBothCables)
 {
     const Strings read = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "--read", "root-only/out.bin"};
-    for (bool usb : {false, true}) {
+    for (Strings args : {Strings{TARNFLASH_PATH}, Strings{TARNFLASH_PATH, "--cable", "ftdi"},
+                         Strings{TARNFLASH_SIM_PATH, "--cable", "ftdi", "--"}}) {
         GuardedRun run;
         ASSERT_EQ(mkdir(run.path("root-only").c_str(), 0700), 0);
-        Strings args = usb ? Strings{TARNFLASH_SIM_PATH, "--cable", "ftdi", "--"} : Strings{TARNFLASH_PATH};
         args.insert(args.end(), read.begin(), read.end());
         RunResult job = run.run(args, {kBoard}, {.setuid_user = "65534:65534"});
-        EXPECT_EQ(job.status, 1) << "usb: " << usb;
+        EXPECT_EQ(job.status, 1) << args[0] << " " << args.size();
         EXPECT_NE(job.output.find("Cannot write root-only/out.bin: Permission denied\n"), std::string::npos) << job.output;
         EXPECT_TRUE(std::filesystem::is_empty(run.path("root-only")));
     }
