@@ -140,12 +140,16 @@ FlashStatus check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t
 {
     const uint32_t step = s.model.bytes_per_word;
     const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
+    Progress* job_progress = s.progress;
+    ConsoleProgress progress("Check");
+    s.progress = &progress;
     FlashStatus result = FlashStatus::ok;
     if (erased.begin < start)
         result = flash_check_blank(s, erased.begin, start - erased.begin);
     if (result == FlashStatus::ok && programmed_end < erased.end)
         result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
                                    static_cast<uint32_t>(erased.end - programmed_end));
+    s.progress = job_progress;
     return result;
 }
 
