@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/adapter_query.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/command_line.h"
@@ -167,6 +168,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             print_version();
             return 0;
         }
+        if (int status = 0; long_ok && adapter_query(long_options, status))
+            return status;
         print_banner();
         if (!long_ok) {
             con_printf("%s\n", error.c_str());

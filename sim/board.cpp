@@ -102,12 +102,24 @@ std::string stats_text(const VirtualBoard& board)
         {"usb_bytes_out", stats.usb_bytes_out},
         {"usb_bytes_in", stats.usb_bytes_in},
     };
+    const struct {
+        const char* name;
+        uint64_t value;
+    } reset_counters[] = {
+        {"ntrst_pulses", stats.ntrst_pulses},
+        {"nsrst_pulses", stats.nsrst_pulses},
+        {"nsrst_dr_scans", stats.nsrst_dr_scans},
+    };
     std::string text;
     for (const auto& counter : counters)
         text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
     // Only runs that used the USB adapter list its counters: parallel-port output stays as it was.
     if (stats.usb_transfers != 0)
         for (const auto& counter : usb_counters)
+            text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
+    // The reset lines only where an adapter configuration wired them.
+    if (board.mpsse().wiring().shown)
+        for (const auto& counter : reset_counters)
             text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
     for (const std::string& note : board.bus().violation_notes())
