@@ -61,7 +61,8 @@ private:
     void skip_blanks()
     {
         while (!at_end() && (peek() == ' ' || peek() == '\t' || peek() == '\r' || continuation()))
-            take();
+            if (take() == '\\')
+                take();  // the newline after it
     }
 
     void skip_separators()
@@ -312,20 +313,24 @@ private:
         if (w[0] == "ftdi") {
             if (w.size() < 2)
                 return fail("ftdi: a subcommand is missing");
-            return ftdi(std::string(w[1]), {w.begin() + 1, w.end()});
+            std::vector<std::string> rest(w.begin() + 1, w.end());
+            rest[0] = "ftdi " + rest[0];  // as messages name it
+            return ftdi(std::string(w[1]), rest);
         }
         if (w[0] == "adapter" && w.size() >= 2) {
+            std::vector<std::string> rest(w.begin() + 1, w.end());
+            rest[0] = "adapter " + rest[0];
             if (w[1] == "driver")
-                return arguments({w.begin() + 1, w.end()}, 1) && driver(w[2]);
+                return arguments(rest, 1) && driver(w[2]);
             if (w[1] == "speed") {
                 uint32_t khz = 0;
-                if (!number({w.begin() + 1, w.end()}, 1, 1'000'000, khz))
+                if (!number(rest, 1, 1'000'000, khz))
                     return false;
                 config_.speed_khz = khz;
                 return true;
             }
             if (w[1] == "serial")
-                return arguments({w.begin() + 1, w.end()}, 1) && (config_.serial = w[2], true);
+                return arguments(rest, 1) && (config_.serial = w[2], true);
         }
         if (w[0] == "transport" && w.size() == 3 && w[1] == "select") {
             if (w[2] != "jtag")

@@ -14,14 +14,14 @@
 
 // `ftdi layout_signal NAME ...`: the masks as given (16 bits: ADBUS low byte, ACBUS high).
 struct AdapterSignal {
-    std::string name;
+    std::string name{};
     uint16_t data = 0;  // -data or -ndata
     bool data_inverted = false;
     uint16_t oe = 0;  // -oe or -noe
     bool oe_inverted = false;
     uint16_t input = 0;  // -input or -ninput
     bool input_inverted = false;
-    std::string alias;  // -alias or -nalias OTHER
+    std::string alias{};  // -alias or -nalias OTHER
     bool alias_inverted = false;
 };
 
