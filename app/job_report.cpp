@@ -49,6 +49,8 @@ std::string calendar_text(int64_t seconds)
 
 void JobReport::stage(const char* name)
 {
+    if (!timed)
+        return;
     stage_end();
     running_ = name;
     since_ns_ = platform().monotonic_ns();

@@ -28,6 +28,9 @@ struct JobReport {
     std::optional<uint32_t> failing_address;
     std::vector<std::pair<std::string, uint64_t>> counters;
     int64_t started = 0;  // calendar seconds
+    // Only a report that will be written reads the clock: under the simulator every reading
+    // costs virtual time, and a run without --report must time exactly as before.
+    bool timed = false;
 
     // Ends the stage that runs (if any) and starts `name`; its time comes from the platform's clock.
     void stage(const char* name);

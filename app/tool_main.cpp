@@ -200,13 +200,14 @@ int tool_main(int argc, char** argv, Platform& platform)
     RunEnd end{0, CableEnd::none};
     LongOptions long_options;
     JobReport report;
-    report.started = platform.time_seconds();
     try {
         // The long options first: help and version need no port at all.
         const bool bare = argc < 2;
         std::string error;
         const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
         const bool long_ok = take_long_options(argc, argv, long_options, error);
+        if ((report.timed = long_options.report_path != nullptr))
+            report.started = platform.time_seconds();
         if (long_ok && (long_options.help || lone_h)) {
             print_help();
             return 0;
