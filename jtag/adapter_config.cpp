@@ -130,6 +130,18 @@ private:
         return true;
     }
 
+    // One character of a bare or quoted word, a backslash escape, or a [command].
+    bool substituted(std::string& word, std::string& reason)
+    {
+        if (peek() == '\\')
+            escape(word);
+        else if (peek() == '[')
+            return bracket(word, reason);
+        else
+            word += take();
+        return true;
+    }
+
     bool read_word(std::string& word, std::string& reason)
     {
         if (peek() == '{') {
@@ -154,30 +166,18 @@ private:
             }
         } else if (peek() == '"') {
             take();
-            while (!at_end() && peek() != '"') {
-                if (peek() == '\\')
-                    escape(word);
-                else if (peek() == '[') {
-                    if (!bracket(word, reason))
-                        return false;
-                } else
-                    word += take();
-            }
+            while (!at_end() && peek() != '"')
+                if (!substituted(word, reason))
+                    return false;
             if (at_end()) {
                 reason = "missing close-quote";
                 return false;
             }
             take();
         } else {
-            while (!word_ends()) {
-                if (peek() == '\\')
-                    escape(word);
-                else if (peek() == '[') {
-                    if (!bracket(word, reason))
-                        return false;
-                } else
-                    word += take();
-            }
+            while (!word_ends())
+                if (!substituted(word, reason))
+                    return false;
             return true;
         }
         if (!word_ends()) {
