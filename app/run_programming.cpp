@@ -283,7 +283,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     session.progress = &progress;
 
     report.stage("identify");
-    const FlashStatus identified = flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
+    const FlashStatus identified =
+        flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
     if (identified != FlashStatus::ok) {

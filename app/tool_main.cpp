@@ -153,9 +153,8 @@ void note_usb_cable(JobReport& report)
 
 void note_counters(JobReport& report, const CountingCable& c)
 {
-    report.counters = {{"ir_scans", c.ir_scans},       {"dr_scans", c.dr_scans},
-                       {"dr_captures", c.dr_captures}, {"dr_samples", c.dr_samples},
-                       {"bits_shifted", c.bits},       {"tap_resets", c.tap_resets}};
+    report.counters = {{"ir_scans", c.ir_scans},     {"dr_scans", c.dr_scans}, {"dr_captures", c.dr_captures},
+                       {"dr_samples", c.dr_samples}, {"bits_shifted", c.bits}, {"tap_resets", c.tap_resets}};
 }
 
 // The job's record, written however the run ended; a report that cannot be written fails the job.

@@ -217,10 +217,8 @@ public:
     bool read(std::string_view text, const std::string& path, int depth)
     {
         path_ = path;
-        std::function<bool(const std::string&, std::string&)> substitute = [this](const std::string& script,
-                                                                                   std::string& result) {
-            return find_command(script, result);
-        };
+        std::function<bool(const std::string&, std::string&)> substitute =
+            [this](const std::string& script, std::string& result) { return find_command(script, result); };
         TclReader reader(text, substitute);
         while (true) {
             Command command;
@@ -435,7 +433,8 @@ private:
             const std::string& flag = w[i];
             const bool inverted = flag.size() > 1 && flag[1] == 'n';
             const std::string kind = inverted ? flag.substr(2) : flag.substr(1);
-            if (flag.empty() || flag[0] != '-' || (kind != "data" && kind != "oe" && kind != "input" && kind != "alias"))
+            if (flag.empty() || flag[0] != '-' ||
+                (kind != "data" && kind != "oe" && kind != "input" && kind != "alias"))
                 return fail("ftdi layout_signal " + s.name + ": unknown option '" + flag + "'");
             if (i + 1 >= w.size())
                 return fail("ftdi layout_signal " + s.name + ": " + flag + " needs a value");
@@ -521,7 +520,8 @@ std::string adapter_config_text(const AdapterConfig& c)
             const char* name;
             uint16_t mask;
             bool inverted;
-        } fields[] = {{"data", s.data, s.data_inverted}, {"oe", s.oe, s.oe_inverted}, {"input", s.input, s.input_inverted}};
+        } fields[] = {
+            {"data", s.data, s.data_inverted}, {"oe", s.oe, s.oe_inverted}, {"input", s.input, s.input_inverted}};
         for (const auto& f : fields)
             if (f.mask != 0) {
                 std::snprintf(line, sizeof line, " %s%s=0x%04x", f.inverted ? "n" : "", f.name, f.mask);

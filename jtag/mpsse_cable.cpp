@@ -143,8 +143,8 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     fault_.clear();
     discard_queue();
     tck_hz_ = 0;
-    const uint8_t gpio_direction =
-        settings_.layout ? static_cast<uint8_t>(settings_.job.direction & kGpioMask) : settings_.gpio_direction & kGpioMask;
+    const uint8_t gpio_direction = settings_.layout ? static_cast<uint8_t>(settings_.job.direction & kGpioMask)
+                                                    : settings_.gpio_direction & kGpioMask;
     const uint8_t gpio_value =
         static_cast<uint8_t>((settings_.layout ? settings_.job.value : settings_.gpio_value) & gpio_direction);
     if (const char* reason = usb_.open(device, kJtagDirection | gpio_direction)) {
@@ -163,9 +163,9 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     std::vector<uint8_t> setup = {kLoopbackOff};
     if (chip_.h_series)
         setup.insert(setup.end(), {kDivideBy5Off, kAdaptiveOff, kThreePhaseOff});
-    setup.insert(setup.end(), {kDivisor, static_cast<uint8_t>(divisor & 0xFF), static_cast<uint8_t>(divisor >> 8),
-                               kSetLow, static_cast<uint8_t>(kJtagIdle | gpio_value),
-                               static_cast<uint8_t>(kJtagDirection | gpio_direction)});
+    setup.insert(setup.end(),
+                 {kDivisor, static_cast<uint8_t>(divisor & 0xFF), static_cast<uint8_t>(divisor >> 8), kSetLow,
+                  static_cast<uint8_t>(kJtagIdle | gpio_value), static_cast<uint8_t>(kJtagDirection | gpio_direction)});
     if (settings_.layout)
         append_layout(setup);
     setup.insert(setup.end(), {kSentinel, kSendImmediate});

@@ -73,8 +73,8 @@ const char* MpsseEngine::open(const UsbDeviceChoice& choice, uint8_t direction)
     if (config_.ft2232d && choice.interface == 'B')
         return fail("interface B of the FT2232D has no MPSSE engine (use A)");
     if (config_.exclusive) {
-        const std::string what = "USB adapter " + usb_id_text(config_.id) +
-                                 (config_.serial.empty() ? "" : " serial " + config_.serial);
+        const std::string what =
+            "USB adapter " + usb_id_text(config_.id) + (config_.serial.empty() ? "" : " serial " + config_.serial);
         if (const char* busy = lock_.take(usb_lock_key(config_.id.vendor, config_.id.product, config_.serial), what))
             return fail(busy);
     }

@@ -41,7 +41,7 @@ struct AdapterWiring {
     uint16_t enable_value = 0;
     AdapterLine ntrst;  // all masks 0: not wired
     AdapterLine nsrst;
-    bool shown = false;  // --stats lists the reset lines
+    bool shown = false;         // --stats lists the reset lines
     std::string description{};  // the product string the adapter's maker gave it, if any
 };
 
@@ -50,9 +50,9 @@ struct MpsseConfig {
     bool ft2232d = false;       // the older chip: 12 MHz clock base, 384-byte buffers, full-speed USB
     uint64_t latency_us = 125;  // one USB round trip
     UsbId id{0x0403, 0x6010};
-    std::string serial{};            // empty: the chip has none
+    std::string serial{};  // empty: the chip has none
     std::string description = "Dual RS232-HS";
-    bool exclusive = false;          // held with the system's device lock, as a real adapter is
+    bool exclusive = false;  // held with the system's device lock, as a real adapter is
     AdapterWiring wiring{};
 };
 

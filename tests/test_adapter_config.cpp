@@ -179,7 +179,8 @@ TEST(AdapterCable, RefusalsComeBeforeAnyUsbTraffic)
         {{"--cable-config", cfg}, cfg + ": no 'ftdi vid_pid' line, so no USB IDs (or give --cable-id VID:PID)\n"},
         {{"--cable-config", cfg, "--cable-id", "0403:6010", "--srst", "hold"},
          "--srst hold: the adapter configuration has no nSRST signal\n"},
-        {{"--srst", "hold"}, "--srst hold needs --cable-config: the adapter's nSRST pin comes from its configuration\n"},
+        {{"--srst", "hold"},
+         "--srst hold needs --cable-config: the adapter's nSRST pin comes from its configuration\n"},
         {{"--srst", "on"}, "bad --srst 'on' (hold or release)\n"},
         {{"--cable", "parport", "--cable-serial", "A"},
          "--cable-config, --cable-serial and --srst are for a USB adapter, not --cable parport\n"},
@@ -205,8 +206,9 @@ TEST(AdapterCable, InfoAndListTouchNoJtag)
     const std::string cfg = write_config(dir, kJtagkey);
     SimRun info = run_sim({}, {"--cable-config", cfg, "--cable-info"});
     EXPECT_EQ(info.status, 0);
-    EXPECT_EQ(info.console, "vid_pid 0403:cff8\nchannel 1\nlayout_init 0x0c08 0x0f1b\n"
-                            "signal nTRST data=0x0100 noe=0x0400\nsignal nSRST data=0x0200 noe=0x0800\n");
+    EXPECT_EQ(info.console,
+              "vid_pid 0403:cff8\nchannel 1\nlayout_init 0x0c08 0x0f1b\n"
+              "signal nTRST data=0x0100 noe=0x0400\nsignal nSRST data=0x0200 noe=0x0800\n");
     SimRun list = run_sim({"--usb-id", "0403:cff8", "--usb-serial", "A"}, {"--cable-list", "--cable-config", cfg});
     EXPECT_EQ(list.status, 0);
     EXPECT_EQ(list.console, "0403:cff8 A Dual RS232-HS\n");

@@ -238,15 +238,14 @@ TEST_P(BrokenOutputPipe, TheJobGoesOn)
 
 INSTANTIATE_TEST_SUITE_P(Programs, BrokenOutputPipe, testing::Values(false, true));
 
-
 // A job holds its cable: a second one on the same adapter or port is refused at once with a line
 // that names it, one on another adapter runs. The first waits at the model menu on a pipe.
 TEST(DeviceLock, SecondJobOnTheSameCableIsRefused)
 {
     const std::string serial = "S" + std::to_string(getpid());
     auto sim = [](const std::string& usb_serial, const Strings& tool) {
-        Strings args = {TARNFLASH_SIM_PATH, "--cable", "ftdi",        "--usb-id",   "0403:cff8",
-                        "--usb-serial",     usb_serial, "--", "--cable-id", "0403:cff8"};
+        Strings args = {TARNFLASH_SIM_PATH, "--cable",  "ftdi", "--usb-id",   "0403:cff8",
+                        "--usb-serial",     usb_serial, "--",   "--cable-id", "0403:cff8"};
         args.insert(args.end(), tool.begin(), tool.end());
         return args;
     };
@@ -271,7 +270,8 @@ TEST(DeviceLock, SecondJobOnTheSameCableIsRefused)
         ASSERT_EQ(pipe2(keys, O_CLOEXEC), 0);  // the holder's input ends when this end closes
         const bool holder_shim = c.holder[0] == TARNFLASH_PATH;
         holder.start(c.holder, {kBoard, locks}, {.shim = holder_shim, .input = keys[0]});
-        for (int i = 0; i < 2000 && read_file(holder.path("output")).find("To exit, Enter 'q'") == std::string::npos; ++i)
+        for (int i = 0; i < 2000 && read_file(holder.path("output")).find("To exit, Enter 'q'") == std::string::npos;
+             ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         RunResult refused = second.run(c.second, {kBoard, locks}, {.shim = holder_shim});
         close(keys[1]);

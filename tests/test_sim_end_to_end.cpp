@@ -98,16 +98,36 @@ const std::map<std::string, std::vector<nlohmann::json::value_t>> kReportSchema 
     using t = nlohmann::json::value_t;
     const std::vector<t> text{t::string}, number{t::number_unsigned, t::number_integer}, real{t::number_float};
     const std::vector<t> text_or_null{t::string, t::null}, number_or_null{t::number_unsigned, t::null};
-    return std::map<std::string, std::vector<t>>{
-        {"/schema", text}, {"/tool/name", text}, {"/tool/version", text}, {"/started", text},
-        {"/cable/kind", text}, {"/cable/port", number}, {"/cable/vid_pid", text}, {"/cable/serial", text},
-        {"/cable/description", text}, {"/target/cpu", text}, {"/target/idcode_expected", text_or_null},
-        {"/target/idcode_read", text_or_null}, {"/flash/model", text}, {"/flash/bus_width", number},
-        {"/flash/chips", number}, {"/flash/maker_id", text_or_null}, {"/flash/device_id", text_or_null},
-        {"/flash/size", number_or_null}, {"/job/kind", text}, {"/job/start", number}, {"/job/length", number},
-        {"/job/image", {t::null}}, {"/job/image/path", text}, {"/job/image/size", number},
-        {"/job/image/sha256", text}, {"/outcome/status", number}, {"/outcome/message", text},
-        {"/outcome/first_failing_address", number_or_null}, {"/stages_s/*", real}, {"/counters/*", number}};
+    return std::map<std::string, std::vector<t>>{{"/schema", text},
+                                                 {"/tool/name", text},
+                                                 {"/tool/version", text},
+                                                 {"/started", text},
+                                                 {"/cable/kind", text},
+                                                 {"/cable/port", number},
+                                                 {"/cable/vid_pid", text},
+                                                 {"/cable/serial", text},
+                                                 {"/cable/description", text},
+                                                 {"/target/cpu", text},
+                                                 {"/target/idcode_expected", text_or_null},
+                                                 {"/target/idcode_read", text_or_null},
+                                                 {"/flash/model", text},
+                                                 {"/flash/bus_width", number},
+                                                 {"/flash/chips", number},
+                                                 {"/flash/maker_id", text_or_null},
+                                                 {"/flash/device_id", text_or_null},
+                                                 {"/flash/size", number_or_null},
+                                                 {"/job/kind", text},
+                                                 {"/job/start", number},
+                                                 {"/job/length", number},
+                                                 {"/job/image", {t::null}},
+                                                 {"/job/image/path", text},
+                                                 {"/job/image/size", number},
+                                                 {"/job/image/sha256", text},
+                                                 {"/outcome/status", number},
+                                                 {"/outcome/message", text},
+                                                 {"/outcome/first_failing_address", number_or_null},
+                                                 {"/stages_s/*", real},
+                                                 {"/counters/*", number}};
 }();
 
 void expect_schema(const nlohmann::json& report)

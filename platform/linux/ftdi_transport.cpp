@@ -75,7 +75,8 @@ bool FtdiTransport::strings(libusb_device* dev, UsbDeviceInfo& info)
     char description[128] = {};
     char serial[128] = {};
     errno = 0;
-    const int code = ftdi_usb_get_strings(ftdi_, dev, nullptr, 0, description, sizeof description, serial, sizeof serial);
+    const int code =
+        ftdi_usb_get_strings(ftdi_, dev, nullptr, 0, description, sizeof description, serial, sizeof serial);
     if (code == -4 && (errno == EACCES || errno == EPERM))
         return false;
     info.description = description;
@@ -114,7 +115,8 @@ const char* FtdiTransport::open(const UsbDeviceChoice& choice, uint8_t direction
     if (choice.interface != 'A' && choice.interface != 'B')
         return fail(std::string("the adapter has no interface '") + choice.interface + "' (A or B)");
     if (!ftdi_ && !(ftdi_ = ftdi_new()))
-        return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) + "): libusb cannot start on this machine");
+        return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) +
+                    "): libusb cannot start on this machine");
     ftdi_set_interface(ftdi_, choice.interface == 'B' ? INTERFACE_B : INTERFACE_A);
 
     libusb_device* dev = nullptr;

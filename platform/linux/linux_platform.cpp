@@ -1,8 +1,8 @@
 #include "platform/linux/linux_platform.h"
 
 #include <cstdio>
-#include <iterator>
 #include <ctime>
+#include <iterator>
 
 #include <unistd.h>
 
