@@ -137,10 +137,10 @@ TEST(ConfigText, AssertedSignalsDriveTheirPinsAsOpenOcdDoes)
 }
 
 // A configuration of the virtual board's own adapter, written where the test can name it.
-std::string write_config(const flash_job::ScratchDir& dir, const std::string& text)
+std::string write_config(const flash_job::ScratchDir& dir, const std::string& text, const char* name = "adapter.cfg")
 {
     flash_job::Bytes bytes(text.begin(), text.end());
-    return dir.write("adapter.cfg", bytes);
+    return dir.write(name, bytes);
 }
 
 constexpr const char* kJtagkey =
@@ -161,6 +161,11 @@ TEST(AdapterCable, ConfigurationDrivesTheVirtualAdapter)
     EXPECT_EQ(held.status, 0) << held.console;
     EXPECT_EQ(held.stats.nsrst_pulses, 1u);
     EXPECT_EQ(held.stats.nsrst_dr_scans, held.stats.dr_scans);
+
+    // Several pairs: the first one plugged in is taken.
+    const std::string pairs =
+        write_config(dir, std::string(kJtagkey) + "ftdi vid_pid 0x0403 0x1234 0x0403 0xcff8\n", "pairs.cfg");
+    EXPECT_EQ(run_sim(sim, {"--cable-config", pairs, "-C", "KTR5200", "-j"}).status, 0);
 
     // The interface the file names is the one wired to the header: B by --cable-interface reaches nothing.
     SimRun other = run_sim(sim, {"--cable-config", cfg, "--cable-interface", "A", "-C", "KTR5200", "-j"});
