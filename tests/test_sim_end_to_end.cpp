@@ -180,6 +180,16 @@ TEST(SimEndToEnd, ReportOfAGoodAndAFailedJobFollowsItsSchema)
     EXPECT_EQ(ko["outcome"]["status"], 1);
     EXPECT_EQ(ko["outcome"]["first_failing_address"], 0x1000);
     EXPECT_FALSE(std::filesystem::exists(bad + ".partial"));
+
+    // A verify that differs names the first word that does, not where its last read began.
+    flash_job::Bytes changed = image;
+    changed[0x1234] ^= 1;
+    const std::string verify = (dir.path() / "verify.json").string();
+    SimRun differs =
+        run_sim({"--flash-in", dir.write("flash.bin", changed)}, {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i",
+                                                                  "1", "--verify", image_path, "--report", verify});
+    EXPECT_EQ(differs.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(read_text(verify))["outcome"]["first_failing_address"], 0x1234);
 }
 
 TEST(SimEndToEnd, Sha256OfKnownTexts)
