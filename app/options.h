@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+struct JobReport;
+
 struct RunOptions {
     char cpu_name[16] = {};             // -C
     char flash_model[32] = {};          // -F, or the model menu
@@ -19,6 +21,7 @@ struct RunOptions {
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
     bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
+    JobReport* report = nullptr;        // --report: where the run records itself
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the
