@@ -80,7 +80,7 @@ private:
     // before it read back), so it is still being programmed or a cell failed. The buffers after
     // it may have reached the chip while it was busy: ignored, in part, with data words taken
     // for commands (a query entry among them). So: wait until no program runs, back to read
-    // array, and read each again; one that is still wrong is programmed once more.
+    // array when others followed, and read each again; one still wrong is programmed once more.
     FlashStatus recovered(PendingBuffer* list, uint32_t n)
     {
         uint32_t read = 0;
@@ -94,7 +94,8 @@ private:
         const uint32_t last_word = list[0].words[count_ - 1];
         if (read == last_word && list[0].read[0] != last_word)
             grow_wait();
-        flash_write(s_, start_, s_.model.cmd_reset);
+        if (n > 1)
+            flash_write(s_, start_, s_.model.cmd_reset);
         for (uint32_t i = 0; i < n; ++i) {
             PendingBuffer& b = list[i];
             s_.stop_address = b.address;

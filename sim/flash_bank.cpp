@@ -37,6 +37,7 @@ FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
     for (int lane = 0; lane < count; ++lane) {
         chips_.push_back(std::make_unique<NorChip>(model, setup != BusSetup::x16));
         chips_.back()->set_erase_factor(faults.slow_erase_factor);
+        chips_.back()->set_program_factor(faults.slow_program_factor);
     }
     if (faults.stuck_bit)
         place_stuck_bit(faults.stuck_address, faults.stuck_bit_index);

@@ -80,6 +80,8 @@ public:
     void set_stuck_bit(uint32_t byte_index, int bit);
     // Every erase takes this many times its typical time.
     void set_erase_factor(uint32_t factor) { erase_factor_ = factor == 0 ? 1 : factor; }
+    // Every word and buffer program takes this many times its typical time.
+    void set_program_factor(uint32_t factor) { program_factor_ = factor == 0 ? 1 : factor; }
 
     const NorModel& model() const { return model_; }
     bool byte_mode() const { return byte_mode_; }
@@ -112,6 +114,7 @@ private:
     uint32_t stuck_byte_ = 0;
     uint8_t stuck_mask_ = 0;
     uint32_t erase_factor_ = 1;
+    uint32_t program_factor_ = 1;
 
     Mode mode_ = Mode::read_array;
     uint64_t busy_until_ns_ = 0;
