@@ -7,7 +7,6 @@
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
 #include "flash/flash_program_parts.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -149,8 +148,7 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     WriteProgress plain;
-    Progress& progress = s.progress != nullptr ? *s.progress : plain;
-    con_printf("\nWriting address: 0x%x\n", start);
+    Progress& progress = program_begin(s, plain, start);
 
     FlashStatus result = FlashStatus::ok;
     uint32_t offset = 0;

@@ -163,8 +163,7 @@ FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<co
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     WriteProgress plain;
-    Progress& progress = s.progress != nullptr ? *s.progress : plain;
-    con_printf("\nWriting address: 0x%x\n", start);
+    Progress& progress = program_begin(s, plain, start);
 
     const uint32_t count = std::clamp<uint32_t>(s.model.buffer_words, 1, kMaxBufferWords);
     const uint32_t step = s.model.bytes_per_word;

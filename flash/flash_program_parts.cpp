@@ -23,6 +23,12 @@ void report_mismatch(uint32_t written, uint32_t read)
     con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
 }
 
+Progress& program_begin(FlashSession& s, WriteProgress& plain, uint32_t start)
+{
+    con_printf("\nWriting address: 0x%x\n", start);
+    return s.progress != nullptr ? *s.progress : plain;
+}
+
 FlashStatus word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
 {
     const PollClock clock(us_to_ns(s.geometry.word_write_max_us));

@@ -19,6 +19,10 @@ uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint3
 
 void report_mismatch(uint32_t written, uint32_t read);
 
+// Prints the line that opens a programming job; the session's progress, or `plain` lines where
+// it has none.
+Progress& program_begin(FlashSession& s, WriteProgress& plain, uint32_t start);
+
 // The word reads back as written within the poll's bounds; the last word read is left in `read`.
 FlashStatus word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read);
 
