@@ -1,6 +1,5 @@
-// Programming the image a word at a time. Chips without unlock bypass take four cycles a word
-// and a poll after each; chips with it take two cycles a word, in runs that are read back
-// together once the run is written.
+// Programming the image a word at a time: four cycles a word, or two on chips with unlock
+// bypass, in runs of words written back to back and then read back together.
 #include <cstdint>
 
 #include "flash/flash_keys.h"
@@ -61,14 +60,19 @@ struct WordRun {
 };
 
 // A program written while the chip is still busy with the one before is ignored, its command
-// cycle included; the data cycle may then arrive once the chip is free and be taken as a
-// command. In bypass only two commands exist: a word that holds one of them in some chip's low
-// byte opens a run of its own, when the chip is known to be idle.
+// cycles included; the data cycle may then arrive once the chip is free and be taken as a
+// command. In bypass the chip knows two, the program and the bypass reset; outside it a data
+// cycle can start an unlock or enter the query mode. A word that holds one of them in some
+// chip's low byte opens a run of its own, when the chip is known to be idle.
 bool reads_as_command(const FlashSession& s, uint32_t word)
 {
+    const FlashModel& m = s.model;
+    const bool bypass = m.cmd_unlock_bypass != 0;
+    const uint32_t first = (bypass ? m.cmd_program : m.unlock_data1) & 0xFF;
+    const uint32_t second = (bypass ? m.cmd_bypass_reset1 : m.cmd_cfi_query) & 0xFF;
     for (int32_t chip = 0; chip < s.chips; ++chip) {
         const uint32_t byte = (word >> (8 * chip)) & 0xFF;
-        if (byte == (s.model.cmd_program & 0xFF) || byte == (s.model.cmd_bypass_reset1 & 0xFF))
+        if (byte == first || (second != 0 && byte == second))
             return true;
     }
     return false;
@@ -154,7 +158,6 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     const uint32_t step = s.model.bytes_per_word;
-    const bool in_runs = s.model.cmd_unlock_bypass != 0;
     Bypass bypass(s, start);
     WordRun run;
     while (offset < length) {
@@ -170,25 +173,13 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
                 break;
             offset += erased * step;
             esc = flash_esc_pressed();
-        } else if (in_runs) {
+        } else {
             result = run_programmed(s, bypass, image, start, offset, run, progress, esc);
             if (result == FlashStatus::ok)
                 result = run_verified(s, bypass, run);
             if (result != FlashStatus::ok)
                 break;
             offset += run.count * step;
-        } else {
-            const uint32_t word = image_word(s, image, offset);
-            bypass.program(address, word);
-            progress.update(offset, length);
-            uint32_t read = 0;
-            result = word_verified(s, address, word, &read);
-            if (result == FlashStatus::mismatch)
-                report_mismatch(word, read);
-            if (result != FlashStatus::ok)
-                break;
-            offset += step;
-            esc = flash_esc_pressed();
         }
         // ESC leaves at once (out of bypass first): the run's ending resets the TAP, which
         // lets the CPU's own logic release the bus.
