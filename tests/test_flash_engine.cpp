@@ -578,20 +578,31 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
 // back wrong and are programmed once more; the job still ends with every word verified.
 TEST(FlashProgram, WritesThatFindTheChipBusyAreRetried)
 {
-    for (const auto& [chip, buffered] :
-         {std::pair{size_t{0}, false}, {size_t{2}, false}, {size_t{13}, false}, {size_t{12}, true}}) {
+    // Chip case, buffered, and whether buffers are written ahead of their read-backs.
+    const struct {
+        size_t chip;
+        bool buffered;
+        bool late;
+    } cases[] = {{0, false, false}, {2, false, false}, {13, false, false}, {12, true, false}, {12, true, true}};
+    for (const auto& [chip, buffered, late] : cases) {
         sim::FlashFaults slow;
         slow.slow_program_factor = 10;
         auto rig = make_rig(chip_cases()[chip], slow);
         rig->bus.set_scan_ns(6'080);
+        rig->bus.late = late;
         const std::vector<uint8_t> image = pattern(1024);
         ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk)
             << rig->platform.console;
         EXPECT_TRUE(std::equal(image.begin(), image.end(), rig->bank.contents().begin()));
         const sim::NorCounters& n = rig->bank.chip(0).counters();
-        if (buffered) {
+        if (buffered && !late) {
             EXPECT_EQ(n.buffer_programs, 1024u / 32);  // read back too early, then again once it settled
             EXPECT_EQ(rig->bus.writes, 21u * 1024 / 32);
+        } else if (buffered) {
+            // The buffers written behind a busy one were ignored, then written again after a reset.
+            EXPECT_EQ(n.buffer_programs, 1024u / 32);
+            EXPECT_GT(n.ignored_while_busy, 0u);
+            EXPECT_GT(rig->bus.writes, 21u * 1024 / 32 + 21);
         } else {
             // Each word was taken once, many of them only when written a second time.
             const bool bypass = rig->model().cmd_unlock_bypass != 0;
@@ -733,11 +744,11 @@ private:
 
 TEST(FlashStop, InterruptOrCableFaultEndsTheJobAtTheNextCycle)
 {
-    enum Job { blocks, chip, words, buffers };
+    enum Job { blocks, chip, words, buffers, buffers_ahead };
     const struct {
         Job job;
         size_t chip_case;
-    } jobs[] = {{blocks, 1}, {chip, 0}, {words, 0}, {buffers, 12}};
+    } jobs[] = {{blocks, 1}, {chip, 0}, {words, 0}, {buffers, 12}, {buffers_ahead, 12}};
     for (bool cable : {false, true}) {
         for (const auto& j : jobs) {
             SCOPED_TRACE(std::string(cable ? "cable " : "interrupt ") + std::to_string(j.job));
@@ -757,6 +768,8 @@ TEST(FlashStop, InterruptOrCableFaultEndsTheJobAtTheNextCycle)
                 status = flash_program(rig->s(), 0, image);
                 break;
             case buffers:
+            case buffers_ahead:
+                rig->bus.late = j.job == buffers_ahead;
                 status = flash_program_buffered(rig->s(), 0, image);
                 break;
             }
