@@ -1,5 +1,6 @@
 // Programming the image a word at a time: four cycles a word, or two on chips with unlock
 // bypass, in runs of words written back to back and then read back together.
+#include <algorithm>
 #include <cstdint>
 
 #include "flash/flash_keys.h"
@@ -57,6 +58,19 @@ struct WordRun {
     uint32_t count = 0;
     uint32_t words[kRunWords];
     uint32_t read[kRunWords];  // from the last word down
+    uint32_t again = 0;        // words the chip did not take the first time
+    // The wait before each word after the first, once words went unheard: a chip slower than
+    // the cable. It grows by a quarter each run that still loses words, up to the chip's maximum.
+    uint64_t pace_ns = 0;
+
+    void slow_down(const FlashGeometry& g)
+    {
+        const uint64_t typical = us_to_ns(g.word_write_timeout_us);
+        const uint64_t max = us_to_ns(g.word_write_max_us);
+        pace_ns = std::max(pace_ns + pace_ns / 4, std::max<uint64_t>(typical, 1'000));
+        if (max != 0)
+            pace_ns = std::min(pace_ns, max);
+    }
 };
 
 // A program written while the chip is still busy with the one before is ignored, its command
@@ -92,6 +106,8 @@ FlashStatus run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint
             break;
         if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
             return stop;
+        if (run.count > 0 && run.pace_ns != 0)
+            s.bus.bus_wait(run.pace_ns);
         bypass.program(start + offset, word);
         progress.update(offset, length);
         run.words[run.count++] = word;
@@ -115,6 +131,7 @@ FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
     const uint32_t bits = s.model.data_bits;
     const uint32_t last = run.address + (run.count - 1) * step;
     uint32_t lead = 0;
+    run.again = 0;
     s.bus.bus_read_run_queued(last, step, 1, bits, &lead);
     s.bus.bus_read_run_queued(last, 0u - step, run.count, bits, run.read);
     s.bus.bus_collect();
@@ -136,6 +153,7 @@ FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
             continue;
         const uint32_t address = run.address + i * step;
         bypass.program(address, run.words[i]);
+        ++run.again;
         uint32_t read = 0;
         const FlashStatus again = word_verified(s, address, run.words[i], &read);
         if (again == FlashStatus::mismatch)
@@ -179,6 +197,8 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
                 result = run_verified(s, bypass, run);
             if (result != FlashStatus::ok)
                 break;
+            if (run.again != 0)
+                run.slow_down(s.geometry);
             offset += run.count * step;
         }
         // ESC leaves at once (out of bypass first): the run's ending resets the TAP, which

@@ -32,8 +32,8 @@ public:
         bus_read_run(address, step, count, data_bits, words);
     }
     virtual void bus_collect() {}
-    // The next read captures no earlier than `ns` from now: a chip busy for a known time is given
-    // it before it is read. The scans the read takes before its capture count towards it.
+    // The next read captures, or the next write strobes, no earlier than `ns` from now: a chip
+    // busy for a known time is given it. The scans before the capture or strobe count towards it.
     virtual void bus_wait(uint64_t ns) { (void)ns; }
     // Answers come back in batches, a round trip each: worth queueing more bus cycles before
     // reading them.

@@ -29,6 +29,7 @@ uint32_t SelectedTarget::bus_read(uint32_t address, uint32_t data_bits)
 void SelectedTarget::bus_write(uint32_t address, uint32_t data, uint32_t data_bits)
 {
     const CpuPins& pins = cpu_.pins;
+    wait_rest(0);
     set_address(pins, bsr_image_, address);
     set_data(pins, bsr_image_, data, pins.write_width != 0 ? pins.write_width : data_bits);
     bsr_image_[pins.we] = '0';

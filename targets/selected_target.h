@@ -36,8 +36,8 @@ public:
     void bus_read_run_queued(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits,
                              uint32_t* words) override;
     void bus_collect() override;
-    // Idle clocks on a cable that times itself; nothing on the parallel port, whose scans before
-    // a capture outlast the wait.
+    // Idle clocks on a cable that times itself; nothing on the parallel port, whose scans outlast
+    // the waits a flash chip asks for.
     void bus_wait(uint64_t ns) override { wait_ns_ = ns; }
     bool answers_late() const override { return cable_.answers_late(); }
     const char* fault() const override { return cable_.fault(); }
