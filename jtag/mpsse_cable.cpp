@@ -19,6 +19,8 @@ constexpr uint8_t kSendImmediate = 0x87;
 constexpr uint8_t kDivideBy5Off = 0x8A;
 constexpr uint8_t kThreePhaseOff = 0x8D;
 constexpr uint8_t kAdaptiveOff = 0x97;
+constexpr uint8_t kClockBits = 0x8E;   // 1 to 8 clocks, no data (H series)
+constexpr uint8_t kClockBytes = 0x8F;  // 8 to 524288 clocks, no data (H series)
 constexpr uint8_t kBadCommand = 0xFA;
 // Opcodes no chip knows: each comes back as 0xFA and itself.
 constexpr uint8_t kSync = 0xAA;
@@ -397,6 +399,36 @@ void MpsseCable::scan_dr_sample(const char* bits, uint32_t length, const uint16_
     }
     shift(bits, done, last, nullptr);
     leave_shift(bits, length, &target);
+}
+
+// TMS rests low after every scan, so the clocks keep the TAP in Run-Test/Idle. The FT2232D has no
+// clock-only commands: it shifts zeros instead, which in Run-Test/Idle changes nothing.
+void MpsseCable::idle(uint32_t clocks)
+{
+    if (!fault_.empty() || clocks == 0)
+        return;
+    emit_tms();
+    while (clocks >= 8 && fault_.empty()) {
+        const uint32_t bytes = std::min<uint32_t>(clocks / 8, 65536);
+        const uint8_t low = static_cast<uint8_t>((bytes - 1) & 0xFF);
+        const uint8_t high = static_cast<uint8_t>((bytes - 1) >> 8);
+        if (chip_.h_series) {
+            out_.insert(out_.end(), {kClockBytes, low, high});
+        } else {
+            out_.insert(out_.end(), {kBytesOut, low, high});
+            out_.insert(out_.end(), bytes, uint8_t{0});
+        }
+        clocks -= bytes * 8;
+        if (out_.size() >= kSendBytes)
+            send();
+    }
+    if (clocks > 0 && fault_.empty()) {
+        const uint8_t count = static_cast<uint8_t>(clocks - 1);
+        if (chip_.h_series)
+            out_.insert(out_.end(), {kClockBits, count});
+        else
+            out_.insert(out_.end(), {kBitsOut, count, uint8_t{0}});
+    }
 }
 
 void MpsseCable::flush()

@@ -39,6 +39,7 @@ FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
         chips_.back()->set_erase_factor(faults.slow_erase_factor);
         if (faults.ignore_erase)
             chips_.back()->set_ignored_erase(nor_erase_block(model, faults.ignore_erase_block));
+        chips_.back()->set_program_factor(faults.slow_program_factor);
     }
     if (faults.stuck_bit)
         place_stuck_bit(faults.stuck_address, faults.stuck_bit_index);

@@ -17,6 +17,7 @@ enum class BusSetup { x16, x8, x8x2 };
 struct FlashFaults {
     bool no_flash = false;
     uint32_t slow_erase_factor = 1;
+    uint32_t slow_program_factor = 1;  // words and write buffers
     bool stuck_bit = false;
     uint32_t stuck_address = 0;  // CPU byte address, rounded down to the bus word
     int stuck_bit_index = 0;     // bit of the bus word (0-15 on a 16-bit bus)

@@ -340,7 +340,7 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
             uint32_t b = buffer_page_ + static_cast<uint32_t>(i) * (byte_mode_ ? 1 : 2);
             program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
         }
-        start_busy(Mode::programming, model_.times.buffer_program_ns, now_ns);
+        start_busy(Mode::programming, model_.times.buffer_program_ns * program_factor_, now_ns);
         break;
     case Mode::buffer_abort:
         if (c == kCmdUnlock1 && at1)
@@ -380,7 +380,7 @@ void NorChip::start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mo
 {
     program_unit(address, data);
     status_dq7_ = static_cast<uint8_t>(~data & kDq7);
-    start_busy(Mode::programming, model_.times.program_ns, now_ns, then);
+    start_busy(Mode::programming, model_.times.program_ns * program_factor_, now_ns, then);
 }
 
 void NorChip::abort_buffer()

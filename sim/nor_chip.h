@@ -83,6 +83,8 @@ public:
     // These cell bytes ignore every erase: a sector or block erase over them goes busy briefly and
     // changes nothing, a chip erase leaves them as they are.
     void set_ignored_erase(NorSector cells) { ignored_erase_ = cells; }
+    // Every word and buffer program takes this many times its typical time.
+    void set_program_factor(uint32_t factor) { program_factor_ = factor == 0 ? 1 : factor; }
 
     const NorModel& model() const { return model_; }
     bool byte_mode() const { return byte_mode_; }
@@ -117,6 +119,7 @@ private:
     uint8_t stuck_mask_ = 0;
     uint32_t erase_factor_ = 1;
     NorSector ignored_erase_{0, 0};
+    uint32_t program_factor_ = 1;
 
     Mode mode_ = Mode::read_array;
     uint64_t busy_until_ns_ = 0;

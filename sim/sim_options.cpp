@@ -193,10 +193,11 @@ std::string add_fault(SimOptions& options, const std::string& value)
         faults.no_flash = true;
         return {};
     }
-    if (text.rfind("slow-erase:", 0) == 0) {
+    const bool erase = text.rfind("slow-erase:", 0) == 0;
+    if (erase || text.rfind("slow-program:", 0) == 0) {
         uint64_t factor = 0;
-        if (parse_number_text(text.substr(11), factor) && factor >= 1 && factor <= 1000000) {
-            faults.slow_erase_factor = static_cast<uint32_t>(factor);
+        if (parse_number_text(text.substr(erase ? 11 : 13), factor) && factor >= 1 && factor <= 1000000) {
+            (erase ? faults.slow_erase_factor : faults.slow_program_factor) = static_cast<uint32_t>(factor);
             return {};
         }
     } else if (text.rfind("ignore-erase:", 0) == 0) {
@@ -219,7 +220,7 @@ std::string add_fault(SimOptions& options, const std::string& value)
             return {};
         }
     }
-    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, ignore-erase:BLOCK, no-flash)";
+    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR, ignore-erase:BLOCK, no-flash)";
 }
 
 // Checks that need more than one option.
@@ -469,8 +470,8 @@ const char* sim_usage()
            "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
-           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR, ignore-erase:BLOCK or\n"
-           "                      no-flash (repeatable)\n"
+           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR,\n"
+           "                      ignore-erase:BLOCK or no-flash (repeatable)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"
