@@ -13,3 +13,11 @@ void print_cpu_names_line(const char* name);
 // Under "Cannot support flash programming for your flash setting": the set-ups the model takes,
 // or the model names when there is no such model.
 void print_setups_line(const char* model);
+
+// Under a refused value of option -`option`: the value (nullptr when none was given) and what
+// the option takes.
+void print_option_value_line(char option, const char* value);
+
+// Under a refusal of `option` followed by `value`, a separate value that begins with '/' or '-'
+// and so was read as an option: how to pass it.
+void print_attach_line(const char* option, const char* value);

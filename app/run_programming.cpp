@@ -126,6 +126,7 @@ RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession
 {
     switch (status) {
     case FlashStatus::cancelled:
+        report_stop("ESC", session.stop_address, range);
         return {1, CableEnd::reset_park};
     case FlashStatus::interrupted:
     case FlashStatus::cable_fault:

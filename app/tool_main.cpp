@@ -6,6 +6,7 @@
 
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
+#include "app/command_check.h"
 #include "app/command_line.h"
 #include "app/exit.h"
 #include "app/help.h"
@@ -172,6 +173,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
+        refuse_misread_command_line(argc, argv, long_options);
         check_job_options(long_options, argc, argv);
         uses_usb = wants_usb_cable(long_options, error);
         if (!error.empty()) {

@@ -503,6 +503,8 @@ TEST(ProgrammingRun, EscDuringProgrammingEndsWithStatusOne)
     EXPECT_TRUE(has(run.console, "\nWriting address: 0x0\n"));
     EXPECT_FALSE(has(run.console, "verifying OK"));
     EXPECT_FALSE(has(run.console, "elapsed time"));
+    EXPECT_TRUE(has(run.console, "\nStopped by ESC at 0x000003")) << run.console;
+    EXPECT_TRUE(run.console.ends_with(": 0x00000000 to 0x0000FFFF may be half-written\n")) << run.console;
     EXPECT_EQ(session.board().tap().state(), sim::TapState::TestLogicReset);
     const Bytes flash = session.board().flash()->contents();
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x200, flash.begin()));
@@ -529,6 +531,8 @@ TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
         EXPECT_FALSE(has(run.console, "2th Block"));
         EXPECT_FALSE(has(run.console, "erifying OK"));
         EXPECT_FALSE(has(run.console, "Writing address"));
+        EXPECT_TRUE(run.console.ends_with("\nStopped by ESC at 0x00000000: 0x00000000 to 0x0001FFFF may be half-written\n"))
+            << run.console;
         EXPECT_EQ(session.board().tap().state(), sim::TapState::TestLogicReset);
         EXPECT_EQ(
             first_difference(session.board().flash()->contents(), expected_flash(before, 0x100000, 0, 0x10000, 0, {})),

@@ -31,7 +31,8 @@ const std::string kUsage =
     "  -e[size] / -eall    : Specify ereasing size / erase all\n"
     "  -j                  : Verify KTR5200 JTAG ID\n"
     "  -t      : Output to all pin with toggled value, without nCS pins\n"
-    "\n";
+    "\n"
+    "Run 'tarnflash --help' for every option.\n";
 
 const std::string kNoCpu =
     "Invalid Option\n"
@@ -62,13 +63,14 @@ std::vector<uint8_t> join(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
 // The probe byte, then park and TAP reset at start.
 const std::vector<uint8_t> kStartUp = join(join({0x55}, kPark), kReset);
 
-// What the cable sees on the way out, after start-up.
-enum class Way { none, park, reset_park };
+// What the cable sees on the way out, after start-up; `untouched`: no port access at all.
+enum class Way { none, park, reset_park, untouched };
 
 std::vector<uint8_t> way_bytes(Way way)
 {
     switch (way) {
     case Way::none:
+    case Way::untouched:
         return {};
     case Way::park:
         return kPark;
@@ -115,53 +117,70 @@ TEST_P(ToolEnd, PrintsExitsAndLeavesTheCable)
     FakePlatform platform;
     EXPECT_EQ(run_tool(platform, c.args), c.status);
     EXPECT_EQ(platform.console, kBanner + c.printed);
-    EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
+    if (c.way == Way::untouched)
+        EXPECT_TRUE(platform.events.empty());
+    else
+        EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
 }
+
+std::string value_line(const std::string& line) { return kInvalid + line + "\n"; }
 
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, ToolEnd,
     testing::Values(
         EndCase{"NoArgument", {}, kUsage, 1, Way::reset_park},
-        EndCase{"CpuWithoutValue", {"-C"}, kInvalid, 1, Way::reset_park},
-        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, kInvalid, 1, Way::reset_park},
-        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, kInvalid, 1, Way::reset_park},
-        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, kInvalid, 1, Way::reset_park},
-        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, kInvalid, 1, Way::reset_park},
-        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, kInvalid, 1, Way::reset_park},
-        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, kInvalid, 1, Way::reset_park},
+        EndCase{"CpuWithoutValue", {"-C"}, value_line("-C without a value: -C takes a CPU name (KTR5200, ULN, PAXON, MIRTA)"), 1, Way::reset_park},
+        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, value_line("-F without a value: -F takes a flash model (S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316, S29GL128N, SST39VF6401)"), 1, Way::reset_park},
+        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, value_line("-w without a value: -w takes 8 or 16"), 1, Way::reset_park},
+        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, value_line("-i without a value: -i takes 1 or 2"), 1, Way::reset_park},
+        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, value_line("-o without a value: -o takes a start address, decimal or 0x hex"), 1, Way::reset_park},
+        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, value_line("-e without a value: -e takes a size in bytes, decimal or 0x hex, or all"), 1, Way::reset_park},
+        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, value_line("-f without a value: -f takes the image file"), 1, Way::reset_park},
         EndCase{"FileValueLikeAnOption",
                 {"-C", "KTR5200", "-f", "/img.bin"},
                 kInvalid + slash_hint("-f/img.bin"),
                 1,
                 Way::reset_park},
-        EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::reset_park},
-        EndCase{"FileFollowedByAnOptionHasNoHint", {"-f", "-C", "KTR5200"}, kInvalid, 1, Way::reset_park},
-        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, "** Error: invalid number '1x'\n", 1, Way::reset_park},
-        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, "** Error: invalid number '0x'\n", 1, Way::reset_park},
+        EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::untouched},
+        EndCase{"FileFollowedByAnOptionHasNoSlashHint", {"-f", "-C", "KTR5200"}, value_line("-f without a value: -f takes the image file"), 1, Way::reset_park},
+        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, "** Error: invalid number '1x'\n-w '1x': -w takes 8 or 16\n", 1, Way::reset_park},
+        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, "** Error: invalid number '0x'\n-i '0x': -i takes 1 or 2\n", 1, Way::reset_park},
         EndCase{"BadOffset",
                 {"-C", "KTR5200", "-o", "0x100000000"},
-                "** Error: invalid number '0x100000000'\n",
+                "** Error: invalid number '0x100000000'\n-o '0x100000000': -o takes a start address, decimal or 0x hex\n",
                 1,
                 Way::reset_park},
         EndCase{"LongBadValueIsPrintedWhole",
                 {"-C", "KTR5200", "-w", std::string(1100, 'a')},
-                "** Error: invalid number '" + std::string(1100, 'a') + "'\n",
+                "** Error: invalid number '" + std::string(1100, 'a') + "'\n-w '" + std::string(1100, 'a') + "': -w takes 8 or 16\n",
                 1,
                 Way::reset_park},
-        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n", 1, Way::reset_park},
+        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n-e 'ALL': -e takes a size in bytes, decimal or 0x hex, or all\n", 1, Way::reset_park},
         // A -b fault skips the checks and the mode and only parks the cable, but it is a failure.
-        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 1, Way::park},
-        EndCase{"BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::park},
+        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-b"}, value_line("-b without a value: -b takes an erase block number, decimal or 0x hex"), 1, Way::park},
+        EndCase{"BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::untouched},
         EndCase{"BadBlock",
-                {"-C", "KTR5200", "-j", "-b", "4294967296"},
-                "** Error: invalid number '4294967296'\n",
+                {"-C", "KTR5200", "-b", "4294967296"},
+                "** Error: invalid number '4294967296'\n-b '4294967296': -b takes an erase block number, decimal or 0x hex\n",
                 1,
                 Way::park},
-        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n", 1, Way::park},
+        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n-b 'z': -b takes an erase block number, decimal or 0x hex\n", 1, Way::park},
         EndCase{"OnlyAttachedOffset", {"-o0x100"}, kInvalid, 1, Way::none},
         EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
         EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
-        EndCase{"UnknownOptionEndsScanBeforeCpu", {"-x", "-C", "KTR5200", "-j"}, kNoCpu, 1, Way::none},
+        // Refused before any port is touched.
+        EndCase{"UnknownOption", {"-x", "-C", "KTR5200", "-j"}, value_line("unknown option -x"), 1, Way::untouched},
+        EndCase{"UnknownLongOption", {"-C", "KTR5200", "-e", "0x10000", "--raed", "bk.bin"}, value_line("unknown option --raed (did you mean --read?)"), 1, Way::untouched},
+        EndCase{"UnknownLongWithValue", {"-C", "KTR5200", "--cabel-id=0403:6010"}, value_line("unknown option --cabel-id=0403:6010 (did you mean --cable-id?)"), 1, Way::untouched},
+        EndCase{"UnknownLongFarFromAll", {"-C", "KTR5200", "--frobnicate"}, value_line("unknown option --frobnicate"), 1, Way::untouched},
+        EndCase{"ClassicOptionWithTwoDashes", {"-C", "KTR5200", "--eall"}, value_line("unknown option --eall (did you mean -eall?)"), 1, Way::untouched},
+        EndCase{"DashValueMustBeAttached", {"-C", "KTR5200", "-e", "-1"}, value_line("-e -1: a value that begins with '-' must be attached, -e-1"), 1, Way::untouched},
+        EndCase{"IdcodeWithImage", {"-C", "KTR5200", "-f", "a.bin", "-j"}, "-j and -f cannot be combined: -j only checks the JTAG IDCODE\n", 1, Way::untouched},
+        EndCase{"ToggleWithErase", {"-C", "KTR5200", "-eall", "-t"}, "-t and -e cannot be combined: -t only toggles the boundary-scan pins\n", 1, Way::untouched},
+        EndCase{"IdcodeWithToggle", {"-t", "-C", "KTR5200", "-j"}, "-j and -t cannot be combined: -j only checks the JTAG IDCODE\n", 1, Way::untouched},
+        EndCase{"ToggleWithBlock", {"-C", "KTR5200", "-t", "-b", "2"}, "-t and -b cannot be combined: -t only toggles the boundary-scan pins\n", 1, Way::untouched},
+        EndCase{"IdcodeWithRead", {"-C", "KTR5200", "-j", "--read", "bk.bin"}, "-j and --read cannot be combined: -j only checks the JTAG IDCODE\n", 1, Way::untouched},
+        EndCase{"ToggleWithVerify", {"-C", "KTR5200", "--verify=a.bin", "-t"}, "-t and --verify cannot be combined: -t only toggles the boundary-scan pins\n", 1, Way::untouched},
         EndCase{"UnknownCpu",
                 {"-C", "ktr5200", "-j"},
                 "Not or Yet support for ktr5200\n" + kCpuNames + " (case-sensitive: did you mean -C KTR5200?)\n",
@@ -234,7 +253,7 @@ TEST(ToolStartUp, RunsAgainFromFreshRecords)
 {
     FakePlatform first;
     first.tdo = "11001011000001000111001011011000";  // the KTR5200's IDCODE, bit 0 first
-    EXPECT_EQ(run_tool(first, {"-C", "KTR5200", "-w", "8", "-eall", "-j"}), 0);
+    EXPECT_EQ(run_tool(first, {"-C", "KTR5200", "-w", "8", "-j"}), 0);
     FakePlatform second;
     EXPECT_EQ(run_tool(second, {"-o", "5"}), 1);
     EXPECT_EQ(second.console, kBanner + kNoCpu);
@@ -297,10 +316,11 @@ TEST_P(OptionTable, FillsRunOptions)
     } else {
         EXPECT_STREQ(o.image_path, c.image);
     }
-    // Whatever the options, -j runs the IDCODE check and nothing else.
+    // Whatever the options, -j runs the IDCODE check and nothing else, or, beside an option of
+    // another job or an unknown one, is refused before any port is touched.
     FakePlatform platform;
     run_tool(platform, c.args);
-    EXPECT_NE(platform.console.find("JTAG ID:"), std::string::npos);
+    EXPECT_TRUE(platform.console.find("JTAG ID:") != std::string::npos || platform.events.empty());
     EXPECT_EQ(platform.console.find("Maker ID"), std::string::npos);
 }
 
