@@ -67,8 +67,19 @@ std::string model_names_text() { return listed(model_names(), ", "); }
 
 void print_cpu_names_line(const char* name) { print_names_line("CPUs", "-C", name, cpu_names()); }
 
-void print_setups_line(const char* model)
+void print_setups_line(const char* model, int32_t bus_width, int32_t interleave)
 {
+    const struct {
+        char option;
+        int32_t value;
+        bool taken;
+    } kValues[] = {{'w', bus_width, bus_width == 8 || bus_width == 16},
+                   {'i', interleave, interleave == 1 || interleave == 2}};
+    for (const auto& row : kValues)
+        if (!row.taken) {
+            print_option_value_line(row.option, std::to_string(row.value).c_str());
+            return;
+        }
     const FlashDescriptor* descriptor = flash_descriptor_find(model);
     if (descriptor == nullptr) {
         print_names_line("flash models", "-F", model, model_names());

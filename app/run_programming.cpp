@@ -10,6 +10,7 @@
 #include "app/console_answer.h"
 #include "app/console_progress.h"
 #include "app/image_file.h"
+#include "app/run_causes.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_ops.h"
@@ -45,6 +46,7 @@ bool ask_flash_model(RunOptions& o)
     parse_number(answer, &number);
     if (number < 1 || number > static_cast<int32_t>(models.size())) {
         con_printf("Not Yet support your flash type\n");
+        con_printf("The menu takes 1 to %d, or q to quit\n", static_cast<int>(models.size()));
         return false;
     }
     std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
@@ -60,7 +62,10 @@ bool ask_bus_width(RunOptions& o)
     read_answer(answer, 2);
     parse_number(answer, &o.bus_width);
     con_printf("\n");
-    return o.bus_width == 8 || o.bus_width == 16;
+    if (o.bus_width == 8 || o.bus_width == 16)
+        return true;
+    con_printf("The bus width is 8 or 16\n");
+    return false;
 }
 
 bool ask_interleave(RunOptions& o)
@@ -70,7 +75,10 @@ bool ask_interleave(RunOptions& o)
     read_answer(answer, 1);
     parse_number(answer, &o.interleave);
     con_printf("\n\n");
-    return o.interleave == 1 || o.interleave == 2;
+    if (o.interleave == 1 || o.interleave == 2)
+        return true;
+    con_printf("The interface number is 1 or 2\n");
+    return false;
 }
 
 // The start address must sit on the start of its erase block. An address outside the
@@ -171,6 +179,8 @@ RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions&
                 int64_t start_seconds)
 {
     std::vector<uint8_t> bytes(read_length(session.geometry, o));
+    if (o.erase_size != 0 && !o.erase_all)
+        print_range_end_line("read", session.geometry, o.start_offset, o.erase_size);
     const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, {});
@@ -223,11 +233,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     const int64_t start_seconds = platform().time_seconds();
 
-    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    uint32_t idcode = 0;
+    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &idcode);
     if (stopped_before_change(target))
         return kStopped;
     if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
+        print_idcode_line(idcode, cpu);
         return {1, CableEnd::reset_park};
     }
 
@@ -246,7 +258,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     FlashModel model{};
     if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
-        print_setups_line(o.flash_model);
+        print_setups_line(o.flash_model, o.bus_width, o.interleave);
         return kEndRun;
     }
     FlashSession session(target, *descriptor, model, o.interleave);
@@ -257,6 +269,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
+        print_no_flash_line(ncs_cell, o.start_offset);
         return kEndRun;
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
@@ -265,11 +278,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
                                                                        : flash_query_cfi(session, o.start_offset);
     if (geometry != FlashStatus::ok) {
         con_printf("Not defined FLASH Qeury INFO\n");
+        print_other_model_line(session, o.bus_width, o.interleave);
         return kEndRun;
     }
 
     if (!start_is_aligned(session.geometry, o.start_offset)) {
         con_printf("Not alignd writing address\n");
+        print_misaligned_line(session.geometry, o.start_offset);
         return kEndRun;
     }
 
@@ -304,8 +319,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     const bool chip_erase = takes_chip_erase(g, o);
     const JobRange range = job_range(g, o, chip_erase, image.size());
-    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
+    if (!chip_erase && !o.erase_all)
+        print_range_end_line("erase", g, o.start_offset, o.erase_size);
+    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok) {
+        print_job_failure_line(erased, session);
         return job_failed(erased, target, session, range);
+    }
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
@@ -314,8 +333,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     const FlashStatus status = descriptor->write_buffer ? flash_program_buffered(session, o.start_offset, image)
                                                         : flash_program(session, o.start_offset, image);
-    if (status != FlashStatus::ok)
+    if (status != FlashStatus::ok) {
+        print_job_failure_line(status, session);
         return job_failed(status, target, session, range);
+    }
     con_printf("\nFlash writing & verifying OK\n\n");
     cable.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);

@@ -12,6 +12,7 @@
 #include "app/help.h"
 #include "app/long_options.h"
 #include "app/options.h"
+#include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
 #include "jtag/lpt_cable.h"
@@ -44,7 +45,8 @@ void check_options(const RunOptions& o, int argc)
 
 RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
 {
-    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    uint32_t read = 0;
+    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &read);
     if (const char* fault = cable.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
         return {1, CableEnd::reset_park};
@@ -52,6 +54,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
     if (matched)
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
+    print_idcode_line(read, cpu);
     return {1, CableEnd::park};
 }
 

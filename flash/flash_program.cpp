@@ -26,8 +26,9 @@ uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint3
     return value & s.model.data_mask;
 }
 
-void report_mismatch(uint32_t written, uint32_t read)
+void report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read)
 {
+    s.mismatch = {address, written, read};
     con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
 }
 
@@ -127,7 +128,7 @@ FlashStatus buffer_verified(FlashSession& s, uint32_t address, const uint32_t* w
             continue;
         const FlashStatus again = word_verified(s, address + k * step, words[k], &read[k]);
         if (again == FlashStatus::mismatch)
-            report_mismatch(words[k], read[k]);
+            report_mismatch(s, address + k * step, words[k], read[k]);
         if (again != FlashStatus::ok)
             return again;
     }
@@ -167,7 +168,7 @@ FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, R
             continue;
         const FlashStatus again = word_verified(s, address + k * step, s.model.data_mask, &read[k]);
         if (again == FlashStatus::mismatch)
-            report_mismatch(s.model.data_mask, read[k]);
+            report_mismatch(s, address + k * step, s.model.data_mask, read[k]);
         if (again != FlashStatus::ok)
             return again;
     }
@@ -206,7 +207,7 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
             uint32_t read = 0;
             result = word_verified(s, address, word, &read);
             if (result == FlashStatus::mismatch)
-                report_mismatch(word, read);
+                report_mismatch(s, address, word, read);
             if (result != FlashStatus::ok)
                 break;
             offset += step;

@@ -404,6 +404,7 @@ struct IdCase {
     const char* cpu;
     uint32_t chip_id;
     bool match;
+    const char* cause = "";
 };
 
 void PrintTo(const IdCase& c, std::ostream* os) { *os << c.cpu << " on chip " << std::hex << c.chip_id; }
@@ -417,7 +418,7 @@ TEST_P(IdcodeMode, ReportsTheIdReadAndFailsOnAMismatch)
     platform.tdo = tdo_of(c.chip_id);
     EXPECT_EQ(run_tool(platform, {"-C", c.cpu, "-j"}), c.match ? 0 : 1);
     std::string expected = c.match ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
-                                   : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n";
+                                   : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n" + c.cause + "\n";
     EXPECT_EQ(platform.console, kBanner + expected);
     EXPECT_EQ(platform.tdo_reads, 32u);
 }
@@ -425,9 +426,15 @@ TEST_P(IdcodeMode, ReportsTheIdReadAndFailsOnAMismatch)
 INSTANTIATE_TEST_SUITE_P(Chips, IdcodeMode,
                          testing::Values(IdCase{"KTR5200", 0x1B4E20D3, true}, IdCase{"ULN", 0x1B4E20D3, true},
                                          IdCase{"PAXON", 0x0093A0C5, true}, IdCase{"MIRTA", 0x0C4D7E2F, true},
-                                         IdCase{"KTR5200", 0x1B4E20D2, false},  // bit 0 differs
-                                         IdCase{"KTR5200", 0x9B4E20D3, false},  // bit 31 differs
-                                         IdCase{"MIRTA", 0x1B4E20D3, false}));
+                                         IdCase{"KTR5200", 0x1B4E20D2, false,  // bit 0 differs
+                                                "IDCODE read 0x1B4E20D2, expected 0x1B4E20D3 for KTR5200: no "
+                                                "built-in CPU has it"},
+                                         IdCase{"KTR5200", 0xFFFFFFFF, false,
+                                                "IDCODE read 0xFFFFFFFF, expected 0x1B4E20D3 for KTR5200: TDO stuck: "
+                                                "check the cable, the target's power and its JTAG wiring"},
+                                         IdCase{"MIRTA", 0x1B4E20D3, false,
+                                                "IDCODE read 0x1B4E20D3, expected 0x0C4D7E2F for MIRTA: the IDCODE "
+                                                "of KTR5200 (-C KTR5200)"}));
 
 TEST(IdcodeMode, ShiftsTheInstructionAndExactly32Bits)
 {
