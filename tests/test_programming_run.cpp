@@ -364,6 +364,12 @@ TEST(ProgrammingRun, EraseOnly)
          "\nFlash erasing ...., Start: 0x00020000, Size: 0x10000\n",
          0x20000,
          0x30000},
+        // Past the end of the flash the range stops there, and says so.
+        {"S29AL008D",
+         {"-o", "0xF0000", "-e", "0x20000"},
+         "The erase stops at the end of the flash, 0x000FFFFF: 0x10000 of the 0x20000 bytes asked for from 0x000F0000\n",
+         0xF0000,
+         0x100000},
         {"S29AL008D", {"-eall"}, "Erasing ALL\n", 0, 0x100000},
         {"EN29LV040A", {"-eall"}, "Erasing ALL\n", 0, 0x80000},
     };
