@@ -124,4 +124,22 @@ TEST(ConsoleProgress, RedrawsTenTimesASecondOnATerminalAndLogsEveryTenth)
     }
 }
 
+// Under the simulator virtual time races ahead of the person watching: a terminal is redrawn on
+// real time, so a job whose whole run passes in an instant is drawn once.
+TEST(ConsoleProgress, RedrawsOnWallTimeNotVirtualTime)
+{
+    struct StillWall : FakePlatform {
+        uint64_t wall_ns() override { return 0; }
+    };
+    sim::VirtualClock clock;
+    StillWall console;
+    console.clock = &clock;
+    console.terminal = true;
+    platform_install(&console);
+    ConsoleProgress progress("Write");
+    for (uint32_t done = 0; done < 100; done += 2, clock.advance(300'000'000))
+        progress.update(done, 99);
+    EXPECT_EQ(std::count(console.console.begin(), console.console.end(), '\r'), 1) << console.console;
+}
+
 }  // namespace
