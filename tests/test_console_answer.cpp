@@ -98,20 +98,26 @@ TEST(ReadAnswerInput, EndOfInputEndsTheProcessWithStatusOne)
     }
 }
 
-// Fifty updates 30 ms apart of a 99-byte job whose last word reaches past it.
+// Fifty updates `step_ns` apart of a 99-byte job whose last word reaches past it.
+const std::string& progress_text(FakePlatform& console, bool terminal, uint64_t step_ns)
+{
+    sim::VirtualClock clock;
+    console.clock = &clock;
+    console.terminal = terminal;
+    platform_install(&console);
+    ConsoleProgress progress("Write");
+    for (uint32_t done = 0; done < 100; done += 2, clock.advance(step_ns))
+        progress.update(done, 99);
+    progress.finish(100, 99);
+    console.clock = nullptr;
+    return console.console;
+}
+
 TEST(ConsoleProgress, RedrawsTenTimesASecondOnATerminalAndLogsEveryTenth)
 {
     for (bool terminal : {true, false}) {
-        sim::VirtualClock clock;
         FakePlatform console;
-        console.clock = &clock;
-        console.terminal = terminal;
-        platform_install(&console);
-        ConsoleProgress progress("Write");
-        for (uint32_t done = 0; done < 100; done += 2, clock.advance(30'000'000))
-            progress.update(done, 99);
-        progress.finish(100, 99);
-        const std::string& text = console.console;
+        const std::string& text = progress_text(console, terminal, 30'000'000);
         EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), terminal ? 13 : 0) << text;
         EXPECT_EQ(std::count(text.begin(), text.end(), '%'), terminal ? 13 : 9) << text;
         EXPECT_EQ(
@@ -131,15 +137,10 @@ TEST(ConsoleProgress, RedrawsOnWallTimeNotVirtualTime)
     struct StillWall : FakePlatform {
         uint64_t wall_ns() override { return 0; }
     };
-    sim::VirtualClock clock;
     StillWall console;
-    console.clock = &clock;
-    console.terminal = true;
-    platform_install(&console);
-    ConsoleProgress progress("Write");
-    for (uint32_t done = 0; done < 100; done += 2, clock.advance(300'000'000))
-        progress.update(done, 99);
-    EXPECT_EQ(std::count(console.console.begin(), console.console.end(), '\r'), 1) << console.console;
+    const std::string& text = progress_text(console, true, 300'000'000);
+    // The first draw and the final line.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1) << text;
 }
 
 }  // namespace
