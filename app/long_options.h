@@ -22,6 +22,6 @@ struct LongOptions {
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value
 // is taken whatever it begins with) and shortens argc; the other arguments keep their order,
-// an unknown --name among them (noted in `unknown`). False with a one-line error (no newline) for a missing value
-// or a value given to an option that takes none.
+// an unknown --name among them (noted in `unknown`). False with a one-line error (no newline)
+// for a missing value or a value given to an option that takes none.
 bool take_long_options(int& argc, char** argv, LongOptions& options, std::string& error);

@@ -90,22 +90,27 @@ void print_misaligned_line(const FlashGeometry& g, uint32_t start)
         con_printf("The start must be on an erase block (0x%X bytes here): the nearest are 0x%08X and 0x%08X\n",
                    g.block_size[b], g.block_start[b], static_cast<uint32_t>(next));
     else
-        con_printf("The start must be on an erase block (0x%X bytes here): the nearest is 0x%08X\n",
-                   g.block_size[b], g.block_start[b]);
+        con_printf("The start must be on an erase block (0x%X bytes here): the nearest is 0x%08X\n", g.block_size[b],
+                   g.block_start[b]);
 }
 
-void print_job_failure_line(FlashStatus status, const FlashSession& session)
+void print_job_failure_line(FlashStatus status, const FlashSession& session, bool chip_erase)
 {
     const FlashGeometry& g = session.geometry;
     const uint32_t at = session.stop_address;
     switch (status) {
     case FlashStatus::erase_failed:
-        if (g.block_erase_max_ms == 0)
+        if (chip_erase)
+            con_printf(
+                "The chip erase did not finish in the time allowed: the chip's typical time is %u ms, its "
+                "maximum %u ms\n",
+                g.chip_erase_timeout_ms, g.chip_erase_max_ms);
+        else if (g.block_erase_max_ms == 0)
             con_printf("Block %d at 0x%08X did not finish erasing (the chip gives no maximum time)\n", block_of(g, at),
                        at);
         else
-            con_printf("Block %d at 0x%08X did not finish erasing within the chip's maximum, %u ms\n",
-                       block_of(g, at), at, g.block_erase_max_ms);
+            con_printf("Block %d at 0x%08X did not finish erasing within the chip's maximum, %u ms\n", block_of(g, at),
+                       at, g.block_erase_max_ms);
         break;
     case FlashStatus::timeout:
         con_printf("The write buffer at 0x%08X in block %d did not finish within the chip's maximum, %u us\n", at,

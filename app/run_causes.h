@@ -20,7 +20,7 @@ void print_other_model_line(const FlashSession& session, int32_t bus_width, int3
 void print_misaligned_line(const FlashGeometry& g, uint32_t start);
 
 // After an erase or program error message: where, and what did not take or how long it had.
-void print_job_failure_line(FlashStatus status, const FlashSession& session);
+void print_job_failure_line(FlashStatus status, const FlashSession& session, bool chip_erase = false);
 
 // A range asked for past the end of the flash: `what` stops there (the job goes on).
 void print_range_end_line(const char* what, const FlashGeometry& g, uint32_t start, uint64_t asked);

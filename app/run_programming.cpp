@@ -322,7 +322,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (!chip_erase && !o.erase_all)
         print_range_end_line("erase", g, o.start_offset, o.erase_size);
     if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok) {
-        print_job_failure_line(erased, session);
+        print_job_failure_line(erased, session, chip_erase);
         return job_failed(erased, target, session, range);
     }
 

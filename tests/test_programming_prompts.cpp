@@ -59,7 +59,8 @@ TEST(ProgrammingPrompts, ModelMenuAnswers)
         {"Q", "S29AL008D", "", Outcome::quit_at_once},
         {"\\r", "S29AL008D", "Not Yet support your flash type\n", Outcome::not_supported},
         {"1q", "S29AL008D", "1Not Yet support your flash type\n", Outcome::not_supported},
-        {"9\\r", "S29AL008D", "9Not Yet support your flash type\nThe menu takes 1 to 8, or q to quit\n", Outcome::not_supported},
+        {"9\\r", "S29AL008D", "9Not Yet support your flash type\nThe menu takes 1 to 8, or q to quit\n",
+         Outcome::not_supported},
         {"0\\r", "S29AL008D", "0Not Yet support your flash type\n", Outcome::not_supported},
         // Letters, Backspace and signs are neither taken nor echoed.
         {"a\b-+\\\\1\\r", "S29AL008D", "1\nMaker ID = 0x0001, Device ID = 0x22DA\n", Outcome::chosen},

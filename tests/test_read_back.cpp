@@ -169,7 +169,9 @@ TEST(UsbCable, ChainCheckToggleTestAndRefusals)
         {{"--cable", "ftdi"}, {"--cable-id", "0403:60xz"}, "bad --cable-id (VID:PID in hexadecimal, as 0403:6010)\n"},
         {{"--cable", "ftdi"}, {"--cable-interface", "C"}, "bad --cable-interface (A or B)\n"},
         {{"--cable", "ftdi"}, {"--tck-hz", "fast"}, "bad --tck-hz (a frequency in Hz, as 6000000)\n"},
-        {{"--cable", "ftdi"}, {"--tck-hz", "30000001"}, "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
+        {{"--cable", "ftdi"},
+         {"--tck-hz", "30000001"},
+         "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
         {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
         {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
     };

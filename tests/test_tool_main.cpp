@@ -123,64 +123,92 @@ TEST_P(ToolEnd, PrintsExitsAndLeavesTheCable)
         EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
 }
 
-std::string value_line(const std::string& line) { return kInvalid + line + "\n"; }
+// The added lines: a value missing or refused, an unknown option, options of different jobs.
+std::string takes(const std::string& o, const std::string& what)
+{
+    return kInvalid + o + " without a value: " + o + " takes " + what + "\n";
+}
+std::string bad(const std::string& o, const std::string& v, const std::string& what)
+{
+    return "** Error: invalid number '" + v + "'\n" + o + " '" + v + "': " + o + " takes " + what + "\n";
+}
+std::string unknown(const std::string& option) { return kInvalid + "unknown option " + option + "\n"; }
+std::string apart(const std::string& a, const std::string& b)
+{
+    return a + " and " + b + " cannot be combined: " + a +
+           (a == "-j" ? " only checks the JTAG IDCODE\n" : " only toggles the boundary-scan pins\n");
+}
+const std::string kAddress = "a start address, decimal or 0x hex";
+const std::string kSize = "a size in bytes, decimal or 0x hex, or all";
+const std::string kBlock = "an erase block number, decimal or 0x hex";
+const std::string kModels =
+    "a flash model (S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316, "
+    "S29GL128N, SST39VF6401)";
+const std::string kLong(1100, 'a');
 
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, ToolEnd,
     testing::Values(
         EndCase{"NoArgument", {}, kUsage, 1, Way::reset_park},
-        EndCase{"CpuWithoutValue", {"-C"}, value_line("-C without a value: -C takes a CPU name (KTR5200, ULN, PAXON, MIRTA)"), 1, Way::reset_park},
-        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, value_line("-F without a value: -F takes a flash model (S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316, S29GL128N, SST39VF6401)"), 1, Way::reset_park},
-        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, value_line("-w without a value: -w takes 8 or 16"), 1, Way::reset_park},
-        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, value_line("-i without a value: -i takes 1 or 2"), 1, Way::reset_park},
-        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, value_line("-o without a value: -o takes a start address, decimal or 0x hex"), 1, Way::reset_park},
-        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, value_line("-e without a value: -e takes a size in bytes, decimal or 0x hex, or all"), 1, Way::reset_park},
-        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, value_line("-f without a value: -f takes the image file"), 1, Way::reset_park},
+        EndCase{
+            "CpuWithoutValue", {"-C"}, takes("-C", "a CPU name (" + kCpuNames.substr(16) + ")"), 1, Way::reset_park},
+        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, takes("-F", kModels), 1, Way::reset_park},
+        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, takes("-w", "8 or 16"), 1, Way::reset_park},
+        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, takes("-i", "1 or 2"), 1, Way::reset_park},
+        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, takes("-o", kAddress), 1, Way::reset_park},
+        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, takes("-e", kSize), 1, Way::reset_park},
+        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, takes("-f", "the image file"), 1, Way::reset_park},
         EndCase{"FileValueLikeAnOption",
                 {"-C", "KTR5200", "-f", "/img.bin"},
                 kInvalid + slash_hint("-f/img.bin"),
                 1,
                 Way::reset_park},
         EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::untouched},
-        EndCase{"FileFollowedByAnOptionHasNoSlashHint", {"-f", "-C", "KTR5200"}, value_line("-f without a value: -f takes the image file"), 1, Way::reset_park},
-        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, "** Error: invalid number '1x'\n-w '1x': -w takes 8 or 16\n", 1, Way::reset_park},
-        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, "** Error: invalid number '0x'\n-i '0x': -i takes 1 or 2\n", 1, Way::reset_park},
+        EndCase{"FileFollowedByAnOption", {"-f", "-C", "KTR5200"}, takes("-f", "the image file"), 1, Way::reset_park},
+        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, bad("-w", "1x", "8 or 16"), 1, Way::reset_park},
+        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, bad("-i", "0x", "1 or 2"), 1, Way::reset_park},
         EndCase{"BadOffset",
                 {"-C", "KTR5200", "-o", "0x100000000"},
-                "** Error: invalid number '0x100000000'\n-o '0x100000000': -o takes a start address, decimal or 0x hex\n",
+                bad("-o", "0x100000000", kAddress),
                 1,
                 Way::reset_park},
         EndCase{"LongBadValueIsPrintedWhole",
-                {"-C", "KTR5200", "-w", std::string(1100, 'a')},
-                "** Error: invalid number '" + std::string(1100, 'a') + "'\n-w '" + std::string(1100, 'a') + "': -w takes 8 or 16\n",
+                {"-C", "KTR5200", "-w", kLong},
+                bad("-w", kLong, "8 or 16"),
                 1,
                 Way::reset_park},
-        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n-e 'ALL': -e takes a size in bytes, decimal or 0x hex, or all\n", 1, Way::reset_park},
+        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, bad("-e", "ALL", kSize), 1, Way::reset_park},
         // A -b fault skips the checks and the mode and only parks the cable, but it is a failure.
-        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-b"}, value_line("-b without a value: -b takes an erase block number, decimal or 0x hex"), 1, Way::park},
-        EndCase{"BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::untouched},
-        EndCase{"BadBlock",
-                {"-C", "KTR5200", "-b", "4294967296"},
-                "** Error: invalid number '4294967296'\n-b '4294967296': -b takes an erase block number, decimal or 0x hex\n",
-                1,
-                Way::park},
-        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n-b 'z': -b takes an erase block number, decimal or 0x hex\n", 1, Way::park},
+        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-b"}, takes("-b", kBlock), 1, Way::park},
+        EndCase{
+            "BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::untouched},
+        EndCase{"BadBlock", {"-C", "KTR5200", "-b", "4294967296"}, bad("-b", "4294967296", kBlock), 1, Way::park},
+        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, bad("-b", "z", kBlock), 1, Way::park},
         EndCase{"OnlyAttachedOffset", {"-o0x100"}, kInvalid, 1, Way::none},
         EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
         EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
         // Refused before any port is touched.
-        EndCase{"UnknownOption", {"-x", "-C", "KTR5200", "-j"}, value_line("unknown option -x"), 1, Way::untouched},
-        EndCase{"UnknownLongOption", {"-C", "KTR5200", "-e", "0x10000", "--raed", "bk.bin"}, value_line("unknown option --raed (did you mean --read?)"), 1, Way::untouched},
-        EndCase{"UnknownLongWithValue", {"-C", "KTR5200", "--cabel-id=0403:6010"}, value_line("unknown option --cabel-id=0403:6010 (did you mean --cable-id?)"), 1, Way::untouched},
-        EndCase{"UnknownLongFarFromAll", {"-C", "KTR5200", "--frobnicate"}, value_line("unknown option --frobnicate"), 1, Way::untouched},
-        EndCase{"ClassicOptionWithTwoDashes", {"-C", "KTR5200", "--eall"}, value_line("unknown option --eall (did you mean -eall?)"), 1, Way::untouched},
-        EndCase{"DashValueMustBeAttached", {"-C", "KTR5200", "-e", "-1"}, value_line("-e -1: a value that begins with '-' must be attached, -e-1"), 1, Way::untouched},
-        EndCase{"IdcodeWithImage", {"-C", "KTR5200", "-f", "a.bin", "-j"}, "-j and -f cannot be combined: -j only checks the JTAG IDCODE\n", 1, Way::untouched},
-        EndCase{"ToggleWithErase", {"-C", "KTR5200", "-eall", "-t"}, "-t and -e cannot be combined: -t only toggles the boundary-scan pins\n", 1, Way::untouched},
-        EndCase{"IdcodeWithToggle", {"-t", "-C", "KTR5200", "-j"}, "-j and -t cannot be combined: -j only checks the JTAG IDCODE\n", 1, Way::untouched},
-        EndCase{"ToggleWithBlock", {"-C", "KTR5200", "-t", "-b", "2"}, "-t and -b cannot be combined: -t only toggles the boundary-scan pins\n", 1, Way::untouched},
-        EndCase{"IdcodeWithRead", {"-C", "KTR5200", "-j", "--read", "bk.bin"}, "-j and --read cannot be combined: -j only checks the JTAG IDCODE\n", 1, Way::untouched},
-        EndCase{"ToggleWithVerify", {"-C", "KTR5200", "--verify=a.bin", "-t"}, "-t and --verify cannot be combined: -t only toggles the boundary-scan pins\n", 1, Way::untouched},
+        EndCase{"UnknownOption", {"-x", "-C", "KTR5200", "-j"}, unknown("-x"), 1, Way::untouched},
+        EndCase{"UnknownLong", {"-e", "1", "--raed", "b"}, unknown("--raed (did you mean --read?)"), 1, Way::untouched},
+        EndCase{"UnknownWithValue",
+                {"--cabel-id=1"},
+                unknown("--cabel-id=1 (did you mean --cable-id?)"),
+                1,
+                Way::untouched},
+        EndCase{"UnknownLongFarFromAll", {"-C", "KTR5200", "--frobnicate"}, unknown("--frobnicate"), 1, Way::untouched},
+        EndCase{"ClassicWithTwoDashes", {"--eall"}, unknown("--eall (did you mean -eall?)"), 1, Way::untouched},
+        EndCase{"DashValueMustBeAttached",
+                {"-e", "-1"},
+                kInvalid + "-e -1: a value that begins with '-' must be "
+                           "attached, -e-1\n",
+                1,
+                Way::untouched},
+        EndCase{"IdcodeWithImage", {"-C", "KTR5200", "-f", "a.bin", "-j"}, apart("-j", "-f"), 1, Way::untouched},
+        EndCase{"ToggleWithErase", {"-C", "KTR5200", "-eall", "-t"}, apart("-t", "-e"), 1, Way::untouched},
+        EndCase{"IdcodeWithToggle", {"-t", "-C", "KTR5200", "-j"}, apart("-j", "-t"), 1, Way::untouched},
+        EndCase{"ToggleWithBlock", {"-C", "KTR5200", "-t", "-b", "2"}, apart("-t", "-b"), 1, Way::untouched},
+        EndCase{"IdcodeWithRead", {"-C", "KTR5200", "-j", "--read", "b"}, apart("-j", "--read"), 1, Way::untouched},
+        EndCase{"ToggleWithVerify", {"-C", "KTR5200", "--verify=a", "-t"}, apart("-t", "--verify"), 1, Way::untouched},
         EndCase{"UnknownCpu",
                 {"-C", "ktr5200", "-j"},
                 "Not or Yet support for ktr5200\n" + kCpuNames + " (case-sensitive: did you mean -C KTR5200?)\n",
@@ -417,8 +445,9 @@ TEST_P(IdcodeMode, ReportsTheIdReadAndFailsOnAMismatch)
     FakePlatform platform;
     platform.tdo = tdo_of(c.chip_id);
     EXPECT_EQ(run_tool(platform, {"-C", c.cpu, "-j"}), c.match ? 0 : 1);
-    std::string expected = c.match ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
-                                   : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n" + c.cause + "\n";
+    std::string expected = c.match
+                               ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
+                               : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n" + c.cause + "\n";
     EXPECT_EQ(platform.console, kBanner + expected);
     EXPECT_EQ(platform.tdo_reads, 32u);
 }
