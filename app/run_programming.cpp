@@ -199,8 +199,10 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
         return {1, CableEnd::reset_park};
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
-    if (status != FlashStatus::ok)
+    if (status != FlashStatus::ok) {
+        print_job_failure_line(status, session);
         return job_failed(status, target, session, {});
+    }
     con_printf("\nFlash verifying OK: %u bytes from 0x%08X match %s\n", static_cast<unsigned>(file.size()),
                o.start_offset, o.verify_path);
     print_elapsed("Verify", start_seconds);

@@ -77,9 +77,11 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
                 }
                 if ((words[k] & mask) == want)
                     continue;
-                if (differing++ == 0)
-                    con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", start + offset + k * step,
-                               words[k] & mask, want);
+                if (differing++ != 0)
+                    continue;
+                s.mismatch = {start + offset + k * step, want, words[k] & mask};
+                con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", s.mismatch.address, s.mismatch.read,
+                           want);
             }
         });
     if (result != FlashStatus::ok)

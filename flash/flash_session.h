@@ -10,7 +10,8 @@
 #include "flash/flash_progress.h"
 #include "targets/bus_cycles.h"
 
-// The word that did not read back as written, for the line that says why a job failed.
+// The word that did not read back as written (or as the file has it), for the line that says why
+// a job failed.
 struct FlashMismatch {
     uint32_t address = 0;
     uint32_t written = 0;
@@ -31,7 +32,7 @@ struct FlashSession {
     Progress* progress = nullptr;  // nullptr: the plain write progress lines
     // Where the last erase or program stopped early (the block or word it was at).
     uint32_t stop_address = 0;
-    FlashMismatch mismatch{};  // the last program mismatch
+    FlashMismatch mismatch{};  // the last program or verify mismatch
 };
 
 inline void flash_write(FlashSession& s, uint32_t address, uint32_t data)

@@ -57,7 +57,8 @@ TEST(ReadBack, EveryModelAndSetUpRoundTrips)
         const uint32_t word = std::string(w.width) == "16" || std::string(w.chips) == "2" ? 0x1234 : 0x1235;
         char at[64];
         std::snprintf(at, sizeof at, "\nVerify error at 0x%08X: flash 0x", kStart + word);
-        EXPECT_TRUE(in_order(differ.console, {at, "1 of "})) << differ.console;
+        EXPECT_TRUE(in_order(differ.console, {at, "1 of ", "\nAt " + std::string(at + 17, 10) + " in block "}))
+            << differ.console;
         EXPECT_FALSE(has(differ.console, "verifying OK"));
     }
 }
