@@ -5,10 +5,6 @@
 
 #include "jtag/cable.h"
 
-// Loads `idcode_instruction` (4 characters, first shifted first), reads the 32-bit
-// identification register and compares it with `idcode` (32 characters, most significant
-// bit first). Prints the identification read, and returns whether it matched; the value read
-// goes to `read` when given.
 // Shifted in while the identification register comes out, first character first.
 inline constexpr char kChainTestPattern[] = "00001111000011110000111100001111";
 
@@ -22,4 +18,8 @@ constexpr uint32_t chain_bypass_read()
     return value;
 }
 
+// Loads `idcode_instruction` (4 characters, first shifted first), reads the 32-bit
+// identification register and compares it with `idcode` (32 characters, most significant
+// bit first). Prints the identification read, and returns whether it matched; the value read
+// goes to `read` when given.
 bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read = nullptr);
