@@ -10,14 +10,6 @@
 
 namespace {
 
-uint32_t idcode_value(const char* bits)
-{
-    uint32_t value = 0;
-    for (int i = 0; i < 32; ++i)
-        value = value << 1 | static_cast<uint32_t>(bits[i] == '1');
-    return value;
-}
-
 uint64_t device_end(const FlashGeometry& g) { return uint64_t{g.block_start[0]} + g.device_size; }
 
 // The block that holds `address`, or -1.
@@ -46,7 +38,7 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu)
 {
     const char* owner = nullptr;
     for (const CpuTarget* row : cpu_table())
-        if (idcode_value(row->idcode) == read && owner == nullptr)
+        if (bitstring_value(row->idcode) == read && owner == nullptr)
             owner = row->name;
     std::string whose = owner != nullptr ? std::string("the IDCODE of ") + owner + " (-C " + owner + ")"
                                          : std::string("no built-in CPU has it");
@@ -55,7 +47,7 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu)
     else if (read == chain_bypass_read())
         whose = std::string("a 1-bit BYPASS register answered: the CPU there does not know ") + cpu.name +
                 "'s IDCODE instruction (another CPU?)";
-    con_printf("IDCODE read 0x%08X, expected 0x%08X for %s: %s\n", read, idcode_value(cpu.idcode), cpu.name,
+    con_printf("IDCODE read 0x%08X, expected 0x%08X for %s: %s\n", read, bitstring_value(cpu.idcode), cpu.name,
                whose.c_str());
 }
 

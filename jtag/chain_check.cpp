@@ -1,10 +1,17 @@
 #include "jtag/chain_check.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "jtag/tap.h"
 #include "platform/console.h"
+
+uint32_t bitstring_value(const char* bits)
+{
+    uint32_t value = 0;
+    for (int i = 0; i < 32 && bits[i] != '\0'; ++i)
+        value = (value << 1) | (bits[i] == '1' ? 1u : 0u);
+    return value;
+}
 
 bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read)
 {
@@ -15,7 +22,7 @@ bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char
     // The register shifts out bit 0 first; the table and the printout are MSB first.
     bitstring_reverse32(id);
     if (read != nullptr)
-        *read = static_cast<uint32_t>(std::strtoul(id, nullptr, 2));
+        *read = bitstring_value(id);
     if (std::memcmp(id, idcode, 32) != 0) {
         con_printf("\nYour JTAG ID:   %s\n", id);
         return false;
