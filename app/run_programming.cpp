@@ -11,6 +11,7 @@
 #include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
+#include "app/run_causes.h"
 #include "platform/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
@@ -48,6 +49,7 @@ bool ask_flash_model(RunOptions& o)
     parse_number(answer, &number);
     if (number < 1 || number > static_cast<int32_t>(models.size())) {
         con_printf("Not Yet support your flash type\n");
+        con_printf("The menu takes 1 to %d, or q to quit\n", static_cast<int>(models.size()));
         return false;
     }
     std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
@@ -63,7 +65,10 @@ bool ask_bus_width(RunOptions& o)
     read_answer(answer, 2);
     parse_number(answer, &o.bus_width);
     con_printf("\n");
-    return o.bus_width == 8 || o.bus_width == 16;
+    if (o.bus_width == 8 || o.bus_width == 16)
+        return true;
+    con_printf("The bus width is 8 or 16\n");
+    return false;
 }
 
 bool ask_interleave(RunOptions& o)
@@ -73,7 +78,10 @@ bool ask_interleave(RunOptions& o)
     read_answer(answer, 1);
     parse_number(answer, &o.interleave);
     con_printf("\n\n");
-    return o.interleave == 1 || o.interleave == 2;
+    if (o.interleave == 1 || o.interleave == 2)
+        return true;
+    con_printf("The interface number is 1 or 2\n");
+    return false;
 }
 
 // The start address must sit on the start of its erase block. An address outside the
@@ -162,6 +170,7 @@ RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession
     report.failing_address = session.stop_address;
     switch (status) {
     case FlashStatus::cancelled:
+        report_stop("ESC", session.stop_address, range);
         return {1, CableEnd::reset_park};
     case FlashStatus::interrupted:
     case FlashStatus::cable_fault:
@@ -216,6 +225,8 @@ RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions&
     std::vector<uint8_t> bytes(read_length(session.geometry, o));
     report.stage("read");
     report.length = bytes.size();
+    if (o.erase_size != 0 && !o.erase_all)
+        print_range_end_line("read", session.geometry, o.start_offset, o.erase_size);
     const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, {}, report);
@@ -242,8 +253,10 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     note_image(report, o.verify_path, file);
     report.stage("verify");
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
-    if (status != FlashStatus::ok)
+    if (status != FlashStatus::ok) {
+        print_job_failure_line(status, session);
         return job_failed(status, target, session, {}, report);
+    }
     con_printf("\nFlash verifying OK: %u bytes from 0x%08X match %s\n", static_cast<unsigned>(file.size()),
                o.start_offset, o.verify_path);
     print_elapsed("Verify", start_seconds);
@@ -290,6 +303,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
+        print_idcode_line(idcode_read, cpu);
         return {1, CableEnd::reset_park};
     }
 
@@ -309,7 +323,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     FlashModel model{};
     if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
-        print_setups_line(o.flash_model);
+        print_setups_line(o.flash_model, o.bus_width, o.interleave);
         return kEndRun;
     }
     report.flash_model = descriptor->name;
@@ -331,6 +345,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
+        print_no_flash_line(ncs_cell, o.start_offset);
         return kEndRun;
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
@@ -341,12 +356,14 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     if (geometry != FlashStatus::ok) {
         con_printf("Not defined FLASH Qeury INFO\n");
+        print_other_model_line(session, o.bus_width, o.interleave);
         return kEndRun;
     }
     report.flash_size = session.geometry.device_size;
 
     if (!start_is_aligned(session.geometry, o.start_offset)) {
         con_printf("Not alignd writing address\n");
+        print_misaligned_line(session.geometry, o.start_offset);
         return kEndRun;
     }
 
@@ -389,8 +406,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (o.image_path == nullptr)
         report.length = o.erase_size;
     report.stage("erase");
-    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
+    if (!chip_erase && !o.erase_all)
+        print_range_end_line("erase", g, o.start_offset, o.erase_size);
+    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok) {
+        print_job_failure_line(erased, session, chip_erase);
         return job_failed(erased, target, session, range, report);
+    }
     if (o.verify_erase)
         if (FlashStatus checked = check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
             checked != FlashStatus::ok)
@@ -404,8 +425,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     report.stage("program");
     const FlashStatus status = descriptor->write_buffer ? flash_program_buffered(session, o.start_offset, image)
                                                         : flash_program(session, o.start_offset, image);
-    if (status != FlashStatus::ok)
+    if (status != FlashStatus::ok) {
+        print_job_failure_line(status, session);
         return job_failed(status, target, session, range, report);
+    }
     con_printf("\nFlash writing & verifying OK\n\n");
     cable.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);

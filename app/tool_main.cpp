@@ -8,6 +8,7 @@
 #include "app/backup_file.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
+#include "app/command_check.h"
 #include "app/command_line.h"
 #include "app/counting_cable.h"
 #include "app/exit.h"
@@ -15,6 +16,7 @@
 #include "app/job_report.h"
 #include "app/long_options.h"
 #include "app/options.h"
+#include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
 #include "jtag/lpt_cable.h"
@@ -59,6 +61,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report)
     if (matched)
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
+    print_idcode_line(read, cpu);
     return {1, CableEnd::park};
 }
 
@@ -248,6 +251,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
+        refuse_misread_command_line(argc, argv, long_options);
         check_job_options(long_options, argc, argv);
         uses_usb = wants_usb_cable(long_options, error);
         if (!error.empty()) {

@@ -141,7 +141,7 @@ FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
         uint32_t read = 0;
         const FlashStatus settled = chip_settled(s, last, kWordPollLimit, s.geometry.word_write_max_us, &read);
         if (settled == FlashStatus::timeout) {
-            report_mismatch(run.words[run.count - 1], read);
+            report_mismatch(s, last, run.words[run.count - 1], read);
             return FlashStatus::mismatch;
         }
         if (settled != FlashStatus::ok)
@@ -157,7 +157,7 @@ FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
         uint32_t read = 0;
         const FlashStatus again = word_verified(s, address, run.words[i], &read);
         if (again == FlashStatus::mismatch)
-            report_mismatch(run.words[i], read);
+            report_mismatch(s, address, run.words[i], read);
         if (again != FlashStatus::ok)
             return again;
     }

@@ -143,7 +143,7 @@ private:
                 continue;
             const FlashStatus again = word_verified(s_, b.address + k * step_, b.words[k], &read[k]);
             if (again == FlashStatus::mismatch)
-                report_mismatch(b.words[k], read[k]);
+                report_mismatch(s_, b.address + k * step_, b.words[k], read[k]);
             if (again != FlashStatus::ok)
                 return again;
         }

@@ -18,8 +18,9 @@ uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint3
     return value & s.model.data_mask;
 }
 
-void report_mismatch(uint32_t written, uint32_t read)
+void report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read)
 {
+    s.mismatch = {address, written, read};
     con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
 }
 

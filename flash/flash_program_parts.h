@@ -17,7 +17,8 @@ constexpr uint32_t kRunWords = 256;
 // image read as erased.
 uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset);
 
-void report_mismatch(uint32_t written, uint32_t read);
+// Prints the program error and keeps where it was for the cause line.
+void report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read);
 
 // Prints the line that opens a programming job; the session's progress, or `plain` lines where
 // it has none.
@@ -52,7 +53,7 @@ FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, R
             continue;
         const FlashStatus again = word_verified(s, address + k * step, s.model.data_mask, &read[k]);
         if (again == FlashStatus::mismatch)
-            report_mismatch(s.model.data_mask, read[k]);
+            report_mismatch(s, address + k * step, s.model.data_mask, read[k]);
         if (again != FlashStatus::ok)
             return again;
     }

@@ -82,6 +82,7 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
                 if (differing++ != 0)
                     continue;
                 first_differing = start + offset + k * step;
+                s.mismatch = {first_differing, want, words[k] & mask};
                 con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", first_differing, words[k] & mask, want);
             }
         });

@@ -158,8 +158,7 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     in_.reserve(chip_.buffer_bytes + kSentinelBytes);
     placements_.reserve(1024);
 
-    const uint32_t base_hz = chip_.h_series ? 60'000'000u : 12'000'000u;
-    const uint16_t divisor = clock_divisor(base_hz, settings_.tck_hz);
+    const uint16_t divisor = clock_divisor(base_hz(chip_), settings_.tck_hz);
     // Only the H series knows the divide-by-5, adaptive and three-phase commands; the FT2232D
     // runs from 12 MHz with all three off anyway.
     std::vector<uint8_t> setup = {kLoopbackOff};
@@ -175,7 +174,7 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
         usb_.close();
         return fault();
     }
-    tck_hz_ = base_hz / (2u * (divisor + 1u));
+    tck_hz_ = base_hz(chip_) / (2u * (divisor + 1u));
     opened_ = true;
     return nullptr;
 }

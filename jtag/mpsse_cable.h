@@ -51,6 +51,9 @@ public:
     void close();
     // The TCK frequency the chip was set to (at most the one asked for); 0 before open().
     uint32_t tck_hz() const override { return tck_hz_; }
+    // The fastest TCK the chip can run, half its base clock; 0 before open().
+    uint32_t max_tck_hz() const { return opened_ ? base_hz(chip_) / 2 : 0; }
+    static constexpr uint32_t base_hz(const UsbChip& chip) { return chip.h_series ? 60'000'000u : 12'000'000u; }
 
     void park() override;
     void tap_reset() override;

@@ -250,6 +250,47 @@ TEST_P(InterruptedJob, StopsAtASafePointWithTheBoardLeftIdle)
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedJob, testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const testing::TestParamInfo<int>& info) { return sigabbrev_np(info.param); });
 
+// On a terminal the simulator reads keys as the tool does, in raw mode: a bare ESC, without
+// Enter, stops the job (with its stop line) or the toggle test, and the terminal is given back in
+// line mode.
+struct EscCase {
+    Strings tool;
+    const char* ready;  // printed once the job is under way
+    int status;
+    const char* stop;
+};
+
+class SimOnATerminal : public testing::TestWithParam<EscCase> {};
+
+TEST_P(SimOnATerminal, BareEscStops)
+{
+    const EscCase& c = GetParam();
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    GuardedRun run;
+    write_image(run, 64 * 1024);
+    Strings sim = {TARNFLASH_SIM_PATH, "--flash-out", "flash.bin", "--"};
+    sim.insert(sim.end(), c.tool.begin(), c.tool.end());
+    run.start(sim, {}, {.shim = false, .input = terminal});
+    for (int i = 0; i < 2000 && read_file(run.path("output")).find(c.ready) == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(write(master, "\x1b", 1), 1);
+    RunResult job = run.finish();
+    termios mode;
+    EXPECT_TRUE(tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO));
+    close(terminal);
+    close(master);
+    EXPECT_EQ(job.status, c.status);
+    EXPECT_NE(job.output.find(c.stop), std::string::npos) << tail(job.output);
+    EXPECT_EQ(job.output.find(kWritten), std::string::npos) << tail(job.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, SimOnATerminal,
+                         testing::Values(EscCase{Strings(kJob.begin() + 1, kJob.end()), "Write:", 1,
+                                                 "\nStopped by ESC at 0x"},
+                                         EscCase{{"-C", "KTR5200", "-t"}, "Enter ESC to EXIT", 0, "Enter ESC"}));
+
 // Output into a pipe nobody reads any more: the text is lost, the job is not.
 class BrokenOutputPipe : public testing::TestWithParam<bool> {};
 

@@ -23,7 +23,7 @@ enum class Ends {
 struct FailureCase {
     const char* name;
     Args sim;
-    Args tool;  // IMAGE, MISSING, FOLDER and EMPTY stand for scratch paths (attached to -f: they begin with '/')
+    Args tool;  // IMAGE, MISSING, FOLDER, EMPTY and BIG stand for scratch paths (attached to -f: they begin with '/')
     std::vector<std::string> lines;  // in this order
     Ends ends;
     bool flash_untouched;
@@ -44,7 +44,9 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"chain check mismatch",
          {"--cpu", "MIRTA"},
          {"-C", "KTR5200", "-fIMAGE"},
-         {"\nYour JTAG ID:   ", "Fail, Read JTAG ID\n"},
+         {"\nYour JTAG ID:   ", "Fail, Read JTAG ID\n",
+          "IDCODE read 0xE1E1E1E0, expected 0x1B4E20D3 for KTR5200: a 1-bit BYPASS register answered: the CPU "
+          "there does not know KTR5200's IDCODE instruction (another CPU?)\n"},
          Ends::quit,
          true},
         {"model not on that bus",
@@ -56,7 +58,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"bus width never asked",
          {},
          {"-C", "KTR5200", "-F", "S29AL008D", "-w", "12", "-i", "1", "-fIMAGE"},
-         {"Cannot support flash programming for your flash setting\nS29AL008D takes -w 16 -i 1 or -w 8 -i 1\n"},
+         {"Cannot support flash programming for your flash setting\n-w '12': -w takes 8 or 16\n"},
          Ends::end_of_run,
          true},
         {"unknown model",
@@ -70,14 +72,22 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"no flash answering",
          {"--fault", "no-flash"},
          with({"-fIMAGE"}),
-         {"Cannot read flash ID or Unknow flash\n", "Your flash, Maker ID = 0x"},
+         {"Cannot read flash ID or Unknow flash\n", "Your flash, Maker ID = 0x",
+          "\nNothing answered at 0x00000000 (chip select 0, cell 116): the CPU, -o or the wiring may be wrong\n"},
+         Ends::end_of_run,
+         true},
+        {"flash on another chip select",
+         {"--region", "1"},
+         with({"-fIMAGE"}),
+         {"Nothing answered at 0x00000000 (chip select 0, cell 116): the CPU, -o or the wiring may be wrong\n"},
          Ends::end_of_run,
          true},
         // A code outside the built-in group, and a chip without a query table.
         {"no geometry",
          {},
          {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16", "-i", "1", "-fIMAGE"},
-         {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Not defined FLASH Qeury INFO\n"},
+         {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Not defined FLASH Qeury INFO\n",
+          "Device ID 0x22DA is the code of S29AL008D, not S29GL064M: try -F S29AL008D\n"},
          Ends::end_of_run,
          true},
         {"image missing",
@@ -91,6 +101,20 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {},
          with({"-fFOLDER"}),
          {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Could not open FOLDER for input data.\nReason: Is a directory\n"},
+         Ends::quit,
+         true},
+        {"misaligned start",
+         {},
+         with({"-o", "0x10001", "-fIMAGE"}),
+         {"Not alignd writing address\n",
+          "The start must be on an erase block (0x10000 bytes here): the nearest are 0x00010000 and 0x00020000\n"},
+         Ends::end_of_run,
+         true},
+        {"image past the end from a late block",
+         {},
+         with({"-b", "18", "-fBIG"}),
+         {"Cannot download, file size is bigger than flash device size\n",
+          "The image is 65536 bytes (0x10000); from 0x000FC000 the flash has 16384 (0x4000) left\n"},
          Ends::quit,
          true},
         // Past the block table -b would give offset 0: a typo must not reach the boot block.
@@ -123,7 +147,8 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"block erase failed",
          {"--fault", "slow-erase:100"},
          with({"-fIMAGE"}),
-         {"Flash needs 1 Blocks\n", "\nErase Error, ADDR  0x00000000\n"},
+         {"Flash needs 1 Blocks\n", "\nErase Error, ADDR  0x00000000\n",
+          "Block 0 at 0x00000000 did not finish erasing within the chip's maximum, 15000 ms\n"},
          Ends::end_of_run,
          false},
         {"erase ignored",
@@ -141,13 +166,13 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"program failed",
          {"--fault", "stuck-bit:0x100:3"},
          with({"-fIMAGE"}),
-         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x"},
+         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x", "\nAt 0x00000100 in block 0: bit 3 stayed 1\n"},
          Ends::end_of_run,
          false},
         {"buffer program failed",
          {"--flash", "S29GL064M", "--fault", "stuck-bit:0x100:3"},
          {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16", "-i", "1", "-fIMAGE"},
-         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x"},
+         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x", "\nAt 0x00000100 in block 0: bit 3 stayed 1\n"},
          Ends::end_of_run,
          false},
         // Over USB several buffers are written before the first is read back.
@@ -182,6 +207,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
             {"MISSING", (dir.path() / "missing.bin").string()},
             {"FOLDER", dir.path().string()},
             {"EMPTY", dir.write("empty.bin", {})},
+            {"BIG", dir.write("big.bin", pattern(0x10000, 34))},
         };
         auto place = [&paths](std::string text) {
             for (const auto& path : paths)

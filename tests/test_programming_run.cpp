@@ -392,6 +392,13 @@ TEST(ProgrammingRun, EraseOnly)
          "\nFlash erasing ...., Start: 0x00020000, Size: 0x10000\n",
          0x20000,
          0x30000},
+        // Past the end of the flash the range stops there, and says so.
+        {"S29AL008D",
+         {"-o", "0xF0000", "-e", "0x20000"},
+         "The erase stops at the end of the flash, 0x000FFFFF: 0x10000 of the 0x20000 bytes asked for from "
+         "0x000F0000\n",
+         0xF0000,
+         0x100000},
         {"S29AL008D", {"-eall"}, "Erasing ALL\n", 0, 0x100000},
         {"EN29LV040A", {"-eall"}, "Erasing ALL\n", 0, 0x80000},
     };
@@ -433,8 +440,10 @@ TEST(ProgrammingRun, ChipEraseThatNeverFinishesEndsTheRun)
             tool.push_back("-f" + image);
         SimRun run = session.run(tool);
         EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(in_order(run.console,
-                             {"\nFlash erasing all ...., Start: 0x00000000\n", "\nErase Error, ADDR  0x00000000\n"}));
+        EXPECT_TRUE(
+            in_order(run.console, {"\nFlash erasing all ...., Start: 0x00000000\n", "\nErase Error, ADDR  0x00000000\n",
+                                   "The chip erase did not finish in the time allowed: the chip's typical time is 5000 "
+                                   "ms, its maximum 80000 ms\n"}));
         EXPECT_FALSE(has(run.console, "Erasing ALL"));
         EXPECT_FALSE(has(run.console, "Verifying OK"));
         EXPECT_FALSE(has(run.console, "Writing address"));
@@ -530,6 +539,8 @@ TEST(ProgrammingRun, EscDuringProgrammingEndsWithStatusOne)
     EXPECT_TRUE(has(run.console, "\nWriting address: 0x0\n"));
     EXPECT_FALSE(has(run.console, "verifying OK"));
     EXPECT_FALSE(has(run.console, "elapsed time"));
+    EXPECT_TRUE(has(run.console, "\nStopped by ESC at 0x000003")) << run.console;
+    EXPECT_TRUE(run.console.ends_with(": 0x00000000 to 0x0000FFFF may be half-written\n")) << run.console;
     EXPECT_EQ(session.board().tap().state(), sim::TapState::TestLogicReset);
     const Bytes flash = session.board().flash()->contents();
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x200, flash.begin()));
@@ -556,6 +567,9 @@ TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
         EXPECT_FALSE(has(run.console, "2th Block"));
         EXPECT_FALSE(has(run.console, "erifying OK"));
         EXPECT_FALSE(has(run.console, "Writing address"));
+        EXPECT_TRUE(
+            run.console.ends_with("\nStopped by ESC at 0x00000000: 0x00000000 to 0x0001FFFF may be half-written\n"))
+            << run.console;
         EXPECT_EQ(session.board().tap().state(), sim::TapState::TestLogicReset);
         EXPECT_EQ(
             first_difference(session.board().flash()->contents(), expected_flash(before, 0x100000, 0, 0x10000, 0, {})),

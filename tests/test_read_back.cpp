@@ -60,9 +60,22 @@ TEST(ReadBack, EveryModelAndSetUpRoundTrips)
         const uint32_t word = std::string(w.width) == "16" || std::string(w.chips) == "2" ? 0x1234 : 0x1235;
         char at[64];
         std::snprintf(at, sizeof at, "\nVerify error at 0x%08X: flash 0x", kStart + word);
-        EXPECT_TRUE(in_order(differ.console, {at, "1 of "})) << differ.console;
+        EXPECT_TRUE(in_order(differ.console, {at, "1 of ", "\nAt " + std::string(at + 17, 10) + " in block "}))
+            << differ.console;
         EXPECT_FALSE(has(differ.console, "verifying OK"));
     }
+}
+
+TEST(ReadBack, PastTheEndStopsThereAndSaysSo)
+{
+    ScratchDir dir;
+    const std::string out = (dir.path() / "end.bin").string();
+    SimRun read = run_sim({"--keys", ""}, {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0xFC000",
+                                           "-e", "0x8000", "--read", out});
+    EXPECT_EQ(read.status, 0) << read.console;
+    EXPECT_TRUE(in_order(read.console, {"The read stops at the end of the flash, 0x000FFFFF: 0x4000 of the 0x8000 "
+                                        "bytes asked for from 0x000FC000\n",
+                                        "\nFlash reading OK: 16384 bytes from 0x000FC000"}));
 }
 
 TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
@@ -190,6 +203,9 @@ TEST(UsbCable, ChainCheckToggleTestAndRefusals)
         {{"--cable", "ftdi"}, {"--cable-id", "0403:60xz"}, "bad --cable-id (VID:PID in hexadecimal, as 0403:6010)\n"},
         {{"--cable", "ftdi"}, {"--cable-interface", "C"}, "bad --cable-interface (A or B)\n"},
         {{"--cable", "ftdi"}, {"--tck-hz", "fast"}, "bad --tck-hz (a frequency in Hz, as 6000000)\n"},
+        {{"--cable", "ftdi"},
+         {"--tck-hz", "30000001"},
+         "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
         {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
         {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
     };
