@@ -8,6 +8,7 @@ struct LongOption {
     const char* name;
     bool* flag;                       // an option without a value
     const char* LongOptions::*value;  // an option with one
+    std::vector<const char*> LongOptions::*list = nullptr;  // one that may be repeated
 };
 
 constexpr const char* LongOptions::*kNoValue = nullptr;
@@ -26,6 +27,10 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"cable-interface", nullptr, &LongOptions::cable_interface},
         {"cable-pins", nullptr, &LongOptions::cable_pins},
         {"tck-hz", nullptr, &LongOptions::tck_hz},
+        {"bsdl", nullptr, &LongOptions::bsdl},
+        {"bus", nullptr, &LongOptions::bus},
+        {"hold", nullptr, kNoValue, &LongOptions::holds},
+        {"bsdl-info", &options.bsdl_info, kNoValue},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
@@ -60,7 +65,10 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
             }
             attached = argv[++i];
         }
-        options.*found->value = attached;
+        if (found->list != nullptr)
+            (options.*found->list).push_back(attached);
+        else
+            options.*found->value = attached;
     }
     argc = kept;
     argv[argc] = nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct LongOptions {
     bool help = false;
@@ -14,6 +15,10 @@ struct LongOptions {
     const char* cable_interface = nullptr;  // --cable-interface A|B
     const char* cable_pins = nullptr;       // --cable-pins VALUE:DIRECTION
     const char* tck_hz = nullptr;           // --tck-hz N
+    const char* bsdl = nullptr;             // --bsdl FILE: the device described by a BSDL file
+    const char* bus = nullptr;              // --bus MAP: the flash signals on the file's pins
+    std::vector<const char*> holds;         // --hold PIN=0|1|z, repeatable
+    bool bsdl_info = false;                 // --bsdl-info: what the file says, no port touched
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

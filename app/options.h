@@ -18,6 +18,7 @@ struct RunOptions {
     bool offset_given = false;          // -o appeared with a value
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
+    const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the

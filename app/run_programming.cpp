@@ -222,11 +222,15 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     const int64_t start_seconds = platform().time_seconds();
 
-    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    // A BSDL file without an IDCODE accepts any device.
+    const bool chain_matches = cpu.idcode_instruction == nullptr ||
+                               chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
     if (stopped_before_change(target))
         return kStopped;
     if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
+        if (o.bsdl_path != nullptr)
+            con_printf("Expected JTAG ID: %s (from %s)\n", cpu.idcode, o.bsdl_path);
         return {1, CableEnd::reset_park};
     }
 
@@ -239,7 +243,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     if (stopped_before_change(target))
         return kStopped;
-    jtag_scan_ir(cable, 4, kExtest);
+    jtag_scan_ir(cable, cpu.instruction_length, cpu.extest_instruction);
 
     const FlashDescriptor* descriptor = flash_descriptor_find(o.flash_model);
     FlashModel model{};
@@ -248,6 +252,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         print_setups_line(o.flash_model);
         return kEndRun;
     }
+    if (o.bsdl_path != nullptr && cpu.pins.data_in.size() < model.data_bits) {
+        con_printf("The bus map has %u data pins; %d x %d bits need %u\n", static_cast<unsigned>(cpu.pins.data_in.size()),
+                   static_cast<int>(o.interleave), static_cast<int>(o.bus_width), static_cast<unsigned>(model.data_bits));
+        return kEndRun;
+    }
+    target.set_word_bytes(model.bytes_per_word);
     FlashSession session(target, *descriptor, model, o.interleave);
     ConsoleProgress progress(o.read_path ? "Read" : o.verify_path ? "Verify" : "Write");
     session.progress = &progress;

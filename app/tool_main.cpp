@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/bsdl_board.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/command_line.h"
@@ -32,7 +33,7 @@ void check_options(const RunOptions& o, int argc)
         print_usage();
         process_end(1);
     }
-    if (o.cpu_name[0] == '\0') {
+    if (o.cpu_name[0] == '\0' && o.bsdl_path == nullptr) {
         con_printf("Invalid Option\n");
         con_printf("Type your CPU name with '-C' option\n\n");
         con_printf("   ex: -C KTR5200, -C ULN, -C MIRTA\n\n");
@@ -43,7 +44,11 @@ void check_options(const RunOptions& o, int argc)
 
 RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
 {
-    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    if (cpu.idcode_instruction == nullptr) {
+        con_printf("The BSDL file gives no IDCODE to check\n");
+        return {1, CableEnd::park};
+    }
+    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
     if (const char* fault = cable.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
         return {1, CableEnd::reset_park};
@@ -70,9 +75,9 @@ RunEnd toggle_mode(const CpuTarget& cpu, Cable& cable)
     return {1, CableEnd::reset_park};
 }
 
-RunEnd mode_stage(const RunOptions& o, Cable& cable)
+RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
 {
-    const CpuTarget* cpu = cpu_select(o.cpu_name);
+    const CpuTarget* cpu = bsdl_cpu != nullptr ? bsdl_cpu : cpu_select(o.cpu_name);
     if (cpu == nullptr) {
         con_printf("Not or Yet support for %s\n", o.cpu_name);
         print_cpu_names_line(o.cpu_name);
@@ -167,12 +172,18 @@ int tool_main(int argc, char** argv, Platform& platform)
             print_version();
             return 0;
         }
+        if (long_ok && long_options.bsdl_info)
+            return bsdl_info_main(long_options, argc);
         print_banner();
         if (!long_ok) {
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
         check_job_options(long_options, argc, argv);
+        BsdlTarget bsdl;
+        if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
+            bsdl_board_load(long_options, argc >= 2 ? scan_options(argc, argv) : RunOptions{}, bsdl);
+        }
         uses_usb = wants_usb_cable(long_options, error);
         if (!error.empty()) {
             con_printf("%s\n", error.c_str());
@@ -188,8 +199,9 @@ int tool_main(int argc, char** argv, Platform& platform)
         RunOptions options = scan_options(argc, argv);
         options.read_path = long_options.read_path;
         options.verify_path = long_options.verify_path;
+        options.bsdl_path = long_options.bsdl;
         check_options(options, argc);
-        end = mode_stage(options, *cable);
+        end = mode_stage(options, *cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
     } catch (const ExitRequest& request) {
         end = request.end;
     }
