@@ -1,9 +1,12 @@
 // Confirms that the device on the JTAG chain is the CPU the run was told about.
 #pragma once
 
+#include <cstdint>
+
 #include "jtag/cable.h"
 
-// Loads `idcode_instruction` (4 characters, first shifted first), reads the 32-bit
+// Loads `idcode_instruction` (`length` characters, first shifted first), reads the 32-bit
 // identification register and compares it with `idcode` (32 characters, most significant
-// bit first). Prints the identification read, and returns whether it matched.
-bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode);
+// bit first; an X matches either bit). Prints the identification read, and returns whether it
+// matched.
+bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint8_t length = 4);
