@@ -2,12 +2,16 @@
 // CPUs' files against the virtual board's own facts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "sim/cpu_facts.h"
 #include "sim/cpu_pins.h"
 #include "targets/bsdl_device.h"
 #include "targets/bsdl_target.h"
+#include "targets/cpu_table.h"
 
 namespace {
 
@@ -89,6 +93,102 @@ TEST(Bsdl, EverySyntaxFeatureReadsAndEveryContradictionIsRefusedWithItsLine)
         EXPECT_EQ(device.pin("d")->input, 3);
         EXPECT_EQ(device.pin("A(1)")->control, 2);
         EXPECT_EQ(device.pin("A(1)")->disable, '0');
+    }
+}
+
+std::string board_file(const std::string& name) { return std::string(TARNFLASH_BOARDS_DIR) + "/" + name; }
+
+std::string lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The role the virtual board gives a cell, as the pin name and cell function a BSDL file needs.
+std::string board_role(const sim::CellWiring& w)
+{
+    const std::string k = std::to_string(w.index);
+    switch (w.role) {
+    case sim::CellRole::Address: return "A(" + k + ") output2";
+    case sim::CellRole::DataInOut: return "D(" + k + ") bidir";
+    case sim::CellRole::DataOut: return "D(" + k + ") output3";
+    case sim::CellRole::DataIn: return "D(" + k + ") input";
+    case sim::CellRole::ReadStrobe: return "nOE output2";
+    case sim::CellRole::WriteStrobe: return "nWE output2";
+    case sim::CellRole::ChipSelect: return "nCS" + k + " output2";
+    default: return "";  // direction cells are checked as the data pins' control cells
+    }
+}
+
+std::string file_role(const BsdlDevice& device, int cell)
+{
+    constexpr const char* kNames[] = {"input", "output2", "output3", "control", "controlr", "bidir", "internal", "clock", "observe_only"};
+    const BsdlCell& c = device.cells[static_cast<size_t>(cell)];
+    if (c.pin < 0)
+        return "";
+    return device.pins[static_cast<size_t>(c.pin)].name + " " + kNames[static_cast<int>(c.function)];
+}
+
+TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
+{
+    int count = 0;
+    const sim::CpuFacts* facts = sim::cpu_facts_table(&count);
+    for (int i = 0; i < count; ++i) {
+        const sim::CpuFacts& f = facts[i];
+        SCOPED_TRACE(f.name);
+        BsdlDevice device;
+        std::string error;
+        ASSERT_TRUE(bsdl_read_file(board_file(lower(f.name) + ".bsd").c_str(), device, error)) << error;
+        EXPECT_EQ(device.boundary_length, static_cast<int>(f.bsr_length));
+        EXPECT_EQ(device.instruction_length, static_cast<int>(sim::kInstructionLength));
+        for (int bit = 0; bit < 32; ++bit)
+            EXPECT_EQ(device.idcode[static_cast<size_t>(31 - bit)], (f.idcode >> bit) & 1 ? '1' : '0');
+        for (int bit = 0; bit < 4; ++bit) {
+            EXPECT_EQ(device.instruction("IDCODE")->opcodes[0][static_cast<size_t>(3 - bit)], (f.idcode_instruction >> bit) & 1 ? '1' : '0');
+            EXPECT_EQ(device.instruction("EXTEST")->opcodes[0][static_cast<size_t>(3 - bit)], (sim::kExtestInstruction >> bit) & 1 ? '1' : '0');
+        }
+        sim::CpuModel model{};
+        ASSERT_TRUE(sim::cpu_model_from_name(f.name, &model));
+        const sim::CpuWiring& wiring = sim::cpu_wiring(model);
+        for (int cell = 0; cell < wiring.bsr_length; ++cell) {
+            const sim::CellWiring& w = wiring.cells[cell];
+            EXPECT_EQ(file_role(device, cell), board_role(w)) << "cell " << cell;
+            if (w.role != sim::CellRole::Direction && w.role != sim::CellRole::BusDirection)
+                continue;
+            for (int k = 0; k < wiring.data_pins; ++k) {
+                const BsdlPin* pin = device.pin("D(" + std::to_string(k) + ")");
+                if (w.role == sim::CellRole::BusDirection || w.index == k) {
+                    EXPECT_EQ(pin->control, cell) << "D" << k;
+                    EXPECT_EQ(pin->disable, wiring.drive_level ? '0' : '1') << "D" << k;
+                }
+            }
+        }
+        // The same cells as the built-in row, and its default image as the safe values.
+        const CpuTarget& row = *cpu_select(f.name);
+        EXPECT_EQ(device.safe_image(), row.default_image);
+        for (const char* setup : {"-x16.bus", "-x8.bus"}) {
+            BusMap map;
+            BsdlTarget target;
+            std::string text;
+            std::getline(*std::make_unique<std::ifstream>(board_file(lower(f.name) + setup)), text);
+            ASSERT_TRUE(bus_map_parse(text.c_str(), map, error) && target.build(device, map, error)) << error;
+            const CpuPins& pins = target.cpu().pins;
+            const size_t skipped = setup[2] == '1' ? 1 : 0;
+            EXPECT_TRUE(std::equal(pins.address.begin(), pins.address.end(), row.pins.address.begin() + skipped, row.pins.address.end()));
+            EXPECT_TRUE(std::equal(pins.data_out.begin(), pins.data_out.end(), row.pins.data_out.begin()));
+            EXPECT_TRUE(std::equal(pins.data_in.begin(), pins.data_in.end(), row.pins.data_in.begin()));
+            EXPECT_TRUE(std::equal(pins.direction.begin(), pins.direction.end(), row.pins.direction.begin()));
+            EXPECT_EQ(pins.drive, row.pins.drive);
+            EXPECT_EQ(pins.oe, row.pins.oe);
+            EXPECT_EQ(pins.we, row.pins.we);
+            EXPECT_EQ(target.cpu().ncs_cells[0], row.ncs_cells[0]);
+            // The row's image, but with the data bus released until a write drives it.
+            std::string image = row.default_image;
+            for (uint16_t cell : pins.direction)
+                image[cell] = row.pins.drive == '0' ? '1' : '0';
+            EXPECT_EQ(target.cpu().default_image, image);
+        }
     }
 }
 
