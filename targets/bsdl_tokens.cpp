@@ -8,7 +8,26 @@ bool word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c
 
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
-// Where the first "entity" outside a comment starts, and its line.
+// Whether `entity NAME is` starts at `at`.
+bool entity_header(std::string_view text, size_t at)
+{
+    size_t i = at + 6;
+    auto skip_blanks = [&] {
+        while (i < text.size() && blank(text[i]))
+            ++i;
+    };
+    skip_blanks();
+    const size_t name = i;
+    while (i < text.size() && word_char(text[i]))
+        ++i;
+    if (i == name)
+        return false;
+    skip_blanks();
+    return i + 2 <= text.size() && std::tolower(static_cast<unsigned char>(text[i])) == 'i' &&
+           std::tolower(static_cast<unsigned char>(text[i + 1])) == 's' && (i + 2 == text.size() || !word_char(text[i + 2]));
+}
+
+// Where the first `entity NAME is` outside a comment starts, and its line.
 size_t entity_start(std::string_view text, int& line)
 {
     line = 1;
@@ -24,7 +43,7 @@ size_t entity_start(std::string_view text, int& line)
             size_t k = 0;
             while (k < 6 && std::tolower(static_cast<unsigned char>(text[i + k])) == "entity"[k])
                 ++k;
-            if (k == 6 && (i + 6 == text.size() || !word_char(text[i + 6])))
+            if (k == 6 && entity_header(text, i))
                 return i;
         }
     }
