@@ -85,4 +85,6 @@ void bsdl_board_load(const LongOptions& options, const RunOptions& classic, Bsdl
             refuse(error);
     if (!target.build(device, map, error))
         refuse(error);
+    if (classic.idcode_check && target.cpu().idcode_instruction == nullptr)
+        refuse("The BSDL file gives no IDCODE to check");
 }

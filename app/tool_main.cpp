@@ -44,10 +44,6 @@ void check_options(const RunOptions& o, int argc)
 
 RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
 {
-    if (cpu.idcode_instruction == nullptr) {
-        con_printf("The BSDL file gives no IDCODE to check\n");
-        return {1, CableEnd::park};
-    }
     const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
     if (const char* fault = cable.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);

@@ -47,6 +47,21 @@ bool BsdlTarget::build(const BsdlDevice& device, const BusMap& map, std::string&
     idcode_instruction_ = idcode_.empty() ? "" : bsdl_shift_order(idcode->opcodes.front());
     image_ = device.safe_image();
 
+    row_ = CpuTarget{};
+    row_.name = name_.c_str();
+    row_.idcode = idcode_.c_str();
+    row_.idcode_instruction = idcode_instruction_.empty() ? nullptr : idcode_instruction_.c_str();
+    row_.bsr_length = device.boundary_length;
+    row_.instruction_length = static_cast<uint8_t>(device.instruction_length);
+    row_.extest_instruction = extest_.c_str();
+    row_.flash_address_pins = true;
+    row_.default_image = image_.c_str();
+    // Without a map the target only identifies the device.
+    return map.ncs.empty() || map_pins(device, map, error);
+}
+
+bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::string& error)
+{
     std::vector<const BsdlPin*> named;
     // The pin behind a name of the map, checked for the cells its role needs.
     auto find = [&](const std::string& name, bool drives, bool reads, const BsdlPin*& pin) {
@@ -111,11 +126,6 @@ bool BsdlTarget::build(const BsdlDevice& device, const BusMap& map, std::string&
             return false;
     }
 
-    row_ = CpuTarget{};
-    row_.name = name_.c_str();
-    row_.idcode = idcode_.c_str();
-    row_.idcode_instruction = idcode_instruction_.empty() ? nullptr : idcode_instruction_.c_str();
-    row_.bsr_length = device.boundary_length;
     row_.default_image = image_.c_str();
     // No chip-select regions: the flash's own addresses, with its one chip select.
     std::fill(std::begin(row_.ncs_cells), std::end(row_.ncs_cells), static_cast<int16_t>(strobes[0]));
@@ -128,8 +138,5 @@ bool BsdlTarget::build(const BsdlDevice& device, const BusMap& map, std::string&
                  .write_width = 0,
                  .oe = strobes[1],
                  .we = strobes[2]};
-    row_.instruction_length = static_cast<uint8_t>(device.instruction_length);
-    row_.extest_instruction = extest_.c_str();
-    row_.flash_address_pins = true;
     return true;
 }

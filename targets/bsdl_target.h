@@ -27,6 +27,7 @@ public:
     size_t data_pins() const { return data_out_.size(); }
 
 private:
+    bool map_pins(const BsdlDevice& device, const BusMap& map, std::string& error);
     bool claim_control(const BsdlPin& pin, char level, std::string& error);
 
     std::string name_;

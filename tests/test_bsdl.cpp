@@ -12,6 +12,8 @@
 #include "targets/bsdl_device.h"
 #include "targets/bsdl_target.h"
 #include "targets/cpu_table.h"
+#include "tests/support/flash_job.h"
+#include "tests/support/sim_run.h"
 
 namespace {
 
@@ -190,6 +192,102 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
             EXPECT_EQ(target.cpu().default_image, image);
         }
     }
+}
+
+// ---- a board of its own: address pins out of cell order, a vector data bus, a held write-protect ----
+
+const std::string kMap = "addr=ADDR1..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE";
+
+struct BoardCase {
+    std::vector<std::string> tool;  // after --bsdl FILE; "@M" is the board's own map
+    const char* line;                // printed on a line of its own
+    int status;
+    const char* edit_from = "";  // an edit of the board's file before the run
+    const char* edit_to = "";
+};
+
+const BoardCase kBoardCases[] = {
+    {{"--bus", "@M", "--hold", "nWP=1", "-j"}, "OK!, JTAG ID:   00000110110000110101010001100111", 0},
+    {{"--bus", "@M", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Expected JTAG ID: XXXX0110110000110111010001100111 (from @F)", 1, "0110110000110101\"", "0110110000110111\""},
+    // The board needs nWP high: without the hold every write is lost.
+    {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1},
+    {{"--bus", "addr=ADDR2+ADDR1+ADDR3..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "The bus map has 15 data pins; 1 x 16 bits need 16", 1},
+    {{"--bus", "@M", "-C", "KTR5200"}, "--bsdl and -C cannot be given together", 1},
+    {{"--bus", "@M", "-t"}, "-t drives a built-in CPU's pins: it cannot be given with --bsdl", 1},
+    {{"-F", "S29AL008D"}, "--bsdl needs --bus MAP for a flash job", 1},
+    {{"--bus", "addr=ADDR1 data=DQ(0) ncs=nCS0 noe=nOE"}, "--bus needs addr=, data=, ncs=, noe= and nwe=", 1},
+    {{"--bus", "@M,wp=nWP"}, "--bus: unknown item 'wp=nWP' (expected addr=, data=, ncs=, noe=, nwe=)", 1},
+    {{"--bus", "addr=ADDR1..X19"}, "--bus: 'ADDR1..X19' is not a range (A1..A22 or A(1..22))", 1},
+    {{"--bus", "ncs=nCS0 ncs=nCS1"}, "--bus: ncs= takes one pin, given once", 1},
+    {{"--bus", "addr=ADDR1 addr=ADDR2"}, "--bus: addr= given twice", 1},
+    {{"--bus", "@M", "--hold", "nWP=2"}, "--hold takes PIN=0, PIN=1 or PIN=z, not 'nWP=2'", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..15) ncs=nCS9 noe=nOE nwe=nWE"}, "--bus: the BSDL file has no pin nCS9", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nCS0 nwe=nWE"}, "--bus: pin nCS0 is named twice", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=IRQ"}, "--bus: pin IRQ has no output cell", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+nCS1 ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pin nCS1 has no input cell", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+CLKOUT ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pin CLKOUT has no control cell to release it", 1},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+GPIO0 ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pins DQ(0) and GPIO0 are released at different levels", 1},
+    {{"--bus", "@M", "--hold", "ADDR0=z"}, "--bus: pins ADDR1 and ADDR0 share control cell 1 but need it at different levels", 1},
+    {{"--bus", "@M", "--hold", "CLKOUT=z"}, "--hold: pin CLKOUT cannot be released: it has no control cell", 1},
+    {{"--bus", "@M"}, "The BSDL file has no EXTEST instruction: its pins cannot be driven", 1, "EXTEST  (", "EXTRA  ("},
+    {{"-j"}, "The BSDL file gives no IDCODE to check", 1, "IDCODE  (", "USERCODE  ("},
+    {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, "\"1\";", "\"11\";"},
+    {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1},
+};
+
+TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
+{
+    flash_job::ScratchDir dir;
+    const std::string image = dir.write("image.bin", flash_job::pattern(0x800, 5));
+    std::ifstream in(board_file("example-soc.bsd"), std::ios::binary);
+    const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const BoardCase& c : kBoardCases) {
+        std::string text = original;
+        if (c.edit_from[0] != '\0')
+            text.replace(text.find(c.edit_from), std::string(c.edit_from).size(), c.edit_to);
+        const std::string file = dir.write("board.bsd", flash_job::Bytes(text.begin(), text.end()));
+        std::vector<std::string> tool = {"--bsdl", file};
+        for (const std::string& arg : c.tool)
+            tool.push_back(arg == "@M" ? kMap : arg == "-f@I" ? "-f" + image : arg == "@M,wp=nWP" ? kMap + ",wp=nWP" : arg);
+        std::string line = c.line;
+        if (line.find("@F") != std::string::npos)
+            line.replace(line.find("@F"), 2, file);
+        SimSession session({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1"});
+        SimRun run = session.run(tool);
+        EXPECT_EQ(run.status, c.status) << line << "\n" << run.console;
+        EXPECT_TRUE(flash_job::has(run.console, line + "\n")) << line << "\n" << run.console;
+        if (c.status != 0 && c.tool.size() < 5) {  // a refusal of the command line touches no port
+            EXPECT_EQ(run.stats.port_writes, 0u) << line;
+        }
+        const flash_job::Bytes flash = session.board().flash()->contents();
+        EXPECT_EQ(std::count(flash.begin(), flash.end(), 0xFF), static_cast<long>(flash.size())) << line;
+    }
+}
+
+TEST(BsdlBoard, AJobOnABoardOfItsOwnOnBothCables)
+{
+    flash_job::ScratchDir dir;
+    const flash_job::Bytes image = flash_job::pattern(0x1801, 9);
+    for (const char* cable : {"parport", "ftdi"}) {
+        SimSession session({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1", "--cable", cable});
+        ASSERT_TRUE(session.ok()) << session.error();
+        SimRun run = session.run({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1", "--hold",
+                                  "nCS1=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x10000",
+                                  "-f" + dir.write("image.bin", image)});
+        EXPECT_EQ(run.status, 0) << run.console;
+        EXPECT_TRUE(flash_job::has(run.console, "\nFlash writing & verifying OK\n")) << run.console;
+        EXPECT_EQ(run.stats.rule_violations, 0u);
+        const size_t size = session.board().flash()->size_bytes();
+        EXPECT_EQ(flash_job::first_difference(session.board().flash()->contents(),
+                                              flash_job::expected_flash({}, size, 0x10000, 0x20000, 0x10000, image)),
+                  "");
+    }
+    // The board and its wiring are checked when the simulator starts.
+    EXPECT_EQ(SimSession({"--bsdl", board_file("example-soc.bsd")}).error(),
+              "tarnflash-sim: --bsdl FILE and --bus MAP (and --hold) describe one board together");
+    EXPECT_EQ(SimSession({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--cpu", "ULN"}).error(),
+              "tarnflash-sim: --bsdl replaces --cpu: give one of them");
 }
 
 }  // namespace
