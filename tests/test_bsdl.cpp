@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/bsdl_board.h"
 #include "sim/cpu_facts.h"
 #include "sim/cpu_pins.h"
 #include "targets/bsdl_device.h"
@@ -169,6 +170,9 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
         // The same cells as the built-in row, and its default image as the safe values.
         const CpuTarget& row = *cpu_select(f.name);
         EXPECT_EQ(device.safe_image(), row.default_image);
+        const std::string info = "entity " + std::string(row.name) + "\ninstruction_length 4\nboundary_length " +
+                                 std::to_string(row.bsr_length) + "\nidcode " + row.idcode + "\nopcode EXTEST 0000\n";
+        EXPECT_EQ(bsdl_info_text(device).substr(0, info.size()), info);
         for (const char* setup : {"-x16.bus", "-x8.bus"}) {
             BusMap map;
             BsdlTarget target;
