@@ -5,10 +5,6 @@
 
 namespace {
 
-// In the order of CellFunction.
-constexpr const char* kFunctionNames[kCellFunctions] = {"input", "output2",  "output3", "control",     "controlr",
-                                                        "bidir", "internal", "clock",   "observe_only"};
-
 std::string cell_text(int cell) { return cell < 0 ? "-" : std::to_string(cell); }
 
 [[noreturn]] void refuse(const std::string& reason)
@@ -37,7 +33,7 @@ std::string bsdl_info_text(const BsdlDevice& device)
         ++counts[static_cast<int>(cell.function)];
     text += "cells";
     for (int f = 0; f < kCellFunctions; ++f)
-        text += std::string(" ") + kFunctionNames[f] + "=" + std::to_string(counts[f]);
+        text += std::string(" ") + kCellFunctionNames[f] + "=" + std::to_string(counts[f]);
     text += "\n";
     for (const BsdlPin& pin : device.pins)
         text += "pin " + pin.name + " out=" + cell_text(pin.output) + " ctl=" + cell_text(pin.control) +

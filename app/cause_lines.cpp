@@ -84,3 +84,9 @@ void print_setups_line(const char* model)
             taken.push_back(row.options);
     con_printf("%s takes %s\n", descriptor->name, listed(taken, " or ").c_str());
 }
+
+void print_expected_idcode(const char* idcode, const char* bsdl_path)
+{
+    if (bsdl_path != nullptr)
+        con_printf("Expected JTAG ID: %s (from %s)\n", idcode, bsdl_path);
+}

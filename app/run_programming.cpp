@@ -229,8 +229,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
-        if (o.bsdl_path != nullptr)
-            con_printf("Expected JTAG ID: %s (from %s)\n", cpu.idcode, o.bsdl_path);
+        print_expected_idcode(cpu.idcode, o.bsdl_path);
         return {1, CableEnd::reset_park};
     }
 

@@ -42,7 +42,7 @@ void check_options(const RunOptions& o, int argc)
     }
 }
 
-RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
+RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, const char* bsdl_path)
 {
     const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
     if (const char* fault = cable.fault()) {
@@ -52,6 +52,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
     if (matched)
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
+    print_expected_idcode(cpu.idcode, bsdl_path);
     return {1, CableEnd::park};
 }
 
@@ -80,7 +81,7 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
         process_end(1);
     }
     if (o.idcode_check)
-        return idcode_mode(*cpu, cable);
+        return idcode_mode(*cpu, cable, o.bsdl_path);
     if (o.toggle_mode != 0)
         return toggle_mode(*cpu, cable);
     return run_programming(o, *cpu, cable);

@@ -4,17 +4,6 @@
 
 namespace sim {
 
-namespace {
-
-bool drives(CellFunction f) { return f == CellFunction::output2 || f == CellFunction::output3 || f == CellFunction::bidir; }
-bool samples(CellFunction f)
-{
-    return f == CellFunction::input || f == CellFunction::bidir || f == CellFunction::clock ||
-           f == CellFunction::observe_only;
-}
-
-}  // namespace
-
 BsdlPins::BsdlPins(const BsdlDevice& device, const BusMap& wiring, uint32_t address_shift, int region, Bus& bus,
                    const VirtualClock& clock)
     : device_(device), wires_(device.pins.size()), drivers_(device.pins.size()), region_(region), bus_(bus), clock_(clock)
@@ -39,7 +28,7 @@ BsdlPins::BsdlPins(const BsdlDevice& device, const BusMap& wiring, uint32_t addr
         wire(hold.pin, Role::hold, static_cast<uint32_t>(hold.level));
     // Every output cell of a pin counts: one the file gives twice drives from both.
     for (size_t c = 0; c < device.cells.size(); ++c)
-        if (device.cells[c].pin >= 0 && drives(device.cells[c].function))
+        if (device.cells[c].pin >= 0 && cell_drives(device.cells[c].function))
             drivers_[static_cast<size_t>(device.cells[c].pin)].push_back(static_cast<int>(c));
     const std::string safe = device.safe_image();
     latches_.assign(safe.begin(), safe.end());
@@ -124,7 +113,7 @@ void BsdlPins::capture(uint8_t* cells)
     for (size_t c = 0; c < device_.cells.size(); ++c) {
         const BsdlCell& cell = device_.cells[c];
         uint8_t level = latches_[c];
-        if (cell.pin >= 0 && samples(cell.function)) {
+        if (cell.pin >= 0 && cell_samples(cell.function)) {
             const Wire w = wires_[static_cast<size_t>(cell.pin)];
             level = w.role == Role::data ? static_cast<uint8_t>((lines >> w.bit) & 1u) : pin_level(cell.pin).level;
         }

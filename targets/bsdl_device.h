@@ -9,6 +9,20 @@
 
 enum class CellFunction : uint8_t { input, output2, output3, control, controlr, bidir, internal, clock, observe_only };
 inline constexpr int kCellFunctions = 9;
+// In the order of CellFunction, as --bsdl-info prints them; a file may write them in any case.
+inline constexpr const char* kCellFunctionNames[kCellFunctions] = {
+    "input", "output2", "output3", "control", "controlr", "bidir", "internal", "clock", "observe_only"};
+
+// A cell that drives its pin (when its control cell enables it), and one that samples it.
+constexpr bool cell_drives(CellFunction f)
+{
+    return f == CellFunction::output2 || f == CellFunction::output3 || f == CellFunction::bidir;
+}
+constexpr bool cell_samples(CellFunction f)
+{
+    return f == CellFunction::input || f == CellFunction::bidir || f == CellFunction::clock ||
+           f == CellFunction::observe_only;
+}
 
 struct BsdlCell {
     CellFunction function = CellFunction::internal;

@@ -6,21 +6,7 @@
 
 namespace {
 
-constexpr struct {
-    const char* name;
-    CellFunction function;
-} kFunctions[] = {
-    {"INPUT", CellFunction::input},       {"OUTPUT2", CellFunction::output2},  {"OUTPUT3", CellFunction::output3},
-    {"CONTROL", CellFunction::control},   {"CONTROLR", CellFunction::controlr}, {"INTERNAL", CellFunction::internal},
-    {"BIDIR", CellFunction::bidir},       {"CLOCK", CellFunction::clock},       {"OBSERVE_ONLY", CellFunction::observe_only},
-};
 
-bool drives(CellFunction f) { return f == CellFunction::output2 || f == CellFunction::output3 || f == CellFunction::bidir; }
-bool samples(CellFunction f)
-{
-    return f == CellFunction::input || f == CellFunction::bidir || f == CellFunction::clock ||
-           f == CellFunction::observe_only;
-}
 
 class StringReader {
 public:
@@ -190,9 +176,9 @@ bool read_cell(StringReader& r, const PinSlots& slots, BsdlDevice& device, std::
         return false;
     const Token& function = r.next();
     bool known = false;
-    for (const auto& f : kFunctions)
-        if (bsdl_upper(function.text) == f.name) {
-            cell.function = f.function;
+    for (int f = 0; f < kCellFunctions; ++f)
+        if (bsdl_upper(function.text) == bsdl_upper(kCellFunctionNames[f])) {
+            cell.function = static_cast<CellFunction>(f);
             known = true;
         }
     if (!known)
@@ -246,12 +232,12 @@ bool read_cells(const BsdlStatements& s, const BsdlErrorSink& sink, BsdlDevice& 
             continue;
         cell.pin = pin_of_slot[static_cast<size_t>(slot_of[i])];
         BsdlPin& pin = device.pins[static_cast<size_t>(cell.pin)];
-        if (drives(cell.function) && pin.output < 0) {
+        if (cell_drives(cell.function) && pin.output < 0) {
             pin.output = static_cast<int>(i);
             pin.control = cell.control;
             pin.disable = cell.disable;
         }
-        if (samples(cell.function) && pin.input < 0)
+        if (cell_samples(cell.function) && pin.input < 0)
             pin.input = static_cast<int>(i);
     }
     return true;

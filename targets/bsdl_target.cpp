@@ -14,17 +14,15 @@ std::string bsdl_shift_order(const std::string& opcode) { return std::string(opc
 // one released, and switched by the bus cycles for the data pins ('t').
 bool BsdlTarget::claim_control(const BsdlPin& pin, char level, std::string& error)
 {
-    for (const auto& [cell, claim] : controls_)
-        if (cell == pin.control && claim.first != level) {
-            error = "--bus: pins " + claim.second + " and " + pin.name + " share control cell " +
-                    std::to_string(cell) + " but need it at different levels";
+    for (const ControlClaim& claim : controls_)
+        if (claim.cell == pin.control && claim.level != level) {
+            error = "--bus: pins " + claim.pin + " and " + pin.name + " share control cell " +
+                    std::to_string(claim.cell) + " but need it at different levels";
             return false;
         }
-    controls_.push_back({pin.control, {level, pin.name}});
-    if (level != 't')
-        image_[static_cast<size_t>(pin.control)] = level;
-    else
-        image_[static_cast<size_t>(pin.control)] = pin.disable;
+    controls_.push_back({pin.control, level, pin.name});
+    // The data pins start released.
+    image_[static_cast<size_t>(pin.control)] = level == 't' ? pin.disable : level;
     return true;
 }
 

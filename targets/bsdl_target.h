@@ -39,7 +39,12 @@ private:
     std::vector<uint16_t> data_out_;
     std::vector<uint16_t> data_in_;
     std::vector<uint16_t> direction_;
-    std::vector<std::pair<int, std::pair<char, std::string>>> controls_;  // cell, level ('t': the data bus), pin
+    struct ControlClaim {
+        int cell;
+        char level;  // '0', '1', or 't' where the bus cycles switch it (the data pins)
+        std::string pin;
+    };
+    std::vector<ControlClaim> controls_;
     CpuTarget row_{};
 };
 
