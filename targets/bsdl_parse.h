@@ -22,8 +22,6 @@ struct BsdlStatements {
     Token opcodes;   // INSTRUCTION_OPCODE
     Token idcode;    // IDCODE_REGISTER
     Token boundary;  // BOUNDARY_REGISTER
-    int instruction_length_line = 0;
-    int boundary_length_line = 0;
     int end_line = 0;
 };
 

@@ -160,7 +160,6 @@ private:
         const Token& value = peek();
         if (attribute == "INSTRUCTION_LENGTH" || attribute == "BOUNDARY_LENGTH") {
             int& into = attribute == "INSTRUCTION_LENGTH" ? device.instruction_length : device.boundary_length;
-            (attribute == "INSTRUCTION_LENGTH" ? s.instruction_length_line : s.boundary_length_line) = value.line;
             if (!number(into))
                 return false;
             if (into <= 0)

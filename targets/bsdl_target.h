@@ -21,10 +21,9 @@ public:
     // without an input cell or a control cell, two pins that need one control cell differently.
     bool build(const BsdlDevice& device, const BusMap& map, std::string& error);
 
+    // The row: its IDCODE has X for the bits that do not count, and idcode_instruction is
+    // nullptr when the file gives no IDCODE.
     const CpuTarget& cpu() const { return row_; }
-    // The IDCODE with X for the bits that do not count; empty when the file has none.
-    const std::string& idcode_pattern() const { return idcode_; }
-    size_t data_pins() const { return data_out_.size(); }
 
 private:
     bool map_pins(const BsdlDevice& device, const BusMap& map, std::string& error);
