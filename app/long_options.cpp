@@ -6,8 +6,8 @@ namespace {
 
 struct LongOption {
     const char* name;
-    bool* flag;                       // an option without a value
-    const char* LongOptions::*value;  // an option with one
+    bool* flag;                                             // an option without a value
+    const char* LongOptions::*value;                        // an option with one
     std::vector<const char*> LongOptions::*list = nullptr;  // one that may be repeated
 };
 

@@ -252,8 +252,9 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     if (o.bsdl_path != nullptr && cpu.pins.data_in.size() < model.data_bits) {
-        con_printf("The bus map has %u data pins; %d x %d bits need %u\n", static_cast<unsigned>(cpu.pins.data_in.size()),
-                   static_cast<int>(o.interleave), static_cast<int>(o.bus_width), static_cast<unsigned>(model.data_bits));
+        con_printf("The bus map has %u data pins; %d x %d bits need %u\n",
+                   static_cast<unsigned>(cpu.pins.data_in.size()), static_cast<int>(o.interleave),
+                   static_cast<int>(o.bus_width), static_cast<unsigned>(model.data_bits));
         return kEndRun;
     }
     target.set_word_bytes(model.bytes_per_word);

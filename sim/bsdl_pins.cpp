@@ -6,7 +6,12 @@ namespace sim {
 
 BsdlPins::BsdlPins(const BsdlDevice& device, const BusMap& wiring, uint32_t address_shift, int region, Bus& bus,
                    const VirtualClock& clock)
-    : device_(device), wires_(device.pins.size()), drivers_(device.pins.size()), region_(region), bus_(bus), clock_(clock)
+    : device_(device),
+      wires_(device.pins.size()),
+      drivers_(device.pins.size()),
+      region_(region),
+      bus_(bus),
+      clock_(clock)
 {
     auto wire = [&](const std::string& name, Role role, uint32_t bit) {
         for (size_t p = 0; p < device.pins.size(); ++p)

@@ -43,9 +43,9 @@ private:
     Level pin_level(int pin) const;
 
     const BsdlDevice& device_;
-    std::vector<Wire> wires_;              // per pin of the file
+    std::vector<Wire> wires_;                // per pin of the file
     std::vector<std::vector<int>> drivers_;  // per pin: its output cells
-    std::vector<int> wired_;               // the pins with a role
+    std::vector<int> wired_;                 // the pins with a role
     int region_;
     Bus& bus_;
     const VirtualClock& clock_;

@@ -49,7 +49,10 @@ private:
     const Token& next() { return tokens_[at_ < tokens_.size() - 1 ? at_++ : at_]; }
     const Token& peek() const { return tokens_[at_]; }
 
-    bool expected(const char* what, const Token& t) { return sink_.fail(t.line, std::string("expected ") + what + ", found " + shown(t)); }
+    bool expected(const char* what, const Token& t)
+    {
+        return sink_.fail(t.line, std::string("expected ") + what + ", found " + shown(t));
+    }
     bool expect_word(const char* word)
     {
         const Token& t = next();
@@ -166,8 +169,8 @@ private:
                 return sink_.fail(value.line, attribute + " must be at least 1");
             return expect_symbol(";");
         }
-        Token* string = attribute == "INSTRUCTION_OPCODE" ? &s.opcodes
-                        : attribute == "IDCODE_REGISTER"  ? &s.idcode
+        Token* string = attribute == "INSTRUCTION_OPCODE"  ? &s.opcodes
+                        : attribute == "IDCODE_REGISTER"   ? &s.idcode
                         : attribute == "BOUNDARY_REGISTER" ? &s.boundary
                                                            : nullptr;
         if (string == nullptr)

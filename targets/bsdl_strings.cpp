@@ -6,8 +6,6 @@
 
 namespace {
 
-
-
 class StringReader {
 public:
     StringReader(const Token& string, const BsdlErrorSink& sink) : items_(bsdl_string_items(string)), sink_(sink) {}
@@ -17,7 +15,8 @@ public:
     bool at_end() const { return items_[at_].kind == TokenKind::end; }
     bool expected(const std::string& what, const Token& t) const
     {
-        return sink_.fail(t.line, "expected " + what + ", found " + (t.kind == TokenKind::end ? t.text : "'" + t.text + "'"));
+        return sink_.fail(t.line,
+                          "expected " + what + ", found " + (t.kind == TokenKind::end ? t.text : "'" + t.text + "'"));
     }
     bool symbol(const char* s)
     {
@@ -34,7 +33,8 @@ public:
     bool number(int& into, const char* what)
     {
         const Token& t = next();
-        if (t.kind != TokenKind::number || t.text.size() > 6 || t.text.find_first_not_of("0123456789") != std::string::npos)
+        if (t.kind != TokenKind::number || t.text.size() > 6 ||
+            t.text.find_first_not_of("0123456789") != std::string::npos)
             return expected(what, t);
         into = std::stoi(t.text);
         return true;
@@ -149,7 +149,8 @@ bool read_port(StringReader& r, const PinSlots& slots, int& slot)
         if (!port->second->vector || slots.index.count(key) == 0)
             return r.sink().fail(name.line, element_name + " is outside port " + name.text);
     } else if (port->second->vector) {
-        return r.sink().fail(name.line, "port " + name.text + " is a vector: expected an element, " + name.text + "(i)");
+        return r.sink().fail(name.line,
+                             "port " + name.text + " is a vector: expected an element, " + name.text + "(i)");
     }
     slot = slots.index.at(key);
     return true;

@@ -29,8 +29,8 @@ bool BsdlTarget::claim_control(const BsdlPin& pin, char level, std::string& erro
 bool BsdlTarget::build(const BsdlDevice& device, const BusMap& map, std::string& error)
 {
     if (device.boundary_length > kMaxBsrLength) {
-        error = "The boundary-scan register has " + std::to_string(device.boundary_length) +
-                " cells; at most " + std::to_string(kMaxBsrLength) + " are supported";
+        error = "The boundary-scan register has " + std::to_string(device.boundary_length) + " cells; at most " +
+                std::to_string(kMaxBsrLength) + " are supported";
         return false;
     }
     const BsdlInstruction* extest = device.instruction("EXTEST");

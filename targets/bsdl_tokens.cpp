@@ -24,7 +24,8 @@ bool entity_header(std::string_view text, size_t at)
         return false;
     skip_blanks();
     return i + 2 <= text.size() && std::tolower(static_cast<unsigned char>(text[i])) == 'i' &&
-           std::tolower(static_cast<unsigned char>(text[i + 1])) == 's' && (i + 2 == text.size() || !word_char(text[i + 2]));
+           std::tolower(static_cast<unsigned char>(text[i + 1])) == 's' &&
+           (i + 2 == text.size() || !word_char(text[i + 2]));
 }
 
 // Where the first `entity NAME is` outside a comment starts, and its line.

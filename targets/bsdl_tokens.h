@@ -11,7 +11,7 @@ enum class TokenKind { word, number, string, symbol, end };
 
 struct Token {
     TokenKind kind = TokenKind::end;
-    std::string text;       // a word as written; a string's characters without the quotes
+    std::string text;        // a word as written; a string's characters without the quotes
     std::vector<int> lines;  // per character of a string
     int line = 0;
 };

@@ -19,6 +19,7 @@
 namespace {
 
 // Line numbers matter: the refusals name them.
+// clang-format off
 constexpr const char* kBase =
     "entity E is\n"                                                                           // 1
     "port (TDI, TMS: in bit; A: out bit_vector (0 to 1); D: inout bit; nOE: out bit);\n"       // 2
@@ -38,9 +39,11 @@ constexpr const char* kBase =
 struct ReadCase {
     const char* from;    // replaced everywhere in the base file
     const char* to;
+    // clang-format on
     const char* result;  // "" to read, else the refusal
 };
 
+// clang-format off
 const ReadCase kReadCases[] = {
     {"\n", "\r\n\t", ""},
     {"entity E is", "BSDL written by a tool, \"quoted\" -- entity in a comment\nentity E is", ""},
@@ -68,6 +71,7 @@ const ReadCase kReadCases[] = {
     {"(0 to 1)", "(1 to 0)", "f.bsd:2: range of port A runs the wrong way for 'to'"},
     {"is 2;", "is 2", "f.bsd:5: expected ';', found 'attribute'"},
 };
+// clang-format on
 
 std::string edited(const ReadCase& c)
 {
@@ -113,14 +117,22 @@ std::string board_role(const sim::CellWiring& w)
 {
     const std::string k = std::to_string(w.index);
     switch (w.role) {
-    case sim::CellRole::Address: return "A(" + k + ") output2";
-    case sim::CellRole::DataInOut: return "D(" + k + ") bidir";
-    case sim::CellRole::DataOut: return "D(" + k + ") output3";
-    case sim::CellRole::DataIn: return "D(" + k + ") input";
-    case sim::CellRole::ReadStrobe: return "nOE output2";
-    case sim::CellRole::WriteStrobe: return "nWE output2";
-    case sim::CellRole::ChipSelect: return "nCS" + k + " output2";
-    default: return "";  // direction cells are checked as the data pins' control cells
+    case sim::CellRole::Address:
+        return "A(" + k + ") output2";
+    case sim::CellRole::DataInOut:
+        return "D(" + k + ") bidir";
+    case sim::CellRole::DataOut:
+        return "D(" + k + ") output3";
+    case sim::CellRole::DataIn:
+        return "D(" + k + ") input";
+    case sim::CellRole::ReadStrobe:
+        return "nOE output2";
+    case sim::CellRole::WriteStrobe:
+        return "nWE output2";
+    case sim::CellRole::ChipSelect:
+        return "nCS" + k + " output2";
+    default:
+        return "";  // direction cells are checked as the data pins' control cells
     }
 }
 
@@ -147,8 +159,10 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
         for (int bit = 0; bit < 32; ++bit)
             EXPECT_EQ(device.idcode[static_cast<size_t>(31 - bit)], (f.idcode >> bit) & 1 ? '1' : '0');
         for (int bit = 0; bit < 4; ++bit) {
-            EXPECT_EQ(device.instruction("IDCODE")->opcodes[0][static_cast<size_t>(3 - bit)], (f.idcode_instruction >> bit) & 1 ? '1' : '0');
-            EXPECT_EQ(device.instruction("EXTEST")->opcodes[0][static_cast<size_t>(3 - bit)], (sim::kExtestInstruction >> bit) & 1 ? '1' : '0');
+            EXPECT_EQ(device.instruction("IDCODE")->opcodes[0][static_cast<size_t>(3 - bit)],
+                      (f.idcode_instruction >> bit) & 1 ? '1' : '0');
+            EXPECT_EQ(device.instruction("EXTEST")->opcodes[0][static_cast<size_t>(3 - bit)],
+                      (sim::kExtestInstruction >> bit) & 1 ? '1' : '0');
         }
         sim::CpuModel model{};
         ASSERT_TRUE(sim::cpu_model_from_name(f.name, &model));
@@ -180,7 +194,8 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
             ASSERT_TRUE(bus_map_parse(text.c_str(), map, error) && target.build(device, map, error)) << error;
             const CpuPins& pins = target.cpu().pins;
             const size_t skipped = setup[2] == '1' ? 1 : 0;
-            EXPECT_TRUE(std::equal(pins.address.begin(), pins.address.end(), row.pins.address.begin() + skipped, row.pins.address.end()));
+            EXPECT_TRUE(std::equal(pins.address.begin(), pins.address.end(), row.pins.address.begin() + skipped,
+                                   row.pins.address.end()));
             EXPECT_TRUE(std::equal(pins.data_out.begin(), pins.data_out.end(), row.pins.data_out.begin()));
             EXPECT_TRUE(std::equal(pins.data_in.begin(), pins.data_in.end(), row.pins.data_in.begin()));
             EXPECT_TRUE(std::equal(pins.direction.begin(), pins.direction.end(), row.pins.direction.begin()));
@@ -203,13 +218,14 @@ const std::string kMap = "addr=ADDR1..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe
 
 struct BoardCase {
     std::vector<std::string> tool;  // after --bsdl FILE; "@M" is the board's own map
-    const char* line;                // printed on a line of its own
+    const char* line;               // printed on a line of its own
     int status;
-    bool chain = false;  // reaches the chain; every other refusal touches no port
+    bool chain = false;          // reaches the chain; every other refusal touches no port
     const char* edit_from = "";  // an edit of the board's file before the run
     const char* edit_to = "";
 };
 
+// clang-format off
 const BoardCase kBoardCases[] = {
     {{"--bus", "@M", "--hold", "nWP=1", "-j"}, "OK!, JTAG ID:   00000110110000110101010001100111", 0, true},
     {{"--bus", "@M", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Expected JTAG ID: XXXX0110110000110111010001100111 (from @F)", 1, true, "0110110000110101\"", "0110110000110111\""},
@@ -240,6 +256,7 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
 };
+// clang-format on
 
 TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
 {
@@ -254,7 +271,10 @@ TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
         const std::string file = dir.write("board.bsd", flash_job::Bytes(text.begin(), text.end()));
         std::vector<std::string> tool = {"--bsdl", file};
         for (const std::string& arg : c.tool)
-            tool.push_back(arg == "@M" ? kMap : arg == "-f@I" ? "-f" + image : arg == "@M,wp=nWP" ? kMap + ",wp=nWP" : arg);
+            tool.push_back(arg == "@M"          ? kMap
+                           : arg == "-f@I"      ? "-f" + image
+                           : arg == "@M,wp=nWP" ? kMap + ",wp=nWP"
+                                                : arg);
         std::string line = c.line;
         if (line.find("@F") != std::string::npos)
             line.replace(line.find("@F"), 2, file);
@@ -275,7 +295,8 @@ TEST(BsdlBoard, AJobOnABoardOfItsOwnOnBothCables)
     flash_job::ScratchDir dir;
     const flash_job::Bytes image = flash_job::pattern(0x1801, 9);
     for (const char* cable : {"parport", "ftdi"}) {
-        SimSession session({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1", "--cable", cable});
+        SimSession session(
+            {"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1", "--cable", cable});
         ASSERT_TRUE(session.ok()) << session.error();
         SimRun run = session.run({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1", "--hold",
                                   "nCS1=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x10000",

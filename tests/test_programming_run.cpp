@@ -110,7 +110,12 @@ void run_setup(const SetupCase& c, bool bsdl, bool usb)
         ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const std::string file = std::string(TARNFLASH_BOARDS_DIR) + "/" + lower;
     std::string map;
-    std::getline(*std::make_unique<std::ifstream>(file + (c.bus[0] == '1' ? "-x16" : c.bus[2] == '1' ? "-x8" : "-x8x2") + ".bus"), map);
+    std::getline(*std::make_unique<std::ifstream>(file +
+                                                  (c.bus[0] == '1'   ? "-x16"
+                                                   : c.bus[2] == '1' ? "-x8"
+                                                                     : "-x8x2") +
+                                                  ".bus"),
+                 map);
     map.replace(map.find("nCS0"), 4, "nCS" + std::to_string(c.region));
 
     Args board = {"--flash", c.flash, "--bus", c.bus, "--region", std::to_string(c.region)};
@@ -144,10 +149,7 @@ void run_setup(const SetupCase& c, bool bsdl, bool usb)
 TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone) { run_setup(GetParam(), false, false); }
 
 // The same flash contents from the BSDL file: half of the set-ups on each cable.
-TEST_P(EverySetup, TheSameThroughTheCpusBsdlFile)
-{
-    run_setup(GetParam(), true, (&GetParam() - kSetups) % 2 == 1);
-}
+TEST_P(EverySetup, TheSameThroughTheCpusBsdlFile) { run_setup(GetParam(), true, (&GetParam() - kSetups) % 2 == 1); }
 
 std::string setup_name(const testing::TestParamInfo<SetupCase>& info)
 {
