@@ -103,6 +103,17 @@ TEST(Bsdl, EverySyntaxFeatureReadsAndEveryContradictionIsRefusedWithItsLine)
     }
 }
 
+TEST(Bsdl, ARegisterLongerThanTheImagesIsRefused)
+{
+    BsdlDevice huge;
+    huge.boundary_length = kMaxBsrLength + 1;
+    huge.instructions = {{"EXTEST", {"00"}}};
+    BsdlTarget target;
+    std::string error;
+    EXPECT_FALSE(target.build(huge, {}, error));
+    EXPECT_EQ(error, "The boundary-scan register has 4097 cells; at most 4096 are supported");
+}
+
 std::string board_file(const std::string& name) { return std::string(TARNFLASH_BOARDS_DIR) + "/" + name; }
 
 std::string lower(std::string text)
@@ -254,6 +265,7 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "Expected JTAG ID: XXXX0110110000110111010001100111 (from @F)", 1, true, "0110110000110101\"", "0110110000110111\""},
     {{"-j"}, "The BSDL file gives no IDCODE to check", 1, false, "IDCODE  (", "USERCODE  ("},
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
+    {{"--bsdl", "/nonexistent/board.bsd", "-j"}, "Cannot read the BSDL file /nonexistent/board.bsd", 1, false},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
 };
 // clang-format on
@@ -310,6 +322,13 @@ TEST(BsdlBoard, AJobOnABoardOfItsOwnOnBothCables)
                   "");
     }
     // The board and its wiring are checked when the simulator starts.
+    std::string errors;
+    const std::string wrong = "'addr=ADDR1 data=DQ(0) ncs=nCS7 noe=nOE nwe=nWE'";
+    EXPECT_EQ(run_sim_program("--bsdl " + board_file("example-soc.bsd") + " --bus " + wrong + " -- -j", errors), 2);
+    EXPECT_EQ(errors, "tarnflash-sim: the wiring names nCS7, a pin without cells in the BSDL file\n");
+    const std::string broken = dir.write("broken.bsd", {'e', 'n', 't', 'i', 't', 'y', ' ', 'X', ' ', 'i', 's', '\n'});
+    EXPECT_EQ(run_sim_program("--bsdl " + broken + " --bus " + wrong + " -- -j", errors), 2);
+    EXPECT_EQ(errors, "tarnflash-sim: " + broken + ":2: expected 'end X;', found the end of the file\n");
     EXPECT_EQ(SimSession({"--bsdl", board_file("example-soc.bsd")}).error(),
               "tarnflash-sim: --bsdl FILE and --bus MAP (and --hold) describe one board together");
     EXPECT_EQ(SimSession({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--cpu", "ULN"}).error(),
