@@ -165,11 +165,24 @@ uint32_t read_length(const FlashGeometry& g, const RunOptions& o)
     return static_cast<uint32_t>(room);
 }
 
+// A bus map with too few address pins would wrap the job onto the flash's lower addresses.
+bool beyond_reach(const SelectedTarget& target, uint64_t end)
+{
+    if (end <= target.address_reach())
+        return false;
+    con_printf("The bus map's %u address pins reach 0x%llX bytes; the job goes up to 0x%llX\n",
+               static_cast<unsigned>(target.cpu().pins.address.size()),
+               static_cast<unsigned long long>(target.address_reach()), static_cast<unsigned long long>(end));
+    return true;
+}
+
 // --read: the flash from the start address into the backup file; nothing is erased or written.
 RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, BackupFile& backup,
                 int64_t start_seconds)
 {
     std::vector<uint8_t> bytes(read_length(session.geometry, o));
+    if (beyond_reach(target, uint64_t{o.start_offset} + bytes.size()))
+        return kEndRun;
     const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, {});
@@ -187,6 +200,8 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     std::vector<uint8_t> file;
     if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
         return {1, CableEnd::reset_park};
+    if (beyond_reach(target, uint64_t{o.start_offset} + file.size()))
+        return kEndRun;
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, {});
@@ -313,6 +328,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     const bool chip_erase = takes_chip_erase(g, o);
     const JobRange range = job_range(g, o, chip_erase, image.size());
+    if (beyond_reach(target, range.end))
+        return kEndRun;
     if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
         return job_failed(erased, target, session, range);
 

@@ -16,6 +16,14 @@ void SelectedTarget::set_word_bytes(uint32_t bytes)
         ++address_shift_;
 }
 
+uint64_t SelectedTarget::address_reach() const
+{
+    // A built-in CPU's address pins are its bus: what lies above them is chip-select decoding.
+    if (!cpu_.flash_address_pins)
+        return UINT64_MAX;
+    return uint64_t{1} << std::min<size_t>(cpu_.pins.address.size() + address_shift_, 63);
+}
+
 uint32_t SelectedTarget::bus_read(uint32_t address, uint32_t data_bits)
 {
     const CpuPins& pins = cpu_.pins;

@@ -24,6 +24,8 @@ public:
     // Bytes in one bus word: where the address cells carry the flash's own address, the byte
     // bits below the word drop off.
     void set_word_bytes(uint32_t bytes);
+    // The bytes the address cells reach from 0; beyond it addresses would wrap onto lower ones.
+    uint64_t address_reach() const;
     void set_ncs_cell(int cell) { ncs_cell_ = cell; }
 
     // Three scans: address with the data pins released and OE# low; an unchanged scan whose

@@ -244,6 +244,7 @@ const BoardCase kBoardCases[] = {
     {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
     {{"--bus", "addr=ADDR2+ADDR1+ADDR3..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "The bus map has 15 data pins; 1 x 16 bits need 16", 1, true},
+    {{"--bus", "addr=ADDR1..ADDR16 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x20000", "-f@I"}, "The bus map's 16 address pins reach 0x20000 bytes; the job goes up to 0x30000", 1, true},
     {{"--bus", "@M", "-C", "KTR5200"}, "--bsdl and -C cannot be given together", 1, false},
     {{"--bus", "@M", "-t"}, "-t drives a built-in CPU's pins: it cannot be given with --bsdl", 1, false},
     {{"-F", "S29AL008D"}, "--bsdl needs --bus MAP for a flash job", 1, false},
