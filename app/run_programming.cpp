@@ -266,7 +266,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         print_setups_line(o.flash_model);
         return kEndRun;
     }
-    if (o.bsdl_path != nullptr && cpu.pins.data_in.size() < model.data_bits) {
+    if (o.bsdl_path != nullptr && !cpu_carries_data_bits(cpu, model.data_bits)) {
         con_printf("The bus map has %u data pins; %d x %d bits need %u\n",
                    static_cast<unsigned>(cpu.pins.data_in.size()), static_cast<int>(o.interleave),
                    static_cast<int>(o.bus_width), static_cast<unsigned>(model.data_bits));
