@@ -20,6 +20,7 @@ struct BsdlPort {
 struct BsdlStatements {
     std::vector<BsdlPort> ports;
     Token opcodes;   // INSTRUCTION_OPCODE
+    Token capture;   // INSTRUCTION_CAPTURE
     Token idcode;    // IDCODE_REGISTER
     Token boundary;  // BOUNDARY_REGISTER
     int end_line = 0;

@@ -169,10 +169,11 @@ private:
                 return sink_.fail(value.line, attribute + " must be at least 1");
             return expect_symbol(";");
         }
-        Token* string = attribute == "INSTRUCTION_OPCODE"  ? &s.opcodes
-                        : attribute == "IDCODE_REGISTER"   ? &s.idcode
-                        : attribute == "BOUNDARY_REGISTER" ? &s.boundary
-                                                           : nullptr;
+        Token* string = attribute == "INSTRUCTION_OPCODE"    ? &s.opcodes
+                        : attribute == "INSTRUCTION_CAPTURE" ? &s.capture
+                        : attribute == "IDCODE_REGISTER"     ? &s.idcode
+                        : attribute == "BOUNDARY_REGISTER"   ? &s.boundary
+                                                             : nullptr;
         if (string == nullptr)
             return skip_statement(false);
         if (value.kind != TokenKind::string)

@@ -87,6 +87,18 @@ bool read_opcodes(const Token& string, const BsdlErrorSink& sink, BsdlDevice& de
     return true;
 }
 
+// What the instruction register captures: as many bits as it has.
+bool check_capture(const Token& string, const BsdlErrorSink& sink, const BsdlDevice& device)
+{
+    size_t bits = 0;
+    for (char c : string.text)
+        bits += c != ' ' && c != '\t';
+    if (static_cast<int>(bits) == device.instruction_length)
+        return true;
+    return sink.fail(string.line, "INSTRUCTION_CAPTURE has " + std::to_string(bits) + " bits, INSTRUCTION_LENGTH is " +
+                                      std::to_string(device.instruction_length));
+}
+
 bool read_idcode(const Token& string, const BsdlErrorSink& sink, BsdlDevice& device)
 {
     std::string bits;
@@ -255,6 +267,8 @@ bool bsdl_read_strings(const BsdlStatements& s, const BsdlErrorSink& sink, BsdlD
     if (s.boundary.line == 0)
         return sink.fail(s.end_line, "expected attribute BOUNDARY_REGISTER before the end of the entity");
     if (s.opcodes.line != 0 && !read_opcodes(s.opcodes, sink, device))
+        return false;
+    if (s.capture.line != 0 && !check_capture(s.capture, sink, device))
         return false;
     if (s.idcode.line != 0 && !read_idcode(s.idcode, sink, device))
         return false;

@@ -56,6 +56,7 @@ const ReadCase kReadCases[] = {
     {"use STD", "attribute DESIGN_WARNING of E : entity is \"see \" & \"notes\";\nuse STD", ""},
     {"4 (BC_1, nOE", "3 (BC_1, nOE", "f.bsd:13: cell 3 is described twice (also on line 12)"},
     {"2, 0, Z),\" &\n\"2", "7, 0, Z),\" &\n\"2", "f.bsd:10: control cell 7 of cell 1 does not exist"},
+    {"use STD", "attribute INSTRUCTION_CAPTURE of E : entity is \"001\";\nuse STD", "f.bsd:3: INSTRUCTION_CAPTURE has 3 bits, INSTRUCTION_LENGTH is 2"},
     {"nOE, output2", "nRD, output2", "f.bsd:13: port nRD has cells but is not declared in the port list"},
     {"\"1\";", "\"11\";", "f.bsd:6: IDCODE_REGISTER has 33 bits, expected 32"},
     {"EXTEST (00)", "EXTEST (000)", "f.bsd:5: opcode 000 of EXTEST has 3 bits, INSTRUCTION_LENGTH is 2"},
