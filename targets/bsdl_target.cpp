@@ -62,14 +62,15 @@ bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::stri
 {
     std::vector<const BsdlPin*> named;
     // The pin behind a name of the map, checked for the cells its role needs.
-    auto find = [&](const std::string& name, bool drives, bool reads, const BsdlPin*& pin) {
+    auto find = [&](const std::string& name, bool drives, bool reads, const BsdlPin*& pin,
+                    const char* option = "--bus") {
         pin = device.pin(name);
         if (pin == nullptr)
-            error = "--bus: the BSDL file has no pin " + name;
+            error = std::string(option) + ": the BSDL file has no pin " + name;
         else if (std::find(named.begin(), named.end(), pin) != named.end())
-            error = "--bus: pin " + name + " is named twice";
+            error = std::string(option) + ": pin " + name + " is named twice";
         else if (drives && pin->output < 0)
-            error = "--bus: pin " + name + " has no output cell";
+            error = std::string(option) + ": pin " + name + " has no output cell";
         else if (reads && pin->input < 0)
             error = "--bus: data pin " + name + " has no input cell";
         else if (reads && pin->control < 0)
@@ -113,7 +114,7 @@ bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::stri
         strobes[k] = static_cast<uint16_t>(pin->output);
     }
     for (const PinHold& hold : map.holds) {
-        if (!find(hold.pin, hold.level != 'z', false, pin))
+        if (!find(hold.pin, hold.level != 'z', false, pin, "--hold"))
             return false;
         if (hold.level != 'z' ? !drive(*pin, hold.level) : pin->control < 0) {
             if (error.empty())
