@@ -269,6 +269,7 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "The BSDL file gives no IDCODE to check", 1, false, "IDCODE  (", "USERCODE  ("},
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
     {{"--bsdl", "/nonexistent/board.bsd", "-j"}, "Cannot read the BSDL file /nonexistent/board.bsd", 1, false},
+    {{"--bsdl-info"}, "pin nWP out=61 ctl=60 dis=1 in=-", 0, false},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
 };
 // clang-format on
