@@ -19,6 +19,12 @@ struct LongOptions {
     const char* bus = nullptr;              // --bus MAP: the flash signals on the file's pins
     std::vector<const char*> holds;         // --hold PIN=0|1|z, repeatable
     bool bsdl_info = false;                 // --bsdl-info: what the file says, no port touched
+    const char* cable_config = nullptr;     // --cable-config FILE|NAME: an OpenOCD FTDI interface file
+    bool cable_info = false;                // --cable-info: print what the configuration says
+    const char* cable_serial = nullptr;     // --cable-serial SERIAL
+    bool cable_list = false;                // --cable-list: the FTDI adapters plugged in
+    const char* srst = nullptr;             // --srst hold|release
+    const char* report_path = nullptr;      // --report FILE: the job's record in JSON
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

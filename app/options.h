@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+struct JobReport;
+
 struct RunOptions {
     char cpu_name[16] = {};             // -C
     char flash_model[32] = {};          // -F, or the model menu
@@ -19,6 +21,7 @@ struct RunOptions {
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
     const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
+    JobReport* report = nullptr;        // --report: where the run records itself
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the

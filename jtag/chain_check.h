@@ -8,5 +8,9 @@
 // Loads `idcode_instruction` (`length` characters, first shifted first), reads the 32-bit
 // identification register and compares it with `idcode` (32 characters, most significant
 // bit first; an X matches either bit). Prints the identification read, and returns whether it
-// matched.
-bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint8_t length = 4);
+// matched; `read`, when given, receives the value read.
+bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read = nullptr,
+                        uint8_t length = 4);
+
+// A BitString of up to 32 characters, most significant bit first, as a number.
+uint32_t bitstring_value(const char* bits);
