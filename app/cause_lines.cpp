@@ -139,3 +139,9 @@ void print_attach_line(const char* option, const char* value)
     else
         con_printf("%s %s: a value that begins with '-' must be attached, %s%s\n", option, value, option, value);
 }
+
+void print_expected_idcode(const char* idcode, const char* bsdl_path)
+{
+    if (bsdl_path != nullptr)
+        con_printf("Expected JTAG ID: %s (from %s)\n", idcode, bsdl_path);
+}

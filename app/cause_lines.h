@@ -22,3 +22,6 @@ void print_option_value_line(char option, const char* value);
 // Under a refusal of `option` followed by `value`, a separate value that begins with '/' or '-'
 // and so was read as an option: how to pass it.
 void print_attach_line(const char* option, const char* value);
+
+// Under a JTAG ID that does not match a BSDL file's: the pattern the file gives (X: either bit).
+void print_expected_idcode(const char* idcode, const char* bsdl_path);

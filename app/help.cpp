@@ -9,6 +9,7 @@ void print_help()
         "Usage: tarnflash -C CPU [-F MODEL] [-w 8|16] [-i 1|2] [-o ADDRESS] [-e SIZE | -eall] [-b BLOCK]\n"
         "                 [-f IMAGE | --read FILE | --verify FILE]\n"
         "       tarnflash -C CPU -j | -t\n"
+        "       tarnflash --bsdl FILE --bus MAP [--hold PIN=0|1|z ...] ... | --bsdl FILE --bsdl-info\n"
         "Writes a raw image into the NOR flash on a TARN CPU's bus through its JTAG boundary scan.\n"
         "\n");
     con_printf("  -C NAME        CPU: %s (exact case)\n", cpu_names_text().c_str());
@@ -31,6 +32,10 @@ void print_help()
         "  --cable ftdi   a USB JTAG adapter (FT2232H, FT2232D, FT232H) instead of the parallel port\n"
         "  --cable-id VID:PID, --cable-interface A|B, --cable-pins VALUE:DIRECTION, --tck-hz N\n"
         "                 which USB adapter, its interface, its extra pins (ADBUS4-7) and the TCK rate\n"
+        "  --bsdl FILE    the device described by a BSDL file instead of -C; -o is the flash's own address\n"
+        "  --bus MAP      its flash signals: addr=A(1..22) data=D(0..15) ncs=nCS0 noe=nOE nwe=nWE\n"
+        "  --hold PIN=0|1|z  a pin held low, high or released during the job (repeatable)\n"
+        "  --bsdl-info    with --bsdl FILE alone: what the file says, no port touched\n"
         "  --cable-config FILE|NAME  the USB adapter as an OpenOCD FTDI interface file describes it\n"
         "  --cable-info   print what that file says; --cable-list: the FTDI adapters plugged in\n"
         "  --cable-serial SERIAL, --srst hold  the adapter with that serial; nSRST held during the job\n"

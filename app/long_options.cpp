@@ -9,8 +9,9 @@ namespace {
 
 struct LongOption {
     const char* name;
-    bool* flag;                       // an option without a value
-    const char* LongOptions::*value;  // an option with one
+    bool* flag;                                             // an option without a value
+    const char* LongOptions::*value;                        // an option with one
+    std::vector<const char*> LongOptions::*list = nullptr;  // one that may be repeated
 };
 
 constexpr const char* LongOptions::*kNoValue = nullptr;
@@ -46,6 +47,10 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"cable-interface", nullptr, &LongOptions::cable_interface},
         {"cable-pins", nullptr, &LongOptions::cable_pins},
         {"tck-hz", nullptr, &LongOptions::tck_hz},
+        {"bsdl", nullptr, &LongOptions::bsdl},
+        {"bus", nullptr, &LongOptions::bus},
+        {"hold", nullptr, kNoValue, &LongOptions::holds},
+        {"bsdl-info", &options.bsdl_info, kNoValue},
         {"cable-config", nullptr, &LongOptions::cable_config},
         {"cable-info", &options.cable_info, kNoValue},
         {"cable-serial", nullptr, &LongOptions::cable_serial},
@@ -88,7 +93,10 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
             }
             attached = argv[++i];
         }
-        options.*found->value = attached;
+        if (found->list != nullptr)
+            (options.*found->list).push_back(attached);
+        else
+            options.*found->value = attached;
     }
     argc = kept;
     argv[argc] = nullptr;

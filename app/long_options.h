@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct LongOptions {
     // The first --name that is none of these, kept in argv, and the one it most likely meant
@@ -19,6 +20,10 @@ struct LongOptions {
     const char* cable_interface = nullptr;  // --cable-interface A|B
     const char* cable_pins = nullptr;       // --cable-pins VALUE:DIRECTION
     const char* tck_hz = nullptr;           // --tck-hz N
+    const char* bsdl = nullptr;             // --bsdl FILE: the device described by a BSDL file
+    const char* bus = nullptr;              // --bus MAP: the flash signals on the file's pins
+    std::vector<const char*> holds;         // --hold PIN=0|1|z, repeatable
+    bool bsdl_info = false;                 // --bsdl-info: what the file says, no port touched
     const char* cable_config = nullptr;     // --cable-config FILE|NAME: an OpenOCD FTDI interface file
     bool cable_info = false;                // --cable-info: print what the configuration says
     const char* cable_serial = nullptr;     // --cable-serial SERIAL

@@ -21,6 +21,7 @@ struct RunOptions {
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
     bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
+    const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
     JobReport* report = nullptr;        // --report: where the run records itself
 };
 

@@ -210,6 +210,17 @@ uint32_t read_length(const FlashGeometry& g, const RunOptions& o)
     return static_cast<uint32_t>(room);
 }
 
+// A bus map with too few address pins would wrap the job onto the flash's lower addresses.
+bool beyond_reach(const SelectedTarget& target, uint64_t end)
+{
+    if (end <= target.address_reach())
+        return false;
+    con_printf("The bus map's %u address pins reach 0x%llX bytes; the job goes up to 0x%llX\n",
+               static_cast<unsigned>(target.cpu().pins.address.size()),
+               static_cast<unsigned long long>(target.address_reach()), static_cast<unsigned long long>(end));
+    return true;
+}
+
 void note_image(JobReport& report, const char* path, const std::vector<uint8_t>& bytes)
 {
     report.image_path = path;
@@ -223,6 +234,8 @@ RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions&
                 int64_t start_seconds, JobReport& report)
 {
     std::vector<uint8_t> bytes(read_length(session.geometry, o));
+    if (beyond_reach(target, uint64_t{o.start_offset} + bytes.size()))
+        return kEndRun;
     report.stage("read");
     report.length = bytes.size();
     if (o.erase_size != 0 && !o.erase_all)
@@ -251,6 +264,8 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
         return kEndRun;
     }
     note_image(report, o.verify_path, file);
+    if (beyond_reach(target, uint64_t{o.start_offset} + file.size()))
+        return kEndRun;
     report.stage("verify");
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
     if (status != FlashStatus::ok) {
@@ -297,13 +312,17 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     report.stage("chain_check");
     uint32_t idcode_read = 0;
-    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &idcode_read);
+    // A BSDL file without an IDCODE accepts any device.
+    const bool chain_matches =
+        cpu.idcode_instruction == nullptr ||
+        chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &idcode_read, cpu.instruction_length);
     report.idcode_read = idcode_read;
     if (stopped_before_change(target))
         return kStopped;
     if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
         print_idcode_line(idcode_read, cpu);
+        print_expected_idcode(cpu.idcode, o.bsdl_path);
         return {1, CableEnd::reset_park};
     }
 
@@ -317,7 +336,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     if (stopped_before_change(target))
         return kStopped;
-    jtag_scan_ir(cable, 4, kExtest);
+    jtag_scan_ir(cable, cpu.instruction_length, cpu.extest_instruction);
 
     const FlashDescriptor* descriptor = flash_descriptor_find(o.flash_model);
     FlashModel model{};
@@ -329,6 +348,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     report.flash_model = descriptor->name;
     report.bus_width = o.bus_width;
     report.chips = o.interleave;
+    if (o.bsdl_path != nullptr && !cpu_carries_data_bits(cpu, model.data_bits)) {
+        con_printf("The bus map has %u data pins; %d x %d bits need %u\n",
+                   static_cast<unsigned>(cpu.pins.data_in.size()), static_cast<int>(o.interleave),
+                   static_cast<int>(o.bus_width), static_cast<unsigned>(model.data_bits));
+        return kEndRun;
+    }
+    target.set_word_bytes(model.bytes_per_word);
     FlashSession session(target, *descriptor, model, o.interleave);
     ConsoleProgress progress(o.read_path ? "Read" : o.verify_path ? "Verify" : "Write");
     session.progress = &progress;
@@ -405,6 +431,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     const JobRange range = job_range(g, o, chip_erase, image.size());
     if (o.image_path == nullptr)
         report.length = o.erase_size;
+    if (beyond_reach(target, range.end))
+        return kEndRun;
     report.stage("erase");
     if (!chip_erase && !o.erase_all)
         print_range_end_line("erase", g, o.start_offset, o.erase_size);

@@ -6,6 +6,7 @@
 
 #include "app/adapter_query.h"
 #include "app/backup_file.h"
+#include "app/bsdl_board.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/command_check.h"
@@ -39,7 +40,7 @@ void check_options(const RunOptions& o, int argc)
         print_usage();
         process_end(1);
     }
-    if (o.cpu_name[0] == '\0') {
+    if (o.cpu_name[0] == '\0' && o.bsdl_path == nullptr) {
         con_printf("Invalid Option\n");
         con_printf("Type your CPU name with '-C' option\n\n");
         con_printf("   ex: -C KTR5200, -C ULN, -C MIRTA\n\n");
@@ -48,10 +49,11 @@ void check_options(const RunOptions& o, int argc)
     }
 }
 
-RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report)
+RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report, const char* bsdl_path)
 {
     uint32_t read = 0;
-    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &read);
+    const bool matched =
+        chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &read, cpu.instruction_length);
     if (report != nullptr)
         report->idcode_read = read;
     if (const char* fault = cable.fault()) {
@@ -62,6 +64,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report)
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
     print_idcode_line(read, cpu);
+    print_expected_idcode(cpu.idcode, bsdl_path);
     return {1, CableEnd::park};
 }
 
@@ -81,9 +84,9 @@ RunEnd toggle_mode(const CpuTarget& cpu, Cable& cable)
     return {1, CableEnd::reset_park};
 }
 
-RunEnd mode_stage(const RunOptions& o, Cable& cable)
+RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
 {
-    const CpuTarget* cpu = cpu_select(o.cpu_name);
+    const CpuTarget* cpu = bsdl_cpu != nullptr ? bsdl_cpu : cpu_select(o.cpu_name);
     if (cpu == nullptr) {
         con_printf("Not or Yet support for %s\n", o.cpu_name);
         print_cpu_names_line(o.cpu_name);
@@ -95,7 +98,7 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable)
         o.report->job_kind = o.idcode_check ? "idcode" : "toggle";
     }
     if (o.idcode_check)
-        return idcode_mode(*cpu, cable, o.report);
+        return idcode_mode(*cpu, cable, o.report, o.bsdl_path);
     if (o.toggle_mode != 0)
         return toggle_mode(*cpu, cable);
     return run_programming(o, *cpu, cable);
@@ -246,6 +249,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             become_user();  // no parallel port on this path
         if (int status = 0; long_ok && adapter_query(long_options, status))
             return status;
+        if (long_ok && long_options.bsdl_info)
+            return bsdl_info_main(long_options, argc);
         print_banner();
         if (!long_ok) {
             con_printf("%s\n", error.c_str());
@@ -253,6 +258,10 @@ int tool_main(int argc, char** argv, Platform& platform)
         }
         refuse_misread_command_line(argc, argv, long_options);
         check_job_options(long_options, argc, argv);
+        BsdlTarget bsdl;
+        if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
+            bsdl_board_load(long_options, argc >= 2 ? scan_options(argc, argv) : RunOptions{}, bsdl);
+        }
         uses_usb = wants_usb_cable(long_options, error);
         if (!error.empty()) {
             con_printf("%s\n", error.c_str());
@@ -277,8 +286,9 @@ int tool_main(int argc, char** argv, Platform& platform)
         options.verify_path = long_options.verify_path;
         options.verify_erase = long_options.verify_erase;
         options.report = &report;
+        options.bsdl_path = long_options.bsdl;
         check_options(options, argc);
-        end = mode_stage(options, *job_cable);
+        end = mode_stage(options, *job_cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
     } catch (const ExitRequest& request) {
         end = request.end;
     }

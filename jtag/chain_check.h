@@ -18,11 +18,12 @@ constexpr uint32_t chain_bypass_read()
     return value;
 }
 
-// Loads `idcode_instruction` (4 characters, first shifted first), reads the 32-bit
+// Loads `idcode_instruction` (`length` characters, first shifted first), reads the 32-bit
 // identification register and compares it with `idcode` (32 characters, most significant
-// bit first). Prints the identification read, and returns whether it matched; `read`, when
-// given, receives the value read.
-bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read = nullptr);
+// bit first; an X matches either bit). Prints the identification read, and returns whether it
+// matched; `read`, when given, receives the value read.
+bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read = nullptr,
+                        uint8_t length = 4);
 
 // A BitString of up to 32 characters, most significant bit first, as a number.
 uint32_t bitstring_value(const char* bits);

@@ -1,7 +1,9 @@
 #include "sim/board.h"
 
+#include "sim/bsdl_pins.h"
 #include "sim/cpu_pins.h"
 #include "sim/memory_device.h"
+#include "targets/bus_map.h"
 
 #include <cstdio>
 #include <span>
@@ -10,13 +12,49 @@
 namespace sim {
 
 namespace {
-const CpuFacts& known_cpu(const std::string& name)
+BsdlDevice read_bsdl(const BoardConfig& config)
 {
-    const CpuFacts* cpu = find_cpu_facts(name);
-    if (!cpu)
-        throw std::invalid_argument("unknown CPU " + name);
-    return *cpu;
+    BsdlDevice device;
+    std::string error;
+    if (!config.bsdl.empty() && !bsdl_read_file(config.bsdl.c_str(), device, error))
+        throw std::invalid_argument(error);
+    return device;
 }
+
+// An instruction as the register holds it: bit 0 is the rightmost bit of the file's opcode.
+uint32_t register_value(const std::string& msb_first)
+{
+    uint32_t value = 0;
+    for (char c : msb_first)
+        value = value << 1 | (c == '1' ? 1u : 0u);
+    return value;
+}
+
+CpuFacts cpu_facts(const BoardConfig& config, const BsdlDevice& device)
+{
+    if (config.bsdl.empty()) {
+        const CpuFacts* cpu = find_cpu_facts(config.cpu);
+        if (!cpu)
+            throw std::invalid_argument("unknown CPU " + config.cpu);
+        return *cpu;
+    }
+    const BsdlInstruction* extest = device.instruction("EXTEST");
+    const BsdlInstruction* idcode = device.instruction("IDCODE");
+    if (extest == nullptr || device.instruction_length > static_cast<int>(kMaxInstructionLength))
+        throw std::invalid_argument("the board's CPU needs EXTEST and at most 32 instruction bits");
+    CpuFacts cpu{device.entity.c_str(), 0, kNoInstruction, static_cast<uint32_t>(device.boundary_length)};
+    // Bits the file leaves open (X) read 0 on this board.
+    for (char c : device.idcode)
+        cpu.idcode = cpu.idcode << 1 | (c == '1' ? 1u : 0u);
+    if (idcode != nullptr && !device.idcode.empty())
+        cpu.idcode_instruction = register_value(idcode->opcodes.front());
+    cpu.instruction_length = static_cast<uint32_t>(device.instruction_length);
+    cpu.extest_instruction = register_value(extest->opcodes.front());
+    return cpu;
+}
+
+// Where the flash's A0 sits on the CPU bus: above the byte bits of a 16-bit bus word.
+uint32_t address_shift(BusSetup setup) { return setup == BusSetup::x8 ? 0 : 1; }
 const char* tap_state_name(TapState state)
 {
     static constexpr const char* kNames[kTapStateCount] = {
@@ -38,16 +76,18 @@ const char* chip_enable_text(const VirtualBoard& board)
 
 VirtualBoard::VirtualBoard(const BoardConfig& config)
     : config_(config),
-      cpu_(known_cpu(config.cpu)),
+      bsdl_(read_bsdl(config)),
+      cpu_(cpu_facts(config, bsdl_)),
       bus_(stats_),
       tap_(cpu_, stats_),
       port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns),
       mpsse_(clock_, stats_, tap_, config.usb)
 {
     CpuModel model{};
-    if (!config.with_bus || !cpu_model_from_name(config.cpu.c_str(), &model))
+    if (!config.with_bus || (config.bsdl.empty() && !cpu_model_from_name(config.cpu.c_str(), &model)))
         return;
-    attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
+    if (config.bsdl.empty())
+        attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
     if (config.flash.empty()) {
         bus_.attach(std::make_unique<MemoryDevice>(), config.region);
         return;
@@ -56,6 +96,18 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
     if (!nor)
         throw std::invalid_argument("unknown flash " + config.flash);
     BusSetup setup = config.bus_setup_given ? config.bus_setup : FlashBank::default_setup(*nor);
+    if (!config.bsdl.empty()) {
+        BusMap wiring;
+        std::string error;
+        if (!bus_map_parse(config.bus_map.c_str(), wiring, error))
+            throw std::invalid_argument(error);
+        for (const std::string& hold : config.holds)
+            if (!bus_hold_parse(hold.c_str(), wiring, error))
+                throw std::invalid_argument(error);
+        auto pins = std::make_unique<BsdlPins>(bsdl_, wiring, address_shift(setup), config.region, bus_, clock_);
+        tap_.preset_latches(pins->latches().data());
+        attach_pins(std::move(pins));
+    }
     auto bank = std::make_unique<FlashBank>(*nor, setup, config.faults);
     if (config.flash_in.size() > bank->size_bytes())
         throw std::invalid_argument("the initial contents are larger than the flash");

@@ -16,6 +16,7 @@
 #include "sim/tap_controller.h"
 #include "sim/virtual_clock.h"
 #include "sim/virtual_port.h"
+#include "targets/bsdl_device.h"
 
 namespace sim {
 
@@ -33,11 +34,17 @@ struct BoardConfig {
     FlashFaults faults;
     std::vector<uint8_t> flash_in;  // initial flash contents from CPU byte 0
     MpsseConfig usb;                // the USB adapter on the JTAG header, beside the parallel cable
+    // A CPU from a BSDL file instead of `cpu`, its pins wired to the flash by a bus map
+    // ("addr=... data=... ncs=... noe=... nwe=...") and the pins the board needs held (PIN=0|1|z).
+    std::string bsdl;
+    std::string bus_map;
+    std::vector<std::string> holds;
 };
 
 class VirtualBoard {
 public:
-    // Throws std::invalid_argument for a CPU the board does not know.
+    // Throws std::invalid_argument for a CPU the board does not know, a BSDL file the reader
+    // refuses or a wiring that does not fit it.
     explicit VirtualBoard(const BoardConfig& config);
     VirtualBoard(const VirtualBoard&) = delete;
     VirtualBoard& operator=(const VirtualBoard&) = delete;
@@ -67,7 +74,8 @@ public:
 
 private:
     BoardConfig config_;
-    const CpuFacts& cpu_;
+    BsdlDevice bsdl_;  // read before the TAP is built from it
+    CpuFacts cpu_;
     VirtualClock clock_;
     SimStats stats_;
     Bus bus_;

@@ -33,6 +33,8 @@ public:
     uint32_t data_levels(uint64_t now_ns) const;
 
     const std::vector<std::string>& violation_notes() const { return notes_; }
+    // Counts an electrical-rule violation and keeps its description.
+    void violation(uint64_t now_ns, const char* what, uint32_t from, uint32_t to);
 
 private:
     struct Attached {
@@ -42,7 +44,6 @@ private:
 
     static DevicePins device_pins(const BusSignals& signals, int region);
     void check_rules(const BusSignals& before, const BusSignals& after, uint64_t now_ns);
-    void violation(uint64_t now_ns, const char* what, uint32_t from, uint32_t to);
 
     SimStats& stats_;
     BusSignals signals_;

@@ -6,15 +6,19 @@
 
 namespace sim {
 
+constexpr uint32_t kExtestInstruction = 0x0;
+constexpr uint32_t kInstructionLength = 4;
+constexpr uint32_t kMaxInstructionLength = 32;
+constexpr uint32_t kNoInstruction = 0xFFFFFFFFu;  // a code no instruction register holds
+
 struct CpuFacts {
     const char* name;
-    uint32_t idcode;             // the 32-bit IDCODE register value
-    uint8_t idcode_instruction;  // 4-bit instruction register value (bit 0 shifted first)
-    uint32_t bsr_length;         // boundary-scan cells
+    uint32_t idcode;              // the 32-bit IDCODE register value
+    uint32_t idcode_instruction;  // instruction register value (bit 0 shifted first)
+    uint32_t bsr_length;          // boundary-scan cells
+    uint32_t instruction_length = kInstructionLength;
+    uint32_t extest_instruction = kExtestInstruction;
 };
-
-constexpr uint8_t kExtestInstruction = 0x0;
-constexpr uint32_t kInstructionLength = 4;
 
 // nullptr for a name the board does not know (exact, case-sensitive).
 const CpuFacts* find_cpu_facts(std::string_view name);

@@ -37,6 +37,7 @@ std::string set_cpu(SimOptions& options, const std::string& value)
     if (!find_cpu_facts(value))
         return "unknown CPU '" + value + "' (KTR5200, ULN, PAXON, MIRTA)";
     options.cpu = value;
+    options.cpu_given = true;
     return {};
 }
 
@@ -153,6 +154,11 @@ std::string set_flash(SimOptions& options, const std::string& value)
 
 std::string set_bus(SimOptions& options, const std::string& value)
 {
+    // A wiring names signals: "addr=... data=...".
+    if (value.find('=') != std::string::npos) {
+        options.bus_map = value;
+        return {};
+    }
     constexpr struct {
         const char* name;
         BusSetup setup;
@@ -163,7 +169,19 @@ std::string set_bus(SimOptions& options, const std::string& value)
             options.bus_given = true;
             return {};
         }
-    return "bad --bus '" + value + "' (16x1, 8x1, 8x2)";
+    return "bad --bus '" + value + "' (16x1, 8x1, 8x2, or a wiring addr=... data=... ncs=... noe=... nwe=...)";
+}
+
+std::string set_bsdl(SimOptions& options, const std::string& value)
+{
+    options.bsdl = value;
+    return {};
+}
+
+std::string add_hold(SimOptions& options, const std::string& value)
+{
+    options.holds.push_back(value);
+    return {};
 }
 
 std::string set_flash_in(SimOptions& options, const std::string& value)
@@ -235,8 +253,13 @@ std::string check_combination(const SimOptions& options)
     if (options.faults.ignore_erase && nor_erase_block(*model, options.faults.ignore_erase_block).bytes == 0)
         return "--fault ignore-erase: flash '" + options.flash + "' has no block " +
                std::to_string(options.faults.ignore_erase_block);
+    if (options.bsdl.empty() != options.bus_map.empty() || (options.bsdl.empty() && !options.holds.empty()))
+        return "--bsdl FILE and --bus MAP (and --hold) describe one board together";
+    if (!options.bsdl.empty() && options.cpu_given)
+        return "--bsdl replaces --cpu: give one of them";
     CpuModel cpu{};
-    if (cpu_model_from_name(options.cpu.c_str(), &cpu) && !(cpu_wiring(cpu).regions & (1u << options.region)))
+    if (options.bsdl.empty() && cpu_model_from_name(options.cpu.c_str(), &cpu) &&
+        !(cpu_wiring(cpu).regions & (1u << options.region)))
         return options.cpu + " has no chip select for --region " + std::to_string(options.region);
     return {};
 }
@@ -270,7 +293,8 @@ constexpr OptionRow kOptions[] = {
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
     {"--fault", true, add_fault},       {"--stats", false, set_stats},
     {"--help", false, set_help},        {"-h", false, set_help},
-    {"--version", false, set_version},
+    {"--version", false, set_version},  {"--bsdl", true, set_bsdl},
+    {"--hold", true, add_hold},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -413,6 +437,9 @@ BoardConfig board_config(const SimOptions& options)
     config.bus_setup_given = options.bus_given;
     config.bus_setup = options.bus;
     config.faults = options.faults;
+    config.bsdl = options.bsdl;
+    config.bus_map = options.bus_map;
+    config.holds = options.holds;
     if (!options.flash_in.empty())
         config.flash_in = read_flash_in(options.flash_in, flash_bytes(options));
     return config;
@@ -468,6 +495,10 @@ const char* sim_usage()
            "                      S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M,\n"
            "                      S29GL128N, K8D6316, SST39VF6401 (boot-block chips: top by default)\n"
            "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
+           "  --bsdl FILE         the CPU from a BSDL file instead of --cpu, wired by --bus MAP\n"
+           "  --bus MAP           with --bsdl: addr=PINS data=PINS ncs=PIN noe=PIN nwe=PIN (flash A0 and\n"
+           "                      DQ0 first; A(1..22), A1..A22 and + lists as for the tool's --bus)\n"
+           "  --hold PIN=0|1|z    with --bsdl: a pin the board needs held while the flash is written\n"
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
            "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR,\n"

@@ -17,6 +17,10 @@ struct KeyAfter {
 
 struct SimOptions {
     std::string cpu = "KTR5200";
+    bool cpu_given = false;
+    std::string bsdl;                // --bsdl: the CPU from a BSDL file
+    std::string bus_map;             // --bus with a wiring: the flash signals on the file's pins
+    std::vector<std::string> holds;  // --hold PIN=0|1|z
     bool no_port = false;
     uint16_t port_base = 0x378;
     bool keys_given = false;  // --keys appeared (even with an empty text)

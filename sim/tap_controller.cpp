@@ -22,7 +22,7 @@ TapController::TapController(const CpuFacts& cpu, SimStats& stats)
       latches_(cpu.bsr_length, 0),
       scratch_(std::max<uint32_t>(cpu.bsr_length, 32), 0)
 {
-    ir_ = ShiftRing{ir_cells_, kInstructionLength, 0};
+    ir_ = ShiftRing{ir_cells_, std::min(cpu.instruction_length, kMaxInstructionLength), 0};
     idcode_ = ShiftRing{idcode_cells_, 32, 0};
     bypass_ = ShiftRing{bypass_cell_, 1, 0};
     bsr_ = ShiftRing{bsr_cells_.data(), cpu.bsr_length, 0};
@@ -33,7 +33,7 @@ void TapController::attach_pins(ScanPins* pins)
 {
     pins_ = pins;
     if (pins_)
-        pins_->set_extest(instruction_ == kExtestInstruction);
+        pins_->set_extest(instruction_ == cpu_.extest_instruction);
 }
 
 void TapController::preset_latches(const uint8_t* cells)
@@ -44,8 +44,8 @@ void TapController::preset_latches(const uint8_t* cells)
 void TapController::capture()
 {
     if (state_ == TapState::CaptureIr) {
-        for (uint32_t i = 0; i < kInstructionLength; ++i)
-            ir_cells_[i] = (kIrCapture >> i) & 1;
+        for (uint32_t i = 0; i < ir_.length; ++i)
+            ir_cells_[i] = i < 4 ? (kIrCapture >> i) & 1 : 0;
         ir_.head = 0;
         return;
     }
@@ -97,9 +97,9 @@ void TapController::update_dr()
 void TapController::update_ir()
 {
     ++stats_.ir_scans;
-    uint8_t instruction = 0;
-    for (uint32_t i = 0; i < kInstructionLength; ++i)
-        instruction |= static_cast<uint8_t>(ir_.cell(i) << i);
+    uint32_t instruction = 0;
+    for (uint32_t i = 0; i < ir_.length; ++i)
+        instruction |= static_cast<uint32_t>(ir_.cell(i)) << i;
     select(instruction);
 }
 
@@ -109,10 +109,10 @@ void TapController::reset_instruction()
     select(cpu_.idcode_instruction);
 }
 
-void TapController::select(uint8_t instruction)
+void TapController::select(uint32_t instruction)
 {
     instruction_ = instruction;
-    if (instruction == kExtestInstruction) {
+    if (instruction == cpu_.extest_instruction) {
         selected_ = DataRegister::Boundary;
         dr_ = &bsr_;
     } else if (instruction == cpu_.idcode_instruction) {
@@ -123,7 +123,7 @@ void TapController::select(uint8_t instruction)
         dr_ = &bypass_;
     }
     if (pins_)
-        pins_->set_extest(instruction == kExtestInstruction);
+        pins_->set_extest(instruction == cpu_.extest_instruction);
 }
 
 }  // namespace sim

@@ -78,6 +78,7 @@ struct ShiftRing {
 
 class TapController {
 public:
+    // The instruction register is `cpu.instruction_length` bits, at most kMaxInstructionLength.
     TapController(const CpuFacts& cpu, SimStats& stats);
     TapController(const TapController&) = delete;
     TapController& operator=(const TapController&) = delete;
@@ -118,7 +119,7 @@ public:
 
     uint8_t tdo() const { return tdo_; }
     TapState state() const { return state_; }
-    uint8_t instruction() const { return instruction_; }
+    uint32_t instruction() const { return instruction_; }
     DataRegister selected() const { return selected_; }
     const CpuFacts& cpu() const { return cpu_; }
 
@@ -139,17 +140,17 @@ private:
     void update_dr();
     void update_ir();
     void reset_instruction();
-    void select(uint8_t instruction);
+    void select(uint32_t instruction);
 
     const CpuFacts& cpu_;
     SimStats& stats_;
     TapState state_ = TapState::TestLogicReset;
     uint8_t tdo_ = 1;
-    uint8_t instruction_ = 0;
+    uint32_t instruction_ = 0;
     DataRegister selected_ = DataRegister::Idcode;
     ScanPins* pins_ = nullptr;
 
-    uint8_t ir_cells_[kInstructionLength] = {};
+    uint8_t ir_cells_[kMaxInstructionLength] = {};
     uint8_t idcode_cells_[32] = {};
     uint8_t bypass_cell_[1] = {};
     std::vector<uint8_t> bsr_cells_;

@@ -19,3 +19,5 @@ const CpuTarget* cpu_select(const char* name)
 }
 
 int cpu_ncs_cell(const CpuTarget& cpu, uint32_t start_address) { return cpu.ncs_cells[start_address >> 29]; }
+
+bool cpu_carries_data_bits(const CpuTarget& cpu, uint32_t data_bits) { return data_bits <= cpu.pins.data_in.size(); }

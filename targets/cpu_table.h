@@ -11,6 +11,10 @@ std::span<const CpuTarget* const> cpu_table();
 // The row whose name equals `name` exactly (case-sensitive), or nullptr.
 const CpuTarget* cpu_select(const char* name);
 
+// Whether the CPU's data pins carry a bus `data_bits` wide: the set-ups (width times chips) it
+// allows.
+bool cpu_carries_data_bits(const CpuTarget& cpu, uint32_t data_bits);
+
 // The chip-select cell of the 512 MB region that holds `start_address`; kNoNcsCell where the
 // CPU has none.
 int cpu_ncs_cell(const CpuTarget& cpu, uint32_t start_address);

@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <span>
 
+#include "jtag/tap.h"
 #include "jtag/toggle_test.h"
 
-constexpr int kMaxBsrLength = 412;
+constexpr int kMaxBsrLength = 4096;
 constexpr int kNoNcsCell = -1;
 constexpr int kRegions = 8;
 
@@ -36,6 +37,12 @@ struct CpuTarget {
     int16_t ncs_cells[kRegions];  // per 512 MB region; kNoNcsCell where the CPU has none
     CpuPins pins;
     TogglePlan toggle;
+    // The instruction register: its length and the opcode of EXTEST (first shifted first).
+    uint8_t instruction_length = 4;
+    const char* extest_instruction = kExtest;
+    // The address cells carry the flash's own address (the first one its A0, or A-1 in byte
+    // mode), not the CPU's byte address: the bus word's byte bits drop off.
+    bool flash_address_pins = false;
 };
 
 // The checks every row must pass; each CPU file asserts them at compile time.

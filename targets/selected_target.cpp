@@ -10,11 +10,26 @@ SelectedTarget::SelectedTarget(const CpuTarget& cpu, Cable& cable) : cpu_(cpu), 
     std::memset(capture_, '0', sizeof capture_);
 }
 
+void SelectedTarget::set_word_bytes(uint32_t bytes)
+{
+    address_shift_ = 0;
+    while (cpu_.flash_address_pins && (2u << address_shift_) <= bytes)
+        ++address_shift_;
+}
+
+uint64_t SelectedTarget::address_reach() const
+{
+    // A built-in CPU's address pins are its bus: what lies above them is chip-select decoding.
+    if (!cpu_.flash_address_pins)
+        return UINT64_MAX;
+    return uint64_t{1} << std::min<size_t>(cpu_.pins.address.size() + address_shift_, 63);
+}
+
 uint32_t SelectedTarget::bus_read(uint32_t address, uint32_t data_bits)
 {
     const CpuPins& pins = cpu_.pins;
     release_data(pins, bsr_image_);
-    set_address(pins, bsr_image_, address);
+    put_address(address);
     bsr_image_[pins.oe] = '0';
     scan();
     wait_rest(1);
@@ -30,7 +45,7 @@ void SelectedTarget::bus_write(uint32_t address, uint32_t data, uint32_t data_bi
 {
     const CpuPins& pins = cpu_.pins;
     wait_rest(0);
-    set_address(pins, bsr_image_, address);
+    put_address(address);
     set_data(pins, bsr_image_, data, pins.write_width != 0 ? pins.write_width : data_bits);
     bsr_image_[pins.we] = '0';
     scan();
@@ -110,7 +125,7 @@ void SelectedTarget::read_run(uint32_t address, uint32_t step, uint32_t count, u
     // drive them together, not even for the width of one update.
     release_data(pins, bsr_image_);
     scan();
-    set_address(pins, bsr_image_, address);
+    put_address(address);
     bsr_image_[pins.oe] = '0';
     scan();
     wait_rest(2);
@@ -119,7 +134,7 @@ void SelectedTarget::read_run(uint32_t address, uint32_t step, uint32_t count, u
     char* sample = samples_ + run.first_sample;
     for (uint32_t k = 0; k < count; ++k) {
         if (k + 1 < count)
-            set_address(pins, bsr_image_, address + (k + 1) * step);
+            put_address(address + (k + 1) * step);
         else
             bsr_image_[pins.oe] = '1';
         cable_.scan_dr_sample(bsr_image_, bsr_length(), cells, bits, sample + k * bits);

@@ -21,6 +21,11 @@ public:
     uint32_t bsr_length() const { return static_cast<uint32_t>(cpu_.bsr_length); }
 
     int ncs_cell() const { return ncs_cell_; }
+    // Bytes in one bus word: where the address cells carry the flash's own address, the byte
+    // bits below the word drop off.
+    void set_word_bytes(uint32_t bytes);
+    // The bytes the address cells reach from 0; beyond it addresses would wrap onto lower ones.
+    uint64_t address_reach() const;
     void set_ncs_cell(int cell) { ncs_cell_ = cell; }
 
     // Three scans: address with the data pins released and OE# low; an unchanged scan whose
@@ -49,6 +54,7 @@ public:
 
 private:
     void scan() { cable_.scan_dr(bsr_image_, bsr_length()); }
+    void put_address(uint32_t address) { set_address(cpu_.pins, bsr_image_, address >> address_shift_); }
 
     // Reads per pipelined run: the samples of the queued runs wait in `samples_` until the
     // cable has them.
@@ -72,6 +78,7 @@ private:
     const CpuTarget& cpu_;
     Cable& cable_;
     int ncs_cell_ = kNoNcsCell;
+    uint32_t address_shift_ = 0;
     char bsr_image_[kMaxBsrLength + 1];
     char capture_[kMaxBsrLength];
     char samples_[kRunWords * kMaxDataBits];

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -94,21 +96,39 @@ void PrintTo(const SetupCase& c, std::ostream* out) { *out << c.cpu << " with " 
 
 class EverySetup : public testing::TestWithParam<SetupCase> {};
 
-TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone)
+// The job through the built-in row, or through the CPU's BSDL file and the bus map of the
+// set-up (the flash's own addresses, its region's chip select), on either cable.
+void run_setup(const SetupCase& c, bool bsdl, bool usb)
 {
-    const SetupCase& c = GetParam();
     ScratchDir dir;
     const Bytes before = preload_for(c.flash, c.bus);
     const Bytes image = pattern(c.image_bytes, 3);
     const std::string image_path = dir.write("image.bin", image);
-    const uint32_t base = static_cast<uint32_t>(c.region) << 29;
+    const uint32_t base = bsdl ? 0 : static_cast<uint32_t>(c.region) << 29;
+    std::string lower = c.cpu;
+    for (char& ch : lower)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::string file = std::string(TARNFLASH_BOARDS_DIR) + "/" + lower;
+    std::string map;
+    std::getline(*std::make_unique<std::ifstream>(file +
+                                                  (c.bus[0] == '1'   ? "-x16"
+                                                   : c.bus[2] == '1' ? "-x8"
+                                                                     : "-x8x2") +
+                                                  ".bus"),
+                 map);
+    map.replace(map.find("nCS0"), 4, "nCS" + std::to_string(c.region));
 
-    SimSession session(
-        sim_args({"--cpu", c.cpu, "--flash", c.flash, "--bus", c.bus, "--region", std::to_string(c.region)},
-                 dir.write("before.bin", before)));
+    Args board = {"--flash", c.flash, "--bus", c.bus, "--region", std::to_string(c.region)};
+    const Args cpu = bsdl ? Args{"--bsdl", file + ".bsd", "--bus", map} : Args{"--cpu", c.cpu};
+    board.insert(board.end(), cpu.begin(), cpu.end());
+    if (usb)
+        board.insert(board.end(), {"--cable", "ftdi"});
+    SimSession session(sim_args(board, dir.write("before.bin", before)));
     ASSERT_TRUE(session.ok()) << session.error();
-    SimRun run = session.run(
-        {"-C", c.cpu, "-F", c.model, "-w", c.width, "-i", c.chips, "-o", hex(base + c.start), "-f" + image_path});
+    Args tool = {"-F", c.model, "-w", c.width, "-i", c.chips, "-o", hex(base + c.start), "-f" + image_path};
+    const Args tool_cpu = bsdl ? Args{"--bsdl", file + ".bsd", "--bus", map} : Args{"-C", c.cpu};
+    tool.insert(tool.begin(), tool_cpu.begin(), tool_cpu.end());
+    SimRun run = session.run(tool);
 
     EXPECT_EQ(run.status, 0) << run.console.substr(0, 3000);
     char erase_line[64];
@@ -125,6 +145,11 @@ TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone)
                                expected_flash(before, size, c.erase_begin, c.erase_end, c.start, image)),
               "");
 }
+
+TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone) { run_setup(GetParam(), false, false); }
+
+// The same flash contents from the BSDL file: half of the set-ups on each cable.
+TEST_P(EverySetup, TheSameThroughTheCpusBsdlFile) { run_setup(GetParam(), true, (&GetParam() - kSetups) % 2 == 1); }
 
 std::string setup_name(const testing::TestParamInfo<SetupCase>& info)
 {

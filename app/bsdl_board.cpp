@@ -1,0 +1,86 @@
+#include "app/bsdl_board.h"
+
+#include "app/exit.h"
+#include "platform/console.h"
+
+namespace {
+
+std::string cell_text(int cell) { return cell < 0 ? "-" : std::to_string(cell); }
+
+[[noreturn]] void refuse(const std::string& reason)
+{
+    con_printf("%s\n", reason.c_str());
+    process_end(1);
+}
+
+}  // namespace
+
+std::string bsdl_info_text(const BsdlDevice& device)
+{
+    std::string text = "entity " + device.entity + "\n";
+    text += "instruction_length " + std::to_string(device.instruction_length) + "\n";
+    text += "boundary_length " + std::to_string(device.boundary_length) + "\n";
+    text += "idcode " + (device.idcode.empty() ? std::string("none") : device.idcode) + "\n";
+    for (const char* name : {"EXTEST", "SAMPLE", "SAMPLE/PRELOAD", "BYPASS", "IDCODE"})
+        if (const BsdlInstruction* instruction = device.instruction(name)) {
+            text += std::string("opcode ") + name + " ";
+            for (size_t k = 0; k < instruction->opcodes.size(); ++k)
+                text += (k ? "," : "") + instruction->opcodes[k];
+            text += "\n";
+        }
+    int counts[kCellFunctions] = {};
+    for (const BsdlCell& cell : device.cells)
+        ++counts[static_cast<int>(cell.function)];
+    text += "cells";
+    for (int f = 0; f < kCellFunctions; ++f)
+        text += std::string(" ") + kCellFunctionNames[f] + "=" + std::to_string(counts[f]);
+    text += "\n";
+    for (const BsdlPin& pin : device.pins)
+        text += "pin " + pin.name + " out=" + cell_text(pin.output) + " ctl=" + cell_text(pin.control) +
+                " dis=" + pin.disable + " in=" + cell_text(pin.input) + "\n";
+    return text;
+}
+
+int bsdl_info_main(const LongOptions& options, int argc)
+{
+    if (options.bsdl == nullptr || argc > 1 || options.bus != nullptr || !options.holds.empty()) {
+        con_printf("--bsdl-info takes --bsdl FILE and nothing else\n");
+        return 1;
+    }
+    BsdlDevice device;
+    std::string error;
+    if (!bsdl_read_file(options.bsdl, device, error)) {
+        con_printf("%s\n", error.c_str());
+        return 1;
+    }
+    con_printf("%s", bsdl_info_text(device).c_str());
+    return 0;
+}
+
+void bsdl_board_load(const LongOptions& options, const RunOptions& classic, BsdlTarget& target)
+{
+    if (options.bsdl == nullptr) {
+        if (options.bus != nullptr || !options.holds.empty())
+            refuse("--bus and --hold describe a BSDL board: give --bsdl FILE");
+        return;
+    }
+    if (classic.cpu_name[0] != '\0')
+        refuse("--bsdl and -C cannot be given together");
+    if (classic.toggle_mode != 0)
+        refuse("-t drives a built-in CPU's pins: it cannot be given with --bsdl");
+    if (!classic.idcode_check && options.bus == nullptr)
+        refuse("--bsdl needs --bus MAP for a flash job");
+    BsdlDevice device;
+    BusMap map;
+    std::string error;
+    if (!bsdl_read_file(options.bsdl, device, error) ||
+        (options.bus != nullptr && !bus_map_parse(options.bus, map, error)))
+        refuse(error);
+    for (const char* hold : options.holds)
+        if (!bus_hold_parse(hold, map, error))
+            refuse(error);
+    if (!target.build(device, map, error))
+        refuse(error);
+    if (classic.idcode_check && target.cpu().idcode_instruction == nullptr)
+        refuse("The BSDL file gives no IDCODE to check");
+}
