@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The udev rule of the package: the plugdev group (and the user at the seat) gets the FTDI
+# adapters the tool drives, 0403:6010 and 0403:6014, and those of OpenOCD's interface/ftdi/*.cfg
+# files that --cable-config can read by name. Files the tool refuses (SWD only, TDO sampled on
+# the falling edge) add nothing.
+#   scripts/udev_rules.sh [SCRIPTS_FOLDER] > packaging/60-tarnflash.rules
+#   scripts/udev_rules.sh --check RULES [SCRIPTS_FOLDER]   (status 1 and the missing pairs)
+# The rule is kept in the tree, so that the package does not depend on the OpenOCD version of
+# the machine that builds it; CI checks it against the OpenOCD it has.
+set -euo pipefail
+check=
+if [ "${1:-}" = --check ]; then
+    check=$2
+    shift 2
+fi
+scripts=${1:-/usr/share/openocd/scripts}
+
+# vid:pid pairs, one a line, lower-case hex.
+pairs() {
+    local cfg
+    {
+        printf '0403:6010\n0403:6014\n'
+        for cfg in "$scripts"/interface/ftdi/*.cfg; do
+            [ -f "$cfg" ] || continue
+            awk '
+                { sub(/#.*/, "") }
+                /^[ \t]*transport[ \t]+select[ \t]+swd/ || /tdo_sample_edge[ \t]+falling/ { refused = 1 }
+                /^[ \t]*ftdi([ \t]+|_)vid_pid[ \t]/ {
+                    sub(/^[ \t]*ftdi([ \t]+|_)vid_pid/, "")
+                    for (i = 1; i + 1 <= NF; i += 2) found[++n] = tolower($i) ":" tolower($(i + 1))
+                }
+                END { if (!refused) for (i = 1; i <= n; i++) print found[i] }
+            ' "$cfg" | sed 's/0x//g'
+        done
+    } | LC_ALL=C sort -u
+}
+
+if [ -n "$check" ]; then
+    missing=$(comm -23 <(pairs) <(grep -o 'idVendor}=="[0-9a-f]*", ATTR{idProduct}=="[0-9a-f]*"' "$check" |
+        sed 's/idVendor}=="\(.*\)", ATTR{idProduct}=="\(.*\)"/\1:\2/' | LC_ALL=C sort -u))
+    if [ -n "$missing" ]; then
+        echo "$check lacks adapters of $scripts/interface/ftdi:" $missing >&2
+        exit 1
+    fi
+    exit 0
+fi
+
+cat <<'HEAD'
+# tarnflash: the FTDI USB JTAG adapters it drives, for the plugdev group and the user at the seat.
+# Made by scripts/udev_rules.sh from OpenOCD's interface/ftdi adapter files.
+HEAD
+pairs | while IFS=: read -r vid pid; do
+    printf 'SUBSYSTEM=="usb", ATTR{idVendor}=="%s", ATTR{idProduct}=="%s", MODE="0660", GROUP="plugdev", TAG+="uaccess"\n' \
+        "$vid" "$pid"
+done
