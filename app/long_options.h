@@ -14,6 +14,12 @@ struct LongOptions {
     const char* cable_interface = nullptr;  // --cable-interface A|B
     const char* cable_pins = nullptr;       // --cable-pins VALUE:DIRECTION
     const char* tck_hz = nullptr;           // --tck-hz N
+    const char* cable_config = nullptr;     // --cable-config FILE|NAME: an OpenOCD FTDI interface file
+    bool cable_info = false;                // --cable-info: print what the configuration says
+    const char* cable_serial = nullptr;     // --cable-serial SERIAL
+    bool cable_list = false;                // --cable-list: the FTDI adapters plugged in
+    const char* srst = nullptr;             // --srst hold|release
+    const char* report_path = nullptr;      // --report FILE: the job's record in JSON
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+struct JobReport;
+
 struct RunOptions {
     char cpu_name[16] = {};             // -C
     char flash_model[32] = {};          // -F, or the model menu
@@ -18,6 +20,7 @@ struct RunOptions {
     bool offset_given = false;          // -o appeared with a value
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
+    JobReport* report = nullptr;        // --report: where the run records itself
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the
