@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # The udev rule of the package: the plugdev group (and the user at the seat) gets the FTDI
 # adapters the tool drives, 0403:6010 and 0403:6014, and those of OpenOCD's interface/ftdi/*.cfg
-# files that --cable-config can read by name. Files the tool refuses (SWD only, TDO sampled on
-# the falling edge) add nothing.
+# files that --cable-config reads. The tool itself says which: a file it refuses (SWD only, TDO
+# sampled on the falling edge, a command it does not know) adds nothing.
 #   scripts/udev_rules.sh [SCRIPTS_FOLDER] > packaging/60-tarnflash.rules
 #   scripts/udev_rules.sh --check RULES [SCRIPTS_FOLDER]   (status 1 and the missing pairs)
 # The rule is kept in the tree, so that the package does not depend on the OpenOCD version of
-# the machine that builds it; CI checks it against the OpenOCD it has.
+# the machine that builds it; CI checks it against the OpenOCD it has. TARNFLASH names the tool
+# (default build/tarnflash).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tool=${TARNFLASH:-$root/build/tarnflash}
 check=
 if [ "${1:-}" = --check ]; then
     check=$2
     shift 2
 fi
 scripts=${1:-/usr/share/openocd/scripts}
+[ -x "$tool" ] || { echo "udev_rules.sh: no $tool; build it, or name it in TARNFLASH" >&2; exit 1; }
 
 # vid:pid pairs, one a line, lower-case hex.
 pairs() {
@@ -22,17 +26,9 @@ pairs() {
         printf '0403:6010\n0403:6014\n'
         for cfg in "$scripts"/interface/ftdi/*.cfg; do
             [ -f "$cfg" ] || continue
-            awk '
-                { sub(/#.*/, "") }
-                /^[ \t]*transport[ \t]+select[ \t]+swd/ || /tdo_sample_edge[ \t]+falling/ { refused = 1 }
-                /^[ \t]*ftdi([ \t]+|_)vid_pid[ \t]/ {
-                    sub(/^[ \t]*ftdi([ \t]+|_)vid_pid/, "")
-                    for (i = 1; i + 1 <= NF; i += 2) found[++n] = tolower($i) ":" tolower($(i + 1))
-                }
-                END { if (!refused) for (i = 1; i <= n; i++) print found[i] }
-            ' "$cfg" | sed 's/0x//g'
+            "$tool" --cable-config "$cfg" --cable-info 2>/dev/null | sed -n 's/^vid_pid //p' || true
         done
-    } | LC_ALL=C sort -u
+    } | tr 'A-F' 'a-f' | LC_ALL=C sort -u
 }
 
 if [ -n "$check" ]; then
