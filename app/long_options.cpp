@@ -21,6 +21,7 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"version", &options.version, kNoValue},
         {"read", nullptr, &LongOptions::read_path},
         {"verify", nullptr, &LongOptions::verify_path},
+        {"verify-erase", &options.verify_erase, kNoValue},
         {"cable", nullptr, &LongOptions::cable},
         {"cable-id", nullptr, &LongOptions::cable_id},
         {"cable-interface", nullptr, &LongOptions::cable_interface},

@@ -20,6 +20,7 @@ struct RunOptions {
     bool offset_given = false;          // -o appeared with a value
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
+    bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
     JobReport* report = nullptr;        // --report: where the run records itself
 };
 

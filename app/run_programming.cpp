@@ -14,6 +14,7 @@
 #include "platform/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
+#include "flash/flash_erase_check.h"
 #include "flash/flash_ops.h"
 #include "jtag/chain_check.h"
 #include "jtag/tap.h"
@@ -90,6 +91,18 @@ bool start_is_aligned(const FlashGeometry& g, uint32_t start)
     return false;
 }
 
+// The flash decodes only its own address bits: from a start past its end, the job would wrap
+// around to its first blocks.
+bool start_in_device(const FlashGeometry& g, uint32_t start)
+{
+    const uint32_t offset = cpu_region_offset(start);
+    if (offset < g.device_size)
+        return true;
+    con_printf("Start 0x%08X is past the end of the flash: %u KB from 0x%08X\n", start, g.device_size / 1024,
+               start - offset);
+    return false;
+}
+
 // The chip erase only where the range is the whole device, or -eall asked for it: a chip
 // erase for a range that starts later would wipe what lies below it.
 bool takes_chip_erase(const FlashGeometry& g, const RunOptions& o)
@@ -121,6 +134,25 @@ FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_er
         return flash_erase_chip(session, o.start_offset);
     }
     return flash_erase_blocks(session, o.start_offset, o.erase_size);
+}
+
+// --verify-erase: every erased word that the image does not program is read back; the
+// programmed ones are verified as they are written.
+FlashStatus check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
+{
+    const uint32_t step = s.model.bytes_per_word;
+    const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
+    Progress* job_progress = s.progress;
+    ConsoleProgress progress("Check");
+    s.progress = &progress;
+    FlashStatus result = FlashStatus::ok;
+    if (erased.begin < start)
+        result = flash_check_blank(s, erased.begin, start - erased.begin);
+    if (result == FlashStatus::ok && programmed_end < erased.end)
+        result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
+                                   static_cast<uint32_t>(erased.end - programmed_end));
+    s.progress = job_progress;
+    return result;
 }
 
 // How the run ends after an erase or program that did not succeed.
@@ -202,6 +234,11 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     std::vector<uint8_t> file;
     if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
         return {1, CableEnd::reset_park};
+    // An empty file matches any flash: that proves nothing.
+    if (file.empty()) {
+        con_printf("Nothing to compare: %s is empty\n", o.verify_path);
+        return kEndRun;
+    }
     note_image(report, o.verify_path, file);
     report.stage("verify");
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
@@ -287,6 +324,9 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
+    // A failed cable reads all ones: its own line, not the flash's.
+    if (stopped_before_change(target))
+        return kStopped;
     if (identified != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
@@ -297,6 +337,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     const FlashStatus geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
                                                                        : flash_query_cfi(session, o.start_offset);
+    if (stopped_before_change(target))
+        return kStopped;
     if (geometry != FlashStatus::ok) {
         con_printf("Not defined FLASH Qeury INFO\n");
         return kEndRun;
@@ -320,6 +362,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     }
     o.start_offset += block_offset(g, o.block_index);
     report.start = o.start_offset;
+    if (!start_in_device(g, o.start_offset))
+        return kEndRun;
     if (o.read_path != nullptr)
         return read_job(session, target, o, backup, start_seconds, report);
     if (o.verify_path != nullptr)
@@ -347,6 +391,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     report.stage("erase");
     if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
         return job_failed(erased, target, session, range, report);
+    if (o.verify_erase)
+        if (FlashStatus checked = check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
+            checked != FlashStatus::ok)
+            return job_failed(checked, target, session, range, report);
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");

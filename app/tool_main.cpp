@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/adapter_query.h"
+#include "app/backup_file.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/command_line.h"
@@ -22,6 +23,7 @@
 #include "platform/console.h"
 #include "platform/interrupts.h"
 #include "platform/platform.h"
+#include "platform/privileges.h"
 #include "targets/cpu_table.h"
 #include "targets/selected_target.h"
 
@@ -125,13 +127,8 @@ void print_help_hint(bool bare)
         con_printf("Run 'tarnflash --help' for the options.\n");
 }
 
-std::unique_ptr<Cable> open_parallel_cable(bool bare, JobReport& report)
+std::unique_ptr<Cable> find_parallel_cable(bool bare, JobReport& report)
 {
-    if (const char* reason = platform().port_access()) {
-        con_printf("%s\n", reason);
-        print_help_hint(bare);
-        quit(1);
-    }
     uint16_t base = lpt_find_port();
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
@@ -140,6 +137,33 @@ std::unique_ptr<Cable> open_parallel_cable(bool bare, JobReport& report)
     }
     report.port = base;
     return std::make_unique<LptCable>(base);
+}
+
+// A setuid-root install is root for the parallel port's access alone: the tool becomes the real
+// user right after it, and at once on every path without a parallel port, so that every file and
+// USB device is opened with the user's own rights.
+void become_user()
+{
+    if (const char* refusal = drop_root_privileges()) {
+        con_printf("%s\n", refusal);
+        process_end(1);
+    }
+}
+
+// The one way to a cable.
+std::unique_ptr<Cable> open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report)
+{
+    const char* no_port = usb ? nullptr : platform().port_access();
+    become_user();
+    if (no_port != nullptr) {
+        con_printf("%s\n", no_port);
+        print_help_hint(bare);
+        quit(1);
+    }
+    // Looked at with the user's rights, before any cable is touched.
+    if (o.read_path != nullptr && !backup_target_usable(o.read_path))
+        process_end(1);
+    return usb ? open_usb_cable(o) : find_parallel_cable(bare, report);
 }
 
 void note_usb_cable(JobReport& report)
@@ -215,6 +239,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             print_version();
             return 0;
         }
+        if (long_ok && (long_options.cable_info || long_options.cable_list))
+            become_user();  // no parallel port on this path
         if (int status = 0; long_ok && adapter_query(long_options, status))
             return status;
         print_banner();
@@ -229,7 +255,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             process_end(1);
         }
         report.stage("cable");
-        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable(bare, report);
+        cable = open_cable(uses_usb, long_options, bare, report);
         if (uses_usb)
             note_usb_cable(report);
         // The report counts what the job sends; without one the cable is driven directly.
@@ -245,6 +271,7 @@ int tool_main(int argc, char** argv, Platform& platform)
         RunOptions options = scan_options(argc, argv);
         options.read_path = long_options.read_path;
         options.verify_path = long_options.verify_path;
+        options.verify_erase = long_options.verify_erase;
         options.report = &report;
         check_options(options, argc);
         end = mode_stage(options, *job_cable);

@@ -20,7 +20,13 @@ struct FlashFaults {
     bool stuck_bit = false;
     uint32_t stuck_address = 0;  // CPU byte address, rounded down to the bus word
     int stuck_bit_index = 0;     // bit of the bus word (0-15 on a 16-bit bus)
+    bool ignore_erase = false;
+    uint32_t ignore_erase_block = 0;  // erase block of each chip, from 0 in address order
 };
+
+// Erase block `index` of the chip, in address order: its sectors, or the larger blocks of a
+// chip that has both (SST39VF6401). bytes = 0 past the last one.
+NorSector nor_erase_block(const NorModel& model, uint32_t index);
 
 class FlashBank : public BusDevice {
 public:

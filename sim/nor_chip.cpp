@@ -289,12 +289,11 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
         } else if (c == model_.sector_erase_cmd) {
             ++counters_.sector_erases;
             NorSector s = nor_sector_of(model_, byte_address(address));
-            erase_range(s.start, s.bytes);
-            start_busy(Mode::erasing, model_.times.sector_erase_ns * erase_factor_, now_ns);
+            erase_unit(s.start, s.bytes, model_.times.sector_erase_ns, now_ns);
         } else if (model_.block_erase_cmd != 0 && c == model_.block_erase_cmd) {
             ++counters_.sector_erases;
-            erase_range(byte_address(address) & ~(model_.block_bytes - 1), model_.block_bytes);
-            start_busy(Mode::erasing, model_.times.block_erase_ns * erase_factor_, now_ns);
+            erase_unit(byte_address(address) & ~(model_.block_bytes - 1), model_.block_bytes,
+                       model_.times.block_erase_ns, now_ns);
         }
         break;
     case Mode::buffer_count: {
@@ -403,6 +402,22 @@ void NorChip::program_unit(uint32_t address, uint16_t data)
         program_byte(b + 1, static_cast<uint8_t>(data >> 8));
 }
 
-void NorChip::erase_range(uint32_t start, uint32_t bytes) { std::fill_n(cells_.begin() + start, bytes, uint8_t{0xFF}); }
+void NorChip::erase_range(uint32_t start, uint32_t bytes)
+{
+    for (uint32_t at = start; at < start + bytes; ++at)
+        if (at - ignored_erase_.start >= ignored_erase_.bytes)
+            cells_[at] = 0xFF;
+}
+
+// As the datasheets tell of a protected sector: busy for about 100 us, then nothing changed.
+void NorChip::erase_unit(uint32_t start, uint32_t bytes, uint64_t typical_ns, uint64_t now_ns)
+{
+    constexpr uint64_t kIgnoredEraseNs = 100'000;
+    const bool ignored = ignored_erase_.bytes != 0 && start < ignored_erase_.start + ignored_erase_.bytes &&
+                         ignored_erase_.start < start + bytes;
+    if (!ignored)
+        erase_range(start, bytes);
+    start_busy(Mode::erasing, (ignored ? kIgnoredEraseNs : typical_ns) * erase_factor_, now_ns);
+}
 
 }  // namespace sim

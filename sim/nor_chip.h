@@ -80,6 +80,9 @@ public:
     void set_stuck_bit(uint32_t byte_index, int bit);
     // Every erase takes this many times its typical time.
     void set_erase_factor(uint32_t factor) { erase_factor_ = factor == 0 ? 1 : factor; }
+    // These cell bytes ignore every erase: a sector or block erase over them goes busy briefly and
+    // changes nothing, a chip erase leaves them as they are.
+    void set_ignored_erase(NorSector cells) { ignored_erase_ = cells; }
 
     const NorModel& model() const { return model_; }
     bool byte_mode() const { return byte_mode_; }
@@ -100,6 +103,7 @@ private:
     void start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mode then);
     void start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns, Mode then = Mode::read_array);
     void erase_range(uint32_t start, uint32_t bytes);
+    void erase_unit(uint32_t start, uint32_t bytes, uint64_t typical_ns, uint64_t now_ns);
     void abort_buffer();
     uint16_t array_read(uint32_t address) const;
     uint16_t autoselect_read(uint32_t address) const;
@@ -112,6 +116,7 @@ private:
     uint32_t stuck_byte_ = 0;
     uint8_t stuck_mask_ = 0;
     uint32_t erase_factor_ = 1;
+    NorSector ignored_erase_{0, 0};
 
     Mode mode_ = Mode::read_array;
     uint64_t busy_until_ns_ = 0;

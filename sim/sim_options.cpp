@@ -199,6 +199,13 @@ std::string add_fault(SimOptions& options, const std::string& value)
             faults.slow_erase_factor = static_cast<uint32_t>(factor);
             return {};
         }
+    } else if (text.rfind("ignore-erase:", 0) == 0) {
+        uint64_t block = 0;
+        if (parse_number_text(text.substr(13), block) && block <= 0xFFFFFFFFu) {
+            faults.ignore_erase = true;
+            faults.ignore_erase_block = static_cast<uint32_t>(block);
+            return {};
+        }
     } else if (text.rfind("stuck-bit:", 0) == 0) {
         std::string_view rest = text.substr(10);
         size_t colon = rest.find(':');
@@ -212,7 +219,7 @@ std::string add_fault(SimOptions& options, const std::string& value)
             return {};
         }
     }
-    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, no-flash)";
+    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, ignore-erase:BLOCK, no-flash)";
 }
 
 // Checks that need more than one option.
@@ -224,6 +231,9 @@ std::string check_combination(const SimOptions& options)
     const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
     if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
         return "--fault stuck-bit: an 8-bit bus has data bits 0 to 7 only";
+    if (options.faults.ignore_erase && nor_erase_block(*model, options.faults.ignore_erase_block).bytes == 0)
+        return "--fault ignore-erase: flash '" + options.flash + "' has no block " +
+               std::to_string(options.faults.ignore_erase_block);
     CpuModel cpu{};
     if (cpu_model_from_name(options.cpu.c_str(), &cpu) && !(cpu_wiring(cpu).regions & (1u << options.region)))
         return options.cpu + " has no chip select for --region " + std::to_string(options.region);
@@ -459,7 +469,8 @@ const char* sim_usage()
            "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
-           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR or no-flash (repeatable)\n"
+           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR, ignore-erase:BLOCK or\n"
+           "                      no-flash (repeatable)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -13,6 +14,7 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +28,7 @@ using Strings = std::vector<std::string>;
 const std::string kBoard = "TARNFLASH_SHIM_BOARD=--cpu KTR5200 --flash S29AL008D --flash-out flash.bin";
 const Strings kJob = {TARNFLASH_PATH, "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f", "img.bin"};
 constexpr const char* kWritten = "Flash writing & verifying OK";
+const std::string kFault = " on /dev/parport0: Input/output error";
 
 std::string write_image(const GuardedRun& run, size_t size)
 {
@@ -64,6 +67,20 @@ TEST(ToolUnderShim, ProgramsAndVerifiesTheFlashAndChecksTheChain)
     EXPECT_NE(chain.output.find("OK!, JTAG ID:"), std::string::npos) << tail(chain.output);
 }
 
+// The port fails at the first status read after the chain check: the cable's fault, not the flash's.
+TEST(ToolUnderShim, APortFaultDuringIdentificationIsNamedAndTheFlashIsNotBlamed)
+{
+    GuardedRun run;
+    write_image(run, 4096);
+    const std::string chain = run.run({TARNFLASH_PATH, "-C", "KTR5200", "-j"}, {kBoard}).stats;
+    const uint64_t reads = std::strtoull(chain.c_str() + chain.find("call PPRSTATUS: ") + 16, nullptr, 10);
+    RunResult job = run.run(kJob, {kBoard, "TARNFLASH_SHIM_FAIL=PPRSTATUS:" + std::to_string(reads + 1)});
+    EXPECT_EQ(job.status, 1);
+    const std::string stop = "\nStopped by a cable error (ppdev PPRSTATUS" + kFault + ") before the flash was changed\n";
+    EXPECT_TRUE(job.output.find(stop) != std::string::npos && job.output.find("Maker ID") == std::string::npos)
+        << tail(job.output);
+}
+
 // TARNFLASH_SHIM_FAIL makes the call fail from the first time, or from the middle of a whole
 // job's calls of it (halfway).
 class ToolPortFault : public testing::TestWithParam<std::pair<std::string, bool>> {};
@@ -100,9 +117,25 @@ INSTANTIATE_TEST_SUITE_P(InTheJob, ToolPortFault,
                                          std::pair{"PPRELEASE", false}),
                          call_name);
 
+// Started as a setuid-root install run by nobody, on either cable (the USB one also through the
+// simulator's adapter: no real one is reachable here), the tool writes only where that user may.
+TEST(SetuidStart, ABackupIntoARootOnlyFolderIsRefusedOnBothCables)
+{
+    const Strings read = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "--read", "root-only/out.bin"};
+    for (Strings args : {Strings{TARNFLASH_PATH}, Strings{TARNFLASH_PATH, "--cable", "ftdi"},
+                         Strings{TARNFLASH_SIM_PATH, "--cable", "ftdi", "--"}}) {
+        GuardedRun run;
+        ASSERT_EQ(mkdir(run.path("root-only").c_str(), 0700), 0);
+        args.insert(args.end(), read.begin(), read.end());
+        RunResult job = run.run(args, {kBoard}, {.setuid_user = "65534:65534"});
+        EXPECT_EQ(job.status, 1) << args[0] << " " << args.size();
+        EXPECT_NE(job.output.find("Cannot write root-only/out.bin: Permission denied\n"), std::string::npos) << job.output;
+        EXPECT_TRUE(std::filesystem::is_empty(run.path("root-only")));
+    }
+}
+
 const std::string kNoAccess = "access: Cannot access the parallel port: ioperm: Operation not permitted; ";
 const std::string kNoAccessEnd = ". Run as root, or as a member of the lp group with /dev/parportN present";
-const std::string kFault = " on /dev/parport0: Input/output error";
 
 struct ProbeCase {
     const char* label;

@@ -106,6 +106,12 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"Block -1 is outside the flash: -b takes 0 to 18\n"},
          Ends::end_of_run,
          true},
+        {"start past the end",
+         {},
+         with({"-o", "0x100000", "-fIMAGE"}),
+         {"Device size: 1024[KBytes]\n", "Start 0x00100000 is past the end of the flash: 1024 KB from 0x00000000\n"},
+         Ends::end_of_run,
+         true},
         {"no erase size", {}, kTool, {"Maker ID = 0x0001", "Error, not specify erase size\n\n"}, Ends::quit, true},
         {"empty image, no erase size",
          {},
@@ -118,6 +124,18 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"--fault", "slow-erase:100"},
          with({"-fIMAGE"}),
          {"Flash needs 1 Blocks\n", "\nErase Error, ADDR  0x00000000\n"},
+         Ends::end_of_run,
+         false},
+        {"erase ignored",
+         {"--fault", "ignore-erase:1"},
+         with({"-b", "1", "-e", "0x10000"}),
+         {"   2th Block, 0x00010000 \nErase Error, ADDR  0x00010000\nBlock 1 (-b 1) at 0x00010000 "},
+         Ends::end_of_run,
+         false},
+        {"chip erase ignored by a block",
+         {"--fault", "ignore-erase:18"},
+         with({"-eall", "-fIMAGE"}),
+         {"\nFlash erasing all ....", "Block 18 (-b 18) at 0x000FC000 is not blank after its erase: 0x000FC000"},
          Ends::end_of_run,
          false},
         {"program failed",
@@ -192,6 +210,22 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         }
         EXPECT_EQ(run.stats.rule_violations, 0u);
     }
+}
+
+// A slow ignored erase over a block blank but for a word outside the sample: only --verify-erase sees it.
+TEST(ProgrammingFailures, VerifyEraseFindsAWordTheSampleMissed)
+{
+    ScratchDir dir;
+    Bytes before(0x100000, 0xFF);
+    before[0x10002] = 0x12;
+    const Args sim{"--fault", "ignore-erase:1", "--fault", "slow-erase:10000", "--flash-in",
+                   dir.write("before.bin", before), "--keys", ""};
+    EXPECT_EQ(run_sim(sim, with({"-b", "1", "-e", "0x10000"})).status, 0);
+    SimRun checked = run_sim(sim, with({"-b", "1", "-e", "0x10000", "--verify-erase"}));
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_TRUE(in_order(checked.console, {"\nChecking erased words: 0x00010000 to 0x0001FFFF\n",
+                                           "\nErase check error at 0x00010002: flash 0xFF12\n",
+                                           "\n1 of 32768 erased words are not blank\n"}));
 }
 
 TEST(ProgrammingFailures, ProgramErrorShowsTheWordAndItsReadBack)

@@ -40,6 +40,8 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
         {"--fault", "slow-erase:"},
         {"--fault", "slow-erase:2x"},
         {"--fault", "no-flash:1"},
+        {"--fault", "ignore-erase:x"},
+        {"--fault", "ignore-erase:19"},  // S29AL008D has blocks 0 to 18
         // Chips that cannot be wired that way, in either order of the options.
         {"--flash", "SST39VF6401", "--bus", "8x1"},
         {"--flash", "SST39VF6401", "--bus", "8x2"},
