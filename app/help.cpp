@@ -46,4 +46,13 @@ void print_help()
         "Exit status: 0 when the job was done and verified, 1 for every failure.\n");
 }
 
-void print_version() { con_printf("tarnflash %s\n", TARNFLASH_VERSION_TEXT); }
+void print_version()
+{
+    con_printf("tarnflash %s\n", TARNFLASH_VERSION_TEXT);
+    con_printf("%s", kLicenceLine);
+#ifdef TARNFLASH_USB_FTDI
+    con_printf("USB cable: built in (libftdi1)\n");
+#else
+    con_printf("USB cable: not built in (the parallel-port cable only)\n");
+#endif
+}

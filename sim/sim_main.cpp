@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help.h"
 #include "app/tool_main.h"
 #include "platform/interrupts.h"
 #include "sim/adapter_wiring.h"
@@ -26,7 +27,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.version) {
-        std::printf("tarnflash-sim %s\n", TARNFLASH_VERSION_TEXT);
+        std::printf("tarnflash-sim %s\n%s", TARNFLASH_VERSION_TEXT, kLicenceLine);
         return 0;
     }
 

@@ -18,6 +18,14 @@ const std::string kBanner =
     "  ***********  TARN JTAG NOR  **********\n"
     "  ***********  VERSION: " TARNFLASH_VERSION_TEXT "  **********\n";
 
+// --version: the licence, and whether this build has the USB cable's transport.
+#ifdef TARNFLASH_USB_FTDI
+const std::string kUsbCable = "USB cable: built in (libftdi1)\n";
+#else
+const std::string kUsbCable = "USB cable: not built in (the parallel-port cable only)\n";
+#endif
+const std::string kVersion = "tarnflash " TARNFLASH_VERSION_TEXT "\nLicence: Apache-2.0\n" + kUsbCable;
+
 const std::string kUsage =
     "\n"
     "JTAG NOR Flash Writer : VER " TARNFLASH_VERSION_TEXT
@@ -236,7 +244,7 @@ TEST(ToolStartUp, PortlessEndsTouchNoPort)
     } cases[] = {
         {{"-C", "KTR5200", "-j"}, kBanner + refused + "\n", 1},
         {{}, kBanner + refused + "\n" + kHelpHint, 1},
-        {{"--version"}, "tarnflash " TARNFLASH_VERSION_TEXT "\n", 0},
+        {{"--version"}, kVersion, 0},
         {{"-h"}, help.console, 0},
         {{"-C", "KTR5200", "--help"}, help.console, 0},
         {{"--help=all"}, kBanner + "option --help takes no value\n", 1},
