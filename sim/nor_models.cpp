@@ -30,9 +30,10 @@ struct CfiFields {
 
 constexpr size_t kCfiTableBytes = 0x35;
 
-constexpr std::array<uint8_t, kCfiTableBytes> make_cfi(const CfiFields& f)
+template <size_t N = kCfiTableBytes>
+constexpr std::array<uint8_t, N> make_cfi(const CfiFields& f)
 {
-    std::array<uint8_t, kCfiTableBytes> t{};
+    std::array<uint8_t, N> t{};
     auto put = [&t](size_t at, auto const& bytes) {
         for (uint8_t b : bytes)
             t[at++] = b;
@@ -114,6 +115,52 @@ constexpr auto kCfiSst39vf6401 = make_cfi({{0x01, 0x07},
                                            {0xFF, 0x07, 0x10, 0x00},
                                            {0x7F, 0x00, 0x00, 0x01}});
 
+// Intel-style tables run on to the extended query table ("PRI") at the address in 0x15-0x16:
+// "PRI", the version, then the optional-feature word, whose bit 5 says that blocks lock and
+// unlock one by one.
+constexpr size_t kIntelCfiBytes = 0x120;
+
+constexpr std::array<uint8_t, kIntelCfiBytes> with_pri(std::array<uint8_t, kIntelCfiBytes> t, size_t at,
+                                                       std::array<uint8_t, 9> pri)
+{
+    for (uint8_t b : pri)
+        t[at++] = b;
+    return t;
+}
+
+// Voltages chosen as the AMD-style chips'; the feature words chosen as the J3's (erase suspend, legacy lock) and the
+// P30's (individual block locking among others).
+constexpr auto kCfi28f128j3 = with_pri(make_cfi<kIntelCfiBytes>({{0x01, 0x00},
+                                                                 {0x31, 0x00},
+                                                                 {0x27, 0x36, 0x00, 0x00},
+                                                                 0x07,
+                                                                 0x07,
+                                                                 0x0A,
+                                                                 0x00,
+                                                                 {0x04, 0x04, 0x04, 0x00},
+                                                                 0x18,
+                                                                 {0x02, 0x00},
+                                                                 {0x05, 0x00},
+                                                                 0x01,
+                                                                 {0x7F, 0x00, 0x00, 0x02},
+                                                                 {0x00, 0x00, 0x00, 0x00}}),
+                                       0x31, {'P', 'R', 'I', '1', '1', 0x0A, 0x00, 0x00, 0x00});
+constexpr auto kCfi28f256p30 = with_pri(make_cfi<kIntelCfiBytes>({{0x01, 0x00},
+                                                                  {0x0A, 0x01},
+                                                                  {0x27, 0x36, 0x00, 0x00},
+                                                                  0x06,
+                                                                  0x09,
+                                                                  0x0A,
+                                                                  0x00,
+                                                                  {0x04, 0x03, 0x02, 0x00},
+                                                                  0x19,
+                                                                  {0x01, 0x00},
+                                                                  {0x06, 0x00},
+                                                                  0x02,
+                                                                  {0x03, 0x00, 0x80, 0x00},
+                                                                  {0xFE, 0x00, 0x00, 0x02}}),
+                                        0x10A, {'P', 'R', 'I', '1', '4', 0xE6, 0x03, 0x00, 0x00});
+
 constexpr NorSectorRun kAl008Top[] = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
 constexpr NorSectorRun kAl008Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
 constexpr NorSectorRun kAl004Top[] = {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
@@ -122,6 +169,7 @@ constexpr NorSectorRun kUniform8x64K[] = {{8, 64 * kKB}};
 constexpr NorSectorRun kBottom8x8K127x64K[] = {{8, 8 * kKB}, {127, 64 * kKB}};
 constexpr NorSectorRun kUniform128x128K[] = {{128, 128 * kKB}};
 constexpr NorSectorRun kUniform2048x4K[] = {{2048, 4 * kKB}};
+constexpr NorSectorRun kBottom4x32K255x128K[] = {{4, 32 * kKB}, {255, 128 * kKB}};
 
 // Autoselect and CFI reads decode A8..A0 (chosen: enough for every code location,
 // and a start address on a sector boundary still finds the codes).
@@ -367,6 +415,58 @@ constexpr NorModel kModels[] = {
      0x50,
      64 * kKB,
      false},
+    // Intel-style chips: single-cycle commands at any address, so no command addresses.
+    {.name = "28F128J3",
+     .boot = "",
+     .bus = NorBusWidth::x8_x16,
+     .size_bytes = 16384 * kKB,
+     .maker_code = 0x89,
+     .device_code_word = 0x0018,
+     .device_code_byte = 0x18,
+     .maker_extra_address = 0,
+     .maker_extra_code = 0,
+     .id_address_mask = kIdMask,
+     .sectors = kUniform128x128K,
+     .cfi = kCfi28f128j3,
+     .times = {128 * kUs, 128 * kUs, 1 * kS, 0, 0},
+     .buffer_bytes = 32,
+     .cmd_addr1 = 0,
+     .cmd_addr2 = 0,
+     .cmd_address_mask = 0,
+     .cfi_query_addr = 0x55,
+     .cfi_three_cycle_entry = false,
+     .sector_erase_cmd = 0x20,
+     .block_erase_cmd = 0,
+     .block_bytes = 0,
+     .unlock_bypass = false,
+     .command_set = NorCommandSet::intel,
+     .unlock_clears_all = true},
+    // The bottom-boot part (the top-boot one answers 0x8919). Times chosen from the family.
+    {.name = "28F256P30",
+     .boot = "",
+     .bus = NorBusWidth::x16_only,
+     .size_bytes = 32768 * kKB,
+     .maker_code = 0x89,
+     .device_code_word = 0x891C,
+     .device_code_byte = 0x1C,
+     .maker_extra_address = 0,
+     .maker_extra_code = 0,
+     .id_address_mask = kIdMask,
+     .sectors = kBottom4x32K255x128K,
+     .cfi = kCfi28f256p30,
+     .times = {64 * kUs, 512 * kUs, 1 * kS, 0, 0},
+     .buffer_bytes = 64,
+     .cmd_addr1 = 0,
+     .cmd_addr2 = 0,
+     .cmd_address_mask = 0,
+     .cfi_query_addr = 0x55,
+     .cfi_three_cycle_entry = false,
+     .sector_erase_cmd = 0x20,
+     .block_erase_cmd = 0,
+     .block_bytes = 0,
+     .unlock_bypass = false,
+     .command_set = NorCommandSet::intel,
+     .locked_at_power_up = true},
 };
 
 constexpr bool covers_size(const NorModel& m)
@@ -424,6 +524,39 @@ NorSector nor_sector_of(const NorModel& model, uint32_t byte_address)
         start += run_bytes;
     }
     return {0, model.size_bytes};  // unreachable: the runs cover the chip
+}
+
+uint32_t nor_unit_count(const NorModel& model)
+{
+    if (model.block_bytes != 0)
+        return model.size_bytes / model.block_bytes;
+    uint32_t count = 0;
+    for (const NorSectorRun& r : model.sectors)
+        count += r.count;
+    return count;
+}
+
+uint32_t nor_unit_index(const NorModel& model, uint32_t byte_address)
+{
+    const uint32_t offset = byte_address & (model.size_bytes - 1);
+    if (model.block_bytes != 0)
+        return offset / model.block_bytes;
+    uint32_t start = 0;
+    uint32_t index = 0;
+    for (const NorSectorRun& r : model.sectors) {
+        if (offset < start + r.count * r.bytes)
+            return index + (offset - start) / r.bytes;
+        start += r.count * r.bytes;
+        index += r.count;
+    }
+    return 0;  // unreachable: the runs cover the chip
+}
+
+NorSector nor_unit_of(const NorModel& model, uint32_t byte_address)
+{
+    if (model.block_bytes == 0)
+        return nor_sector_of(model, byte_address);
+    return {(byte_address & (model.size_bytes - 1)) & ~(model.block_bytes - 1), model.block_bytes};
 }
 
 }  // namespace sim

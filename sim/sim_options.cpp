@@ -128,7 +128,7 @@ std::string set_flash(SimOptions& options, const std::string& value)
     if (!FlashBank::find_nor_model(value))
         return "unknown flash '" + value +
                "' (S29AL008D[:top|:bottom], S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M, "
-               "S29GL128N, K8D6316, SST39VF6401)";
+               "S29GL128N, K8D6316, SST39VF6401, 28F128J3, 28F256P30)";
     options.flash = value;
     return {};
 }
@@ -194,7 +194,31 @@ std::string add_fault(SimOptions& options, const std::string& value)
             return {};
         }
     }
-    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, no-flash)";
+    // Intel-style chips: every program or erase ends with these status-register errors.
+    constexpr struct {
+        const char* name;
+        uint8_t bits;
+    } kStatusFaults[] = {{"voltage-low", kSrVoltage},
+                         {"program-fail", kSrProgramError},
+                         {"erase-fail", kSrEraseError},
+                         {"sequence-error", kSrProgramError | kSrEraseError}};
+    for (const auto& row : kStatusFaults)
+        if (text == row.name) {
+            faults.intel_status |= row.bits;
+            return {};
+        }
+    return "bad --fault '" + value +
+           "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, no-flash, voltage-low, program-fail, erase-fail, "
+           "sequence-error)";
+}
+
+std::string add_protect(SimOptions& options, const std::string& value)
+{
+    uint64_t block = 0;
+    if (!parse_number_text(value, block) || block > 0xFFFF)
+        return "bad --protect '" + value + "' (an erase block, counted from 0)";
+    options.faults.protected_blocks.push_back(static_cast<uint32_t>(block));
+    return {};
 }
 
 // Checks that need more than one option.
@@ -204,6 +228,12 @@ std::string check_combination(const SimOptions& options)
     if (options.bus_given && !FlashBank::supports(*model, options.bus))
         return "flash '" + options.flash + "' cannot be wired for that --bus";
     const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    for (uint32_t block : options.faults.protected_blocks)
+        if (block >= nor_unit_count(*model))
+            return "--protect " + std::to_string(block) + ": flash '" + options.flash + "' has blocks 0 to " +
+                   std::to_string(nor_unit_count(*model) - 1);
+    if (options.faults.intel_status != 0 && model->command_set != NorCommandSet::intel)
+        return "--fault voltage-low, program-fail, erase-fail and sequence-error need an Intel-style flash";
     if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
         return "--fault stuck-bit: an 8-bit bus has data bits 0 to 7 only";
     CpuModel cpu{};
@@ -238,7 +268,8 @@ constexpr OptionRow kOptions[] = {
     {"--cable", true, set_cable},       {"--region", true, set_region},
     {"--flash", true, set_flash},       {"--bus", true, set_bus},
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
-    {"--fault", true, add_fault},       {"--stats", false, set_stats},
+    {"--fault", true, add_fault},       {"--protect", true, add_protect},
+    {"--stats", false, set_stats},
     {"--help", false, set_help},        {"-h", false, set_help},
     {"--version", false, set_version},
 };
@@ -431,11 +462,15 @@ const char* sim_usage()
            "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
            "  --flash MODEL       flash on the bus (default S29AL008D): S29AL008D[:top|:bottom],\n"
            "                      S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M,\n"
-           "                      S29GL128N, K8D6316, SST39VF6401 (boot-block chips: top by default)\n"
+           "                      S29GL128N, K8D6316, SST39VF6401 (boot-block chips: top by default),\n"
+           "                      28F128J3, 28F256P30 (Intel-style; the P30 bottom boot, locked at power-up)\n"
            "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
-           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR or no-flash (repeatable)\n"
+           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR or no-flash; on Intel-style\n"
+           "                      chips voltage-low, program-fail, erase-fail, sequence-error (repeatable)\n"
+           "  --protect BLOCK     erase block BLOCK (from 0) is protected, or locked down on an\n"
+           "                      Intel-style chip (repeatable)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"
