@@ -26,6 +26,9 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"cable-interface", nullptr, &LongOptions::cable_interface},
         {"cable-pins", nullptr, &LongOptions::cable_pins},
         {"tck-hz", nullptr, &LongOptions::tck_hz},
+        {"detect", &options.detect, kNoValue},
+        {"unlock", &options.unlock, kNoValue},
+        {"unlock-all", &options.unlock_all, kNoValue},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {

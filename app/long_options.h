@@ -14,6 +14,9 @@ struct LongOptions {
     const char* cable_interface = nullptr;  // --cable-interface A|B
     const char* cable_pins = nullptr;       // --cable-pins VALUE:DIRECTION
     const char* tck_hz = nullptr;           // --tck-hz N
+    bool detect = false;                    // --detect: the flash found from what it answers
+    bool unlock = false;                    // --unlock: unlock locked blocks of the range
+    bool unlock_all = false;                // --unlock-all: also where that unlocks every block
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "flash/flash_intel.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
@@ -112,11 +113,15 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
             con_printf("\n");
         ++line;
 
-        // Unlock and setup go to the range's start; the erase command to the block itself.
-        erase_sequence(s, start, address, s.model.cmd_block_erase);
-        result = wait_block_erased(s, address);
-        if (result == FlashStatus::erase_failed)
-            con_printf("\nErase Error, ADDR  0x%08x\n", address);
+        if (s.descriptor.style == CommandStyle::intel) {
+            result = flash_intel_erase_block(s, address);
+        } else {
+            // Unlock and setup go to the range's start; the erase command to the block itself.
+            erase_sequence(s, start, address, s.model.cmd_block_erase);
+            result = wait_block_erased(s, address);
+            if (result == FlashStatus::erase_failed)
+                con_printf("\nErase Error, ADDR  0x%08x\n", address);
+        }
         if (result != FlashStatus::ok)
             break;
         if (flash_esc_pressed()) {

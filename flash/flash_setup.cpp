@@ -37,6 +37,21 @@ uint32_t device_code(const Wiring& w, uint32_t data_bits, const DeviceVariant& v
     return lanes_code(w, v.byte_code);
 }
 
+// Single-cycle commands; the cycles shared with the AMD-style record keep their fields (read
+// identifier in cmd_autoselect, read array in cmd_reset, the erase's confirm in cmd_block_erase).
+void set_intel_commands(const Wiring& w, const CommandSet& c, FlashModel& m)
+{
+    m.cmd_autoselect = lanes_code(w, 0x90);
+    m.cmd_reset = lanes_code(w, 0xFF);
+    m.cmd_program = lanes_code(w, 0x40);
+    m.cmd_erase_setup = lanes_code(w, c.block_erase);
+    m.cmd_block_erase = lanes_code(w, 0xD0);
+    m.cfi_query_addr = command_offset(w, c.cfi_query_addr);
+    m.cmd_cfi_query = lanes_code(w, 0x98);
+    m.cmd_write_buffer = lanes_code(w, 0xE8);
+    m.cmd_buffer_confirm = lanes_code(w, 0xD0);
+}
+
 }  // namespace
 
 FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32_t interleave, FlashModel& model)
@@ -55,6 +70,12 @@ FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32
 
     m.maker_id_offset = location_offset(w, d.maker_code_address);
     m.device_id_offset = location_offset(w, 1);
+    m.block_status_offset = location_offset(w, 2);
+    if (d.style == CommandStyle::intel) {
+        set_intel_commands(w, c, m);
+        model = m;
+        return FlashStatus::ok;
+    }
     m.unlock_addr1 = command_offset(w, c.unlock_addr1);
     m.unlock_addr2 = command_offset(w, c.unlock_addr2);
     m.unlock_data1 = c.unlock_data_both_bytes ? 0xAAAA : lanes_code(w, 0xAA);
