@@ -128,11 +128,13 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     g.chip_erase_max_ms = cfi_max(s, base, kChipEraseMax, g.chip_erase_timeout_ms);
 
     uint32_t size_code = cfi_byte(s, base, kDeviceSize);
-    if (size_code >= 32) {
+    if (size_code + (s.chips == 2 ? 1u : 0u) >= 32) {
         con_printf("Error, CFI device size out of range\n");
         return refuse(s, base);
     }
-    g.device_size = 1u << size_code;
+    // Two chips side by side double every block and the device.
+    const uint32_t chips = static_cast<uint32_t>(s.chips);
+    g.device_size = (1u << size_code) * chips;
     uint32_t aligned_base = geometry_aligned_base(g, base);
 
     g.write_buffer_code = static_cast<uint16_t>(cfi_byte(s, base, kWriteBuffer));
@@ -158,6 +160,7 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
 
     for (int r = 0; r < g.region_count; ++r) {
         g.regions[r] = cfi_descriptor(s, base, first_region + kRegionStride * r);
+        g.regions[r] = region_descriptor(region_blocks(g.regions[r]), region_block_size(g.regions[r]) * chips);
         geometry_print_region(r, g.regions[r]);
     }
     if (!regions_cover_device(g)) {

@@ -8,7 +8,7 @@ namespace {
 struct Wiring {
     uint32_t bytes_per_word;
     uint32_t lanes;  // chips side by side
-    bool byte_mode;  // an 8/16-bit chip driven 8 bits wide
+    bool byte_mode;  // an 8/16-bit chip driven 8 bits wide, alone or beside another
 };
 
 // A command cycle's chip address as a byte offset on the bus. In byte mode of an 8/16-bit
@@ -17,14 +17,14 @@ struct Wiring {
 uint32_t command_offset(const Wiring& w, uint32_t chip_address)
 {
     if (w.byte_mode)
-        return chip_address << 1 | (~chip_address & 1u);
+        return (chip_address << 1 | (~chip_address & 1u)) * w.lanes;
     return chip_address * w.bytes_per_word;
 }
 
 // A location read in autoselect mode (chip word address) as a byte offset on the bus.
 uint32_t location_offset(const Wiring& w, uint32_t chip_address)
 {
-    return w.byte_mode ? chip_address * 2 : chip_address * w.bytes_per_word;
+    return w.byte_mode ? chip_address * 2 * w.lanes : chip_address * w.bytes_per_word;
 }
 
 // An 8-bit code on every chip's byte lane.
@@ -65,7 +65,7 @@ FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32
     m.bytes_per_word = m.data_bits / 8;
     m.data_mask = data_mask_of(m.data_bits);
     const Wiring w = {m.bytes_per_word, static_cast<uint32_t>(interleave),
-                      setup == kSetup8x1 && d.chip_bus == ChipBus::x8_x16};
+                      setup != kSetup16x1 && d.chip_bus == ChipBus::x8_x16};
     const CommandSet& c = *d.commands;
 
     m.maker_id_offset = location_offset(w, d.maker_code_address);
