@@ -39,6 +39,8 @@ FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
         if (model.command_set == NorCommandSet::intel) {
             auto chip = std::make_unique<IntelChip>(model, byte_mode);
             chip->set_status_fault(faults.intel_status);
+            for (uint32_t block : faults.locked_blocks)
+                chip->lock(block);
             chips_.push_back(std::move(chip));
         } else {
             chips_.push_back(std::make_unique<NorChip>(model, byte_mode));

@@ -24,6 +24,8 @@ struct FlashFaults {
     // Erase units (counted from 0, as the chip's sectors or blocks) that are protected on an
     // AMD-style chip, or locked down on an Intel-style one; in every chip of the bank.
     std::vector<uint32_t> protected_blocks;
+    // Blocks of an Intel-style chip whose lock bit is set at the start.
+    std::vector<uint32_t> locked_blocks;
     // Status-register error bits every program or erase of an Intel-style chip ends with.
     uint8_t intel_status = 0;
 };

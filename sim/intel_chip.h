@@ -49,6 +49,12 @@ public:
 
     // Error bits every later program (SR4, SR3) or erase (SR5, SR3) ends with, changing nothing.
     void set_status_fault(uint8_t bits) { status_fault_ = bits; }
+    // Sets the lock bit of block `index`, as a last session would have left it.
+    void lock(uint32_t index)
+    {
+        if (index < locks_.size())
+            locks_[index] |= 0x01;
+    }
 
     Mode mode() const { return mode_; }
     bool busy(uint64_t now_ns) const { return now_ns < busy_until_ns_; }

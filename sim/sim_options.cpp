@@ -212,13 +212,23 @@ std::string add_fault(SimOptions& options, const std::string& value)
            "sequence-error)";
 }
 
-std::string add_protect(SimOptions& options, const std::string& value)
+std::string add_block(std::vector<uint32_t>& blocks, const char* option, const std::string& value)
 {
     uint64_t block = 0;
     if (!parse_number_text(value, block) || block > 0xFFFF)
-        return "bad --protect '" + value + "' (an erase block, counted from 0)";
-    options.faults.protected_blocks.push_back(static_cast<uint32_t>(block));
+        return std::string("bad ") + option + " '" + value + "' (an erase block, counted from 0)";
+    blocks.push_back(static_cast<uint32_t>(block));
     return {};
+}
+
+std::string add_protect(SimOptions& options, const std::string& value)
+{
+    return add_block(options.faults.protected_blocks, "--protect", value);
+}
+
+std::string add_lock(SimOptions& options, const std::string& value)
+{
+    return add_block(options.faults.locked_blocks, "--lock", value);
 }
 
 // Checks that need more than one option.
@@ -228,10 +238,13 @@ std::string check_combination(const SimOptions& options)
     if (options.bus_given && !FlashBank::supports(*model, options.bus))
         return "flash '" + options.flash + "' cannot be wired for that --bus";
     const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
-    for (uint32_t block : options.faults.protected_blocks)
-        if (block >= nor_unit_count(*model))
-            return "--protect " + std::to_string(block) + ": flash '" + options.flash + "' has blocks 0 to " +
-                   std::to_string(nor_unit_count(*model) - 1);
+    for (const std::vector<uint32_t>* blocks : {&options.faults.protected_blocks, &options.faults.locked_blocks})
+        for (uint32_t block : *blocks)
+            if (block >= nor_unit_count(*model))
+                return "block " + std::to_string(block) + ": flash '" + options.flash + "' has blocks 0 to " +
+                       std::to_string(nor_unit_count(*model) - 1);
+    if (!options.faults.locked_blocks.empty() && model->command_set != NorCommandSet::intel)
+        return "--lock needs an Intel-style flash (--protect protects a sector of the others)";
     if (options.faults.intel_status != 0 && model->command_set != NorCommandSet::intel)
         return "--fault voltage-low, program-fail, erase-fail and sequence-error need an Intel-style flash";
     if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
@@ -269,6 +282,7 @@ constexpr OptionRow kOptions[] = {
     {"--flash", true, set_flash},       {"--bus", true, set_bus},
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
     {"--fault", true, add_fault},       {"--protect", true, add_protect},
+    {"--lock", true, add_lock},
     {"--stats", false, set_stats},
     {"--help", false, set_help},        {"-h", false, set_help},
     {"--version", false, set_version},
@@ -471,6 +485,7 @@ const char* sim_usage()
            "                      chips voltage-low, program-fail, erase-fail, sequence-error (repeatable)\n"
            "  --protect BLOCK     erase block BLOCK (from 0) is protected, or locked down on an\n"
            "                      Intel-style chip (repeatable)\n"
+           "  --lock BLOCK        an Intel-style chip starts with the lock bit of BLOCK set (repeatable)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"
