@@ -71,8 +71,8 @@ FlashStatus unlock_blocks(FlashSession& s, int32_t first, int32_t last)
         ++unlocked;
     }
     flash_write(s, g.block_start[first], s.model.cmd_reset);
-    con_printf("Unlocked %d blocks from 0x%08X to 0x%08X\n", static_cast<int>(unlocked), g.block_start[first],
-               g.block_start[last] - 1);
+    con_printf("Unlocked %d block%s from 0x%08X to 0x%08X\n", static_cast<int>(unlocked), unlocked == 1 ? "" : "s",
+               g.block_start[first], g.block_start[last] - 1);
     return FlashStatus::ok;
 }
 

@@ -90,7 +90,10 @@ bool IntelChip::may_change(uint32_t address, uint8_t error_bit)
         errors_ |= kSrLocked | error_bit;
         return false;
     }
-    const uint8_t fault = status_fault_ & (error_bit | kSrVoltage);
+    // A sequence-error fault sets both error bits whatever the operation.
+    constexpr uint8_t kSequence = kSrEraseError | kSrProgramError;
+    const uint8_t fault = (status_fault_ & kSequence) == kSequence ? (status_fault_ & (kSequence | kSrVoltage))
+                                                                   : status_fault_ & (error_bit | kSrVoltage);
     errors_ |= fault;
     return fault == 0;
 }
