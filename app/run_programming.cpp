@@ -167,6 +167,19 @@ FlashStatus check_erase_blocks(FlashSession& session, const RunOptions& o, bool 
     return flash_check_blocks(session, o.start_offset, first, last, unlock, first == 0 && last == g.block_count);
 }
 
+// A flash larger than the CPU's address pins reach shows its lower part again above them: a job
+// there would change the lower part and read it back as if it had gone where it was meant.
+bool beyond_reach(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
+{
+    const uint64_t reach = uint64_t{1} << cpu.pins.address.size();
+    if (end <= g.block_start[0] + reach)
+        return false;
+    con_printf("The job ends at 0x%08llX, past the %llu KB that this CPU's %u address pins reach\n",
+               static_cast<unsigned long long>(end - 1), static_cast<unsigned long long>(reach / 1024),
+               static_cast<unsigned>(cpu.pins.address.size()));
+    return true;
+}
+
 FlashStatus program_image(FlashSession& session, const RunOptions& o, std::span<const uint8_t> image)
 {
     if (session.descriptor.style == CommandStyle::intel)
@@ -353,6 +366,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     o.start_offset += block_offset(g, o.block_index);
+    if (o.read_path != nullptr && beyond_reach(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
+        return kEndRun;
     if (o.read_path != nullptr)
         return read_job(session, target, o, backup, start_seconds);
     if (o.verify_path != nullptr)
@@ -373,6 +388,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     const bool chip_erase = takes_chip_erase(g, o);
     const JobRange range = job_range(g, o, chip_erase, image.size());
+    if (beyond_reach(cpu, g, range.end))
+        return kEndRun;
     if (check_erase_blocks(session, o, chip_erase) != FlashStatus::ok)
         return kEndRun;
     if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
