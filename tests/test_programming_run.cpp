@@ -537,3 +537,41 @@ TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
 }
 
 }  // namespace
+
+namespace {
+
+// --detect on every CPU and every wiring of every chip: the built-in models by their codes, the
+// Intel-style chips by their CFI table; the image lands at 0 and the found line names the set-up.
+TEST(ProgrammingRun, DetectFindsEveryChipOnEveryCpuAndSetup)
+{
+    struct Chip {
+        const char* sim_flash;
+        const char* bus;
+        const char* found;  // from "Found " to the set-up
+    };
+    std::vector<Chip> chips = {{"28F128J3", "16x1", "CFI flash: maker 0x0089, device 0x0018, 16384 KB, Intel/Sharp"},
+                               {"28F128J3", "8x1", "CFI flash: maker 0x0089, device 0x0018, 16384 KB, Intel/Sharp"},
+                               {"28F128J3", "8x2", "CFI flash: maker 0x8989, device 0x1818, 32768 KB, Intel/Sharp"},
+                               {"28F256P30", "16x1", "CFI flash: maker 0x0089, device 0x891C, 32768 KB, Intel/Sharp"}};
+    for (const FlashWiring& w : kFlashWirings)
+        chips.push_back({w.sim_flash, w.bus, w.model});
+    ScratchDir dir;
+    const Bytes image = pattern(0x300, 41);
+    const std::string path = dir.write("image.bin", image);
+    for (const char* cpu : kCpuNames)
+        for (const Chip& c : chips) {
+            SCOPED_TRACE(std::string(cpu) + " " + c.sim_flash + " " + c.bus);
+            SimSession session({"--cpu", cpu, "--flash", c.sim_flash, "--bus", c.bus, "--keys", ""});
+            const SimRun run = session.run({"-C", cpu, "--detect", "--unlock", "-f" + path});
+            const std::string bus = c.bus;
+            const std::string setup = " set-up " + bus + " (-w " + bus.substr(0, bus.find('x')) + " -i " +
+                                      bus.substr(bus.find('x') + 1) + ")\n";
+            EXPECT_TRUE(in_order(run.console, {std::string("Found ") + c.found, setup, "verifying OK"}));
+            EXPECT_EQ(run.status, 0);
+            const Bytes flash = session.board().flash()->contents();
+            EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+            EXPECT_EQ(run.stats.rule_violations, 0u);
+        }
+}
+
+}  // namespace
