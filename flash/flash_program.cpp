@@ -1,6 +1,7 @@
 // Programming the image, word by word or one write buffer at a time, with read-back.
 #include <cstdint>
 
+#include "flash/flash_image.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
@@ -11,19 +12,10 @@ namespace {
 constexpr uint32_t kWordPollLimit = 5000;
 constexpr uint32_t kBufferPollLimit = 100000;
 constexpr uint32_t kMaxBufferWords = 32;
-constexpr uint8_t kErased = 0xFF;
 
-// The word at image offset `offset`, least significant byte first; bytes past the end of
-// the image read as erased.
 uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset)
 {
-    uint32_t value = 0;
-    for (uint32_t k = 0; k < s.model.bytes_per_word; ++k) {
-        const uint64_t at = uint64_t{offset} + k;
-        const uint8_t byte = at < image.size() ? image[at] : kErased;
-        value |= uint32_t{byte} << (8 * k);
-    }
-    return value & s.model.data_mask;
+    return flash_image_word(s, image, offset);
 }
 
 void report_mismatch(uint32_t written, uint32_t read)
