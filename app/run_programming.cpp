@@ -162,8 +162,9 @@ FlashStatus check_erase_blocks(FlashSession& session, const RunOptions& o, bool 
         while (last < g.block_count && g.block_start[last] - o.start_offset < o.erase_size)
             ++last;
     }
-    const UnlockRequest unlock =
-        o.unlock_all ? UnlockRequest::all : o.unlock ? UnlockRequest::range : UnlockRequest::none;
+    const UnlockRequest unlock = o.unlock_all ? UnlockRequest::all
+                                 : o.unlock   ? UnlockRequest::range
+                                              : UnlockRequest::none;
     return flash_check_blocks(session, o.start_offset, first, last, unlock, first == 0 && last == g.block_count);
 }
 

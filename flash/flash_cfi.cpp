@@ -37,7 +37,10 @@ uint32_t cfi_at(const FlashSession& s, uint32_t base, uint32_t offset)
     return base + offset * static_cast<uint32_t>(s.chips);
 }
 
-uint32_t cfi_byte(FlashSession& s, uint32_t base, uint32_t offset) { return flash_read(s, cfi_at(s, base, offset)) & 0xFF; }
+uint32_t cfi_byte(FlashSession& s, uint32_t base, uint32_t offset)
+{
+    return flash_read(s, cfi_at(s, base, offset)) & 0xFF;
+}
 
 // A typical-time code n means 2^n; the code is tested for 0 as the whole word read.
 uint32_t cfi_time(FlashSession& s, uint32_t base, uint32_t offset)

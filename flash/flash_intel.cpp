@@ -159,8 +159,7 @@ const char* flash_intel_cause(uint32_t status)
     // SR0 is reserved and reads 0: a status with it set came from no status register.
     if (status & 0x01)
         return "not a status (nothing answers, or not an Intel-style chip)";
-    if ((status & (kSrEraseError | kSrProgramError)) == (kSrEraseError | kSrProgramError) &&
-        (status & kSrLocked) == 0)
+    if ((status & (kSrEraseError | kSrProgramError)) == (kSrEraseError | kSrProgramError) && (status & kSrLocked) == 0)
         return "command sequence error";
     if (status & kSrLocked)
         return "the block is locked";

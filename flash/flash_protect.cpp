@@ -94,9 +94,10 @@ FlashStatus check_intel(FlashSession& s, uint32_t base, int32_t first, int32_t l
         return FlashStatus::refused;
     }
     if (!g.unlocks_each_block && unlock != UnlockRequest::all && !whole_device) {
-        con_printf("Block %d at 0x%08X is locked, and an unlock on this chip unlocks every block: give "
-                   "--unlock-all, or the whole device as the range\n",
-                   static_cast<int>(locks.first_locked), g.block_start[locks.first_locked]);
+        con_printf(
+            "Block %d at 0x%08X is locked, and an unlock on this chip unlocks every block: give "
+            "--unlock-all, or the whole device as the range\n",
+            static_cast<int>(locks.first_locked), g.block_start[locks.first_locked]);
         return FlashStatus::refused;
     }
     return unlock_blocks(s, first, last);

@@ -14,5 +14,5 @@ enum class UnlockRequest { none, range, all };
 // that names the first block a program or erase could not change, when a block is protected
 // (AMD-style), locked down, or locked and unlocking was not asked for; Intel-style locked blocks
 // are unlocked, with a line that says so, when it was. `whole_device`: the range is the device.
-FlashStatus flash_check_blocks(FlashSession& session, uint32_t base, int32_t first, int32_t last,
-                               UnlockRequest unlock, bool whole_device);
+FlashStatus flash_check_blocks(FlashSession& session, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
+                               bool whole_device);

@@ -282,8 +282,7 @@ constexpr OptionRow kOptions[] = {
     {"--flash", true, set_flash},       {"--bus", true, set_bus},
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
     {"--fault", true, add_fault},       {"--protect", true, add_protect},
-    {"--lock", true, add_lock},
-    {"--stats", false, set_stats},
+    {"--lock", true, add_lock},         {"--stats", false, set_stats},
     {"--help", false, set_help},        {"-h", false, set_help},
     {"--version", false, set_version},
 };

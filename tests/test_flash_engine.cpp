@@ -9,8 +9,8 @@
 #include <csignal>
 
 #include "flash/flash_geometry.h"
-#include "platform/interrupts.h"
 #include "flash/flash_intel.h"
+#include "platform/interrupts.h"
 #include "tests/support/direct_bus.h"
 
 namespace {

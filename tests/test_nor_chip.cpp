@@ -690,9 +690,9 @@ TEST(IntelChip, BufferWindowAndConfirmChecks)
         uint32_t status;
     };
     // J3: a 16-word (32-byte) window at 0x20000.
-    for (const Case& c : {Case{"programmed", 1, 0x20002, 0xD0, 0x80}, Case{"count over 16", 16, 0x20002, 0xD0, 0xB0},
-                          Case{"outside the window", 1, 0x20020, 0xD0, 0xB0},
-                          Case{"wrong confirm", 1, 0x20002, 0xFF, 0xB0}}) {
+    for (const Case& c :
+         {Case{"programmed", 1, 0x20002, 0xD0, 0x80}, Case{"count over 16", 16, 0x20002, 0xD0, 0xB0},
+          Case{"outside the window", 1, 0x20020, 0xD0, 0xB0}, Case{"wrong confirm", 1, 0x20002, 0xFF, 0xB0}}) {
         IntelBus chip("28F128J3");
         chip.bus.write(0x20000, 0xE8);
         EXPECT_EQ(chip.status(0x20000), 0x80u) << "a buffer is free";
