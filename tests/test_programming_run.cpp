@@ -511,6 +511,24 @@ TEST(ProgrammingRun, EscDuringProgrammingEndsWithStatusOne)
         << "out of unlock bypass";
 }
 
+// An Intel-style chip stopped between two runs of buffers is left in read array, not in status mode.
+TEST(ProgrammingRun, EscDuringIntelProgrammingLeavesReadArray)
+{
+    ScratchDir dir;
+    const Bytes image = pattern(0x1000, 23);
+    const Args tool{"-C", "KTR5200", "--detect", "--unlock", "-f" + dir.write("i.bin", image)};
+    SimRun whole = run_sim({"--flash", "28F256P30", "--keys", ""}, tool);
+    ASSERT_EQ(whole.status, 0);
+    SimSession session({"--flash", "28F256P30", "--key-after", std::to_string(whole.stats.dr_scans / 2) + ":\\e"});
+    SimRun run = session.run(tool);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(has(run.console, "verifying OK"));
+    const Bytes flash = session.board().flash()->contents();
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x200, flash.begin()));
+    EXPECT_EQ(flash[0xFFF], 0xFF);
+    EXPECT_EQ(session.board().flash()->intel_chip(0).mode(), sim::IntelChip::Mode::read_array);
+}
+
 TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
 {
     // Two blocks asked for; ESC is waiting from the start and is seen after the first.
