@@ -16,7 +16,6 @@ constexpr SetupTry kOrder[] = {{kSetup16x1, 16, 1}, {kSetup8x2, 8, 2}, {kSetup8x
 constexpr uint32_t kQry = 0x10;
 constexpr uint32_t kCommandSet = 0x13;
 constexpr uint32_t kDeviceSize = 0x27;
-constexpr uint32_t kQueryAddress = 0x55;
 
 uint32_t lanes(const FlashSession& s, uint32_t code) { return s.chips == 2 ? code * 0x0101u : code; }
 
@@ -35,12 +34,12 @@ void reset_all(FlashSession& s, uint32_t base)
     flash_chip_enable(s, '1');
 }
 
-// Enters the query with the single-cycle command at chip word 0x55 (the same bus offset in
-// every set-up); the word read at CFI `address`, or ~0 when the chips do not show "QRY".
+// Enters the query with the single-cycle command at chip word 0x55 (an Intel-style chip takes it
+// at any address); the word read at CFI `address`, or ~0 when the chips do not show "QRY".
 uint32_t query(FlashSession& s, uint32_t base, uint32_t address)
 {
     flash_chip_enable(s, '0');
-    flash_write(s, base + 2 * kQueryAddress, lanes(s, 0x98));
+    flash_write(s, base + s.model.cfi_query_addr, s.model.cmd_cfi_query);
     uint32_t word = ~0u;
     if (cfi_word(s, base, kQry) == lanes(s, 'Q') && cfi_word(s, base, kQry + 1) == lanes(s, 'R') &&
         cfi_word(s, base, kQry + 2) == lanes(s, 'Y'))

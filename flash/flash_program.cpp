@@ -86,7 +86,8 @@ void program_buffer(FlashSession& s, uint32_t start, uint32_t address, const uin
     uint32_t step = s.model.bytes_per_word;
     flash_unlock(s, start);
     flash_write(s, address, s.model.cmd_write_buffer);
-    flash_write(s, address, count - 1);
+    // The count goes to every chip side by side, like a command.
+    flash_write(s, address, (count - 1) * (s.chips == 2 ? 0x0101u : 1u));
     for (uint32_t k = 0; k < count; ++k)
         flash_write(s, address + k * step, words[k] & s.model.data_mask);
     flash_write(s, address + (count - 1) * step, s.model.cmd_buffer_confirm);

@@ -559,7 +559,7 @@ TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
 namespace {
 
 // --detect on every CPU and every wiring of every chip: the built-in models by their codes, the
-// Intel-style chips by their CFI table; the image lands at 0 and the found line names the set-up.
+// others by their CFI table; the image lands at 0 and the found line names the set-up.
 TEST(ProgrammingRun, DetectFindsEveryChipOnEveryCpuAndSetup)
 {
     struct Chip {
@@ -570,7 +570,11 @@ TEST(ProgrammingRun, DetectFindsEveryChipOnEveryCpuAndSetup)
     std::vector<Chip> chips = {{"28F128J3", "16x1", "CFI flash: maker 0x0089, device 0x0018, 16384 KB, Intel/Sharp"},
                                {"28F128J3", "8x1", "CFI flash: maker 0x0089, device 0x0018, 16384 KB, Intel/Sharp"},
                                {"28F128J3", "8x2", "CFI flash: maker 0x8989, device 0x1818, 32768 KB, Intel/Sharp"},
-                               {"28F256P30", "16x1", "CFI flash: maker 0x0089, device 0x891C, 32768 KB, Intel/Sharp"}};
+                               {"28F256P30", "16x1", "CFI flash: maker 0x0089, device 0x891C, 32768 KB, Intel/Sharp"},
+                               // Set-ups no built-in model has: the generic AMD driver, buffer and all.
+                               {"S29GL064M", "8x1", "CFI flash: maker 0x0001, device 0x007E, 8192 KB, AMD"},
+                               {"S29GL128N", "8x2", "CFI flash: maker 0x0101, device 0x7E7E, 32768 KB, AMD"},
+                               {"K8D6316", "8x2", "CFI flash: maker 0xECEC, device 0xE2E2, 16384 KB, AMD"}};
     for (const FlashWiring& w : kFlashWirings)
         chips.push_back({w.sim_flash, w.bus, w.model});
     ScratchDir dir;
