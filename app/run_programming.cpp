@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/backup_file.h"
@@ -131,8 +133,14 @@ uint8_t setups_to_try(const CpuTarget& cpu, const RunOptions& o)
 const FlashDescriptor* detect_flash(SelectedTarget& target, const CpuTarget& cpu, RunOptions& o)
 {
     FlashDetection found;
-    if (flash_detect(target, o.start_offset, setups_to_try(cpu, o), found) != FlashStatus::ok) {
-        con_printf("No flash answered with known codes or a CFI table in any set-up tried (16x1, 8x2, 8x1)\n");
+    const uint8_t setups = setups_to_try(cpu, o);
+    if (flash_detect(target, o.start_offset, setups, found) != FlashStatus::ok) {
+        std::string tried;
+        for (const auto& [setup, name] : {std::pair{kSetup16x1, "16x1"}, {kSetup8x2, "8x2"}, {kSetup8x1, "8x1"}})
+            if (setups & setup)
+                tried += (tried.empty() ? "" : ", ") + std::string(name);
+        con_printf("No flash answered with known codes or a CFI table in any set-up tried (%s)\n",
+                   tried.empty() ? "none fits -w and -i" : tried.c_str());
         return nullptr;
     }
     o.bus_width = found.bus_width;

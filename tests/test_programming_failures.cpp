@@ -171,6 +171,12 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"No flash answered with known codes or a CFI table in any set-up tried (16x1, 8x2, 8x1)\n"},
          Ends::end_of_run,
          true},
+        {"nothing detected in the set-up asked for",
+         {"--flash", "AM29LV040B", "--bus", "8x1"},
+         {"-C", "KTR5200", "--detect", "-w", "16", "-fIMAGE"},
+         {"No flash answered with known codes or a CFI table in any set-up tried (16x1)\n"},
+         Ends::end_of_run,
+         true},
         // The status register's error bits, each with its cause line.
         {"erase failed",
          {"--flash", "28F128J3", "--fault", "erase-fail"},
