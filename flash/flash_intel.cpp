@@ -63,14 +63,9 @@ FlashStatus wait_ready(FlashSession& s, uint32_t address, uint64_t max_ns, Statu
     }
 }
 
-void print_cause(const Status& status)
-{
-    if (status.ready && (status.bits & kSrErrors) != 0)
-        con_printf("Status register 0x%02X: %s\n", status.bits, flash_intel_cause(status.bits));
-}
-
-// Waits for the operation just started; the failure lines name `what` at `address`.
-FlashStatus finish(FlashSession& s, uint32_t address, uint64_t max_ns, const char* error_line, FlashStatus failed)
+// Waits for the operation just started; on an error, `error_line` with the address, then the cause.
+FlashStatus finish(FlashSession& s, uint32_t address, uint64_t max_ns, const char* error_line, FlashStatus failed,
+                   bool unlocking = false)
 {
     Status status{};
     const FlashStatus result = wait_ready(s, address, max_ns, status);
@@ -79,7 +74,8 @@ FlashStatus finish(FlashSession& s, uint32_t address, uint64_t max_ns, const cha
     if (result == FlashStatus::ok && (status.bits & kSrErrors) == 0)
         return FlashStatus::ok;
     con_printf(error_line, address);
-    print_cause(status);
+    if (status.ready)
+        con_printf("Status register 0x%02X: %s\n", status.bits, flash_intel_cause(status.bits, unlocking));
     return failed;
 }
 
@@ -154,7 +150,7 @@ FlashStatus run_verified(FlashSession& s, uint32_t address, const uint32_t* word
 
 }  // namespace
 
-const char* flash_intel_cause(uint32_t status)
+const char* flash_intel_cause(uint32_t status, bool unlocking)
 {
     // SR0 is reserved and reads 0: a status with it set came from no status register.
     if (status & 0x01)
@@ -167,7 +163,7 @@ const char* flash_intel_cause(uint32_t status)
         return "program/erase voltage too low";
     if (status & kSrProgramError)
         return "program failed";
-    return "erase failed";
+    return unlocking ? "unlock failed" : "erase failed";
 }
 
 FlashStatus flash_intel_erase_block(FlashSession& s, uint32_t address)
@@ -186,7 +182,7 @@ FlashStatus flash_intel_unlock(FlashSession& s, uint32_t address)
     clear_status(s, address);
     flash_write(s, address, lanes(s, kCmdLockSetup));
     flash_write(s, address, lanes(s, kCmdUnlockConfirm));
-    return finish(s, address, kUnlockMaxNs, "\nUnlock Error, ADDR  0x%08x\n", FlashStatus::refused);
+    return finish(s, address, kUnlockMaxNs, "\nUnlock Error, ADDR  0x%08x\n", FlashStatus::refused, true);
 }
 
 uint32_t flash_intel_lock_status(FlashSession& s, uint32_t address)

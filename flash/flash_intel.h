@@ -16,8 +16,9 @@ constexpr uint32_t kSrVoltage = 0x08;
 constexpr uint32_t kSrLocked = 0x02;
 constexpr uint32_t kSrErrors = kSrEraseError | kSrProgramError | kSrVoltage | kSrLocked;
 
-// The line that names the cause of the error bits in `status` (one chip's byte).
-const char* flash_intel_cause(uint32_t status);
+// What the error bits of `status` (one chip's byte) say went wrong; SR5 after an unlock is an
+// unlock error.
+const char* flash_intel_cause(uint32_t status, bool unlocking = false);
 
 // Erases one block; erase_failed after the "Erase Error" line and the cause line.
 FlashStatus flash_intel_erase_block(FlashSession& session, uint32_t address);

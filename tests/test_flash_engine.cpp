@@ -772,4 +772,27 @@ TEST(IntelEngine, LockedBlockIsNamedByTheStatusRegister)
     }
 }
 
+// A locked-down block refuses its unlock; a bus nobody drives gives no status at all.
+TEST(IntelEngine, UnlockRefusedAndNoStatusHaveTheirOwnCauses)
+{
+    sim::FlashFaults faults;
+    faults.protected_blocks = {1};
+    FlashRig rig(*sim::FlashBank::find_nor_model("28F256P30"), BusSetup::x16, "S29AL008D", 16, 1, faults);
+    const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
+    FlashModel model{};
+    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
+    FlashSession s(rig.bus, intel, model, 1);
+    ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+    rig.platform.console.clear();
+    flash_chip_enable(s, '0');
+    EXPECT_EQ(flash_intel_unlock(s, 0x8000), FlashStatus::refused);
+    EXPECT_EQ(rig.platform.console, "\nUnlock Error, ADDR  0x00008000\nStatus register 0xA0: unlock failed\n");
+    flash_chip_enable(s, '1');
+    rig.platform.console.clear();
+    EXPECT_EQ(flash_intel_erase_block(s, 0), FlashStatus::erase_failed);
+    EXPECT_TRUE(rig.platform.console.ends_with(
+        "Status register 0xFF: not a status (nothing answers, or not an Intel-style chip)\n"))
+        << rig.platform.console;
+}
+
 }  // namespace

@@ -165,6 +165,12 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"The job ends at 0x01FDFFFF, past the 16384 KB that this CPU's 24 address pins reach\n"},
          Ends::end_of_run,
          true},
+        {"read past the CPU's address pins",
+         {"--cpu", "MIRTA", "--flash", "28F256P30"},
+         {"-C", "MIRTA", "--detect", "-o", "0x1FC0000", "--read", "BACKUP"},
+         {"The job ends at 0x01FFFFFF, past the 16384 KB that this CPU's 24 address pins reach\n"},
+         Ends::end_of_run,
+         true},
         {"nothing detected",
          {"--fault", "no-flash"},
          {"-C", "KTR5200", "--detect", "-fIMAGE"},
@@ -215,6 +221,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
             {"MISSING", (dir.path() / "missing.bin").string()},
             {"FOLDER", dir.path().string()},
             {"EMPTY", dir.write("empty.bin", {})},
+            {"BACKUP", (dir.path() / "backup.bin").string()},
         };
         auto place = [&paths](std::string text) {
             for (const auto& path : paths)
