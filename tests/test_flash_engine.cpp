@@ -796,3 +796,26 @@ TEST(IntelEngine, UnlockRefusedAndNoStatusHaveTheirOwnCauses)
 }
 
 }  // namespace
+
+namespace {
+
+// A chip without a write buffer in its table is programmed a word at a time (0x40).
+TEST(IntelEngine, WordProgramWhereTheTableHasNoBuffer)
+{
+    FlashRig rig(*sim::FlashBank::find_nor_model("28F128J3"), BusSetup::x16, "S29AL008D", 16, 1);
+    const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
+    FlashModel model{};
+    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
+    FlashSession s(rig.bus, intel, model, 1);
+    ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+    s.model.buffer_words = 0;
+    std::vector<uint8_t> image(600);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<uint8_t>(i * 37 + 5);
+    EXPECT_EQ(flash_intel_program(s, 0x20000, image), FlashStatus::ok);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.bank.contents().begin() + 0x20000));
+    EXPECT_EQ(rig.bank.intel_chip(0).counters().word_programs, 300u);
+    EXPECT_EQ(rig.bank.intel_chip(0).counters().buffer_programs, 0u);
+}
+
+}  // namespace
