@@ -4,8 +4,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/adapter_file.h"
 #include "app/exit.h"
-#include "jtag/mpsse_cable.h"
+#include "jtag/adapter_cable.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -25,6 +26,15 @@ bool parse_hex16(std::string_view text, uint16_t& value)
     process_end(1);
 }
 
+// --cable-pins over a configuration's layout: ADBUS4-7 as given, in every state of the pins.
+void override_layout_gpio(MpsseSettings& s)
+{
+    for (MpssePins* pins : {&s.job, &s.parked, &s.trst}) {
+        pins->value = static_cast<uint16_t>((pins->value & ~0x00F0) | s.gpio_value);
+        pins->direction = static_cast<uint16_t>((pins->direction & ~0x00F0) | s.gpio_direction);
+    }
+}
+
 }  // namespace
 
 bool wants_usb_cable(const LongOptions& o, std::string& error)
@@ -34,7 +44,17 @@ bool wants_usb_cable(const LongOptions& o, std::string& error)
             std::string("unknown --cable '") + o.cable + "' (ftdi for a USB adapter, parport for the parallel port)";
         return false;
     }
-    const bool usb = o.cable != nullptr && std::strcmp(o.cable, "ftdi") == 0;
+    // An adapter configuration, a serial number or a reset line say USB by themselves.
+    const bool adapter = o.cable_config || o.cable_serial || o.srst;
+    if (adapter && o.cable != nullptr && std::strcmp(o.cable, "parport") == 0) {
+        error = "--cable-config, --cable-serial and --srst are for a USB adapter, not --cable parport";
+        return false;
+    }
+    if (o.srst != nullptr && std::strcmp(o.srst, "hold") != 0 && std::strcmp(o.srst, "release") != 0) {
+        error = std::string("bad --srst '") + o.srst + "' (hold or release)";
+        return false;
+    }
+    const bool usb = (o.cable != nullptr && std::strcmp(o.cable, "ftdi") == 0) || adapter;
     if (!usb && (o.cable_id || o.cable_interface || o.cable_pins || o.tck_hz)) {
         error = "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi";
         return false;
@@ -42,11 +62,28 @@ bool wants_usb_cable(const LongOptions& o, std::string& error)
     return usb;
 }
 
-std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
+UsbCableSetup usb_cable_setup(const LongOptions& o)
 {
-    UsbDeviceChoice device;
-    MpsseSettings settings;
+    UsbCableSetup setup;
+    UsbDeviceChoice& device = setup.device;
+    MpsseSettings& settings = setup.settings;
+    if (o.cable_config != nullptr) {
+        AdapterConfig config;
+        std::string error;
+        if (!adapter_config_load(o.cable_config, config, error))
+            refuse(error.c_str());
+        if (config.ids.empty() && o.cable_id == nullptr)
+            refuse((config.file + ": no 'ftdi vid_pid' line, so no USB IDs (or give --cable-id VID:PID)").c_str());
+        const bool hold = o.srst != nullptr && std::strcmp(o.srst, "hold") == 0;
+        if (const char* reason = adapter_cable_settings(config, hold, device, settings))
+            refuse(reason);
+    } else if (o.srst != nullptr && std::strcmp(o.srst, "hold") == 0) {
+        refuse("--srst hold needs --cable-config: the adapter's nSRST pin comes from its configuration");
+    }
+    if (o.cable_serial != nullptr)
+        device.serial = o.cable_serial;
     if (o.cable_id != nullptr) {
+        device.more_ids.clear();
         const std::string_view id = o.cable_id;
         const size_t colon = id.find(':');
         if (colon == std::string_view::npos || !parse_hex16(id.substr(0, colon), device.vendor) ||
@@ -58,9 +95,11 @@ std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
             refuse("bad --cable-interface (A or B)");
         device.interface = o.cable_interface[0];
     }
-    if (o.cable_pins != nullptr)
+    if (o.cable_pins != nullptr) {
         if (const char* reason = mpsse_parse_pins(o.cable_pins, settings))
             refuse(reason);
+        override_layout_gpio(settings);
+    }
     if (o.tck_hz != nullptr) {
         const std::string_view text = o.tck_hz;
         uint32_t hz = 0;
@@ -69,11 +108,17 @@ std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
             refuse("bad --tck-hz (a frequency in Hz, as 6000000)");
         settings.tck_hz = hz;
     }
+    return setup;
+}
+
+std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
+{
+    const UsbCableSetup setup = usb_cable_setup(o);
     UsbTransport* usb = platform().usb_transport();
     if (usb == nullptr)
         refuse("This build has no USB cable: it was built without libftdi1");
-    auto cable = std::make_unique<MpsseCable>(*usb, settings);
-    if (const char* reason = cable->open(device))
+    auto cable = std::make_unique<MpsseCable>(*usb, setup.settings);
+    if (const char* reason = cable->open(setup.device))
         refuse(reason);
     return cable;
 }

@@ -1,15 +1,25 @@
 // Which cable the run drives: the parallel port (the default), or a USB adapter's MPSSE engine
-// chosen with --cable ftdi and its options.
+// chosen with --cable ftdi or an adapter configuration, and its options.
 #pragma once
 
 #include <memory>
 
 #include "app/long_options.h"
 #include "jtag/cable.h"
+#include "jtag/mpsse_cable.h"
 
 // True when the long options ask for the USB cable; false with a one-line reason in `error`
-// for a --cable value it does not know or a USB option without --cable ftdi.
+// for a --cable value it does not know or a USB option without the USB cable.
 bool wants_usb_cable(const LongOptions& options, std::string& error);
+
+struct UsbCableSetup {
+    UsbDeviceChoice device;
+    MpsseSettings settings;
+};
+
+// The device and settings the options describe: the adapter configuration first, the other
+// options over it. Ends the run with its one-line reason for a value it cannot take.
+UsbCableSetup usb_cable_setup(const LongOptions& options);
 
 // Opens the USB cable the options describe, or ends the run with its one-line reason.
 std::unique_ptr<Cable> open_usb_cable(const LongOptions& options);

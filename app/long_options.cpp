@@ -29,6 +29,12 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"detect", &options.detect, kNoValue},
         {"unlock", &options.unlock, kNoValue},
         {"unlock-all", &options.unlock_all, kNoValue},
+        {"cable-config", nullptr, &LongOptions::cable_config},
+        {"cable-info", &options.cable_info, kNoValue},
+        {"cable-serial", nullptr, &LongOptions::cable_serial},
+        {"cable-list", &options.cable_list, kNoValue},
+        {"srst", nullptr, &LongOptions::srst},
+        {"report", nullptr, &LongOptions::report_path},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {

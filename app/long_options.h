@@ -17,6 +17,12 @@ struct LongOptions {
     bool detect = false;                    // --detect: the flash found from what it answers
     bool unlock = false;                    // --unlock: unlock locked blocks of the range
     bool unlock_all = false;                // --unlock-all: also where that unlocks every block
+    const char* cable_config = nullptr;     // --cable-config FILE|NAME: an OpenOCD FTDI interface file
+    bool cable_info = false;                // --cable-info: print what the configuration says
+    const char* cable_serial = nullptr;     // --cable-serial SERIAL
+    bool cable_list = false;                // --cable-list: the FTDI adapters plugged in
+    const char* srst = nullptr;             // --srst hold|release
+    const char* report_path = nullptr;      // --report FILE: the job's record in JSON
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+struct JobReport;
+
 struct RunOptions {
     char cpu_name[16] = {};             // -C
     char flash_model[32] = {};          // -F, or the model menu
@@ -21,6 +23,7 @@ struct RunOptions {
     bool detect = false;                // --detect: no menu, the flash found by its answers
     bool unlock = false;                // --unlock: unlock the range's locked blocks
     bool unlock_all = false;            // --unlock-all: also on chips where that unlocks all
+    JobReport* report = nullptr;        // --report: where the run records itself
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the

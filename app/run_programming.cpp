@@ -12,6 +12,8 @@
 #include "app/console_answer.h"
 #include "app/console_progress.h"
 #include "app/image_file.h"
+#include "app/job_report.h"
+#include "app/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_detect.h"
@@ -208,8 +210,10 @@ FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_er
 }
 
 // How the run ends after an erase or program that did not succeed.
-RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession& session, const JobRange& range)
+RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession& session, const JobRange& range,
+                  JobReport& report)
 {
+    report.failing_address = session.stop_address;
     switch (status) {
     case FlashStatus::cancelled:
         return {1, CableEnd::reset_park};
@@ -251,14 +255,24 @@ uint32_t read_length(const FlashGeometry& g, const RunOptions& o)
     return static_cast<uint32_t>(room);
 }
 
+void note_image(JobReport& report, const char* path, const std::vector<uint8_t>& bytes)
+{
+    report.image_path = path;
+    report.image_size = bytes.size();
+    report.image_sha256 = sha256_hex(bytes);
+    report.length = bytes.size();
+}
+
 // --read: the flash from the start address into the backup file; nothing is erased or written.
 RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, BackupFile& backup,
-                int64_t start_seconds)
+                int64_t start_seconds, JobReport& report)
 {
     std::vector<uint8_t> bytes(read_length(session.geometry, o));
+    report.stage("read");
+    report.length = bytes.size();
     const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
     if (status != FlashStatus::ok)
-        return job_failed(status, target, session, {});
+        return job_failed(status, target, session, {}, report);
     if (!backup.commit(bytes))
         return kEndRun;
     con_printf("\nFlash reading OK: %u bytes from 0x%08X into %s\n", static_cast<unsigned>(bytes.size()),
@@ -268,14 +282,17 @@ RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions&
 }
 
 // --verify: the flash from the start address against the file; nothing is erased or written.
-RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, int64_t start_seconds)
+RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, int64_t start_seconds,
+                  JobReport& report)
 {
     std::vector<uint8_t> file;
     if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
         return {1, CableEnd::reset_park};
+    note_image(report, o.verify_path, file);
+    report.stage("verify");
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
     if (status != FlashStatus::ok)
-        return job_failed(status, target, session, {});
+        return job_failed(status, target, session, {}, report);
     con_printf("\nFlash verifying OK: %u bytes from 0x%08X match %s\n", static_cast<unsigned>(file.size()),
                o.start_offset, o.verify_path);
     print_elapsed("Verify", start_seconds);
@@ -295,6 +312,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 {
     RunOptions o = options;
     SelectedTarget target(cpu, cable);
+    JobReport unreported;
+    JobReport& report = o.report != nullptr ? *o.report : unreported;
+    report.cpu = cpu.name;
+    report.idcode_expected = bitstring_value(cpu.idcode);
+    report.job_kind = o.read_path ? "read" : o.verify_path ? "verify" : o.image_path ? "program" : "erase";
+    report.start = o.start_offset;
 
     // Refused before any JTAG traffic: the address alone shows that no flash can answer there.
     const int ncs_cell = cpu_ncs_cell(cpu, o.start_offset);
@@ -308,7 +331,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     const int64_t start_seconds = platform().time_seconds();
 
-    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    report.stage("chain_check");
+    uint32_t idcode_read = 0;
+    const bool chain_matches = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &idcode_read);
+    report.idcode_read = idcode_read;
     if (stopped_before_change(target))
         return kStopped;
     if (!chain_matches) {
@@ -316,6 +342,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return {1, CableEnd::reset_park};
     }
 
+    report.stage_end();  // the prompts wait for a person
     if (!o.detect) {
         if (o.flash_model[0] == '\0' && !ask_flash_model(o))
             return kEndRun;
@@ -338,11 +365,19 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         print_setups_line(o.flash_model);
         return kEndRun;
     }
+    report.flash_model = descriptor->name;
+    report.bus_width = o.bus_width;
+    report.chips = o.interleave;
     FlashSession session(target, *descriptor, model, o.interleave);
     ConsoleProgress progress(o.read_path ? "Read" : o.verify_path ? "Verify" : "Write");
     session.progress = &progress;
 
-    if (flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset) != FlashStatus::ok) {
+    report.stage("identify");
+    const FlashStatus identified =
+        flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
+    report.maker_id = session.identity.maker_id;
+    report.device_id = session.identity.device_id;
+    if (identified != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
@@ -356,6 +391,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         con_printf("Not defined FLASH Qeury INFO\n");
         return kEndRun;
     }
+    report.flash_size = session.geometry.device_size;
 
     if (!start_is_aligned(session.geometry, o.start_offset)) {
         con_printf("Not alignd writing address\n");
@@ -375,16 +411,19 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kEndRun;
     }
     o.start_offset += block_offset(g, o.block_index);
+    report.start = o.start_offset;
     if (o.read_path != nullptr && beyond_reach(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
         return kEndRun;
     if (o.read_path != nullptr)
-        return read_job(session, target, o, backup, start_seconds);
+        return read_job(session, target, o, backup, start_seconds, report);
     if (o.verify_path != nullptr)
-        return verify_job(session, target, o, start_seconds);
+        return verify_job(session, target, o, start_seconds, report);
 
     std::vector<uint8_t> image;
     if (o.image_path != nullptr && !load_image_file(o.image_path, session.geometry, o.start_offset, image))
         return {1, CableEnd::reset_park};
+    if (o.image_path != nullptr)
+        note_image(report, o.image_path, image);
 
     if (o.erase_size == 0)
         o.erase_size = static_cast<uint32_t>(image.size());
@@ -397,21 +436,25 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     const bool chip_erase = takes_chip_erase(g, o);
     const JobRange range = job_range(g, o, chip_erase, image.size());
+    if (o.image_path == nullptr)
+        report.length = o.erase_size;
     if (beyond_reach(cpu, g, range.end))
         return kEndRun;
     if (check_erase_blocks(session, o, chip_erase) != FlashStatus::ok)
         return kEndRun;
+    report.stage("erase");
     if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
-        return job_failed(erased, target, session, range);
+        return job_failed(erased, target, session, range, report);
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
         return {0, CableEnd::reset_park};
     }
 
+    report.stage("program");
     const FlashStatus status = program_image(session, o, image);
     if (status != FlashStatus::ok)
-        return job_failed(status, target, session, range);
+        return job_failed(status, target, session, range, report);
     con_printf("\nFlash writing & verifying OK\n\n");
     cable.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);

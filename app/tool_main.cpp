@@ -4,11 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "app/adapter_query.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/command_line.h"
+#include "app/counting_cable.h"
 #include "app/exit.h"
 #include "app/help.h"
+#include "app/job_report.h"
 #include "app/long_options.h"
 #include "app/options.h"
 #include "app/run_programming.h"
@@ -41,9 +44,12 @@ void check_options(const RunOptions& o, int argc)
     }
 }
 
-RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable)
+RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report)
 {
-    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode);
+    uint32_t read = 0;
+    const bool matched = chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &read);
+    if (report != nullptr)
+        report->idcode_read = read;
     if (const char* fault = cable.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
         return {1, CableEnd::reset_park};
@@ -78,8 +84,13 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable)
         print_cpu_names_line(o.cpu_name);
         process_end(1);
     }
+    if (o.report != nullptr) {
+        o.report->cpu = cpu->name;
+        o.report->idcode_expected = bitstring_value(cpu->idcode);
+        o.report->job_kind = o.idcode_check ? "idcode" : "toggle";
+    }
     if (o.idcode_check)
-        return idcode_mode(*cpu, cable);
+        return idcode_mode(*cpu, cable, o.report);
     if (o.toggle_mode != 0)
         return toggle_mode(*cpu, cable);
     return run_programming(o, *cpu, cable);
@@ -114,7 +125,7 @@ void print_help_hint(bool bare)
         con_printf("Run 'tarnflash --help' for the options.\n");
 }
 
-std::unique_ptr<Cable> open_parallel_cable(bool bare)
+std::unique_ptr<Cable> open_parallel_cable(bool bare, JobReport& report)
 {
     if (const char* reason = platform().port_access()) {
         con_printf("%s\n", reason);
@@ -127,7 +138,40 @@ std::unique_ptr<Cable> open_parallel_cable(bool bare)
         print_help_hint(bare);
         process_end(1);
     }
+    report.port = base;
     return std::make_unique<LptCable>(base);
+}
+
+void note_usb_cable(JobReport& report)
+{
+    const UsbDeviceInfo device = platform().usb_transport()->device();
+    report.cable_kind = "ftdi";
+    report.vid_pid = usb_id_text(device.id);
+    report.serial = device.serial;
+    report.description = device.description;
+}
+
+void note_counters(JobReport& report, const CountingCable& c)
+{
+    report.counters = {{"ir_scans", c.ir_scans},     {"dr_scans", c.dr_scans}, {"dr_captures", c.dr_captures},
+                       {"dr_samples", c.dr_samples}, {"bits_shifted", c.bits}, {"tap_resets", c.tap_resets}};
+}
+
+// The job's record, written however the run ended; a report that cannot be written fails the job.
+void write_report(const char* path, JobReport& report, RunEnd& end)
+{
+    if (path == nullptr)
+        return;
+    report.stage_end();
+    // The job's last word: its result line, not the elapsed time printed after it.
+    const std::string& last = platform().console_last_line();
+    const bool timing = last.find(" elapsed time:") != std::string::npos;
+    const std::string& message = timing ? platform().console_line_before() : last;
+    std::string error;
+    if (!job_report_write(report, end.status, message, path, error)) {
+        con_printf("%s\n", error.c_str());
+        end.status = 1;
+    }
 }
 
 void end_cable(Cable* cable, CableEnd end)
@@ -150,15 +194,19 @@ int tool_main(int argc, char** argv, Platform& platform)
     interrupts_reset();
     interrupts_catch();
     std::unique_ptr<Cable> cable;
+    std::unique_ptr<CountingCable> counting;
     bool uses_usb = false;
     RunEnd end{0, CableEnd::none};
+    LongOptions long_options;
+    JobReport report;
     try {
         // The long options first: help and version need no port at all.
         const bool bare = argc < 2;
-        LongOptions long_options;
         std::string error;
         const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
         const bool long_ok = take_long_options(argc, argv, long_options, error);
+        if ((report.timed = long_options.report_path != nullptr))
+            report.started = platform.time_seconds();
         if (long_ok && (long_options.help || lone_h)) {
             print_help();
             return 0;
@@ -167,6 +215,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             print_version();
             return 0;
         }
+        if (int status = 0; long_ok && adapter_query(long_options, status))
+            return status;
         print_banner();
         if (!long_ok) {
             con_printf("%s\n", error.c_str());
@@ -178,9 +228,16 @@ int tool_main(int argc, char** argv, Platform& platform)
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
-        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable(bare);
-        cable_park(*cable);
-        tap_reset(*cable);
+        report.stage("cable");
+        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable(bare, report);
+        if (uses_usb)
+            note_usb_cable(report);
+        // The report counts what the job sends; without one the cable is driven directly.
+        Cable* job_cable = cable.get();
+        if (long_options.report_path != nullptr)
+            job_cable = (counting = std::make_unique<CountingCable>(*cable)).get();
+        cable_park(*job_cable);
+        tap_reset(*job_cable);
         if (argc < 2) {
             print_usage();
             quit(1);
@@ -191,8 +248,9 @@ int tool_main(int argc, char** argv, Platform& platform)
         options.detect = long_options.detect;
         options.unlock = long_options.unlock || long_options.unlock_all;
         options.unlock_all = long_options.unlock_all;
+        options.report = &report;
         check_options(options, argc);
-        end = mode_stage(options, *cable);
+        end = mode_stage(options, *job_cable);
     } catch (const ExitRequest& request) {
         end = request.end;
     }
@@ -209,5 +267,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             end.status = 1;
         }
     }
+    if (counting != nullptr)
+        note_counters(report, *counting);
+    write_report(long_options.report_path, report, end);
     return end.status;
 }

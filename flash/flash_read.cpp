@@ -65,6 +65,7 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
     const uint32_t step = s.model.bytes_per_word;
     con_printf("\nVerifying address: 0x%x\n", start);
     uint32_t differing = 0;
+    uint32_t first_differing = 0;
     const FlashStatus result =
         read_chunks(s, start, length, "Verify", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
             for (uint32_t k = 0; k < count; ++k) {
@@ -77,14 +78,16 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
                 }
                 if ((words[k] & mask) == want)
                     continue;
-                if (differing++ == 0)
-                    con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", start + offset + k * step,
-                               words[k] & mask, want);
+                if (differing++ != 0)
+                    continue;
+                first_differing = start + offset + k * step;
+                con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", first_differing, words[k] & mask, want);
             }
         });
     if (result != FlashStatus::ok)
         return result;
     if (differing != 0) {
+        s.stop_address = first_differing;  // where the job's record says the flash first differs
         con_printf("%u of %u words differ\n", differing, (length + step - 1) / step);
         return FlashStatus::mismatch;
     }

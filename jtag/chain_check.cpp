@@ -10,7 +10,15 @@ namespace {
 constexpr char kTestPattern[] = "00001111000011110000111100001111";
 }  // namespace
 
-bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode)
+uint32_t bitstring_value(const char* bits)
+{
+    uint32_t value = 0;
+    for (int i = 0; i < 32 && bits[i] != '\0'; ++i)
+        value = (value << 1) | (bits[i] == '1' ? 1u : 0u);
+    return value;
+}
+
+bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read)
 {
     char id[33];
     std::memcpy(id, kTestPattern, sizeof id);  // also the terminator the capture leaves alone
@@ -18,6 +26,8 @@ bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char
     jtag_scan_dr_capture(cable, id, id, 32);
     // The register shifts out bit 0 first; the table and the printout are MSB first.
     bitstring_reverse32(id);
+    if (read != nullptr)
+        *read = bitstring_value(id);
     if (std::memcmp(id, idcode, 32) != 0) {
         con_printf("\nYour JTAG ID:   %s\n", id);
         return false;

@@ -12,6 +12,7 @@ constexpr uint8_t kBitsInOut = 0x3B;
 constexpr uint8_t kTmsOut = 0x4B;
 constexpr uint8_t kTmsInOut = 0x6B;
 constexpr uint8_t kSetLow = 0x80;
+constexpr uint8_t kSetHigh = 0x82;
 constexpr uint8_t kLoopbackOff = 0x85;
 constexpr uint8_t kDivisor = 0x86;
 constexpr uint8_t kSendImmediate = 0x87;
@@ -39,6 +40,17 @@ constexpr uint32_t kGapBits = 64;
 constexpr uint8_t kToShiftDr = 0b0010;
 // Run-Test/Idle, Select-DR-Scan, Select-IR-Scan, Capture-IR, Shift-IR.
 constexpr uint8_t kToShiftIr = 0b00110;
+
+// TMS high for seven clocks: the TAP stays in (or walks to) Test-Logic-Reset while nTRST is low.
+constexpr uint8_t kResetClocks[] = {kTmsOut, 6, 0x7F};
+
+// An adapter layout's pins: ADBUS4-7 with the cable's JTAG levels, then ACBUS.
+void append_pins(std::vector<uint8_t>& out, const MpssePins& pins, uint8_t jtag_value)
+{
+    out.insert(out.end(), {kSetLow, static_cast<uint8_t>(jtag_value | (pins.value & pins.direction & kGpioMask)),
+                           static_cast<uint8_t>(kJtagDirection | (pins.direction & kGpioMask)), kSetHigh,
+                           static_cast<uint8_t>(pins.value >> 8), static_cast<uint8_t>(pins.direction >> 8)});
+}
 
 uint8_t bit_of(char c) { return static_cast<uint8_t>(c) & 1; }
 
@@ -131,8 +143,10 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     fault_.clear();
     discard_queue();
     tck_hz_ = 0;
-    const uint8_t gpio_direction = settings_.gpio_direction & kGpioMask;
-    const uint8_t gpio_value = settings_.gpio_value & gpio_direction;
+    const uint8_t gpio_direction = settings_.layout ? static_cast<uint8_t>(settings_.job.direction & kGpioMask)
+                                                    : settings_.gpio_direction & kGpioMask;
+    const uint8_t gpio_value =
+        static_cast<uint8_t>((settings_.layout ? settings_.job.value : settings_.gpio_value) & gpio_direction);
     if (const char* reason = usb_.open(device, kJtagDirection | gpio_direction)) {
         set_fault(reason);
         return fault();
@@ -149,9 +163,12 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     std::vector<uint8_t> setup = {kLoopbackOff};
     if (chip_.h_series)
         setup.insert(setup.end(), {kDivideBy5Off, kAdaptiveOff, kThreePhaseOff});
-    setup.insert(setup.end(), {kDivisor, static_cast<uint8_t>(divisor & 0xFF), static_cast<uint8_t>(divisor >> 8),
-                               kSetLow, static_cast<uint8_t>(kJtagIdle | gpio_value),
-                               static_cast<uint8_t>(kJtagDirection | gpio_direction), kSentinel, kSendImmediate});
+    setup.insert(setup.end(),
+                 {kDivisor, static_cast<uint8_t>(divisor & 0xFF), static_cast<uint8_t>(divisor >> 8), kSetLow,
+                  static_cast<uint8_t>(kJtagIdle | gpio_value), static_cast<uint8_t>(kJtagDirection | gpio_direction)});
+    if (settings_.layout)
+        append_layout(setup);
+    setup.insert(setup.end(), {kSentinel, kSendImmediate});
     if (!expect_echo({kSync, kSendImmediate}, kSync) || !expect_echo(setup, kSentinel)) {
         usb_.close();
         return fault();
@@ -161,12 +178,24 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     return nullptr;
 }
 
+// The layout's pins, after a pulse of nTRST when the adapter has it.
+void MpsseCable::append_layout(std::vector<uint8_t>& setup) const
+{
+    if (settings_.trst_pulse) {
+        append_pins(setup, settings_.trst, kJtagIdle);
+        setup.insert(setup.end(), std::begin(kResetClocks), std::end(kResetClocks));
+    }
+    append_pins(setup, settings_.job, kJtagIdle);
+}
+
 MpsseCable::~MpsseCable() { close(); }
 
 void MpsseCable::close()
 {
     if (!opened_)
         return;
+    if (settings_.layout && fault_.empty())
+        append_pins(out_, settings_.parked, 0);  // nSRST let go before the pins float
     flush();
     usb_.close();
     opened_ = false;
@@ -179,8 +208,11 @@ void MpsseCable::park()
     emit_tms();
     // TCK, TDI and TMS low, as the parallel cable leaves them; the adapter's own lines stay.
     const uint8_t gpio_direction = settings_.gpio_direction & kGpioMask;
-    out_.insert(out_.end(), {kSetLow, static_cast<uint8_t>(settings_.gpio_value & gpio_direction),
-                             static_cast<uint8_t>(kJtagDirection | gpio_direction)});
+    if (settings_.layout)
+        append_pins(out_, settings_.job, 0);
+    else
+        out_.insert(out_.end(), {kSetLow, static_cast<uint8_t>(settings_.gpio_value & gpio_direction),
+                                 static_cast<uint8_t>(kJtagDirection | gpio_direction)});
     flush();
 }
 

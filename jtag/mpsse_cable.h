@@ -11,10 +11,25 @@
 #include "jtag/cable.h"
 #include "platform/usb_transport.h"
 
+// Levels and directions (1 = output) of ADBUS in bits 0-7 and ACBUS in bits 8-15; the cable
+// keeps ADBUS0-3 (TCK, TDI, TDO, TMS) its own.
+struct MpssePins {
+    uint16_t value = 0;
+    uint16_t direction = 0;
+};
+
 struct MpsseSettings {
     uint32_t tck_hz = 6'000'000;  // capped by the chip: 30 MHz H series, 6 MHz FT2232D
     uint8_t gpio_value = 0;       // ADBUS4-7 levels (bits 4-7)
     uint8_t gpio_direction = 0;   // ADBUS4-7 outputs (bits 4-7, 1 = output)
+    // An adapter's layout (instead of gpio_value and gpio_direction): the pins while the cable
+    // is open (nSRST asserted when it is held), as close() leaves them (every signal released),
+    // and, when `trst_pulse`, during the nTRST pulse sent once at open().
+    bool layout = false;
+    MpssePins job;
+    MpssePins parked;
+    bool trst_pulse = false;
+    MpssePins trst;
 };
 
 // "VALUE:DIRECTION", two hex bytes for ADBUS4-7 ("0x10:0x30" or "10:30"). nullptr on success,
@@ -63,6 +78,7 @@ private:
         char* dest;
     };
 
+    void append_layout(std::vector<uint8_t>& setup) const;
     void tms_clock(int tms, int tdi = -1, char* dest = nullptr);
     void emit_tms();
     void shift(const char* bits, uint32_t from, uint32_t to, ReadTarget* target);

@@ -17,11 +17,13 @@ void con_printf(const char* format, ...)
     va_end(args);
     if (length >= 0 && static_cast<size_t>(length) < sizeof text) {
         platform().console_write(text, static_cast<size_t>(length));
+        platform().console_note(text, static_cast<size_t>(length));
     } else if (length >= 0) {
         // A long path or value: a message cut short would lose its end and its newline.
         std::string long_text(static_cast<size_t>(length) + 1, '\0');
         std::vsnprintf(long_text.data(), long_text.size(), format, again);
         platform().console_write(long_text.data(), static_cast<size_t>(length));
+        platform().console_note(long_text.data(), static_cast<size_t>(length));
     }
     va_end(again);
 }

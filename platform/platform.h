@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class UsbTransport;
 
@@ -64,6 +65,19 @@ public:
     // True when console output reaches a terminal, where a line may be redrawn in place; false
     // for a file or a pipe, which keeps every line it is given.
     virtual bool console_is_terminal() = 0;
+
+    // The last complete, non-blank line written to the console (without its newline, and of a
+    // line redrawn with '\r' only its last form): the final message of a job's record.
+    const std::string& console_last_line() const { return last_line_; }
+    // The one before it.
+    const std::string& console_line_before() const { return line_before_; }
+    // con_printf hands every text written here.
+    void console_note(const char* text, size_t length);
+
+private:
+    std::string line_;
+    std::string last_line_;
+    std::string line_before_;
 };
 
 // Installed once by main, the simulator or a test; every module reaches the OS through it.

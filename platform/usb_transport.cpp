@@ -13,7 +13,13 @@ std::string id_pair(uint16_t vendor, uint16_t product)
 
 std::string usb_ids_text(const UsbDeviceChoice& choice)
 {
-    if (choice.product != 0)
-        return id_pair(choice.vendor, choice.product);
-    return id_pair(choice.vendor, 0x6010) + " or " + id_pair(choice.vendor, 0x6014);
+    std::string text = choice.product == 0 ? id_pair(choice.vendor, 0x6010) + " or " + id_pair(choice.vendor, 0x6014)
+                                           : id_pair(choice.vendor, choice.product);
+    for (const UsbId& id : choice.more_ids)
+        text += " or " + usb_id_text(id);
+    if (!choice.serial.empty())
+        text += " with serial " + choice.serial;
+    return text;
 }
+
+std::string usb_id_text(UsbId id) { return id_pair(id.vendor, id.product); }

@@ -5,11 +5,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct UsbId {
+    uint16_t vendor = 0;
+    uint16_t product = 0;
+};
 
 struct UsbDeviceChoice {
     uint16_t vendor = 0x0403;
     uint16_t product = 0;  // 0: the first of 0x6010 (FT2232H/D) and 0x6014 (FT232H) found
     char interface = 'A';  // 'A' or 'B'
+    // Further pairs, tried in order after vendor:product: the first one plugged in is taken.
+    std::vector<UsbId> more_ids{};
+    std::string serial{};       // empty: any serial number
+    std::string description{};  // empty: any product description
+};
+
+// A device on the bus, as its USB descriptors name it.
+struct UsbDeviceInfo {
+    UsbId id;
+    std::string serial;
+    std::string description;
 };
 
 // What the opened chip can do: the cable picks its clock and batch sizes from it.
@@ -28,6 +45,11 @@ public:
     virtual const char* open(const UsbDeviceChoice& choice, uint8_t direction) = 0;
     // The chip behind the open interface; meaningful only after open() succeeded.
     virtual UsbChip chip() const = 0;
+    // The device open() took: its IDs, serial number and description.
+    virtual UsbDeviceInfo device() const = 0;
+    // Every device plugged in with one of `ids` (and the FTDI chips' own IDs), without opening
+    // any: nullptr, or a one-line reason when the bus cannot be looked at.
+    virtual const char* list(const std::vector<UsbId>& ids, std::vector<UsbDeviceInfo>& found) = 0;
     // Queues `length` bytes to the engine; false on a USB error (see error()).
     virtual bool write(const uint8_t* data, size_t length) = 0;
     // Waits for exactly `length` answer bytes; false on a USB error or when they never come.
@@ -38,5 +60,11 @@ public:
 };
 
 // The IDs an open looks for, as the "no device" line names them: "0403:6010 or 0403:6014"
-// when the product is left open, else the one pair.
+// when the product is left open, else the pairs; then the serial number asked for.
 std::string usb_ids_text(const UsbDeviceChoice& choice);
+
+// "0403:6010"
+std::string usb_id_text(UsbId id);
+
+// The MPSSE chips' own IDs: FT2232H/FT2232D, FT4232H, FT232H.
+inline constexpr UsbId kFtdiMpsseIds[] = {{0x0403, 0x6010}, {0x0403, 0x6011}, {0x0403, 0x6014}};

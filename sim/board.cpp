@@ -4,6 +4,7 @@
 #include "sim/memory_device.h"
 
 #include <cstdio>
+#include <span>
 #include <stdexcept>
 
 namespace sim {
@@ -84,31 +85,39 @@ std::string seconds_text(uint64_t ns)
 std::string stats_text(const VirtualBoard& board)
 {
     const SimStats& stats = board.stats();
-    const struct {
+    struct Counter {
         const char* name;
         uint64_t value;
-    } counters[] = {
+    };
+    const Counter counters[] = {
         {"port_writes", stats.port_writes}, {"port_reads", stats.port_reads},
         {"tck_clocks", stats.tck_clocks},   {"ir_scans", stats.ir_scans},
         {"dr_scans", stats.dr_scans},       {"bus_reads", stats.bus_reads},
         {"bus_writes", stats.bus_writes},   {"rule_violations", stats.rule_violations},
     };
-    const struct {
-        const char* name;
-        uint64_t value;
-    } usb_counters[] = {
+    const Counter usb_counters[] = {
         {"usb_transfers", stats.usb_transfers},
         {"usb_round_trips", stats.usb_round_trips},
         {"usb_bytes_out", stats.usb_bytes_out},
         {"usb_bytes_in", stats.usb_bytes_in},
     };
+    const Counter reset_counters[] = {
+        {"ntrst_pulses", stats.ntrst_pulses},
+        {"nsrst_pulses", stats.nsrst_pulses},
+        {"nsrst_dr_scans", stats.nsrst_dr_scans},
+    };
     std::string text;
-    for (const auto& counter : counters)
-        text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
+    auto add = [&text](std::span<const Counter> list) {
+        for (const Counter& counter : list)
+            text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
+    };
+    add(counters);
     // Only runs that used the USB adapter list its counters: parallel-port output stays as it was.
     if (stats.usb_transfers != 0)
-        for (const auto& counter : usb_counters)
-            text += std::string(counter.name) + ": " + std::to_string(counter.value) + "\n";
+        add(usb_counters);
+    // The reset lines only where an adapter configuration wired them.
+    if (board.mpsse().wiring().shown)
+        add(reset_counters);
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
     for (const std::string& note : board.bus().violation_notes())
         text += "rule_violation: " + note + "\n";

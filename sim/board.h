@@ -61,6 +61,7 @@ public:
     VirtualPort& port() { return port_; }
     // The USB adapter's MPSSE engine; open() fails when the configuration has none plugged in.
     MpsseEngine& mpsse() { return mpsse_; }
+    const MpsseEngine& mpsse() const { return mpsse_; }
     // The flash bank on the bus, or nullptr when a plain memory stands in.
     FlashBank* flash() { return flash_; }
 

@@ -37,15 +37,48 @@ const char* MpsseEngine::fail(std::string text)
     return error_.c_str();
 }
 
+// The host's choice names this adapter: one of its IDs (the FTDI chips' own when the product is
+// left open), and the serial number and description when it gives them.
+bool MpsseEngine::chosen_by(const UsbDeviceChoice& choice) const
+{
+    const UsbId own = config_.id;
+    auto is_own = [&](uint16_t vendor, uint16_t product) { return vendor == own.vendor && product == own.product; };
+    bool named = choice.product == 0 ? is_own(choice.vendor, 0x6010) || is_own(choice.vendor, 0x6014)
+                                     : is_own(choice.vendor, choice.product);
+    for (const UsbId& id : choice.more_ids)
+        named = named || is_own(id.vendor, id.product);
+    return config_.present && named && (choice.serial.empty() || choice.serial == config_.serial) &&
+           (choice.description.empty() || choice.description == device().description);
+}
+
+const char* MpsseEngine::list(const std::vector<UsbId>& ids, std::vector<UsbDeviceInfo>& found)
+{
+    bool listed = false;
+    for (const UsbId& id : kFtdiMpsseIds)
+        listed = listed || (id.vendor == config_.id.vendor && id.product == config_.id.product);
+    for (const UsbId& id : ids)
+        listed = listed || (id.vendor == config_.id.vendor && id.product == config_.id.product);
+    if (config_.present && listed)
+        found.push_back(device());
+    return nullptr;
+}
+
 const char* MpsseEngine::open(const UsbDeviceChoice& choice, uint8_t direction)
 {
     close();
-    if (!config_.present || choice.vendor != kVendor || (choice.product != 0 && choice.product != kProduct))
+    if (!chosen_by(choice))
         return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) + ")");
     if (choice.interface != 'A' && choice.interface != 'B')
         return fail(std::string("the adapter has no interface '") + choice.interface + "' (A or B)");
     if (config_.ft2232d && choice.interface == 'B')
         return fail("interface B of the FT2232D has no MPSSE engine (use A)");
+    if (config_.exclusive) {
+        const std::string what =
+            "USB adapter " + usb_id_text(config_.id) + (config_.serial.empty() ? "" : " serial " + config_.serial);
+        if (const char* busy = lock_.take(usb_lock_key(config_.id.vendor, config_.id.product, config_.serial), what))
+            return fail(busy);
+    }
+    interface_ = choice.interface;
 
     // Reset and purge, then MPSSE with the given directions; the clock starts as it powers up.
     error_.clear();
@@ -71,6 +104,55 @@ void MpsseEngine::close()
     // A closed interface is reset: every pin an input again.
     open_ = false;
     low_dir_ = high_dir_ = 0;
+    reset_lines();
+    lock_.release();
+}
+
+// The header's TCK, TDI and TMS come from the wired interface, through buffers that its enable
+// pins must open.
+bool MpsseEngine::header_connected() const
+{
+    const AdapterWiring& w = config_.wiring;
+    const uint16_t value = static_cast<uint16_t>(low_value_ | (high_value_ << 8));
+    const uint16_t direction = static_cast<uint16_t>(low_dir_ | (high_dir_ << 8));
+    return open_ && interface_ == w.interface && (direction & w.enable_mask) == w.enable_mask &&
+           (value & w.enable_mask) == w.enable_value;
+}
+
+bool MpsseEngine::line_low(const AdapterLine& line) const
+{
+    if ((line.data | line.oe) == 0 || !open_ || interface_ != config_.wiring.interface)
+        return false;
+    const uint16_t value = static_cast<uint16_t>(low_value_ | (high_value_ << 8));
+    const uint16_t direction = static_cast<uint16_t>(low_dir_ | (high_dir_ << 8));
+    auto level = [&](uint16_t mask) { return (direction & mask) == 0 || (value & mask) != 0; };  // inputs float high
+    bool drives = true;
+    if (line.oe == line.data)
+        drives = (direction & line.oe) != 0;
+    else if (line.oe != 0)
+        drives = level(line.oe) != line.oe_inverted;
+    if (!drives)
+        return false;
+    return line.data == 0 || level(line.data) == line.data_inverted;
+}
+
+// nTRST low resets the TAP at once; nSRST low holds the CPU in reset (counted).
+void MpsseEngine::reset_lines()
+{
+    const bool ntrst = line_low(config_.wiring.ntrst);
+    const bool nsrst = line_low(config_.wiring.nsrst);
+    if (ntrst) {
+        stats_.ntrst_pulses += ntrst_low_ ? 0 : 1;
+        tap_.trst();
+    }
+    if (nsrst && !nsrst_low_) {
+        ++stats_.nsrst_pulses;
+        nsrst_scans_at_ = stats_.dr_scans;
+    } else if (!nsrst && nsrst_low_) {
+        stats_.nsrst_dr_scans += stats_.dr_scans - nsrst_scans_at_;
+    }
+    ntrst_low_ = ntrst;
+    nsrst_low_ = nsrst;
 }
 
 UsbChip MpsseEngine::chip() const
@@ -313,6 +395,7 @@ void MpsseEngine::finish_params()
     case 0x82:
         high_value_ = params_[0];
         high_dir_ = params_[1];
+        reset_lines();
         break;
     case 0x86:
         divisor_ = value;
@@ -401,8 +484,12 @@ uint8_t MpsseEngine::clock(uint8_t line, int bit)
 
 void MpsseEngine::tck_edge(bool rising)
 {
-    if (!(low_dir_ & kTck))
+    if (!(low_dir_ & kTck) || !header_connected())
         return;  // an undriven TCK gives the target no edges
+    if (ntrst_low_) {
+        tap_.trst();  // held in Test-Logic-Reset whatever TMS says
+        return;
+    }
     if (rising)
         tap_.tck_rising(static_cast<uint8_t>(level_at_target(kTms)), static_cast<uint8_t>(level_at_target(kTdi)));
     else
@@ -443,6 +530,7 @@ void MpsseEngine::set_low_byte(uint8_t value, uint8_t direction)
     const bool high_now = low_value_ & kTck;
     if (driven_before && (low_dir_ & kTck) && high_before != high_now)
         tck_edge(high_now);
+    reset_lines();
 }
 
 }  // namespace sim

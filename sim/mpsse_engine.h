@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/device_lock.h"
 #include "platform/usb_transport.h"
 #include "sim/stats.h"
 #include "sim/tap_controller.h"
@@ -20,10 +21,39 @@
 
 namespace sim {
 
+// A reset line of the adapter board, through its buffer: the data pin sets the level (an
+// inverting buffer when `data_inverted`), the enable pin lets the buffer drive (active low when
+// `oe_inverted`); with no enable pin it always drives, with the data pin as the enable pin it
+// drives while that pin is an output. Undriven, the target's pull-up keeps the line high.
+struct AdapterLine {
+    uint16_t data = 0;
+    bool data_inverted = false;
+    uint16_t oe = 0;
+    bool oe_inverted = false;
+};
+
+// How the adapter board connects the chip to the JTAG header.
+struct AdapterWiring {
+    char interface = 'A';  // the interface whose ADBUS reaches the header
+    // Buffer enables: TCK, TDI and TMS reach the target only while these pins are outputs at
+    // these levels.
+    uint16_t enable_mask = 0;
+    uint16_t enable_value = 0;
+    AdapterLine ntrst;  // all masks 0: not wired
+    AdapterLine nsrst;
+    bool shown = false;         // --stats lists the reset lines
+    std::string description{};  // the product string the adapter's maker gave it, if any
+};
+
 struct MpsseConfig {
     bool present = true;        // an adapter is plugged in (else open() finds no device)
     bool ft2232d = false;       // the older chip: 12 MHz clock base, 384-byte buffers, full-speed USB
     uint64_t latency_us = 125;  // one USB round trip
+    UsbId id{0x0403, 0x6010};
+    std::string serial{};  // empty: the chip has none
+    std::string description = "Dual RS232-HS";
+    bool exclusive = false;  // held with the system's device lock, as a real adapter is
+    AdapterWiring wiring{};
 };
 
 class MpsseEngine final : public UsbTransport {
@@ -44,6 +74,16 @@ public:
 
     const char* open(const UsbDeviceChoice& choice, uint8_t direction) override;
     UsbChip chip() const override;
+    UsbDeviceInfo device() const override
+    {
+        const std::string& own = config_.wiring.description;
+        return {config_.id, config_.serial, own.empty() ? config_.description : own};
+    }
+    const char* list(const std::vector<UsbId>& ids, std::vector<UsbDeviceInfo>& found) override;
+    // The adapter board as an adapter configuration describes it.
+    void wire(const AdapterWiring& wiring) { config_.wiring = wiring; }
+    void set_exclusive(bool exclusive) { config_.exclusive = exclusive; }
+    const AdapterWiring& wiring() const { return config_.wiring; }
     bool write(const uint8_t* data, size_t length) override;
     bool read(uint8_t* data, size_t length) override;
     const char* error() const override { return error_.c_str(); }
@@ -76,6 +116,10 @@ private:
     int level_at_target(uint8_t line) const;
     uint8_t tdo_level() const;
     void set_low_byte(uint8_t value, uint8_t direction);
+    bool chosen_by(const UsbDeviceChoice& choice) const;
+    bool header_connected() const;
+    bool line_low(const AdapterLine& line) const;
+    void reset_lines();
     void answer(uint8_t byte);
     bool room_for(size_t bytes);
     void run();
@@ -87,6 +131,11 @@ private:
     MpsseConfig config_;
     std::string error_;
     bool open_ = false;
+    char interface_ = 'A';
+    DeviceLock lock_;
+    bool ntrst_low_ = false;
+    bool nsrst_low_ = false;
+    uint64_t nsrst_scans_at_ = 0;  // DR scans when nSRST went low
 
     std::vector<uint8_t> input_;  // command bytes received, from input_pos_ on not yet executed
     size_t input_pos_ = 0;

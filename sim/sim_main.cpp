@@ -7,6 +7,7 @@
 
 #include "app/tool_main.h"
 #include "platform/interrupts.h"
+#include "sim/adapter_wiring.h"
 #include "sim/board.h"
 #include "sim/sim_options.h"
 #include "sim/sim_platform.h"
@@ -44,6 +45,11 @@ int main(int argc, char** argv)
         return 2;
     }
     sim::VirtualBoard& board = *board_owner;
+    // The adapter board as the tool's configuration describes it; one with a serial number
+    // stands for a device another simulator may name too.
+    if (sim::AdapterWiring wiring; sim::adapter_wiring_from_tool_args(options.tool_args, wiring))
+        board.mpsse().wire(wiring);
+    board.mpsse().set_exclusive(!options.usb_serial.empty());
     sim::SimPlatform platform(board, sim::key_setup(options));
     interrupts_catch();
 

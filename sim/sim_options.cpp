@@ -114,6 +114,24 @@ std::string set_cable(SimOptions& options, const std::string& value)
     return {};
 }
 
+std::string set_usb_id(SimOptions& options, const std::string& value)
+{
+    const size_t colon = value.find(':');
+    uint64_t vendor = 0;
+    uint64_t product = 0;
+    if (colon == std::string::npos || !parse_u64(std::string_view(value).substr(0, colon), vendor, 16) ||
+        !parse_u64(std::string_view(value).substr(colon + 1), product, 16) || vendor > 0xFFFF || product > 0xFFFF)
+        return "bad --usb-id '" + value + "' (VID:PID in hexadecimal, as 0403:6010)";
+    options.usb_id = {static_cast<uint16_t>(vendor), static_cast<uint16_t>(product)};
+    return {};
+}
+
+std::string set_usb_serial(SimOptions& options, const std::string& value)
+{
+    options.usb_serial = value;
+    return {};
+}
+
 std::string set_region(SimOptions& options, const std::string& value)
 {
     uint64_t region = 0;
@@ -279,6 +297,7 @@ constexpr OptionRow kOptions[] = {
     {"--keys", true, set_keys},         {"--key-after", true, add_key_after},
     {"--port-ns", true, set_port_ns},   {"--usb-latency-us", true, set_usb_latency_us},
     {"--cable", true, set_cable},       {"--region", true, set_region},
+    {"--usb-id", true, set_usb_id},     {"--usb-serial", true, set_usb_serial},
     {"--flash", true, set_flash},       {"--bus", true, set_bus},
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
     {"--fault", true, add_fault},       {"--protect", true, add_protect},
@@ -419,6 +438,8 @@ BoardConfig board_config(const SimOptions& options)
     config.port_ns = options.port_ns;
     config.usb.latency_us = options.usb_latency_us;
     config.usb.present = !options.no_usb;
+    config.usb.id = options.usb_id;
+    config.usb.serial = options.usb_serial;
     config.region = options.region;
     config.with_bus = true;
     config.flash = options.flash;
@@ -472,6 +493,9 @@ const char* sim_usage()
            "  --cable ftdi        the tool drives the board's USB adapter (FT2232H MPSSE) instead\n"
            "                      of the parallel port (parport, the default)\n"
            "  --usb-latency-us N  virtual microseconds per USB round trip (default 125)\n"
+           "  --usb-id VID:PID    the USB adapter's IDs (default 0403:6010)\n"
+           "  --usb-serial TEXT   its serial number (default none); with one, two simulators\n"
+           "                      cannot use the same adapter at once\n"
            "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
            "  --flash MODEL       flash on the bus (default S29AL008D): S29AL008D[:top|:bottom],\n"
            "                      S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M,\n"

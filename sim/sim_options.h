@@ -26,6 +26,8 @@ struct SimOptions {
     uint64_t usb_latency_us = 125;    // one round trip of the USB adapter
     bool usb_cable = false;           // --cable ftdi: the tool drives the board's USB adapter
     bool no_usb = false;              // no USB adapter plugged in
+    UsbId usb_id{0x0403, 0x6010};     // --usb-id: the virtual adapter's USB IDs
+    std::string usb_serial;           // --usb-serial: its serial number (none by default)
     int region = 0;                   // chip-select region the flash sits on
     std::string flash = "S29AL008D";  // model on the bus (":top" / ":bottom" where it has both)
     bool bus_given = false;

@@ -19,6 +19,11 @@ struct SimStats {
     uint64_t usb_round_trips = 0;
     uint64_t usb_bytes_out = 0;
     uint64_t usb_bytes_in = 0;
+    // The adapter's reset lines at the target: times nTRST and nSRST went low, DR scans while
+    // nSRST was low.
+    uint64_t ntrst_pulses = 0;
+    uint64_t nsrst_pulses = 0;
+    uint64_t nsrst_dr_scans = 0;
 };
 
 }  // namespace sim

@@ -109,6 +109,13 @@ public:
             falling_outside_shift();
     }
 
+    // TRST* low (IEEE 1149.1): Test-Logic-Reset at once, without a clock.
+    void trst()
+    {
+        state_ = TapState::TestLogicReset;
+        reset_instruction();
+    }
+
     uint8_t tdo() const { return tdo_; }
     TapState state() const { return state_; }
     uint8_t instruction() const { return instruction_; }

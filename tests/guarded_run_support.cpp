@@ -46,6 +46,7 @@ GuardedRun::~GuardedRun() { std::filesystem::remove_all(dir_); }
 
 void GuardedRun::start(const std::vector<std::string>& args, std::vector<std::string> env, const RunSetup& setup)
 {
+    env.push_back("TARNFLASH_LOCK_DIR=" + dir_);  // runs side by side must not hold each other's port
     if ((shim_ = setup.shim)) {
         env.emplace_back("LD_PRELOAD=" PPDEV_SHIM_PATH);
         env.push_back("TARNFLASH_SHIM_MARKER=" + path("marker"));

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include "app/tool_main.h"
+#include "sim/adapter_wiring.h"
 #include "sim/sim_platform.h"
 
 SimSession::SimSession(const std::vector<std::string>& sim_options) : parse_(sim::parse_sim_options(sim_options))
@@ -22,6 +23,8 @@ SimRun SimSession::run(const std::vector<std::string>& tool_options)
         result.console = parse_.error + "\n";
         return result;
     }
+    if (sim::AdapterWiring wiring; sim::adapter_wiring_from_tool_args(tool_options, wiring))
+        board_->mpsse().wire(wiring);
     sim::SimPlatform platform(*board_, sim::key_setup(parse_.options));
     platform.capture_console(&result.console);
 

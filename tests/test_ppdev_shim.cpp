@@ -238,4 +238,50 @@ TEST_P(BrokenOutputPipe, TheJobGoesOn)
 
 INSTANTIATE_TEST_SUITE_P(Programs, BrokenOutputPipe, testing::Values(false, true));
 
+// A job holds its cable: a second one on the same adapter or port is refused at once with a line
+// that names it, one on another adapter runs. The first waits at the model menu on a pipe.
+TEST(DeviceLock, SecondJobOnTheSameCableIsRefused)
+{
+    const std::string serial = "S" + std::to_string(getpid());
+    auto sim = [](const std::string& usb_serial, const Strings& tool) {
+        Strings args = {TARNFLASH_SIM_PATH, "--cable",  "ftdi", "--usb-id",   "0403:cff8",
+                        "--usb-serial",     usb_serial, "--",   "--cable-id", "0403:cff8"};
+        args.insert(args.end(), tool.begin(), tool.end());
+        return args;
+    };
+    const Strings menu = {"-C", "KTR5200"};
+    const Strings chain = {"-C", "KTR5200", "-j"};
+    const struct {
+        Strings holder;
+        Strings second;
+        int status;
+        std::string line;  // before " is in use by another job", or empty when the second runs
+    } cases[] = {
+        {{TARNFLASH_PATH, "-C", "KTR5200"}, {TARNFLASH_PATH, "-C", "KTR5200", "-j"}, 1, "parallel port 0x378"},
+        {sim(serial, menu), sim(serial, chain), 1, "USB adapter 0403:cff8 serial " + serial},
+        {sim(serial, menu), sim(serial + "B", chain), 0, ""},
+    };
+    for (const auto& c : cases) {
+        GuardedRun holder;
+        GuardedRun second;
+        const std::string folder = holder.path("").substr(0, holder.path("").size() - 1);
+        const std::string locks = "TARNFLASH_LOCK_DIR=" + folder;
+        int keys[2];
+        ASSERT_EQ(pipe2(keys, O_CLOEXEC), 0);  // the holder's input ends when this end closes
+        const bool holder_shim = c.holder[0] == TARNFLASH_PATH;
+        holder.start(c.holder, {kBoard, locks}, {.shim = holder_shim, .input = keys[0]});
+        for (int i = 0; i < 2000 && read_file(holder.path("output")).find("To exit, Enter 'q'") == std::string::npos;
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        RunResult refused = second.run(c.second, {kBoard, locks}, {.shim = holder_shim});
+        close(keys[1]);
+        close(keys[0]);
+        RunResult first = holder.finish();
+        EXPECT_NE(first.output.find("To exit, Enter 'q'"), std::string::npos) << tail(first.output);
+        EXPECT_EQ(refused.status, c.status) << tail(refused.output);
+        const std::string line = c.line + " is in use by another job (" + folder + "/tarnflash-";
+        EXPECT_EQ(refused.output.find(line) != std::string::npos, !c.line.empty()) << tail(refused.output);
+    }
+}
+
 }  // namespace

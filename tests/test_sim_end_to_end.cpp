@@ -1,8 +1,17 @@
 // The whole tool against the virtual board: the IDCODE check and the port.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
+#include "app/sha256.h"
+#include "tests/support/flash_job.h"
 #include "tests/support/sim_run.h"
 
 namespace {
@@ -82,6 +91,116 @@ TEST(SimEndToEnd, BadSimulatorOptionDoesNotRunTheTool)
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.console.rfind("tarnflash-sim: ", 0), 0u);
     EXPECT_EQ(run.stats.port_writes, 0u);
+}
+
+// The report's schema, as the manual page gives it: every leaf and the JSON types it may take.
+const std::map<std::string, std::vector<nlohmann::json::value_t>> kReportSchema = [] {
+    using t = nlohmann::json::value_t;
+    const std::vector<t> text{t::string}, number{t::number_unsigned, t::number_integer}, real{t::number_float};
+    const std::vector<t> text_or_null{t::string, t::null}, number_or_null{t::number_unsigned, t::null};
+    return std::map<std::string, std::vector<t>>{{"/schema", text},
+                                                 {"/tool/name", text},
+                                                 {"/tool/version", text},
+                                                 {"/started", text},
+                                                 {"/cable/kind", text},
+                                                 {"/cable/port", number},
+                                                 {"/cable/vid_pid", text},
+                                                 {"/cable/serial", text},
+                                                 {"/cable/description", text},
+                                                 {"/target/cpu", text},
+                                                 {"/target/idcode_expected", text_or_null},
+                                                 {"/target/idcode_read", text_or_null},
+                                                 {"/flash/model", text},
+                                                 {"/flash/bus_width", number},
+                                                 {"/flash/chips", number},
+                                                 {"/flash/maker_id", text_or_null},
+                                                 {"/flash/device_id", text_or_null},
+                                                 {"/flash/size", number_or_null},
+                                                 {"/job/kind", text},
+                                                 {"/job/start", number},
+                                                 {"/job/length", number},
+                                                 {"/job/image", {t::null}},
+                                                 {"/job/image/path", text},
+                                                 {"/job/image/size", number},
+                                                 {"/job/image/sha256", text},
+                                                 {"/outcome/status", number},
+                                                 {"/outcome/message", text},
+                                                 {"/outcome/first_failing_address", number_or_null},
+                                                 {"/stages_s/*", real},
+                                                 {"/counters/*", number}};
+}();
+
+void expect_schema(const nlohmann::json& report)
+{
+    const nlohmann::json flat = report.flatten();
+    for (const auto& [at, value] : flat.items()) {
+        auto row = kReportSchema.find(at);
+        if (row == kReportSchema.end())
+            row = kReportSchema.find(at.substr(0, at.rfind('/')) + "/*");
+        ASSERT_NE(row, kReportSchema.end()) << at << " is not in the schema";
+        EXPECT_NE(std::find(row->second.begin(), row->second.end(), value.type()), row->second.end())
+            << at << " has type " << value.type_name();
+    }
+}
+
+std::string read_text(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SimEndToEnd, ReportOfAGoodAndAFailedJobFollowsItsSchema)
+{
+    flash_job::ScratchDir dir;
+    const flash_job::Bytes image = flash_job::pattern(0x2000, 3);
+    const std::string image_path = dir.write("image.bin", image);
+    const std::string good = (dir.path() / "good.json").string();
+    const std::string bad = (dir.path() / "bad.json").string();
+    const std::vector<std::string> job = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f" + image_path};
+    auto with = [&job](const std::string& report) {
+        std::vector<std::string> args = job;
+        args.insert(args.end(), {"--report", report});
+        return args;
+    };
+    SimRun done = run_sim({}, with(good));
+    SimRun failed = run_sim({"--fault", "stuck-bit:0x1000:2"}, with(bad));
+    ASSERT_EQ(done.status, 0) << done.console;
+    ASSERT_EQ(failed.status, 1);
+
+    const nlohmann::json ok = nlohmann::json::parse(read_text(good));
+    const nlohmann::json ko = nlohmann::json::parse(read_text(bad));
+    expect_schema(ok);
+    expect_schema(ko);
+    EXPECT_EQ(ok["flash"]["model"], "S29AL008D");
+    EXPECT_EQ(ok["flash"]["device_id"], "0x22DA");
+    EXPECT_EQ(ok["job"]["image"]["sha256"], sha256_hex(image));
+    EXPECT_EQ(ok["outcome"]["status"], 0);
+    EXPECT_EQ(ok["outcome"]["message"], "Flash writing & verifying OK");
+    EXPECT_EQ(ok["counters"]["dr_scans"], done.stats.dr_scans);
+    EXPECT_EQ(ko["outcome"]["status"], 1);
+    EXPECT_EQ(ko["outcome"]["first_failing_address"], 0x1000);
+    EXPECT_FALSE(std::filesystem::exists(bad + ".partial"));
+
+    // A verify that differs names the first word that does, not where its last read began.
+    flash_job::Bytes changed = image;
+    changed[0x1234] ^= 1;
+    const std::string verify = (dir.path() / "verify.json").string();
+    SimRun differs =
+        run_sim({"--flash-in", dir.write("flash.bin", changed)}, {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i",
+                                                                  "1", "--verify", image_path, "--report", verify});
+    EXPECT_EQ(differs.status, 1);
+    EXPECT_EQ(nlohmann::json::parse(read_text(verify))["outcome"]["first_failing_address"], 0x1234);
+}
+
+TEST(SimEndToEnd, Sha256OfKnownTexts)
+{
+    const std::string abc = "abc";
+    const std::string two_blocks(56, 'a');  // the length no longer fits the first block
+    EXPECT_EQ(sha256_hex({}), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(sha256_hex({reinterpret_cast<const uint8_t*>(abc.data()), abc.size()}),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(sha256_hex({reinterpret_cast<const uint8_t*>(two_blocks.data()), two_blocks.size()}),
+              "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include <libftdi1/ftdi.h>
+#include <libusb.h>
 
 namespace {
 constexpr unsigned char kLatencyMs = 2;
@@ -15,7 +16,6 @@ constexpr int kUsbTimeoutMs = 1000;
 constexpr auto kReadDeadline = std::chrono::seconds(2);
 constexpr uint16_t kDefaultProducts[] = {0x6010, 0x6014};
 
-std::string ids_of(uint16_t vendor, uint16_t product) { return usb_ids_text(UsbDeviceChoice{vendor, product, 'A'}); }
 }  // namespace
 
 FtdiTransport::~FtdiTransport()
@@ -31,31 +31,110 @@ const char* FtdiTransport::fail(std::string text)
     return error_.c_str();
 }
 
+// The first device of the choice's IDs, in their order, that has the serial and description
+// asked for. Reading a device's strings is no traffic to its MPSSE engine.
+const char* FtdiTransport::find(const UsbDeviceChoice& choice, libusb_device*& chosen)
+{
+    std::vector<UsbId> ids;
+    if (choice.product != 0)
+        ids.push_back({choice.vendor, choice.product});
+    else
+        for (uint16_t product : kDefaultProducts)
+            ids.push_back({choice.vendor, product});
+    ids.insert(ids.end(), choice.more_ids.begin(), choice.more_ids.end());
+    chosen = nullptr;
+    for (const UsbId& id : ids) {
+        ftdi_device_list* list = nullptr;
+        if (ftdi_usb_find_all(ftdi_, &list, id.vendor, id.product) < 0)
+            continue;
+        for (ftdi_device_list* entry = list; entry != nullptr && chosen == nullptr; entry = entry->next) {
+            UsbDeviceInfo info;
+            info.id = id;
+            ids_ = usb_id_text(id);
+            if (!strings(entry->dev, info)) {
+                ftdi_list_free(&list);
+                return open_failure(-4, EACCES, id.vendor, id.product);
+            }
+            if ((choice.serial.empty() || info.serial == choice.serial) &&
+                (choice.description.empty() || info.description == choice.description)) {
+                chosen = libusb_ref_device(entry->dev);
+                device_ = info;
+                ids_ = usb_id_text(id);
+            }
+        }
+        ftdi_list_free(&list);
+        if (chosen != nullptr)
+            return nullptr;
+    }
+    return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) + ")");
+}
+
+// False only when the device may not even be opened to read them (permission).
+bool FtdiTransport::strings(libusb_device* dev, UsbDeviceInfo& info)
+{
+    char description[128] = {};
+    char serial[128] = {};
+    errno = 0;
+    const int code =
+        ftdi_usb_get_strings(ftdi_, dev, nullptr, 0, description, sizeof description, serial, sizeof serial);
+    if (code == -4 && (errno == EACCES || errno == EPERM))
+        return false;
+    info.description = description;
+    info.serial = serial;
+    return true;
+}
+
+const char* FtdiTransport::list(const std::vector<UsbId>& ids, std::vector<UsbDeviceInfo>& found)
+{
+    if (!ftdi_ && !(ftdi_ = ftdi_new()))
+        return fail("libusb cannot start on this machine");
+    std::vector<UsbId> all(std::begin(kFtdiMpsseIds), std::end(kFtdiMpsseIds));
+    for (const UsbId& id : ids)
+        if (std::none_of(all.begin(), all.end(),
+                         [&](const UsbId& o) { return o.vendor == id.vendor && o.product == id.product; }))
+            all.push_back(id);
+    for (const UsbId& id : all) {
+        ftdi_device_list* list = nullptr;
+        if (ftdi_usb_find_all(ftdi_, &list, id.vendor, id.product) < 0)
+            continue;
+        for (ftdi_device_list* entry = list; entry != nullptr; entry = entry->next) {
+            UsbDeviceInfo info;
+            info.id = id;
+            if (!strings(entry->dev, info))
+                info.description = "(no permission to read its strings: see the udev rule)";
+            found.push_back(info);
+        }
+        ftdi_list_free(&list);
+    }
+    return nullptr;
+}
+
 const char* FtdiTransport::open(const UsbDeviceChoice& choice, uint8_t direction)
 {
     close();
-    const std::string none = "no USB JTAG adapter found (looked for " + usb_ids_text(choice) + ")";
     if (choice.interface != 'A' && choice.interface != 'B')
         return fail(std::string("the adapter has no interface '") + choice.interface + "' (A or B)");
     if (!ftdi_ && !(ftdi_ = ftdi_new()))
-        return fail(none + ": libusb cannot start on this machine");
+        return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) +
+                    "): libusb cannot start on this machine");
     ftdi_set_interface(ftdi_, choice.interface == 'B' ? INTERFACE_B : INTERFACE_A);
 
-    const uint16_t* products = choice.product ? &choice.product : kDefaultProducts;
-    const size_t product_count = choice.product ? 1 : std::size(kDefaultProducts);
-    bool found = false;
-    for (size_t i = 0; i < product_count && !found; ++i) {
-        errno = 0;
-        int code = ftdi_usb_open(ftdi_, choice.vendor, products[i]);
-        int saved_errno = errno;
-        ids_ = ids_of(choice.vendor, products[i]);
-        if (code == 0)
-            found = true;
-        else if (code != -3)  // -3: no such device; anything else is this device refusing
-            return open_failure(code, saved_errno, choice.vendor, products[i]);
+    libusb_device* dev = nullptr;
+    if (const char* reason = find(choice, dev))
+        return reason;
+    std::string what = "USB adapter " + ids_ + (device_.serial.empty() ? "" : " serial " + device_.serial);
+    if (const char* busy = lock_.take(usb_lock_key(device_.id.vendor, device_.id.product, device_.serial), what)) {
+        libusb_unref_device(dev);
+        return fail(busy);
     }
-    if (!found)
-        return fail(none);
+    errno = 0;
+    const int code = ftdi_usb_open_dev(ftdi_, dev);
+    const int saved_errno = errno;
+    libusb_unref_device(dev);
+    if (code != 0) {
+        lock_.release();
+        return open_failure(code, saved_errno, device_.id.vendor, device_.id.product);
+    }
     open_ = true;
 
     switch (ftdi_->type) {
@@ -174,5 +253,6 @@ void FtdiTransport::close()
         return;
     ftdi_set_bitmode(ftdi_, 0, BITMODE_RESET);
     ftdi_usb_close(ftdi_);
+    lock_.release();
     open_ = false;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -16,6 +17,17 @@ LinuxPlatform::LinuxPlatform() : keys_(STDIN_FILENO) {}
 
 const char* LinuxPlatform::port_access()
 {
+    // One job per port: a second tool is refused at once, before it claims a port or its probe
+    // writes to a data register.
+    constexpr uint16_t kCandidates[] = {0x378, 0x278, 0x3BC};
+    for (size_t i = 0; i < std::size(kCandidates); ++i) {
+        char key[16];
+        char what[32];
+        std::snprintf(key, sizeof key, "lpt-0x%x", kCandidates[i]);
+        std::snprintf(what, sizeof what, "parallel port 0x%X", kCandidates[i]);
+        if (const char* busy = port_locks_[i].take(key, what))
+            return busy;
+    }
     const char* reason = ports_.open();
     if (const char* refusal = drop_root_privileges())
         return refusal;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/device_lock.h"
 #include "platform/linux/key_input.h"
 #include "platform/linux/parallel_ports.h"
 #include "platform/platform.h"
@@ -18,7 +19,12 @@ public:
     void port_write(uint16_t port, uint8_t value) override { ports_.write(port, value); }
     uint8_t port_read(uint16_t port) override { return ports_.read(port); }
     const char* port_fault() override { return ports_.fault(); }
-    void port_release() override { ports_.release(); }
+    void port_release() override
+    {
+        ports_.release();
+        for (DeviceLock& lock : port_locks_)
+            lock.release();
+    }
 
     bool key_available() override { return keys_.available(); }
     int key_read() override { return keys_.read(); }
@@ -35,6 +41,7 @@ public:
 
 private:
     ParallelPorts ports_;
+    DeviceLock port_locks_[3];  // the candidates, held from before the probe to the release
     KeyInput keys_;
     std::unique_ptr<UsbTransport> usb_;
 };
