@@ -13,7 +13,7 @@
 #include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
-#include "app/sha256.h"
+#include "platform/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_detect.h"

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/sha256.h"
+#include "platform/sha256.h"
 #include "tests/support/flash_job.h"
 #include "tests/support/sim_run.h"
 
