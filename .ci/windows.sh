@@ -42,9 +42,9 @@ for exe in tarnflash tarnflash-sim; do
     machine=$(pe_machine "$path")
     if [ "$machine" = 014c ]; then pass "$exe.exe is a 32-bit PE ($(file -b "$path" | cut -d, -f1))"
     else fail "$exe.exe machine is $machine, not 014c"; fi
-    # Only DLLs that every Windows has: the compiler's runtime is linked in.
+    # Only DLLs that every Windows has (advapi32 for the SHA-256 of a job report): the compiler's runtime is linked in.
     dlls=$(i686-w64-mingw32-objdump -p "$path" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
-    if [ "$dlls" = "kernel32.dll msvcrt.dll " ]; then pass "$exe.exe needs only kernel32.dll and msvcrt.dll"
+    if [ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll " ]; then pass "$exe.exe needs only advapi32.dll, kernel32.dll and msvcrt.dll"
     else fail "$exe.exe imports: $dlls"; fi
 done
 

@@ -1,12 +1,17 @@
 // The file --read writes: created under a temporary name before the job starts, so a path that
 // cannot be written is refused at once, and renamed only once the whole flash has been read,
-// so a stopped job never leaves a file that looks complete.
+// so a stopped job never leaves a file that looks complete. The temporary file is always a new
+// one in FILE's folder, and FILE is only ever replaced when it is a regular file: a device node,
+// a FIFO, a directory or a link would be written through or swapped for a file.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
+
+// True when FILE is a regular file or does not exist yet; else false after printing why not.
+bool backup_target_usable(const char* path);
 
 class BackupFile {
 public:

@@ -120,5 +120,11 @@ std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
     auto cable = std::make_unique<MpsseCable>(*usb, setup.settings);
     if (const char* reason = cable->open(setup.device))
         refuse(reason);
+    // Above the chip's maximum the clock would quietly run at the maximum instead.
+    if (o.tck_hz != nullptr && setup.settings.tck_hz > cable->max_tck_hz()) {
+        con_printf("--tck-hz %u is above the adapter's maximum, %u Hz\n", static_cast<unsigned>(setup.settings.tck_hz),
+                   static_cast<unsigned>(cable->max_tck_hz()));
+        process_end(1);
+    }
     return cable;
 }

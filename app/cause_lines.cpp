@@ -67,8 +67,19 @@ std::string model_names_text() { return listed(model_names(), ", "); }
 
 void print_cpu_names_line(const char* name) { print_names_line("CPUs", "-C", name, cpu_names()); }
 
-void print_setups_line(const char* model)
+void print_setups_line(const char* model, int32_t bus_width, int32_t interleave)
 {
+    const struct {
+        char option;
+        int32_t value;
+        bool taken;
+    } kValues[] = {{'w', bus_width, bus_width == 8 || bus_width == 16},
+                   {'i', interleave, interleave == 1 || interleave == 2}};
+    for (const auto& row : kValues)
+        if (!row.taken) {
+            print_option_value_line(row.option, std::to_string(row.value).c_str());
+            return;
+        }
     const FlashDescriptor* descriptor = flash_descriptor_find(model);
     if (descriptor == nullptr) {
         print_names_line("flash models", "-F", model, model_names());
@@ -83,4 +94,48 @@ void print_setups_line(const char* model)
         if (descriptor->setups & row.setup)
             taken.push_back(row.options);
     con_printf("%s takes %s\n", descriptor->name, listed(taken, " or ").c_str());
+}
+
+namespace {
+
+struct OptionValue {
+    char option;
+    const char* takes;
+    std::string (*names)();  // the names it takes, listed in parentheses after `takes`
+};
+
+constexpr OptionValue kOptionValues[] = {
+    {'C', "a CPU name", cpu_names_text},
+    {'F', "a flash model", model_names_text},
+    {'w', "8 or 16", nullptr},
+    {'i', "1 or 2", nullptr},
+    {'o', "a start address, decimal or 0x hex", nullptr},
+    {'e', "a size in bytes, decimal or 0x hex, or all", nullptr},
+    {'f', "the image file", nullptr},
+    {'b', "an erase block number, decimal or 0x hex", nullptr},
+};
+
+}  // namespace
+
+void print_option_value_line(char option, const char* value)
+{
+    for (const OptionValue& row : kOptionValues) {
+        if (row.option != option)
+            continue;
+        const std::string names = row.names != nullptr ? " (" + row.names() + ")" : "";
+        if (value == nullptr)
+            con_printf("-%c without a value: -%c takes %s%s\n", option, option, row.takes, names.c_str());
+        else
+            con_printf("-%c '%s': -%c takes %s%s\n", option, value, option, row.takes, names.c_str());
+        return;
+    }
+}
+
+void print_attach_line(const char* option, const char* value)
+{
+    if (value[0] == '/')
+        con_printf("A value that begins with '/' is read as an option: attach it (%s%s) or use a relative path.\n",
+                   option, value);
+    else
+        con_printf("%s %s: a value that begins with '-' must be attached, %s%s\n", option, value, option, value);
 }

@@ -1,6 +1,7 @@
 // The lines added under a refusal to say what would have been accepted.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // The names -C and -F take, comma-separated, from the CPU table and the flash descriptors.
@@ -10,6 +11,14 @@ std::string model_names_text();
 // Under "Not or Yet support for NAME": the CPU names, and the one meant when only the case differs.
 void print_cpu_names_line(const char* name);
 
-// Under "Cannot support flash programming for your flash setting": the set-ups the model takes,
-// or the model names when there is no such model.
-void print_setups_line(const char* model);
+// Under "Cannot support flash programming for your flash setting": a width or chip count that
+// no model takes, else the set-ups the model takes, or the model names when there is no such model.
+void print_setups_line(const char* model, int32_t bus_width, int32_t interleave);
+
+// Under a refused value of option -`option`: the value (nullptr when none was given) and what
+// the option takes.
+void print_option_value_line(char option, const char* value);
+
+// Under a refusal of `option` followed by `value`, a separate value that begins with '/' or '-'
+// and so was read as an option: how to pass it.
+void print_attach_line(const char* option, const char* value);

@@ -2,12 +2,11 @@
 
 #include <cstring>
 
+#include "app/cause_lines.h"
 #include "app/exit.h"
 #include "platform/console.h"
 
 namespace {
-
-constexpr const char* kOptionString = "C:F:w:i:f:o:jte:b:";
 
 // A value longer than the field keeps the whole field: every known name is shorter,
 // so the cut copy can never pass for one.
@@ -29,8 +28,9 @@ void copy_name(char (&field)[N], const char* value)
     con_printf("Invalid Option\n");
     print_usage();
     if (next != nullptr && next[0] == '/')
-        con_printf("A value that begins with '/' is read as an option: attach it (%s%s) or use a relative path.\n",
-                   typed, next);
+        print_attach_line(typed, next);
+    else
+        print_option_value_line(static_cast<char>(option), nullptr);
     // -b faults skip the checks and the mode stage, but the cable is only parked.
     if (option == 'b')
         throw ExitRequest{{1, CableEnd::park}};
@@ -44,18 +44,19 @@ bool takes_value(int option)
 }
 
 // A bad number ends the run; after -b the cable is only parked (`end`).
-void number_option(const char* value, int32_t* field, CableEnd end = CableEnd::reset_park)
+void number_option(char option, const char* value, int32_t* field, CableEnd end = CableEnd::reset_park)
 {
     if (parse_number(value, field))
         return;
     con_printf("** Error: invalid number '%s'\n", value);
+    print_option_value_line(option, value);
     throw ExitRequest{{1, end}};
 }
 
-void unsigned_option(const char* value, uint32_t* field)
+void unsigned_option(char option, const char* value, uint32_t* field)
 {
     int32_t number = static_cast<int32_t>(*field);
-    number_option(value, &number);
+    number_option(option, value, &number);
     *field = static_cast<uint32_t>(number);
 }
 
@@ -80,20 +81,20 @@ RunOptions scan_options(int argc, char** argv)
             copy_name(o.flash_model, value);
             break;
         case 'w':
-            number_option(value, &o.bus_width);
+            number_option('w', value, &o.bus_width);
             break;
         case 'i':
-            number_option(value, &o.interleave);
+            number_option('i', value, &o.interleave);
             break;
         case 'o':
             o.offset_given = true;
-            unsigned_option(value, &o.start_offset);
+            unsigned_option('o', value, &o.start_offset);
             break;
         case 'e':
             if (std::strcmp(value, "all") == 0)
                 o.erase_all = true;
             else
-                unsigned_option(value, &o.erase_size);
+                unsigned_option('e', value, &o.erase_size);
             break;
         case 'f':
             o.image_path = value;
@@ -105,7 +106,7 @@ RunOptions scan_options(int argc, char** argv)
             o.toggle_mode = 2;
             break;
         case 'b':
-            number_option(value, &o.block_index, CableEnd::park);
+            number_option('b', value, &o.block_index, CableEnd::park);
             break;
         default:
             break;  // free arguments and characters without a row

@@ -41,9 +41,11 @@ void ConsoleProgress::update(uint32_t done, uint32_t total)
     // The engine counts whole bus words and buffers, which may reach past an odd-sized image.
     done = std::min(done, total);
     if (terminal_) {
-        const uint64_t now = platform().monotonic_ns();
-        if (drawn_length_ == 0 || now - drawn_ns_ >= kRedrawNs)
-            draw(done, total, now);
+        const uint64_t wall = platform().wall_ns();
+        if (drawn_length_ == 0 || wall - drawn_ns_ >= kRedrawNs) {
+            draw(done, total, platform().monotonic_ns());
+            drawn_ns_ = wall;
+        }
         return;
     }
     // A log: a line as each tenth is passed; the last one comes from finish().
@@ -73,7 +75,6 @@ void ConsoleProgress::draw(uint32_t done, uint32_t total, uint64_t now_ns)
         // Spaces cover what is left of a longer line drawn before.
         con_printf("%s%*s\r", line, std::max(0, drawn_length_ - length), "");
         drawn_length_ = length;
-        drawn_ns_ = now_ns;
     } else {
         con_printf("%s\n", line);
     }

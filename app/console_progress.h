@@ -24,7 +24,7 @@ private:
     bool started_ = false;
     bool terminal_ = false;
     uint64_t start_ns_ = 0;
-    uint64_t drawn_ns_ = 0;
-    int drawn_length_ = 0;  // of the line on the terminal, for the next redraw to cover
+    uint64_t drawn_ns_ = 0;  // wall time of the last redraw
+    int drawn_length_ = 0;   // of the line on the terminal, for the next redraw to cover
     uint32_t tenths_shown_ = 0;
 };

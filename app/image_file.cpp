@@ -75,6 +75,10 @@ bool load_image_file(const char* path, const FlashGeometry& geometry, uint32_t s
     if (size > geometry.device_size || size > room_from(geometry, start)) {
         std::fclose(file);
         con_printf("Cannot download, file size is bigger than flash device size\n");
+        const uint64_t room = room_from(geometry, start);
+        con_printf("The image is %llu bytes (0x%llX); from 0x%08X the flash has %llu (0x%llX) left\n",
+                   static_cast<unsigned long long>(size), static_cast<unsigned long long>(size), start,
+                   static_cast<unsigned long long>(room), static_cast<unsigned long long>(room));
         return false;
     }
     // Read once, before anything is erased: a file rewritten or cut short during an

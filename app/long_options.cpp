@@ -1,6 +1,9 @@
 #include "app/long_options.h"
 
 #include <cstring>
+#include <vector>
+
+#include "app/nearest_name.h"
 
 namespace {
 
@@ -12,6 +15,22 @@ struct LongOption {
 
 constexpr const char* LongOptions::*kNoValue = nullptr;
 
+// A typo is at most this many edits from the name meant.
+constexpr size_t kTypoEdits = 2;
+
+// The first --name the table does not know, and the name of the table it most likely meant.
+template <size_t N>
+void note_unknown(LongOptions& options, const LongOption (&table)[N], const char* arg, size_t length)
+{
+    if (options.unknown != nullptr)
+        return;
+    std::vector<const char*> names;
+    for (const LongOption& option : table)
+        names.push_back(option.name);
+    options.unknown = arg;
+    options.unknown_nearest = nearest_name(std::string_view(arg + 2, length), names, kTypoEdits);
+}
+
 }  // namespace
 
 bool take_long_options(int& argc, char** argv, LongOptions& options, std::string& error)
@@ -21,6 +40,7 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"version", &options.version, kNoValue},
         {"read", nullptr, &LongOptions::read_path},
         {"verify", nullptr, &LongOptions::verify_path},
+        {"verify-erase", &options.verify_erase, kNoValue},
         {"cable", nullptr, &LongOptions::cable},
         {"cable-id", nullptr, &LongOptions::cable_id},
         {"cable-interface", nullptr, &LongOptions::cable_interface},
@@ -49,6 +69,8 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
                 if (std::strlen(option.name) == length && std::strncmp(option.name, name, length) == 0)
                     found = &option;
             attached = equals ? equals + 1 : nullptr;
+            if (found == nullptr)
+                note_unknown(options, table, arg, length);
         }
         if (found == nullptr) {
             argv[kept++] = argv[i];

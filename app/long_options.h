@@ -5,10 +5,15 @@
 #include <string>
 
 struct LongOptions {
+    // The first --name that is none of these, kept in argv, and the one it most likely meant
+    // (nullptr when none is close).
+    const char* unknown = nullptr;
+    const char* unknown_nearest = nullptr;
     bool help = false;
     bool version = false;
     const char* read_path = nullptr;        // --read FILE: back the flash up into FILE
     const char* verify_path = nullptr;      // --verify FILE: compare the flash with FILE
+    bool verify_erase = false;              // --verify-erase: read every erased word not programmed
     const char* cable = nullptr;            // --cable NAME: "ftdi" for the USB cable
     const char* cable_id = nullptr;         // --cable-id VID:PID
     const char* cable_interface = nullptr;  // --cable-interface A|B
@@ -27,6 +32,6 @@ struct LongOptions {
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value
 // is taken whatever it begins with) and shortens argc; the other arguments keep their order,
-// an unknown --name among them. False with a one-line error (no newline) for a missing value
-// or a value given to an option that takes none.
+// an unknown --name among them (noted in `unknown`). False with a one-line error (no newline)
+// for a missing value or a value given to an option that takes none.
 bool take_long_options(int& argc, char** argv, LongOptions& options, std::string& error);

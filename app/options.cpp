@@ -100,4 +100,5 @@ void print_usage()
     con_printf("  -j                  : Verify KTR5200 JTAG ID\n");
     con_printf("  -t      : Output to all pin with toggled value, without nCS pins\n");
     con_printf("\n");
+    con_printf("Run 'tarnflash --help' for every option.\n");
 }

@@ -23,6 +23,7 @@ struct RunOptions {
     bool detect = false;                // --detect: no menu, the flash found by its answers
     bool unlock = false;                // --unlock: unlock the range's locked blocks
     bool unlock_all = false;            // --unlock-all: also on chips where that unlocks all
+    bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
     JobReport* report = nullptr;        // --report: where the run records itself
 };
 

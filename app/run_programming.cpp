@@ -13,10 +13,12 @@
 #include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
+#include "app/run_causes.h"
 #include "platform/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_detect.h"
+#include "flash/flash_erase_check.h"
 #include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_protect.h"
@@ -52,6 +54,7 @@ bool ask_flash_model(RunOptions& o)
     parse_number(answer, &number);
     if (number < 1 || number > static_cast<int32_t>(models.size())) {
         con_printf("Not Yet support your flash type\n");
+        con_printf("The menu takes 1 to %d, or q to quit\n", static_cast<int>(models.size()));
         return false;
     }
     std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
@@ -67,7 +70,10 @@ bool ask_bus_width(RunOptions& o)
     read_answer(answer, 2);
     parse_number(answer, &o.bus_width);
     con_printf("\n");
-    return o.bus_width == 8 || o.bus_width == 16;
+    if (o.bus_width == 8 || o.bus_width == 16)
+        return true;
+    con_printf("The bus width is 8 or 16\n");
+    return false;
 }
 
 bool ask_interleave(RunOptions& o)
@@ -77,7 +83,10 @@ bool ask_interleave(RunOptions& o)
     read_answer(answer, 1);
     parse_number(answer, &o.interleave);
     con_printf("\n\n");
-    return o.interleave == 1 || o.interleave == 2;
+    if (o.interleave == 1 || o.interleave == 2)
+        return true;
+    con_printf("The interface number is 1 or 2\n");
+    return false;
 }
 
 // The start address must sit on the start of its erase block. An address outside the
@@ -92,6 +101,18 @@ bool start_is_aligned(const FlashGeometry& g, uint32_t start)
             return start == g.block_start[b];
         return (start & (unit - 1)) == 0;
     }
+    return false;
+}
+
+// The flash decodes only its own address bits: from a start past its end, the job would wrap
+// around to its first blocks.
+bool start_in_device(const FlashGeometry& g, uint32_t start)
+{
+    const uint32_t offset = cpu_region_offset(start);
+    if (offset < g.device_size)
+        return true;
+    con_printf("Start 0x%08X is past the end of the flash: %u KB from 0x%08X\n", start, g.device_size / 1024,
+               start - offset);
     return false;
 }
 
@@ -209,6 +230,25 @@ FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_er
     return flash_erase_blocks(session, o.start_offset, o.erase_size);
 }
 
+// --verify-erase: every erased word that the image does not program is read back; the
+// programmed ones are verified as they are written.
+FlashStatus check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
+{
+    const uint32_t step = s.model.bytes_per_word;
+    const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
+    Progress* job_progress = s.progress;
+    ConsoleProgress progress("Check");
+    s.progress = &progress;
+    FlashStatus result = FlashStatus::ok;
+    if (erased.begin < start)
+        result = flash_check_blank(s, erased.begin, start - erased.begin);
+    if (result == FlashStatus::ok && programmed_end < erased.end)
+        result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
+                                   static_cast<uint32_t>(erased.end - programmed_end));
+    s.progress = job_progress;
+    return result;
+}
+
 // How the run ends after an erase or program that did not succeed.
 RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession& session, const JobRange& range,
                   JobReport& report)
@@ -216,6 +256,7 @@ RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession
     report.failing_address = session.stop_address;
     switch (status) {
     case FlashStatus::cancelled:
+        report_stop("ESC", session.stop_address, range);
         return {1, CableEnd::reset_park};
     case FlashStatus::interrupted:
     case FlashStatus::cable_fault:
@@ -270,6 +311,8 @@ RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions&
     std::vector<uint8_t> bytes(read_length(session.geometry, o));
     report.stage("read");
     report.length = bytes.size();
+    if (o.erase_size != 0 && !o.erase_all)
+        print_range_end_line("read", session.geometry, o.start_offset, o.erase_size);
     const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
     if (status != FlashStatus::ok)
         return job_failed(status, target, session, {}, report);
@@ -288,11 +331,18 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     std::vector<uint8_t> file;
     if (!load_image_file(o.verify_path, session.geometry, o.start_offset, file))
         return {1, CableEnd::reset_park};
+    // An empty file matches any flash: that proves nothing.
+    if (file.empty()) {
+        con_printf("Nothing to compare: %s is empty\n", o.verify_path);
+        return kEndRun;
+    }
     note_image(report, o.verify_path, file);
     report.stage("verify");
     const FlashStatus status = flash_verify_range(session, o.start_offset, file);
-    if (status != FlashStatus::ok)
+    if (status != FlashStatus::ok) {
+        print_job_failure_line(status, session);
         return job_failed(status, target, session, {}, report);
+    }
     con_printf("\nFlash verifying OK: %u bytes from 0x%08X match %s\n", static_cast<unsigned>(file.size()),
                o.start_offset, o.verify_path);
     print_elapsed("Verify", start_seconds);
@@ -339,6 +389,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return kStopped;
     if (!chain_matches) {
         con_printf("Fail, Read JTAG ID\n");
+        print_idcode_line(idcode_read, cpu);
         return {1, CableEnd::reset_park};
     }
 
@@ -362,7 +413,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     FlashModel model{};
     if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
-        print_setups_line(o.flash_model);
+        print_setups_line(o.flash_model, o.bus_width, o.interleave);
         return kEndRun;
     }
     report.flash_model = descriptor->name;
@@ -377,24 +428,32 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
+    // A failed cable reads all ones: its own line, not the flash's.
+    if (stopped_before_change(target))
+        return kStopped;
     if (identified != FlashStatus::ok) {
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
+        print_no_flash_line(ncs_cell, o.start_offset);
         return kEndRun;
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
 
     const FlashStatus geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
                                                                        : flash_query_cfi(session, o.start_offset);
+    if (stopped_before_change(target))
+        return kStopped;
     if (geometry != FlashStatus::ok) {
         con_printf("Not defined FLASH Qeury INFO\n");
+        print_other_model_line(session, o.bus_width, o.interleave);
         return kEndRun;
     }
     report.flash_size = session.geometry.device_size;
 
     if (!start_is_aligned(session.geometry, o.start_offset)) {
         con_printf("Not alignd writing address\n");
+        print_misaligned_line(session.geometry, o.start_offset);
         return kEndRun;
     }
 
@@ -412,6 +471,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     }
     o.start_offset += block_offset(g, o.block_index);
     report.start = o.start_offset;
+    if (!start_in_device(g, o.start_offset))
+        return kEndRun;
     if (o.read_path != nullptr && beyond_reach(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
         return kEndRun;
     if (o.read_path != nullptr)
@@ -443,8 +504,16 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (check_erase_blocks(session, o, chip_erase) != FlashStatus::ok)
         return kEndRun;
     report.stage("erase");
-    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok)
+    if (!chip_erase && !o.erase_all)
+        print_range_end_line("erase", g, o.start_offset, o.erase_size);
+    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok) {
+        print_job_failure_line(erased, session, chip_erase);
         return job_failed(erased, target, session, range, report);
+    }
+    if (o.verify_erase)
+        if (FlashStatus checked = check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
+            checked != FlashStatus::ok)
+            return job_failed(checked, target, session, range, report);
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
@@ -453,8 +522,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     report.stage("program");
     const FlashStatus status = program_image(session, o, image);
-    if (status != FlashStatus::ok)
+    if (status != FlashStatus::ok) {
+        print_job_failure_line(status, session);
         return job_failed(status, target, session, range, report);
+    }
     con_printf("\nFlash writing & verifying OK\n\n");
     cable.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);

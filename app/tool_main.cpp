@@ -5,8 +5,10 @@
 #include <string>
 
 #include "app/adapter_query.h"
+#include "app/backup_file.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
+#include "app/command_check.h"
 #include "app/command_line.h"
 #include "app/counting_cable.h"
 #include "app/exit.h"
@@ -14,6 +16,7 @@
 #include "app/job_report.h"
 #include "app/long_options.h"
 #include "app/options.h"
+#include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
 #include "jtag/lpt_cable.h"
@@ -22,6 +25,7 @@
 #include "platform/console.h"
 #include "platform/interrupts.h"
 #include "platform/platform.h"
+#include "platform/privileges.h"
 #include "targets/cpu_table.h"
 #include "targets/selected_target.h"
 
@@ -57,6 +61,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report)
     if (matched)
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
+    print_idcode_line(read, cpu);
     return {1, CableEnd::park};
 }
 
@@ -125,13 +130,8 @@ void print_help_hint(bool bare)
         con_printf("Run 'tarnflash --help' for the options.\n");
 }
 
-std::unique_ptr<Cable> open_parallel_cable(bool bare, JobReport& report)
+std::unique_ptr<Cable> find_parallel_cable(bool bare, JobReport& report)
 {
-    if (const char* reason = platform().port_access()) {
-        con_printf("%s\n", reason);
-        print_help_hint(bare);
-        quit(1);
-    }
     uint16_t base = lpt_find_port();
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
@@ -140,6 +140,33 @@ std::unique_ptr<Cable> open_parallel_cable(bool bare, JobReport& report)
     }
     report.port = base;
     return std::make_unique<LptCable>(base);
+}
+
+// A setuid-root install is root for the parallel port's access alone: the tool becomes the real
+// user right after it, and at once on every path without a parallel port, so that every file and
+// USB device is opened with the user's own rights.
+void become_user()
+{
+    if (const char* refusal = drop_root_privileges()) {
+        con_printf("%s\n", refusal);
+        process_end(1);
+    }
+}
+
+// The one way to a cable.
+std::unique_ptr<Cable> open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report)
+{
+    const char* no_port = usb ? nullptr : platform().port_access();
+    become_user();
+    if (no_port != nullptr) {
+        con_printf("%s\n", no_port);
+        print_help_hint(bare);
+        quit(1);
+    }
+    // Looked at with the user's rights, before any cable is touched.
+    if (o.read_path != nullptr && !backup_target_usable(o.read_path))
+        process_end(1);
+    return usb ? open_usb_cable(o) : find_parallel_cable(bare, report);
 }
 
 void note_usb_cable(JobReport& report)
@@ -215,6 +242,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             print_version();
             return 0;
         }
+        if (long_ok && (long_options.cable_info || long_options.cable_list))
+            become_user();  // no parallel port on this path
         if (int status = 0; long_ok && adapter_query(long_options, status))
             return status;
         print_banner();
@@ -222,6 +251,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             con_printf("%s\n", error.c_str());
             process_end(1);
         }
+        refuse_misread_command_line(argc, argv, long_options);
         check_job_options(long_options, argc, argv);
         uses_usb = wants_usb_cable(long_options, error);
         if (!error.empty()) {
@@ -229,7 +259,7 @@ int tool_main(int argc, char** argv, Platform& platform)
             process_end(1);
         }
         report.stage("cable");
-        cable = uses_usb ? open_usb_cable(long_options) : open_parallel_cable(bare, report);
+        cable = open_cable(uses_usb, long_options, bare, report);
         if (uses_usb)
             note_usb_cable(report);
         // The report counts what the job sends; without one the cable is driven directly.
@@ -248,6 +278,7 @@ int tool_main(int argc, char** argv, Platform& platform)
         options.detect = long_options.detect;
         options.unlock = long_options.unlock || long_options.unlock_all;
         options.unlock_all = long_options.unlock_all;
+        options.verify_erase = long_options.verify_erase;
         options.report = &report;
         check_options(options, argc);
         end = mode_stage(options, *job_cable);

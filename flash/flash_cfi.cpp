@@ -90,6 +90,13 @@ FlashStatus refuse(FlashSession& s, uint32_t base)
     return FlashStatus::refused;
 }
 
+// A failed cable reads all ones: nothing read since is printed as the flash's.
+FlashStatus cable_stop(FlashSession& s, uint32_t base)
+{
+    leave_query(s, base);
+    return FlashStatus::cable_fault;
+}
+
 uint32_t cfi_max(FlashSession& s, uint32_t base, uint32_t offset, uint32_t typical)
 {
     const uint32_t shift = cfi_byte(s, base, offset) & 0x0F;
@@ -115,6 +122,8 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
 
     for (uint32_t k = 0; k < 3; ++k)
         g.qry[k] = static_cast<char>(cfi_byte(s, base, kQry + 2 * k));
+    if (s.bus.fault() != nullptr)
+        return cable_stop(s, base);
     if (std::memcmp(g.qry, "QRY", 3) != 0) {
         con_printf("Cannot read QRY info.\n");
         return refuse(s, base);
@@ -124,6 +133,8 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     g.buffer_write_timeout_us = cfi_time(s, base, kBufferWriteTime);
     g.block_erase_timeout_ms = cfi_time(s, base, kBlockEraseTime);
     g.chip_erase_timeout_ms = cfi_time(s, base, kChipEraseTime);
+    if (s.bus.fault() != nullptr)
+        return cable_stop(s, base);
     geometry_print_timeouts(g);
     g.word_write_max_us = cfi_max(s, base, kWordWriteMax, g.word_write_timeout_us);
     g.buffer_write_max_us = cfi_max(s, base, kBufferWriteMax, g.buffer_write_timeout_us);
@@ -164,8 +175,11 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     for (int r = 0; r < g.region_count; ++r) {
         g.regions[r] = cfi_descriptor(s, base, first_region + kRegionStride * r);
         g.regions[r] = region_descriptor(region_blocks(g.regions[r]), region_block_size(g.regions[r]) * chips);
-        geometry_print_region(r, g.regions[r]);
     }
+    if (s.bus.fault() != nullptr)
+        return cable_stop(s, base);
+    for (int r = 0; r < g.region_count; ++r)
+        geometry_print_region(r, g.regions[r]);
     if (!regions_cover_device(g)) {
         con_printf("Error, Erase regions do not match device size\n");
         return refuse(s, base);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "flash/flash_erase_check.h"
 #include "flash/flash_intel.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
@@ -28,13 +29,14 @@ void erase_sequence(FlashSession& s, uint32_t base, uint32_t command_address, ui
     flash_write(s, command_address, command);
 }
 
-// Until the block reports done; erase_failed when the poll is exhausted.
-FlashStatus wait_block_erased(FlashSession& s, uint32_t address)
+// Until the block reports done; erase_failed when the poll is exhausted. `last` is the word the
+// poll ended on: the block's first word once the erase is done.
+FlashStatus wait_block_erased(FlashSession& s, uint32_t address, uint32_t& last)
 {
     const uint32_t mask = flash_done_mask(s);
     const PollClock clock(ms_to_ns(s.geometry.block_erase_max_ms));
     uint32_t busy_reads = 0;
-    while ((flash_read(s, address) & mask) != mask) {
+    while (((last = flash_read(s, address)) & mask) != mask) {
         if (++busy_reads > kBlockPollLimit && clock.max_passed())
             return FlashStatus::erase_failed;
         if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
@@ -113,15 +115,25 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
             con_printf("\n");
         ++line;
 
+        const uint64_t erase_began = platform().monotonic_ns();
+        uint32_t first_word = 0;
         if (s.descriptor.style == CommandStyle::intel) {
             result = flash_intel_erase_block(s, address);
+            if (result == FlashStatus::ok)
+                first_word = flash_read(s, address);  // back in read array
         } else {
             // Unlock and setup go to the range's start; the erase command to the block itself.
             erase_sequence(s, start, address, s.model.cmd_block_erase);
-            result = wait_block_erased(s, address);
-            if (result == FlashStatus::erase_failed)
+            s.bus.flush();
+            result = wait_block_erased(s, address, first_word);
+            if (result == FlashStatus::erase_failed) {
                 con_printf("\nErase Error, ADDR  0x%08x\n", address);
+                con_printf("Block %d (-b %d) at 0x%08X never reported its erase done\n", static_cast<int>(block),
+                           static_cast<int>(block), address);
+            }
         }
+        if (result == FlashStatus::ok)
+            result = flash_check_erased_block(s, {block, first_word, platform().monotonic_ns() - erase_began});
         if (result != FlashStatus::ok)
             break;
         if (flash_esc_pressed()) {
@@ -144,11 +156,16 @@ FlashStatus flash_erase_chip(FlashSession& s, uint32_t base)
         return stop;
 
     flash_chip_enable(s, '0');
-    const FlashStatus result = wait_chip_erased(s, base);
-    flash_chip_enable(s, '1');
+    FlashStatus result = wait_chip_erased(s, base);
     if (result == FlashStatus::erase_failed)
         con_printf("\nErase Error, ADDR  0x%08x\n", base);
-    else if (result == FlashStatus::ok)
+    // Every block is checked as after its own erase; the fixed wait hides how long this one took.
+    for (int32_t block = 0; block < s.geometry.block_count && result == FlashStatus::ok; ++block) {
+        s.stop_address = s.geometry.block_start[block];
+        result = flash_check_erased_block(s, {block, flash_read(s, s.stop_address), 0});
+    }
+    flash_chip_enable(s, '1');
+    if (result == FlashStatus::ok)
         con_printf("Erasing ALL\n");
     return result;
 }

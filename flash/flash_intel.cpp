@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "flash/flash_image.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_poll.h"
+#include "flash/flash_program_parts.h"
 #include "platform/console.h"
 
 namespace {
@@ -74,8 +74,10 @@ FlashStatus finish(FlashSession& s, uint32_t address, uint64_t max_ns, const cha
     if (result == FlashStatus::ok && (status.bits & kSrErrors) == 0)
         return FlashStatus::ok;
     con_printf(error_line, address);
-    if (status.ready)
+    if (status.ready) {
         con_printf("Status register 0x%02X: %s\n", status.bits, flash_intel_cause(status.bits, unlocking));
+        s.status_cause_shown = true;
+    }
     return failed;
 }
 
@@ -142,7 +144,7 @@ FlashStatus run_verified(FlashSession& s, uint32_t address, const uint32_t* word
     for (uint32_t k = 0; k < count; ++k)
         if (read[k] != words[k]) {
             s.stop_address = address + k * s.model.bytes_per_word;
-            con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", words[k], read[k]);
+            report_mismatch(s, s.stop_address, words[k], read[k]);
             return FlashStatus::mismatch;
         }
     return flash_stop_check(s);
@@ -215,7 +217,7 @@ FlashStatus flash_intel_program(FlashSession& s, uint32_t start, std::span<const
             const uint32_t left = (length - offset + step - 1) / step;
             const uint32_t count = std::min(kChunkWords, (left + unit - 1) / unit * unit);
             for (uint32_t k = 0; k < count; ++k)
-                words[k] = flash_image_word(s, image, offset + k * step);
+                words[k] = image_word(s, image, offset + k * step);
             result = program_run(s, address, words, count, unit, [&](uint32_t k) {
                 s.stop_address = address + k * step;
                 progress.update(offset + k * step, length);

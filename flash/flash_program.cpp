@@ -1,27 +1,14 @@
-// Programming the image, word by word or one write buffer at a time, with read-back.
+// Programming the image a word at a time: four cycles a word, or two on chips with unlock
+// bypass, in runs of words written back to back and then read back together.
+#include <algorithm>
 #include <cstdint>
 
-#include "flash/flash_image.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
-#include "platform/console.h"
+#include "flash/flash_program_parts.h"
 
 namespace {
-
-constexpr uint32_t kWordPollLimit = 5000;
-constexpr uint32_t kBufferPollLimit = 100000;
-constexpr uint32_t kMaxBufferWords = 32;
-
-uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset)
-{
-    return flash_image_word(s, image, offset);
-}
-
-void report_mismatch(uint32_t written, uint32_t read)
-{
-    con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
-}
 
 // Unlock bypass, where the chip has it: entered once before the first word, after which a
 // program is two cycles instead of four. A chip left in the mode ignores the reset command and
@@ -65,102 +52,112 @@ private:
     bool entered_ = false;
 };
 
-// The word reads back as written within the poll's bounds; the last word read is left in
-// `read`.
-FlashStatus word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
-{
-    const PollClock clock(us_to_ns(s.geometry.word_write_max_us));
-    for (uint32_t reads = 1;; ++reads) {
-        *read = flash_read(s, address);
-        if (*read == word)
-            return FlashStatus::ok;
-        if (reads >= kWordPollLimit && clock.max_passed())
-            return FlashStatus::mismatch;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
-            return stop;
-    }
-}
-
-void program_buffer(FlashSession& s, uint32_t start, uint32_t address, const uint32_t* words, uint32_t count)
-{
-    uint32_t step = s.model.bytes_per_word;
-    flash_unlock(s, start);
-    flash_write(s, address, s.model.cmd_write_buffer);
-    // The count goes to every chip side by side, like a command.
-    flash_write(s, address, (count - 1) * (s.chips == 2 ? 0x0101u : 1u));
-    for (uint32_t k = 0; k < count; ++k)
-        flash_write(s, address + k * step, words[k] & s.model.data_mask);
-    flash_write(s, address + (count - 1) * step, s.model.cmd_buffer_confirm);
-}
-
-// Only the last word of a buffer reports progress; the chip is done once it reads back.
-FlashStatus buffer_done(FlashSession& s, uint32_t last_address, uint32_t last_word)
-{
-    const uint32_t mask = s.model.data_mask;
-    const PollClock clock(us_to_ns(s.geometry.buffer_write_max_us));
-    uint32_t differing = 0;
-    while ((flash_read(s, last_address) & mask) != (last_word & mask)) {
-        if (++differing > kBufferPollLimit && clock.max_passed())
-            return FlashStatus::timeout;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
-            return stop;
-    }
-    return FlashStatus::ok;
-}
-
-// Every word of the finished buffer, read back in one pipelined run. A word that still reads
-// as status (the chip not yet done with it) is polled again before it counts as a mismatch.
-FlashStatus buffer_verified(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
-{
-    uint32_t read[kMaxBufferWords];
-    const uint32_t step = s.model.bytes_per_word;
-    s.bus.bus_read_run(address, step, count, s.model.data_bits, read);
-    for (uint32_t k = 0; k < count; ++k) {
-        if (read[k] == words[k])
-            continue;
-        const FlashStatus again = word_verified(s, address + k * step, words[k], &read[k]);
-        if (again == FlashStatus::mismatch)
-            report_mismatch(words[k], read[k]);
-        if (again != FlashStatus::ok)
-            return again;
-    }
-    return FlashStatus::ok;
-}
-
-// Programming the erased value changes nothing on NOR flash: such words are only read back.
-// How many words from `offset` on hold the erased value, in whole `unit`s of words, at most
-// a run's worth.
-constexpr uint32_t kMaxErasedRun = 256;
-
-uint32_t erased_words(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset, uint32_t unit)
-{
-    const uint32_t step = s.model.bytes_per_word;
-    const uint32_t length = static_cast<uint32_t>(image.size());
+// Words programmed back to back, then read back together.
+struct WordRun {
+    uint32_t address = 0;  // of the first word
     uint32_t count = 0;
-    while (count + unit <= kMaxErasedRun && offset + count * step < length) {
-        for (uint32_t k = 0; k < unit; ++k)
-            if (image_word(s, image, offset + (count + k) * step) != s.model.data_mask)
-                return count;
-        count += unit;
+    uint32_t words[kRunWords];
+    uint32_t read[kRunWords];  // from the last word down
+    uint32_t again = 0;        // words the chip did not take the first time
+    // The wait before each word after the first, once words went unheard: a chip slower than
+    // the cable. It grows by a quarter each run that still loses words, up to the chip's maximum.
+    uint64_t pace_ns = 0;
+
+    void slow_down(const FlashGeometry& g)
+    {
+        const uint64_t typical = us_to_ns(g.word_write_timeout_us);
+        const uint64_t max = us_to_ns(g.word_write_max_us);
+        pace_ns = std::max(pace_ns + pace_ns / 4, std::max<uint64_t>(typical, 1'000));
+        if (max != 0)
+            pace_ns = std::min(pace_ns, max);
     }
-    return count;
+};
+
+// A program written while the chip is still busy with the one before is ignored, its command
+// cycles included; the data cycle may then arrive once the chip is free and be taken as a
+// command. In bypass the chip knows two, the program and the bypass reset; outside it a data
+// cycle can start an unlock or enter the query mode. A word that holds one of them in some
+// chip's low byte opens a run of its own, when the chip is known to be idle.
+bool reads_as_command(const FlashSession& s, uint32_t word)
+{
+    const FlashModel& m = s.model;
+    const bool bypass = m.cmd_unlock_bypass != 0;
+    const uint32_t first = (bypass ? m.cmd_program : m.unlock_data1) & 0xFF;
+    const uint32_t second = (bypass ? m.cmd_bypass_reset1 : m.cmd_cfi_query) & 0xFF;
+    for (int32_t chip = 0; chip < s.chips; ++chip) {
+        const uint32_t byte = (word >> (8 * chip)) & 0xFF;
+        if (byte == first || (second != 0 && byte == second))
+            return true;
+    }
+    return false;
 }
 
-// Reads back `count` erased words from `address` in one pipelined run; `report(k)` is called
-// before word k counts as checked, for the progress lines.
-template <typename Report>
-FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, Report report)
+// Programs the words from `offset` on, up to a run's worth, an erased word, a word that must
+// open a run, or ESC (which sets `esc`).
+FlashStatus run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint8_t> image, uint32_t start,
+                           uint32_t offset, WordRun& run, Progress& progress, bool& esc)
 {
-    uint32_t read[kMaxErasedRun];
+    const uint32_t length = static_cast<uint32_t>(image.size());
+    run.address = start + offset;
+    run.count = 0;
+    while (run.count < kRunWords && offset < length) {
+        const uint32_t word = image_word(s, image, offset);
+        if (word == s.model.data_mask || (run.count > 0 && reads_as_command(s, word)))
+            break;
+        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return stop;
+        if (run.count > 0 && run.pace_ns != 0)
+            s.bus.bus_wait(run.pace_ns);
+        bypass.program(start + offset, word);
+        progress.update(offset, length);
+        run.words[run.count++] = word;
+        offset += s.model.bytes_per_word;
+        if (flash_esc_pressed()) {
+            esc = true;
+            break;
+        }
+    }
+    return FlashStatus::ok;
+}
+
+// Only the last program of the run may still be running. The run is read back from its last
+// word down, after one more read of that word: while DQ6 toggles between the two, the chip is
+// busy and the reads after them cannot be trusted yet; once it stands still, every word read
+// is the array. A word that reads wrong then was never taken (written while the chip was busy)
+// or did not program: it is programmed once more, with a poll.
+FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
+{
     const uint32_t step = s.model.bytes_per_word;
-    s.bus.bus_read_run(address, step, count, s.model.data_bits, read);
-    for (uint32_t k = 0; k < count; ++k) {
-        report(k);
-        if (read[k] == s.model.data_mask)
+    const uint32_t bits = s.model.data_bits;
+    const uint32_t last = run.address + (run.count - 1) * step;
+    uint32_t lead = 0;
+    run.again = 0;
+    s.bus.bus_read_run_queued(last, step, 1, bits, &lead);
+    s.bus.bus_read_run_queued(last, 0u - step, run.count, bits, run.read);
+    s.bus.bus_collect();
+    if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+        return stop;
+    if (((lead ^ run.read[0]) & flash_toggle_mask(s)) != 0) {
+        uint32_t read = 0;
+        const FlashStatus settled = chip_settled(s, last, kWordPollLimit, s.geometry.word_write_max_us, &read);
+        if (settled == FlashStatus::timeout) {
+            report_mismatch(s, last, run.words[run.count - 1], read);
+            return FlashStatus::mismatch;
+        }
+        if (settled != FlashStatus::ok)
+            return settled;
+        s.bus.bus_read_run(last, 0u - step, run.count, bits, run.read);
+    }
+    for (uint32_t i = 0; i < run.count; ++i) {
+        if (run.read[run.count - 1 - i] == run.words[i])
             continue;
-        const FlashStatus again = word_verified(s, address + k * step, s.model.data_mask, &read[k]);
+        const uint32_t address = run.address + i * step;
+        bypass.program(address, run.words[i]);
+        ++run.again;
+        uint32_t read = 0;
+        const FlashStatus again = word_verified(s, address, run.words[i], &read);
         if (again == FlashStatus::mismatch)
-            report_mismatch(s.model.data_mask, read[k]);
+            report_mismatch(s, address, run.words[i], read);
         if (again != FlashStatus::ok)
             return again;
     }
@@ -173,40 +170,40 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     WriteProgress plain;
-    Progress& progress = s.progress != nullptr ? *s.progress : plain;
-    con_printf("\nWriting address: 0x%x\n", start);
+    Progress& progress = program_begin(s, plain, start);
 
     FlashStatus result = FlashStatus::ok;
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     const uint32_t step = s.model.bytes_per_word;
     Bypass bypass(s, start);
+    WordRun run;
     while (offset < length) {
         const uint32_t address = start + offset;
         s.stop_address = address;
         if (result = flash_stop_check(s); result != FlashStatus::ok)
             break;
+        bool esc = false;
         if (const uint32_t erased = erased_words(s, image, offset, 1); erased != 0) {
             result =
                 erased_verified(s, address, erased, [&](uint32_t k) { progress.update(offset + k * step, length); });
             if (result != FlashStatus::ok)
                 break;
             offset += erased * step;
+            esc = flash_esc_pressed();
         } else {
-            const uint32_t word = image_word(s, image, offset);
-            bypass.program(address, word);
-            progress.update(offset, length);
-            uint32_t read = 0;
-            result = word_verified(s, address, word, &read);
-            if (result == FlashStatus::mismatch)
-                report_mismatch(word, read);
+            result = run_programmed(s, bypass, image, start, offset, run, progress, esc);
+            if (result == FlashStatus::ok)
+                result = run_verified(s, bypass, run);
             if (result != FlashStatus::ok)
                 break;
-            offset += step;
+            if (run.again != 0)
+                run.slow_down(s.geometry);
+            offset += run.count * step;
         }
         // ESC leaves at once (out of bypass first): the run's ending resets the TAP, which
         // lets the CPU's own logic release the bus.
-        if (flash_esc_pressed()) {
+        if (esc) {
             bypass.leave();
             return FlashStatus::cancelled;
         }
@@ -215,63 +212,6 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
     flash_chip_enable(s, '1');
 
     flash_reset_cycle(s, start);
-    if (result == FlashStatus::ok)
-        progress.finish(offset, length);
-    return result;
-}
-
-FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
-{
-    const uint32_t length = static_cast<uint32_t>(image.size());
-    WriteProgress plain;
-    Progress& progress = s.progress != nullptr ? *s.progress : plain;
-    con_printf("\nWriting address: 0x%x\n", start);
-
-    uint32_t words[kMaxBufferWords];
-    uint32_t count = s.model.buffer_words;
-    if (count < 1)
-        count = 1;
-    if (count > kMaxBufferWords)
-        count = kMaxBufferWords;
-    const uint32_t step = s.model.bytes_per_word;
-    const uint32_t buffer_bytes = count * step;
-
-    FlashStatus result = FlashStatus::ok;
-    uint32_t offset = 0;
-    flash_chip_enable(s, '0');
-    while (offset < length) {
-        const uint32_t address = start + offset;
-        s.stop_address = address;
-        if (result = flash_stop_check(s); result != FlashStatus::ok)
-            break;
-        if (const uint32_t erased = erased_words(s, image, offset, count); erased != 0) {
-            result = erased_verified(s, address, erased, [&](uint32_t k) {
-                if (k % count == 0)
-                    progress.update(offset + k * step, length);
-            });
-            if (result != FlashStatus::ok)
-                break;
-            offset += erased * step;
-        } else {
-            progress.update(offset, length);
-            for (uint32_t k = 0; k < count; ++k)
-                words[k] = image_word(s, image, offset + k * step);
-            program_buffer(s, start, address, words, count);
-            const uint32_t last_address = address + (count - 1) * step;
-            result = buffer_done(s, last_address, words[count - 1]);
-            if (result == FlashStatus::timeout)
-                con_printf("\nProgram Error, ADDR: 0x%X\n", address);
-            if (result != FlashStatus::ok)
-                break;
-            if (result = buffer_verified(s, address, words, count); result != FlashStatus::ok)
-                break;
-            offset += buffer_bytes;
-        }
-        if (flash_esc_pressed())
-            return FlashStatus::cancelled;
-    }
-    flash_chip_enable(s, '1');
-
     if (result == FlashStatus::ok)
         progress.finish(offset, length);
     return result;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "flash/flash_erase_check.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
@@ -81,6 +82,7 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
                 if (differing++ != 0)
                     continue;
                 first_differing = start + offset + k * step;
+                s.mismatch = {first_differing, want, words[k] & mask};
                 con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", first_differing, words[k] & mask, want);
             }
         });
@@ -90,6 +92,27 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
         s.stop_address = first_differing;  // where the job's record says the flash first differs
         con_printf("%u of %u words differ\n", differing, (length + step - 1) / step);
         return FlashStatus::mismatch;
+    }
+    return FlashStatus::ok;
+}
+
+FlashStatus flash_check_blank(FlashSession& s, uint32_t start, uint32_t length)
+{
+    const uint32_t step = s.model.bytes_per_word;
+    const uint32_t erased = data_mask_of(s.model.data_bits);
+    con_printf("\nChecking erased words: 0x%08X to 0x%08X\n", start, start + length - 1);
+    uint32_t not_erased = 0;
+    const FlashStatus result =
+        read_chunks(s, start, length, "Check", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
+            for (uint32_t k = 0; k < count; ++k)
+                if (words[k] != erased && not_erased++ == 0)
+                    con_printf("\nErase check error at 0x%08X: flash 0x%X\n", start + offset + k * step, words[k]);
+        });
+    if (result != FlashStatus::ok)
+        return result;
+    if (not_erased != 0) {
+        con_printf("%u of %u erased words are not blank\n", not_erased, length / step);
+        return FlashStatus::erase_failed;
     }
     return FlashStatus::ok;
 }

@@ -10,6 +10,14 @@
 #include "flash/flash_progress.h"
 #include "targets/bus_cycles.h"
 
+// The word that did not read back as written (or as the file has it), for the line that says why
+// a job failed.
+struct FlashMismatch {
+    uint32_t address = 0;
+    uint32_t written = 0;
+    uint32_t read = 0;
+};
+
 struct FlashSession {
     FlashSession(BusCycles& bus_cycles, const FlashDescriptor& chosen, const FlashModel& record, int32_t chip_count)
         : bus(bus_cycles), descriptor(chosen), model(record), chips(chip_count)
@@ -24,6 +32,8 @@ struct FlashSession {
     Progress* progress = nullptr;  // nullptr: the plain write progress lines
     // Where the last erase or program stopped early (the block or word it was at).
     uint32_t stop_address = 0;
+    FlashMismatch mismatch{};  // the last program or verify mismatch
+    bool status_cause_shown = false;  // a chip's status register already said why it failed
 };
 
 inline void flash_write(FlashSession& s, uint32_t address, uint32_t data)

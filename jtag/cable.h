@@ -24,6 +24,13 @@ public:
                                 char* sample) = 0;
     // Sends what is queued and waits for every sample still due.
     virtual void flush() {}
+    // The TCK frequency the cable clocks at by itself; 0 where the host makes every edge (the
+    // parallel port, whose scans take longer than any wait a flash chip asks for).
+    virtual uint32_t tck_hz() const { return 0; }
+    // `clocks` TCK clocks in Run-Test/Idle with nothing shifted: a wait timed by the cable.
+    virtual void idle(uint32_t clocks) { (void)clocks; }
+    // Answers come back in batches, a round trip each: worth queueing work before reading them.
+    virtual bool answers_late() const { return false; }
     // The failure that stopped the cable's traffic (a port or USB error), one line; nullptr while
     // all is well. Once set it stays set, and the cable's operations do nothing.
     virtual const char* fault() const { return nullptr; }

@@ -5,11 +5,6 @@
 #include "jtag/tap.h"
 #include "platform/console.h"
 
-namespace {
-// Shifted in while the identification register comes out.
-constexpr char kTestPattern[] = "00001111000011110000111100001111";
-}  // namespace
-
 uint32_t bitstring_value(const char* bits)
 {
     uint32_t value = 0;
@@ -21,7 +16,7 @@ uint32_t bitstring_value(const char* bits)
 bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read)
 {
     char id[33];
-    std::memcpy(id, kTestPattern, sizeof id);  // also the terminator the capture leaves alone
+    std::memcpy(id, kChainTestPattern, sizeof id);  // also the terminator the capture leaves alone
     jtag_scan_ir(cable, 4, idcode_instruction);
     jtag_scan_dr_capture(cable, id, id, 32);
     // The register shifts out bit 0 first; the table and the printout are MSB first.

@@ -5,6 +5,19 @@
 
 #include "jtag/cable.h"
 
+// Shifted in while the identification register comes out, first character first.
+inline constexpr char kChainTestPattern[] = "00001111000011110000111100001111";
+
+// What the check reads when the instruction selected a 1-bit BYPASS register instead: its
+// captured 0, then the pattern a bit late.
+constexpr uint32_t chain_bypass_read()
+{
+    uint32_t value = 0;
+    for (int i = 1; i < 32; ++i)
+        value |= static_cast<uint32_t>(kChainTestPattern[i - 1] == '1') << i;
+    return value;
+}
+
 // Loads `idcode_instruction` (4 characters, first shifted first), reads the 32-bit
 // identification register and compares it with `idcode` (32 characters, most significant
 // bit first). Prints the identification read, and returns whether it matched; `read`, when

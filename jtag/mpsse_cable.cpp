@@ -19,6 +19,8 @@ constexpr uint8_t kSendImmediate = 0x87;
 constexpr uint8_t kDivideBy5Off = 0x8A;
 constexpr uint8_t kThreePhaseOff = 0x8D;
 constexpr uint8_t kAdaptiveOff = 0x97;
+constexpr uint8_t kClockBits = 0x8E;   // 1 to 8 clocks, no data (H series)
+constexpr uint8_t kClockBytes = 0x8F;  // 8 to 524288 clocks, no data (H series)
 constexpr uint8_t kBadCommand = 0xFA;
 // Opcodes no chip knows: each comes back as 0xFA and itself.
 constexpr uint8_t kSync = 0xAA;
@@ -156,8 +158,7 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     in_.reserve(chip_.buffer_bytes + kSentinelBytes);
     placements_.reserve(1024);
 
-    const uint32_t base_hz = chip_.h_series ? 60'000'000u : 12'000'000u;
-    const uint16_t divisor = clock_divisor(base_hz, settings_.tck_hz);
+    const uint16_t divisor = clock_divisor(base_hz(chip_), settings_.tck_hz);
     // Only the H series knows the divide-by-5, adaptive and three-phase commands; the FT2232D
     // runs from 12 MHz with all three off anyway.
     std::vector<uint8_t> setup = {kLoopbackOff};
@@ -173,7 +174,7 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
         usb_.close();
         return fault();
     }
-    tck_hz_ = base_hz / (2u * (divisor + 1u));
+    tck_hz_ = base_hz(chip_) / (2u * (divisor + 1u));
     opened_ = true;
     return nullptr;
 }
@@ -397,6 +398,36 @@ void MpsseCable::scan_dr_sample(const char* bits, uint32_t length, const uint16_
     }
     shift(bits, done, last, nullptr);
     leave_shift(bits, length, &target);
+}
+
+// TMS rests low after every scan, so the clocks keep the TAP in Run-Test/Idle. The FT2232D has no
+// clock-only commands: it shifts zeros instead, which in Run-Test/Idle changes nothing.
+void MpsseCable::idle(uint32_t clocks)
+{
+    if (!fault_.empty() || clocks == 0)
+        return;
+    emit_tms();
+    while (clocks >= 8 && fault_.empty()) {
+        const uint32_t bytes = std::min<uint32_t>(clocks / 8, 65536);
+        const uint8_t low = static_cast<uint8_t>((bytes - 1) & 0xFF);
+        const uint8_t high = static_cast<uint8_t>((bytes - 1) >> 8);
+        if (chip_.h_series) {
+            out_.insert(out_.end(), {kClockBytes, low, high});
+        } else {
+            out_.insert(out_.end(), {kBytesOut, low, high});
+            out_.insert(out_.end(), bytes, uint8_t{0});
+        }
+        clocks -= bytes * 8;
+        if (out_.size() >= kSendBytes)
+            send();
+    }
+    if (clocks > 0 && fault_.empty()) {
+        const uint8_t count = static_cast<uint8_t>(clocks - 1);
+        if (chip_.h_series)
+            out_.insert(out_.end(), {kClockBits, count});
+        else
+            out_.insert(out_.end(), {kBitsOut, count, uint8_t{0}});
+    }
 }
 
 void MpsseCable::flush()

@@ -50,7 +50,10 @@ public:
     // Sends what is queued and closes the adapter; nothing when it is not open.
     void close();
     // The TCK frequency the chip was set to (at most the one asked for); 0 before open().
-    uint32_t tck_hz() const { return tck_hz_; }
+    uint32_t tck_hz() const override { return tck_hz_; }
+    // The fastest TCK the chip can run, half its base clock; 0 before open().
+    uint32_t max_tck_hz() const { return opened_ ? base_hz(chip_) / 2 : 0; }
+    static constexpr uint32_t base_hz(const UsbChip& chip) { return chip.h_series ? 60'000'000u : 12'000'000u; }
 
     void park() override;
     void tap_reset() override;
@@ -60,6 +63,8 @@ public:
     void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
                         char* sample) override;
     void flush() override;
+    void idle(uint32_t clocks) override;
+    bool answers_late() const override { return true; }
     const char* fault() const override { return fault_.empty() ? nullptr : fault_.c_str(); }
 
 private:

@@ -47,6 +47,10 @@ public:
                 .count());
     }
 
+    // Time for pacing what a person watches (progress redraws): the real time that passes, which
+    // under the simulator is not the board's virtual time.
+    virtual uint64_t wall_ns() { return monotonic_ns(); }
+
     // The first port access that failed (the call and the error, one line, e.g. "ppdev PPRSTATUS
     // on /dev/parport0: Input/output error"), or nullptr while none did; once set it stays set.
     // From then on every read gives 0xFF, which must not be taken for data: check at every

@@ -48,9 +48,27 @@ FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
         chips_.back()->set_erase_factor(faults.slow_erase_factor);
         for (uint32_t block : faults.protected_blocks)
             chips_.back()->protect(block);
+        if (faults.ignore_erase)
+            chips_.back()->set_ignored_erase(nor_erase_block(model, faults.ignore_erase_block));
+        chips_.back()->set_program_factor(faults.slow_program_factor);
     }
     if (faults.stuck_bit)
         place_stuck_bit(faults.stuck_address, faults.stuck_bit_index);
+}
+
+NorSector nor_erase_block(const NorModel& model, uint32_t index)
+{
+    if (model.block_erase_cmd != 0)
+        return index < model.size_bytes / model.block_bytes ? NorSector{index * model.block_bytes, model.block_bytes}
+                                                            : NorSector{0, 0};
+    uint32_t start = 0;
+    for (const NorSectorRun& run : model.sectors) {
+        if (index < run.count)
+            return {start + index * run.bytes, run.bytes};
+        index -= run.count;
+        start += run.count * run.bytes;
+    }
+    return {0, 0};
 }
 
 uint32_t FlashBank::size_bytes() const { return model_.size_bytes * static_cast<uint32_t>(chips_.size()); }

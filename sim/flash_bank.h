@@ -18,6 +18,7 @@ enum class BusSetup { x16, x8, x8x2 };
 struct FlashFaults {
     bool no_flash = false;
     uint32_t slow_erase_factor = 1;
+    uint32_t slow_program_factor = 1;  // words and write buffers
     bool stuck_bit = false;
     uint32_t stuck_address = 0;  // CPU byte address, rounded down to the bus word
     int stuck_bit_index = 0;     // bit of the bus word (0-15 on a 16-bit bus)
@@ -28,7 +29,13 @@ struct FlashFaults {
     std::vector<uint32_t> locked_blocks;
     // Status-register error bits every program or erase of an Intel-style chip ends with.
     uint8_t intel_status = 0;
+    bool ignore_erase = false;
+    uint32_t ignore_erase_block = 0;  // erase block of each chip, from 0 in address order
 };
+
+// Erase block `index` of the chip, in address order: its sectors, or the larger blocks of a
+// chip that has both (SST39VF6401). bytes = 0 past the last one.
+NorSector nor_erase_block(const NorModel& model, uint32_t index);
 
 class FlashBank : public BusDevice {
 public:

@@ -76,7 +76,9 @@ void FlashChip::program_unit(uint32_t address, uint16_t data)
 
 void FlashChip::erase_range(uint32_t start, uint32_t bytes)
 {
-    std::fill_n(cells_.begin() + start, bytes, uint8_t{0xFF});
+    for (uint32_t at = start; at < start + bytes; ++at)
+        if (at - ignored_erase_.start >= ignored_erase_.bytes)
+            cells_[at] = 0xFF;
 }
 
 }  // namespace sim

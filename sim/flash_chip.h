@@ -45,6 +45,11 @@ public:
     void set_stuck_bit(uint32_t byte_index, int bit);
     // Every erase takes this many times its typical time.
     void set_erase_factor(uint32_t factor) { erase_factor_ = factor == 0 ? 1 : factor; }
+    // These cell bytes ignore every erase: a sector or block erase over them goes busy briefly and
+    // changes nothing, a chip erase leaves them as they are.
+    void set_ignored_erase(NorSector cells) { ignored_erase_ = cells; }
+    // Every word and buffer program takes this many times its typical time.
+    void set_program_factor(uint32_t factor) { program_factor_ = factor == 0 ? 1 : factor; }
     // Erase unit `index` (as nor_unit_index counts) is protected: AMD-style sector protection,
     // or a locked-down block on an Intel-style chip.
     void protect(uint32_t index);
@@ -62,6 +67,13 @@ protected:
     // The erase unit of a pin address: its start and size in bytes.
     NorSector unit_of(uint32_t address) const;
     uint32_t erase_factor() const { return erase_factor_; }
+    uint32_t program_factor() const { return program_factor_; }
+    // Whether cell bytes [start, start + bytes) meet the ignored-erase cells.
+    bool erase_ignored(uint32_t start, uint32_t bytes) const
+    {
+        return ignored_erase_.bytes != 0 && start < ignored_erase_.start + ignored_erase_.bytes &&
+               ignored_erase_.start < start + bytes;
+    }
 
     const NorModel& model_;
     bool byte_mode_;
@@ -72,6 +84,8 @@ private:
     uint32_t stuck_byte_ = 0;
     uint8_t stuck_mask_ = 0;
     uint32_t erase_factor_ = 1;
+    NorSector ignored_erase_{0, 0};
+    uint32_t program_factor_ = 1;
     // A write in progress on the pins.
     bool write_pending_ = false;
     uint32_t latched_address_ = 0;

@@ -117,7 +117,7 @@ void IntelChip::write_cycle(uint32_t address, uint16_t data, uint64_t now_ns)
         ++counters_.word_programs;
         if (may_change(address, kSrProgramError))
             program_unit(address, data);
-        start(model_.times.program_ns, now_ns);
+        start(model_.times.program_ns * program_factor(), now_ns);
         return;
     case Mode::erase_setup:
         if (c != kCmdConfirm)
@@ -235,7 +235,7 @@ void IntelChip::buffer_confirm(uint32_t address, uint8_t code, uint64_t now_ns)
                 const uint32_t b = buffer_window_ + static_cast<uint32_t>(i) * units_per_word();
                 program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
             }
-    start(model_.times.buffer_program_ns, now_ns);
+    start(model_.times.buffer_program_ns * program_factor(), now_ns);
 }
 
 }  // namespace sim

@@ -252,12 +252,11 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
         } else if (c == model_.sector_erase_cmd) {
             ++counters_.sector_erases;
             NorSector s = nor_sector_of(model_, byte_address(address));
-            erase_range(s.start, s.bytes);
-            start_busy(Mode::erasing, model_.times.sector_erase_ns * erase_factor(), now_ns);
+            erase_unit(s.start, s.bytes, model_.times.sector_erase_ns, now_ns);
         } else if (model_.block_erase_cmd != 0 && c == model_.block_erase_cmd) {
             ++counters_.sector_erases;
-            erase_range(byte_address(address) & ~(model_.block_bytes - 1), model_.block_bytes);
-            start_busy(Mode::erasing, model_.times.block_erase_ns * erase_factor(), now_ns);
+            erase_unit(byte_address(address) & ~(model_.block_bytes - 1), model_.block_bytes,
+                       model_.times.block_erase_ns, now_ns);
         }
         break;
     case Mode::buffer_count: {
@@ -305,7 +304,7 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
             if (!is_protected(byte_mode_ ? b : b >> 1))
                 program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
         }
-        start_busy(Mode::programming, model_.times.buffer_program_ns, now_ns);
+        start_busy(Mode::programming, model_.times.buffer_program_ns * program_factor(), now_ns);
         break;
     case Mode::buffer_abort:
         if (c == kCmdUnlock1 && at1)
@@ -350,7 +349,7 @@ void NorChip::start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mo
         return;
     }
     program_unit(address, data);
-    start_busy(Mode::programming, model_.times.program_ns, now_ns, then);
+    start_busy(Mode::programming, model_.times.program_ns * program_factor(), now_ns, then);
 }
 
 // A chip erase skips the protected sectors.
@@ -369,6 +368,15 @@ void NorChip::abort_buffer()
 {
     ++counters_.buffer_aborts;
     mode_ = Mode::buffer_abort;
+}
+
+// As the datasheets tell of a protected sector: busy for about 100 us, then nothing changed.
+void NorChip::erase_unit(uint32_t start, uint32_t bytes, uint64_t typical_ns, uint64_t now_ns)
+{
+    const bool ignored = erase_ignored(start, bytes);
+    if (!ignored)
+        erase_range(start, bytes);
+    start_busy(Mode::erasing, (ignored ? kProtectedEraseNs : typical_ns) * erase_factor(), now_ns);
 }
 
 }  // namespace sim

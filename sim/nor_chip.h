@@ -70,6 +70,7 @@ private:
     void start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mode then);
     void start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns, Mode then = Mode::read_array);
     void erase_chip(uint64_t now_ns);
+    void erase_unit(uint32_t start, uint32_t bytes, uint64_t typical_ns, uint64_t now_ns);
     void abort_buffer();
     uint16_t array_read(uint32_t address) const;
     uint16_t autoselect_read(uint32_t address) const;

@@ -193,10 +193,18 @@ std::string add_fault(SimOptions& options, const std::string& value)
         faults.no_flash = true;
         return {};
     }
-    if (text.rfind("slow-erase:", 0) == 0) {
+    const bool erase = text.rfind("slow-erase:", 0) == 0;
+    if (erase || text.rfind("slow-program:", 0) == 0) {
         uint64_t factor = 0;
-        if (parse_number_text(text.substr(11), factor) && factor >= 1 && factor <= 1000000) {
-            faults.slow_erase_factor = static_cast<uint32_t>(factor);
+        if (parse_number_text(text.substr(erase ? 11 : 13), factor) && factor >= 1 && factor <= 1000000) {
+            (erase ? faults.slow_erase_factor : faults.slow_program_factor) = static_cast<uint32_t>(factor);
+            return {};
+        }
+    } else if (text.rfind("ignore-erase:", 0) == 0) {
+        uint64_t block = 0;
+        if (parse_number_text(text.substr(13), block) && block <= 0xFFFFFFFFu) {
+            faults.ignore_erase = true;
+            faults.ignore_erase_block = static_cast<uint32_t>(block);
             return {};
         }
     } else if (text.rfind("stuck-bit:", 0) == 0) {
@@ -226,8 +234,8 @@ std::string add_fault(SimOptions& options, const std::string& value)
             return {};
         }
     return "bad --fault '" + value +
-           "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, no-flash, voltage-low, program-fail, erase-fail, "
-           "sequence-error)";
+           "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR, ignore-erase:BLOCK, no-flash, "
+           "voltage-low, program-fail, erase-fail, sequence-error)";
 }
 
 std::string add_block(std::vector<uint32_t>& blocks, const char* option, const std::string& value)
@@ -267,6 +275,9 @@ std::string check_combination(const SimOptions& options)
         return "--fault voltage-low, program-fail, erase-fail and sequence-error need an Intel-style flash";
     if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
         return "--fault stuck-bit: an 8-bit bus has data bits 0 to 7 only";
+    if (options.faults.ignore_erase && nor_erase_block(*model, options.faults.ignore_erase_block).bytes == 0)
+        return "--fault ignore-erase: flash '" + options.flash + "' has no block " +
+               std::to_string(options.faults.ignore_erase_block);
     CpuModel cpu{};
     if (cpu_model_from_name(options.cpu.c_str(), &cpu) && !(cpu_wiring(cpu).regions & (1u << options.region)))
         return options.cpu + " has no chip select for --region " + std::to_string(options.region);
@@ -504,8 +515,9 @@ const char* sim_usage()
            "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
-           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR or no-flash; on Intel-style\n"
-           "                      chips voltage-low, program-fail, erase-fail, sequence-error (repeatable)\n"
+           "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR,\n"
+           "                      ignore-erase:BLOCK or no-flash; on Intel-style chips voltage-low,\n"
+           "                      program-fail, erase-fail, sequence-error (repeatable)\n"
            "  --protect BLOCK     erase block BLOCK (from 0) is protected, or locked down on an\n"
            "                      Intel-style chip (repeatable)\n"
            "  --lock BLOCK        an Intel-style chip starts with the lock bit of BLOCK set (repeatable)\n"

@@ -1,6 +1,7 @@
 #include "sim/sim_platform.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -29,6 +30,8 @@ SimPlatform::SimPlatform(VirtualBoard& board, KeySetup keys)
     std::stable_sort(keys_.key_after.begin(), keys_.key_after.end(),
                      [](const KeyAfter& a, const KeyAfter& b) { return a.after_dr_scans < b.after_dr_scans; });
     queue_ = keys_.keys;
+    if (!keys_.scripted)
+        terminal_ = TerminalKeys::open(keys_.input_fd);
 }
 
 void SimPlatform::release_due_keys()
@@ -57,6 +60,8 @@ void SimPlatform::read_stdin()
 
 bool SimPlatform::key_available()
 {
+    if (terminal_)
+        return terminal_->available();
     if (keys_.scripted)
         release_due_keys();
     else
@@ -66,6 +71,8 @@ bool SimPlatform::key_available()
 
 int SimPlatform::key_read()
 {
+    if (terminal_)
+        return terminal_->available() ? terminal_->read() : -1;
     if (!key_available())
         return -1;
     int key = static_cast<unsigned char>(queue_[next_key_++]);
@@ -75,6 +82,8 @@ int SimPlatform::key_read()
 
 bool SimPlatform::keys_ended()
 {
+    if (terminal_)
+        return terminal_->ended();
     if (keys_.scripted) {
         release_due_keys();
         if (next_key_ < queue_.size())
@@ -95,6 +104,8 @@ bool SimPlatform::keys_ended()
 
 bool SimPlatform::key_wait(int timeout_ms)
 {
+    if (terminal_)
+        return terminal_->wait(timeout_ms);
     if (key_available())
         return true;
     if (keys_.scripted) {
@@ -118,6 +129,13 @@ uint64_t SimPlatform::monotonic_ns()
 {
     board_.clock().advance(kClockReadNs);
     return board_.clock().ns;
+}
+
+uint64_t SimPlatform::wall_ns()
+{
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 void SimPlatform::console_write(const char* text, size_t length)

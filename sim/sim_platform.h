@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "sim/board.h"
 #include "sim/sim_options.h"
+#include "sim/terminal_keys.h"
 
 namespace sim {
 
@@ -43,6 +45,8 @@ public:
 
     int64_t time_seconds() override;
     uint64_t monotonic_ns() override;
+    // Redraws are paced for the person watching: real time, not the board's.
+    uint64_t wall_ns() override;
 
     // The board's USB adapter; with none plugged in its open() finds no device, as on a PC.
     UsbTransport* usb_transport() override { return &board_.mpsse(); }
@@ -67,6 +71,7 @@ private:
     VirtualBoard& board_;
     VirtualPort& port_;
     KeySetup keys_;
+    std::unique_ptr<TerminalKeys> terminal_;  // unscripted keys from a terminal
     std::string queue_;
     size_t next_key_ = 0;
     size_t next_after_ = 0;  // first key_after entry not yet released

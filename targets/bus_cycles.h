@@ -24,6 +24,20 @@ public:
         for (uint32_t k = 0; k < count; ++k)
             words[k] = bus_read(address + k * step, data_bits);
     }
+    // The same reads queued without waiting for them: `words` are in place once bus_collect()
+    // returns. Several runs may wait at once, each with its own `words`.
+    virtual void bus_read_run_queued(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits,
+                                     uint32_t* words)
+    {
+        bus_read_run(address, step, count, data_bits, words);
+    }
+    virtual void bus_collect() {}
+    // The next read captures, or the next write strobes, no earlier than `ns` from now: a chip
+    // busy for a known time is given it. The scans before the capture or strobe count towards it.
+    virtual void bus_wait(uint64_t ns) { (void)ns; }
+    // Answers come back in batches, a round trip each: worth queueing more bus cycles before
+    // reading them.
+    virtual bool answers_late() const { return false; }
     // The failure that stopped the cable (port or USB error), or nullptr.
     virtual const char* fault() const = 0;
     // Sends what the cable has queued: before a wait on the clock, the chip must have had its

@@ -14,3 +14,7 @@ const CpuTarget* cpu_select(const char* name);
 // The chip-select cell of the 512 MB region that holds `start_address`; kNoNcsCell where the
 // CPU has none.
 int cpu_ncs_cell(const CpuTarget& cpu, uint32_t start_address);
+
+// Where `address` lies in its 512 MB chip-select region: the flash on that chip select sees
+// this as its own address.
+constexpr uint32_t cpu_region_offset(uint32_t address) { return address & 0x1FFFFFFFu; }

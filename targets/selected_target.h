@@ -33,6 +33,13 @@ public:
     // first address, then each scan samples the data cells for the previous address while it
     // sets the next, and the last one raises OE#.
     void bus_read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words) override;
+    void bus_read_run_queued(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits,
+                             uint32_t* words) override;
+    void bus_collect() override;
+    // Idle clocks on a cable that times itself; nothing on the parallel port, whose scans outlast
+    // the waits a flash chip asks for.
+    void bus_wait(uint64_t ns) override { wait_ns_ = ns; }
+    bool answers_late() const override { return cable_.answers_late(); }
     const char* fault() const override { return cable_.fault(); }
     void flush() override { cable_.flush(); }
 
@@ -43,11 +50,24 @@ public:
 private:
     void scan() { cable_.scan_dr(bsr_image_, bsr_length()); }
 
-    // Reads per pipelined run: the samples of a run wait in `samples_` until the cable has them.
+    // Reads per pipelined run: the samples of the queued runs wait in `samples_` until the
+    // cable has them.
     static constexpr uint32_t kRunWords = 256;
     static constexpr uint32_t kMaxDataBits = 16;
+    static constexpr uint32_t kMaxQueuedRuns = 64;
+
+    // A run whose samples are due: where they are, and which data bit each sampled cell is.
+    struct QueuedRun {
+        uint32_t* words;
+        uint32_t count;
+        uint32_t first_sample;
+        uint32_t bits;
+        uint8_t bit_of[kMaxDataBits];
+    };
 
     void read_run(uint32_t address, uint32_t step, uint32_t count, uint32_t data_bits, uint32_t* words);
+    // The rest of a bus_wait(), once `lead_scans` scans have been queued since it.
+    void wait_rest(uint32_t lead_scans);
 
     const CpuTarget& cpu_;
     Cable& cable_;
@@ -55,4 +75,8 @@ private:
     char bsr_image_[kMaxBsrLength + 1];
     char capture_[kMaxBsrLength];
     char samples_[kRunWords * kMaxDataBits];
+    QueuedRun queued_[kMaxQueuedRuns];
+    uint32_t queued_count_ = 0;
+    uint32_t samples_used_ = 0;
+    uint64_t wait_ns_ = 0;
 };

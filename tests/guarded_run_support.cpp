@@ -52,6 +52,9 @@ void GuardedRun::start(const std::vector<std::string>& args, std::vector<std::st
         env.push_back("TARNFLASH_SHIM_MARKER=" + path("marker"));
         env.push_back("TARNFLASH_SHIM_STATS=" + path("stats"));
         std::filesystem::remove(path("marker"));
+        // A preloaded library is not loaded into a program started with its user ids apart.
+        if (setup.setuid_user != nullptr)
+            env.push_back(std::string("TARNFLASH_SHIM_SETUID=") + setup.setuid_user);
     }
     std::vector<char*> argv, envp;
     for (const std::string& arg : args)

@@ -98,20 +98,26 @@ TEST(ReadAnswerInput, EndOfInputEndsTheProcessWithStatusOne)
     }
 }
 
-// Fifty updates 30 ms apart of a 99-byte job whose last word reaches past it.
+// Fifty updates `step_ns` apart of a 99-byte job whose last word reaches past it.
+const std::string& progress_text(FakePlatform& console, bool terminal, uint64_t step_ns)
+{
+    sim::VirtualClock clock;
+    console.clock = &clock;
+    console.terminal = terminal;
+    platform_install(&console);
+    ConsoleProgress progress("Write");
+    for (uint32_t done = 0; done < 100; done += 2, clock.advance(step_ns))
+        progress.update(done, 99);
+    progress.finish(100, 99);
+    console.clock = nullptr;
+    return console.console;
+}
+
 TEST(ConsoleProgress, RedrawsTenTimesASecondOnATerminalAndLogsEveryTenth)
 {
     for (bool terminal : {true, false}) {
-        sim::VirtualClock clock;
         FakePlatform console;
-        console.clock = &clock;
-        console.terminal = terminal;
-        platform_install(&console);
-        ConsoleProgress progress("Write");
-        for (uint32_t done = 0; done < 100; done += 2, clock.advance(30'000'000))
-            progress.update(done, 99);
-        progress.finish(100, 99);
-        const std::string& text = console.console;
+        const std::string& text = progress_text(console, terminal, 30'000'000);
         EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), terminal ? 13 : 0) << text;
         EXPECT_EQ(std::count(text.begin(), text.end(), '%'), terminal ? 13 : 9) << text;
         EXPECT_EQ(
@@ -122,6 +128,19 @@ TEST(ConsoleProgress, RedrawsTenTimesASecondOnATerminalAndLogsEveryTenth)
         const size_t covered = terminal ? end - text.rfind('\r', end - 1) - 1 : 27;
         EXPECT_EQ(text.substr(end + 1), "Write:       99 / 99 [Byte]" + std::string(covered - 27, ' ') + "\n");
     }
+}
+
+// Under the simulator virtual time races ahead of the person watching: a terminal is redrawn on
+// real time, so a job whose whole run passes in an instant is drawn once.
+TEST(ConsoleProgress, RedrawsOnWallTimeNotVirtualTime)
+{
+    struct StillWall : FakePlatform {
+        uint64_t wall_ns() override { return 0; }
+    };
+    StillWall console;
+    const std::string& text = progress_text(console, true, 300'000'000);
+    // The first draw and the final line.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1) << text;
 }
 
 }  // namespace

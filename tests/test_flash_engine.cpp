@@ -536,18 +536,30 @@ TEST(FlashProgram, ProgressAndClosingLines)
 
 TEST(FlashProgram, CyclesPerWordAndPerBuffer)
 {
-    {
-        auto rig = make_rig(chip_cases()[13]);  // no unlock bypass: four cycles a word
-        ASSERT_EQ(flash_program(rig->s(), 0, pattern(200)), kOk);
-        EXPECT_EQ(rig->bus.writes, 100u * 4 + 1);
-        EXPECT_GE(rig->bus.reads, 100u);
-    }
-    {
-        auto rig = make_rig(chip_cases()[14]);
-        ASSERT_EQ(flash_program_buffered(rig->s(), 0, pattern(32 * 5)), kOk);
-        EXPECT_EQ(rig->bus.writes, 21u * 5);
-        EXPECT_EQ(rig->bank.chip(0).counters().buffer_programs, 5u);
+    // Per model, 100 words or 5 buffers of pattern(200): write cycles, and the reads that check them.
+    // Words are programmed in runs read back at once, after one more read of the run's last word; a
+    // word holding a bypass command in some chip's byte (pattern bytes 25 and 73) opens a run of its
+    // own. Buffers are read back once each, without a poll.
+    const struct {
+        size_t chip;
+        bool buffered;
+        uint64_t writes;
+        uint64_t reads;
+    } cases[] = {
+        {0, false, 3 + 2 * 100 + 2 + 1, 100 + 1},   // S29AL008D 16x1: one run
+        {2, false, 3 + 2 * 199 + 2 + 1, 200 + 4},   // S29AL008D 8x1: four runs, byte 76 erased
+        {11, false, 3 + 2 * 100 + 2 + 1, 100 + 3},  // AM29LV040B 8x2: three runs
+        {13, false, 4 * 100 + 1, 100 + 1},          // K8D6316: four cycles a word, one run
+        {14, true, 21 * 5, 16 * 5},                 // S29GL128N
+    };
+    for (const auto& c : cases) {
+        auto rig = make_rig(chip_cases()[c.chip]);
+        const std::vector<uint8_t> image = pattern(c.buffered ? 32 * 5 : 200);
+        ASSERT_EQ(c.buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk);
+        EXPECT_EQ(rig->bus.writes, c.writes) << label(chip_cases()[c.chip]);
+        EXPECT_EQ(rig->bus.reads, c.reads) << label(chip_cases()[c.chip]);
         EXPECT_EQ(rig->bank.chip(0).counters().buffer_aborts, 0u);
+        EXPECT_EQ(rig->bank.chip(0).counters().ignored_while_busy, 0u);
     }
     // Erased words and whole erased buffers are only read back; what is not erased is found.
     for (bool buffered : {false, true}) {
@@ -560,6 +572,46 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
         EXPECT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image),
                   FlashStatus::mismatch);
         EXPECT_NE(rig->platform.console.find("\nProgram Error, Write: 0xFFFF, Read: 0x0\n"), std::string::npos);
+    }
+}
+
+// A chip slower than the port: writes land while it is still busy and are ignored. They read
+// back wrong and are programmed once more; the job still ends with every word verified.
+TEST(FlashProgram, WritesThatFindTheChipBusyAreRetried)
+{
+    // Chip case, buffered, and whether buffers are written ahead of their read-backs.
+    const struct {
+        size_t chip;
+        bool buffered;
+        bool late;
+    } cases[] = {{0, false, false}, {2, false, false}, {13, false, false}, {12, true, false}, {12, true, true}};
+    for (const auto& [chip, buffered, late] : cases) {
+        sim::FlashFaults slow;
+        slow.slow_program_factor = 10;
+        auto rig = make_rig(chip_cases()[chip], slow);
+        rig->bus.set_scan_ns(6'080);
+        rig->bus.late = late;
+        const std::vector<uint8_t> image = pattern(1024);
+        ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk)
+            << rig->platform.console;
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), rig->bank.contents().begin()));
+        const sim::NorCounters& n = rig->bank.chip(0).counters();
+        if (buffered && !late) {
+            EXPECT_EQ(n.buffer_programs, 1024u / 32);  // read back too early, then again once it settled
+            EXPECT_EQ(rig->bus.writes, 21u * 1024 / 32);
+        } else if (buffered) {
+            // The buffers written behind a busy one were ignored, then written again after a reset.
+            EXPECT_EQ(n.buffer_programs, 1024u / 32);
+            EXPECT_GT(n.ignored_while_busy, 0u);
+            EXPECT_GT(rig->bus.writes, 21u * 1024 / 32 + 21);
+        } else {
+            // Each word was taken once, many of them only when written a second time.
+            const bool bypass = rig->model().cmd_unlock_bypass != 0;
+            const uint64_t words = bypass ? n.bypass_programs : n.programs;
+            EXPECT_GT(n.ignored_while_busy, words / 4);
+            EXPECT_GT(rig->bus.writes, (bypass ? 2 : 4) * (words + words / 4));
+        }
+        EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array);
     }
 }
 
@@ -576,9 +628,10 @@ struct StuckCase {
 TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
 {
     const StuckCase cases[] = {
-        {"word", 0, false, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x12},
-        {"byte", 2, false, 0x11, 7, "\nProgram Error, Write: 0x0, Read: 0x80\n", 0x12},
-        {"second chip", 9, false, 0x11, 9, "\nProgram Error, Write: 0x0, Read: 0x200\n", 0x12},
+        // A whole run is written before it is read back: 256 words.
+        {"word", 0, false, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x200},
+        {"byte", 2, false, 0x11, 7, "\nProgram Error, Write: 0x0, Read: 0x80\n", 0x100},
+        {"second chip", 9, false, 0x11, 9, "\nProgram Error, Write: 0x0, Read: 0x200\n", 0x200},
         {"inside a buffer", 12, true, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x20},
         {"last word of a buffer", 12, true, 0x3E, 0, "\nProgram Error, ADDR: 0x20\n", 0x40},
     };
@@ -588,25 +641,25 @@ TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
         faults.stuck_address = c.address;
         faults.stuck_bit_index = c.bit;
         auto rig = make_rig(chip_cases()[c.chip], faults);
-        const std::vector<uint8_t> zeros(256, 0x00);
+        const std::vector<uint8_t> zeros(0x400, 0x00);
         FlashStatus result =
             c.buffered ? flash_program_buffered(rig->s(), 0, zeros) : flash_program(rig->s(), 0, zeros);
         EXPECT_EQ(result, c.buffered && c.address == 0x3E ? FlashStatus::timeout : FlashStatus::mismatch) << c.what;
         const std::string& text = rig->platform.console;
         EXPECT_NE(text.find(c.message), std::string::npos) << c.what << "\n" << text;
-        EXPECT_EQ(text.find("/ 256 [Byte]\n"), std::string::npos) << c.what;
+        EXPECT_EQ(text.find("/ 1024 [Byte]\n"), std::string::npos) << c.what;
         EXPECT_EQ(rig->bus.chip_enabled(), false) << c.what;
         // Out of unlock bypass too: the chip reads its array again.
         EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << c.what;
-        // Nothing after the failing word or buffer was written.
+        // Nothing after the failing word, run or buffer was written.
         std::vector<uint8_t> flash = rig->bank.contents();
-        EXPECT_TRUE(std::all_of(flash.begin() + c.untouched_from, flash.begin() + 256, [](uint8_t b) {
+        EXPECT_TRUE(std::all_of(flash.begin() + c.untouched_from, flash.begin() + 0x400, [](uint8_t b) {
             return b == 0xFF;
         })) << c.what;
     }
 }
 
-TEST(FlashProgram, WordPollGivesUpAfterExactly5000Reads)
+TEST(FlashProgram, WordPollGivesUpAfterExactly5000ReadsOfTheSecondProgram)
 {
     sim::FlashFaults faults;
     faults.stuck_bit = true;
@@ -614,7 +667,9 @@ TEST(FlashProgram, WordPollGivesUpAfterExactly5000Reads)
     faults.stuck_bit_index = 0;
     auto rig = make_rig(chip_cases()[0], faults);
     EXPECT_EQ(flash_program(rig->s(), 0, std::vector<uint8_t>{0x00, 0x00}), FlashStatus::mismatch);
-    EXPECT_EQ(rig->bus.reads, 5000u);
+    // The run's read-back (the word twice), then the poll after it is programmed once more.
+    EXPECT_EQ(rig->bus.reads, 2u + 5000);
+    EXPECT_EQ(rig->bank.chip(0).counters().bypass_programs, 2u);
 }
 
 TEST(FlashProgram, EscStopsAfterTheCurrentWord)
@@ -690,11 +745,11 @@ private:
 
 TEST(FlashStop, InterruptOrCableFaultEndsTheJobAtTheNextCycle)
 {
-    enum Job { blocks, chip, words, buffers };
+    enum Job { blocks, chip, words, buffers, buffers_ahead };
     const struct {
         Job job;
         size_t chip_case;
-    } jobs[] = {{blocks, 1}, {chip, 0}, {words, 0}, {buffers, 12}};
+    } jobs[] = {{blocks, 1}, {chip, 0}, {words, 0}, {buffers, 12}, {buffers_ahead, 12}};
     for (bool cable : {false, true}) {
         for (const auto& j : jobs) {
             SCOPED_TRACE(std::string(cable ? "cable " : "interrupt ") + std::to_string(j.job));
@@ -714,6 +769,8 @@ TEST(FlashStop, InterruptOrCableFaultEndsTheJobAtTheNextCycle)
                 status = flash_program(rig->s(), 0, image);
                 break;
             case buffers:
+            case buffers_ahead:
+                rig->bus.late = j.job == buffers_ahead;
                 status = flash_program_buffered(rig->s(), 0, image);
                 break;
             }

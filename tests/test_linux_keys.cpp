@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +32,14 @@ struct DecodeCase {
 };
 
 void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.label; }
+
+// The handshake before an event is sent: thread `tid` is blocked in its wait for input, as the
+// kernel reports it ("running" while it is not blocked in a system call).
+void wait_until_waiting(pid_t tid)
+{
+    for (std::string call = "running"; call == "running"; std::this_thread::yield())
+        std::ifstream("/proc/self/task/" + std::to_string(tid) + "/syscall") >> call;
+}
 
 class KeyDecoding : public testing::TestWithParam<DecodeCase> {};
 
@@ -157,8 +166,9 @@ TEST_F(PipeKeys, ArrowSplitAfterItsEscIsNoEsc)
 {
     KeyInput keys(fds[0], 5000);
     send("\x1b");
-    std::thread late([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const pid_t reader = gettid();
+    std::thread late([this, reader] {
+        wait_until_waiting(reader);  // the reader holds the ESC and waits for what may follow
         send("[A5");
     });
     EXPECT_EQ(keys.read(), '5');
@@ -289,15 +299,15 @@ TEST(KeyWait, EndsAtAKeyTheEndOfInputAnInterruptOrTheTimeout)
     enum class Event { none, key, arrow, end, interrupt, interrupt_before };
     const struct {
         const char* label;
-        Event event;  // 30 ms into the wait
+        Event event;  // sent once the waiter waits
         int timeout_ms;
         bool key;
         int min_ms, max_ms;
     } cases[] = {{"timeout", Event::none, 60, false, 55, 1000},
-                 {"key", Event::key, 5000, true, 25, 2000},
+                 {"key", Event::key, 5000, true, 0, 2000},
                  {"arrow only: no key, the wait goes on", Event::arrow, 150, false, 145, 2000},
-                 {"end of input", Event::end, -1, false, 25, 2000},
-                 {"interrupt", Event::interrupt, -1, false, 25, 2000},
+                 {"end of input", Event::end, -1, false, 0, 2000},
+                 {"interrupt", Event::interrupt, -1, false, 0, 2000},
                  {"interrupt already there", Event::interrupt_before, -1, false, 0, 500}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -312,8 +322,10 @@ TEST(KeyWait, EndsAtAKeyTheEndOfInputAnInterruptOrTheTimeout)
                 raise(SIGINT);
             KeyInput keys(fds[0]);
             pthread_t waiter = pthread_self();
+            const pid_t waiter_tid = gettid();
             std::thread event([&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                if (c.event != Event::none && c.event != Event::interrupt_before)
+                    wait_until_waiting(waiter_tid);
                 if (c.event == Event::key || c.event == Event::arrow)
                     (void)!write(fds[1], c.event == Event::key ? "k" : "\x1b[A", c.event == Event::key ? 1 : 3);
                 else if (c.event == Event::end)

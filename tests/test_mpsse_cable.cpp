@@ -125,6 +125,27 @@ TEST(MpsseCable, BoundaryScansMatchTheParallelPortPath)
     }
 }
 
+// A wait is TCK clocks in Run-Test/Idle, no round trip: clock-only commands on the H series, shifted
+// zeros on the FT2232D, which lacks them.
+TEST(MpsseCable, IdleClocksKeepTheTapInRunTestIdle)
+{
+    for (bool ft2232d : {false, true}) {
+        UsbRig rig(board_config("KTR5200", false, {.ft2232d = ft2232d}));
+        rig.cable.tap_reset();
+        rig.cable.scan_ir(4, "0000");
+        rig.cable.flush();
+        const sim::SimStats before = rig.board.stats();
+        rig.cable.idle(7);
+        rig.cable.idle(8 * 70000 + 5);
+        rig.cable.flush();
+        const sim::SimStats& after = rig.board.stats();
+        EXPECT_EQ(after.tck_clocks - before.tck_clocks, 7u + 8 * 70000 + 5) << ft2232d;
+        EXPECT_EQ(after.usb_round_trips, before.usb_round_trips) << ft2232d;
+        EXPECT_EQ(rig.board.tap().state(), sim::TapState::RunTestIdle) << ft2232d;
+        EXPECT_EQ(rig.cable.fault(), nullptr) << ft2232d;
+    }
+}
+
 TEST(MpsseCable, SampledScansShareRoundTripsAndNeverOverfillTheChip)
 {
     const struct {

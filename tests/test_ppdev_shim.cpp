@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -13,6 +14,7 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +28,7 @@ using Strings = std::vector<std::string>;
 const std::string kBoard = "TARNFLASH_SHIM_BOARD=--cpu KTR5200 --flash S29AL008D --flash-out flash.bin";
 const Strings kJob = {TARNFLASH_PATH, "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f", "img.bin"};
 constexpr const char* kWritten = "Flash writing & verifying OK";
+const std::string kFault = " on /dev/parport0: Input/output error";
 
 std::string write_image(const GuardedRun& run, size_t size)
 {
@@ -64,6 +67,20 @@ TEST(ToolUnderShim, ProgramsAndVerifiesTheFlashAndChecksTheChain)
     EXPECT_NE(chain.output.find("OK!, JTAG ID:"), std::string::npos) << tail(chain.output);
 }
 
+// The port fails at the first status read after the chain check: the cable's fault, not the flash's.
+TEST(ToolUnderShim, APortFaultDuringIdentificationIsNamedAndTheFlashIsNotBlamed)
+{
+    GuardedRun run;
+    write_image(run, 4096);
+    const std::string chain = run.run({TARNFLASH_PATH, "-C", "KTR5200", "-j"}, {kBoard}).stats;
+    const uint64_t reads = std::strtoull(chain.c_str() + chain.find("call PPRSTATUS: ") + 16, nullptr, 10);
+    RunResult job = run.run(kJob, {kBoard, "TARNFLASH_SHIM_FAIL=PPRSTATUS:" + std::to_string(reads + 1)});
+    EXPECT_EQ(job.status, 1);
+    const std::string stop = "\nStopped by a cable error (ppdev PPRSTATUS" + kFault + ") before the flash was changed\n";
+    EXPECT_TRUE(job.output.find(stop) != std::string::npos && job.output.find("Maker ID") == std::string::npos)
+        << tail(job.output);
+}
+
 // TARNFLASH_SHIM_FAIL makes the call fail from the first time, or from the middle of a whole
 // job's calls of it (halfway).
 class ToolPortFault : public testing::TestWithParam<std::pair<std::string, bool>> {};
@@ -100,9 +117,25 @@ INSTANTIATE_TEST_SUITE_P(InTheJob, ToolPortFault,
                                          std::pair{"PPRELEASE", false}),
                          call_name);
 
+// Started as a setuid-root install run by nobody, on either cable (the USB one also through the
+// simulator's adapter: no real one is reachable here), the tool writes only where that user may.
+TEST(SetuidStart, ABackupIntoARootOnlyFolderIsRefusedOnBothCables)
+{
+    const Strings read = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "--read", "root-only/out.bin"};
+    for (Strings args : {Strings{TARNFLASH_PATH}, Strings{TARNFLASH_PATH, "--cable", "ftdi"},
+                         Strings{TARNFLASH_SIM_PATH, "--cable", "ftdi", "--"}}) {
+        GuardedRun run;
+        ASSERT_EQ(mkdir(run.path("root-only").c_str(), 0700), 0);
+        args.insert(args.end(), read.begin(), read.end());
+        RunResult job = run.run(args, {kBoard}, {.setuid_user = "65534:65534"});
+        EXPECT_EQ(job.status, 1) << args[0] << " " << args.size();
+        EXPECT_NE(job.output.find("Cannot write root-only/out.bin: Permission denied\n"), std::string::npos) << job.output;
+        EXPECT_TRUE(std::filesystem::is_empty(run.path("root-only")));
+    }
+}
+
 const std::string kNoAccess = "access: Cannot access the parallel port: ioperm: Operation not permitted; ";
 const std::string kNoAccessEnd = ". Run as root, or as a member of the lp group with /dev/parportN present";
-const std::string kFault = " on /dev/parport0: Input/output error";
 
 struct ProbeCase {
     const char* label;
@@ -216,6 +249,47 @@ TEST_P(InterruptedJob, StopsAtASafePointWithTheBoardLeftIdle)
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedJob, testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const testing::TestParamInfo<int>& info) { return sigabbrev_np(info.param); });
+
+// On a terminal the simulator reads keys as the tool does, in raw mode: a bare ESC, without
+// Enter, stops the job (with its stop line) or the toggle test, and the terminal is given back in
+// line mode.
+struct EscCase {
+    Strings tool;
+    const char* ready;  // printed once the job is under way
+    int status;
+    const char* stop;
+};
+
+class SimOnATerminal : public testing::TestWithParam<EscCase> {};
+
+TEST_P(SimOnATerminal, BareEscStops)
+{
+    const EscCase& c = GetParam();
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    GuardedRun run;
+    write_image(run, 64 * 1024);
+    Strings sim = {TARNFLASH_SIM_PATH, "--flash-out", "flash.bin", "--"};
+    sim.insert(sim.end(), c.tool.begin(), c.tool.end());
+    run.start(sim, {}, {.shim = false, .input = terminal});
+    for (int i = 0; i < 2000 && read_file(run.path("output")).find(c.ready) == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(write(master, "\x1b", 1), 1);
+    RunResult job = run.finish();
+    termios mode;
+    EXPECT_TRUE(tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO));
+    close(terminal);
+    close(master);
+    EXPECT_EQ(job.status, c.status);
+    EXPECT_NE(job.output.find(c.stop), std::string::npos) << tail(job.output);
+    EXPECT_EQ(job.output.find(kWritten), std::string::npos) << tail(job.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, SimOnATerminal,
+                         testing::Values(EscCase{Strings(kJob.begin() + 1, kJob.end()), "Write:", 1,
+                                                 "\nStopped by ESC at 0x"},
+                                         EscCase{{"-C", "KTR5200", "-t"}, "Enter ESC to EXIT", 0, "Enter ESC"}));
 
 // Output into a pipe nobody reads any more: the text is lost, the job is not.
 class BrokenOutputPipe : public testing::TestWithParam<bool> {};

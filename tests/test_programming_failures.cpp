@@ -23,7 +23,7 @@ enum class Ends {
 struct FailureCase {
     const char* name;
     Args sim;
-    Args tool;  // IMAGE, MISSING, FOLDER and EMPTY stand for scratch paths (attached to -f: they begin with '/')
+    Args tool;  // IMAGE, MISSING, FOLDER, EMPTY and BIG stand for scratch paths (attached to -f: they begin with '/')
     std::vector<std::string> lines;  // in this order
     Ends ends;
     bool flash_untouched;
@@ -44,7 +44,9 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"chain check mismatch",
          {"--cpu", "MIRTA"},
          {"-C", "KTR5200", "-fIMAGE"},
-         {"\nYour JTAG ID:   ", "Fail, Read JTAG ID\n"},
+         {"\nYour JTAG ID:   ", "Fail, Read JTAG ID\n",
+          "IDCODE read 0xE1E1E1E0, expected 0x1B4E20D3 for KTR5200: a 1-bit BYPASS register answered: the CPU "
+          "there does not know KTR5200's IDCODE instruction (another CPU?)\n"},
          Ends::quit,
          true},
         {"model not on that bus",
@@ -56,7 +58,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"bus width never asked",
          {},
          {"-C", "KTR5200", "-F", "S29AL008D", "-w", "12", "-i", "1", "-fIMAGE"},
-         {"Cannot support flash programming for your flash setting\nS29AL008D takes -w 16 -i 1 or -w 8 -i 1\n"},
+         {"Cannot support flash programming for your flash setting\n-w '12': -w takes 8 or 16\n"},
          Ends::end_of_run,
          true},
         {"unknown model",
@@ -70,14 +72,22 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"no flash answering",
          {"--fault", "no-flash"},
          with({"-fIMAGE"}),
-         {"Cannot read flash ID or Unknow flash\n", "Your flash, Maker ID = 0x"},
+         {"Cannot read flash ID or Unknow flash\n", "Your flash, Maker ID = 0x",
+          "\nNothing answered at 0x00000000 (chip select 0, cell 116): the CPU, -o or the wiring may be wrong\n"},
+         Ends::end_of_run,
+         true},
+        {"flash on another chip select",
+         {"--region", "1"},
+         with({"-fIMAGE"}),
+         {"Nothing answered at 0x00000000 (chip select 0, cell 116): the CPU, -o or the wiring may be wrong\n"},
          Ends::end_of_run,
          true},
         // A code outside the built-in group, and a chip without a query table.
         {"no geometry",
          {},
          {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16", "-i", "1", "-fIMAGE"},
-         {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Not defined FLASH Qeury INFO\n"},
+         {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Not defined FLASH Qeury INFO\n",
+          "Device ID 0x22DA is the code of S29AL008D, not S29GL064M: try -F S29AL008D\n"},
          Ends::end_of_run,
          true},
         {"image missing",
@@ -93,6 +103,20 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"Maker ID = 0x0001, Device ID = 0x22DA\n", "Could not open FOLDER for input data.\nReason: Is a directory\n"},
          Ends::quit,
          true},
+        {"misaligned start",
+         {},
+         with({"-o", "0x10001", "-fIMAGE"}),
+         {"Not alignd writing address\n",
+          "The start must be on an erase block (0x10000 bytes here): the nearest are 0x00010000 and 0x00020000\n"},
+         Ends::end_of_run,
+         true},
+        {"image past the end from a late block",
+         {},
+         with({"-b", "18", "-fBIG"}),
+         {"Cannot download, file size is bigger than flash device size\n",
+          "The image is 65536 bytes (0x10000); from 0x000FC000 the flash has 16384 (0x4000) left\n"},
+         Ends::quit,
+         true},
         // Past the block table -b would give offset 0: a typo must not reach the boot block.
         {"start block past the table",
          {},
@@ -106,6 +130,12 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"Block -1 is outside the flash: -b takes 0 to 18\n"},
          Ends::end_of_run,
          true},
+        {"start past the end",
+         {},
+         with({"-o", "0x100000", "-fIMAGE"}),
+         {"Device size: 1024[KBytes]\n", "Start 0x00100000 is past the end of the flash: 1024 KB from 0x00000000\n"},
+         Ends::end_of_run,
+         true},
         {"no erase size", {}, kTool, {"Maker ID = 0x0001", "Error, not specify erase size\n\n"}, Ends::quit, true},
         {"empty image, no erase size",
          {},
@@ -117,18 +147,51 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         {"block erase failed",
          {"--fault", "slow-erase:100"},
          with({"-fIMAGE"}),
-         {"Flash needs 1 Blocks\n", "\nErase Error, ADDR  0x00000000\n"},
+         {"Flash needs 1 Blocks\n", "\nErase Error, ADDR  0x00000000\n",
+          "Block 0 at 0x00000000 did not finish erasing within the chip's maximum, 15000 ms\n"},
+         Ends::end_of_run,
+         false},
+        {"erase ignored",
+         {"--fault", "ignore-erase:1"},
+         with({"-b", "1", "-e", "0x10000"}),
+         {"   2th Block, 0x00010000 \nErase Error, ADDR  0x00010000\nBlock 1 (-b 1) at 0x00010000 "},
+         Ends::end_of_run,
+         false},
+        {"chip erase ignored by a block",
+         {"--fault", "ignore-erase:18"},
+         with({"-eall", "-fIMAGE"}),
+         {"\nFlash erasing all ....", "Block 18 (-b 18) at 0x000FC000 is not blank after its erase: 0x000FC000"},
          Ends::end_of_run,
          false},
         {"program failed",
          {"--fault", "stuck-bit:0x100:3"},
          with({"-fIMAGE"}),
-         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x"},
+         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x", "\nAt 0x00000100 in block 0: bit 3 stayed 1\n"},
          Ends::end_of_run,
          false},
         {"buffer program failed",
          {"--flash", "S29GL064M", "--fault", "stuck-bit:0x100:3"},
          {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16", "-i", "1", "-fIMAGE"},
+         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x", "\nAt 0x00000100 in block 0: bit 3 stayed 1\n"},
+         Ends::end_of_run,
+         false},
+        // Over USB several buffers are written before the first is read back.
+        {"buffer program failed over USB",
+         {"--cable", "ftdi", "--flash", "S29GL064M", "--fault", "stuck-bit:0x100:3"},
+         {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16", "-i", "1", "-fIMAGE"},
+         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x"},
+         Ends::end_of_run,
+         false},
+        {"program failed over USB",
+         {"--cable", "ftdi", "--fault", "stuck-bit:0x100:3"},
+         with({"-fIMAGE"}),
+         {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x"},
+         Ends::end_of_run,
+         false},
+        // Seven seconds a word: the polls give up long before (5000 reads on a fast port).
+        {"program slower than its bounds",
+         {"--fault", "slow-program:1000000", "--port-ns", "100"},
+         with({"-fIMAGE"}),
          {"\nWriting address: 0x0\n", "\nProgram Error, Write: 0x"},
          Ends::end_of_run,
          false},
@@ -202,6 +265,18 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"\nWriting address: 0x0\n", "\nProgram Error, ADDR: 0x0\n", "Status register 0x90: program failed\n"},
          Ends::end_of_run,
          false},
+        {"intel erase ignored",
+         {"--flash", "28F256P30", "--fault", "ignore-erase:1"},
+         {"-C", "KTR5200", "--detect", "--unlock", "-b", "1", "-e", "0x8000"},
+         {"\nErase Error, ADDR  0x00008000\n", "Block 1 (-b 1) at 0x00008000 is not blank after its erase: "},
+         Ends::end_of_run,
+         false},
+        {"intel word did not program",
+         {"--flash", "28F128J3", "--fault", "stuck-bit:0x100:3"},
+         {"-C", "KTR5200", "--detect", "-fIMAGE"},
+         {"\nProgram Error, Write: 0x", "\nAt 0x00000100 in block 0: bit 3 stayed 1\n"},
+         Ends::end_of_run,
+         false},
         {"command sequence error",
          {"--flash", "28F256P30", "--fault", "sequence-error"},
          {"-C", "KTR5200", "--detect", "--unlock", "-fIMAGE"},
@@ -222,6 +297,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
             {"FOLDER", dir.path().string()},
             {"EMPTY", dir.write("empty.bin", {})},
             {"BACKUP", (dir.path() / "backup.bin").string()},
+            {"BIG", dir.write("big.bin", pattern(0x10000, 34))},
         };
         auto place = [&paths](std::string text) {
             for (const auto& path : paths)
@@ -272,6 +348,22 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
     }
 }
 
+// A slow ignored erase over a block blank but for a word outside the sample: only --verify-erase sees it.
+TEST(ProgrammingFailures, VerifyEraseFindsAWordTheSampleMissed)
+{
+    ScratchDir dir;
+    Bytes before(0x100000, 0xFF);
+    before[0x10002] = 0x12;
+    const Args sim{"--fault", "ignore-erase:1", "--fault", "slow-erase:10000", "--flash-in",
+                   dir.write("before.bin", before), "--keys", ""};
+    EXPECT_EQ(run_sim(sim, with({"-b", "1", "-e", "0x10000"})).status, 0);
+    SimRun checked = run_sim(sim, with({"-b", "1", "-e", "0x10000", "--verify-erase"}));
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_TRUE(in_order(checked.console, {"\nChecking erased words: 0x00010000 to 0x0001FFFF\n",
+                                           "\nErase check error at 0x00010002: flash 0xFF12\n",
+                                           "\n1 of 32768 erased words are not blank\n"}));
+}
+
 TEST(ProgrammingFailures, ProgramErrorShowsTheWordAndItsReadBack)
 {
     // The stuck bit keeps bit 3 of the byte at 0x100 high: the word there reads back with it set.
@@ -283,10 +375,11 @@ TEST(ProgrammingFailures, ProgramErrorShowsTheWordAndItsReadBack)
     SimRun run = session.run(with({"-f" + dir.write("i.bin", image)}));
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(has(run.console, "\nProgram Error, Write: 0x5A00, Read: 0x5A08\n")) << run.console;
-    // Everything before that word was written and verified.
+    // Everything before that word was written and verified, and nothing after its run (at most
+    // 256 words from where it began).
     const Bytes flash = session.board().flash()->contents();
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x100, flash.begin()));
-    EXPECT_EQ(flash[0x102], 0xFF);
+    EXPECT_TRUE(std::all_of(flash.begin() + 0x300, flash.begin() + 0x400, [](uint8_t b) { return b == 0xFF; }));
 }
 
 }  // namespace

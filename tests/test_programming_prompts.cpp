@@ -59,7 +59,8 @@ TEST(ProgrammingPrompts, ModelMenuAnswers)
         {"Q", "S29AL008D", "", Outcome::quit_at_once},
         {"\\r", "S29AL008D", "Not Yet support your flash type\n", Outcome::not_supported},
         {"1q", "S29AL008D", "1Not Yet support your flash type\n", Outcome::not_supported},
-        {"9\\r", "S29AL008D", "9Not Yet support your flash type\n", Outcome::not_supported},
+        {"9\\r", "S29AL008D", "9Not Yet support your flash type\nThe menu takes 1 to 8, or q to quit\n",
+         Outcome::not_supported},
         {"0\\r", "S29AL008D", "0Not Yet support your flash type\n", Outcome::not_supported},
         // Letters, Backspace and signs are neither taken nor echoed.
         {"a\b-+\\\\1\\r", "S29AL008D", "1\nMaker ID = 0x0001, Device ID = 0x22DA\n", Outcome::chosen},
@@ -121,8 +122,8 @@ TEST(ProgrammingPrompts, BusWidthAnswers)
         if (c.taken) {
             EXPECT_TRUE(has(run.console, "Maker ID = 0x0001, Device ID = 0x22DA\n"));
         } else {
-            // Ends the run without a word.
-            EXPECT_EQ(run.console.size() - run.console.rfind(c.shown), std::string(c.shown).size());
+            // Ends the run with what the prompt takes.
+            EXPECT_TRUE(run.console.ends_with(std::string(c.shown) + "The bus width is 8 or 16\n")) << run.console;
         }
     }
 }
@@ -136,8 +137,8 @@ TEST(ProgrammingPrompts, InterfaceAnswers)
     } cases[] = {
         {"1\\r", 1, "? 1\n\nMaker ID = 0x0001, Device ID = 0x22DA\n"},
         {"2\\r", 0, "? 2\n\nCannot support flash programming for your flash setting\n"},
-        {"3\\r", 0, "? 3\n\n"},
-        {"\\r", 0, "? \n\n"},
+        {"3\\r", 0, "? 3\n\nThe interface number is 1 or 2\n"},
+        {"\\r", 0, "? \n\nThe interface number is 1 or 2\n"},
         {"12\\r", 1, "? 1\n\nMaker ID"},  // one digit at most
     };
     for (const auto& c : cases) {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include "tests/support/flash_job.h"
 #include "tests/support/sim_run.h"
 
@@ -57,9 +60,22 @@ TEST(ReadBack, EveryModelAndSetUpRoundTrips)
         const uint32_t word = std::string(w.width) == "16" || std::string(w.chips) == "2" ? 0x1234 : 0x1235;
         char at[64];
         std::snprintf(at, sizeof at, "\nVerify error at 0x%08X: flash 0x", kStart + word);
-        EXPECT_TRUE(in_order(differ.console, {at, "1 of "})) << differ.console;
+        EXPECT_TRUE(in_order(differ.console, {at, "1 of ", "\nAt " + std::string(at + 17, 10) + " in block "}))
+            << differ.console;
         EXPECT_FALSE(has(differ.console, "verifying OK"));
     }
+}
+
+TEST(ReadBack, PastTheEndStopsThereAndSaysSo)
+{
+    ScratchDir dir;
+    const std::string out = (dir.path() / "end.bin").string();
+    SimRun read = run_sim({"--keys", ""}, {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0xFC000",
+                                           "-e", "0x8000", "--read", out});
+    EXPECT_EQ(read.status, 0) << read.console;
+    EXPECT_TRUE(in_order(read.console, {"The read stops at the end of the flash, 0x000FFFFF: 0x4000 of the 0x8000 "
+                                        "bytes asked for from 0x000FC000\n",
+                                        "\nFlash reading OK: 16384 bytes from 0x000FC000"}));
 }
 
 TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
@@ -67,9 +83,18 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
     ScratchDir dir;
     const std::string image = dir.write("image.bin", pattern(0x100, 3));
     const std::string big = dir.write("big.bin", pattern(0x10001, 3));
+    const std::string empty = dir.write("empty.bin", {});
     const std::string folder = dir.path().string();
     const std::string nowhere = (dir.path() / "missing" / "out.bin").string();
     const std::string out = (dir.path() / "out.bin").string();
+    const std::string fifo = (dir.path() / "fifo").string();
+    const std::string node = (dir.path() / "null").string();
+    const std::string link = (dir.path() / "link.bin").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    std::filesystem::create_symlink(image, link);
+    // A device node of our own: a regression would replace it, never the system's /dev/null.
+    const std::string device = mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? node : fifo;
+    const std::string not_regular = ": not a regular file (--read replaces regular files only)\n";
     const Args tool = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"};
     const struct {
         const char* what;
@@ -90,12 +115,16 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
          {"--read", nowhere},
          "Cannot write " + nowhere + ": No such file or directory\n",
          true},
-        {"read onto a folder", {}, {"--read", folder}, "Cannot write " + folder + ": Is a directory\n", true},
+        {"read onto a folder", {}, {"--read", folder}, "Cannot write " + folder + ": Is a directory\n", false},
+        {"read onto a FIFO", {}, {"--read", fifo}, "Cannot write " + fifo + not_regular, false},
+        {"read onto a link", {}, {"--read", link}, "Cannot write " + link + not_regular, false},
+        {"read onto a device node", {}, {"--read", device}, "Cannot write " + device + not_regular, false},
         {"verify more than the room",
          {},
          {"-o", "0xF0000", "--verify", big},
          "Cannot download, file size is bigger than flash device size\n",
          true},
+        {"verify an empty file", {}, {"--verify", empty}, "Nothing to compare: " + empty + " is empty\n", true},
         {"ESC while reading", {"--keys", "\\e"}, {"--read", out}, "\nReading address: 0x0\n", true},
         {"value missing", {}, {"--read"}, "option --read needs a value\n", false},
     };
@@ -111,6 +140,23 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
         EXPECT_FALSE(std::filesystem::exists(out)) << "no file that looks complete";
         EXPECT_FALSE(std::filesystem::exists(out + ".partial"));
     }
+    EXPECT_FALSE(std::filesystem::is_regular_file(device)) << "replaced by a file";
+}
+
+// A name taken beside FILE is never written through, whether the job ends well or is stopped.
+TEST(ReadBack, APlantedPartialLinkIsLeftAlone)
+{
+    ScratchDir dir;
+    const Bytes victim = pattern(0x40, 5);
+    const std::string target = dir.write("victim.bin", victim);
+    const std::string out = (dir.path() / "out.bin").string();
+    std::filesystem::create_symlink(target, out + ".partial");
+    const Args tool = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "0x100", "--read", out};
+    EXPECT_EQ(run_sim({"--keys", "\\e"}, tool).status, 1);  // stopped: the name stays as it was
+    EXPECT_EQ(run_sim({"--keys", ""}, tool).status, 0);
+    EXPECT_EQ(dir.read("victim.bin"), victim);
+    EXPECT_EQ(dir.read("out.bin"), Bytes(0x100, 0xFF));
+    EXPECT_TRUE(std::filesystem::is_symlink(out + ".partial"));
 }
 
 }  // namespace
@@ -157,6 +203,9 @@ TEST(UsbCable, ChainCheckToggleTestAndRefusals)
         {{"--cable", "ftdi"}, {"--cable-id", "0403:60xz"}, "bad --cable-id (VID:PID in hexadecimal, as 0403:6010)\n"},
         {{"--cable", "ftdi"}, {"--cable-interface", "C"}, "bad --cable-interface (A or B)\n"},
         {{"--cable", "ftdi"}, {"--tck-hz", "fast"}, "bad --tck-hz (a frequency in Hz, as 6000000)\n"},
+        {{"--cable", "ftdi"},
+         {"--tck-hz", "30000001"},
+         "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
         {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
         {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
     };

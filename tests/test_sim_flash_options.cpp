@@ -39,7 +39,11 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
         {"--fault", "slow-erase:0"},
         {"--fault", "slow-erase:"},
         {"--fault", "slow-erase:2x"},
+        {"--fault", "slow-program:0"},
+        {"--fault", "slow-program:1000001"},
         {"--fault", "no-flash:1"},
+        {"--fault", "ignore-erase:x"},
+        {"--fault", "ignore-erase:19"},  // S29AL008D has blocks 0 to 18
         // Chips that cannot be wired that way, in either order of the options.
         {"--flash", "SST39VF6401", "--bus", "8x1"},
         {"--flash", "SST39VF6401", "--bus", "8x2"},
@@ -71,6 +75,7 @@ TEST(SimFlashOptions, GoodValues)
 {
     sim::SimParse parse = sim::parse_sim_options({"--flash", "S29AL004D:bottom", "--bus", "8x2", "--fault",
                                                   "stuck-bit:0x1F:15", "--fault", "slow-erase:4", "--fault", "no-flash",
+                                                  "--fault", "slow-program:0x10",
                                                   "--flash-in", "a.bin", "--flash-out", "b.bin"});
     ASSERT_TRUE(parse.ok) << parse.error;
     const sim::SimOptions& o = parse.options;
@@ -80,6 +85,7 @@ TEST(SimFlashOptions, GoodValues)
     EXPECT_EQ(o.faults.stuck_address, 0x1Fu);
     EXPECT_EQ(o.faults.stuck_bit_index, 15);
     EXPECT_EQ(o.faults.slow_erase_factor, 4u);
+    EXPECT_EQ(o.faults.slow_program_factor, 16u);
     EXPECT_TRUE(o.faults.no_flash);
     EXPECT_EQ(o.flash_in, "a.bin");
     EXPECT_EQ(o.flash_out, "b.bin");

@@ -31,7 +31,8 @@ const std::string kUsage =
     "  -e[size] / -eall    : Specify ereasing size / erase all\n"
     "  -j                  : Verify KTR5200 JTAG ID\n"
     "  -t      : Output to all pin with toggled value, without nCS pins\n"
-    "\n";
+    "\n"
+    "Run 'tarnflash --help' for every option.\n";
 
 const std::string kNoCpu =
     "Invalid Option\n"
@@ -62,13 +63,14 @@ std::vector<uint8_t> join(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
 // The probe byte, then park and TAP reset at start.
 const std::vector<uint8_t> kStartUp = join(join({0x55}, kPark), kReset);
 
-// What the cable sees on the way out, after start-up.
-enum class Way { none, park, reset_park };
+// What the cable sees on the way out, after start-up; `untouched`: no port access at all.
+enum class Way { none, park, reset_park, untouched };
 
 std::vector<uint8_t> way_bytes(Way way)
 {
     switch (way) {
     case Way::none:
+    case Way::untouched:
         return {};
     case Way::park:
         return kPark;
@@ -115,53 +117,98 @@ TEST_P(ToolEnd, PrintsExitsAndLeavesTheCable)
     FakePlatform platform;
     EXPECT_EQ(run_tool(platform, c.args), c.status);
     EXPECT_EQ(platform.console, kBanner + c.printed);
-    EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
+    if (c.way == Way::untouched)
+        EXPECT_TRUE(platform.events.empty());
+    else
+        EXPECT_EQ(after_start_up(platform), way_bytes(c.way));
 }
+
+// The added lines: a value missing or refused, an unknown option, options of different jobs.
+std::string takes(const std::string& o, const std::string& what)
+{
+    return kInvalid + o + " without a value: " + o + " takes " + what + "\n";
+}
+std::string bad(const std::string& o, const std::string& v, const std::string& what)
+{
+    return "** Error: invalid number '" + v + "'\n" + o + " '" + v + "': " + o + " takes " + what + "\n";
+}
+std::string unknown(const std::string& option) { return kInvalid + "unknown option " + option + "\n"; }
+std::string apart(const std::string& a, const std::string& b)
+{
+    return a + " and " + b + " cannot be combined: " + a +
+           (a == "-j" ? " only checks the JTAG IDCODE\n" : " only toggles the boundary-scan pins\n");
+}
+const std::string kAddress = "a start address, decimal or 0x hex";
+const std::string kSize = "a size in bytes, decimal or 0x hex, or all";
+const std::string kBlock = "an erase block number, decimal or 0x hex";
+const std::string kModels =
+    "a flash model (S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316, "
+    "S29GL128N, SST39VF6401)";
+const std::string kLong(1100, 'a');
 
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, ToolEnd,
     testing::Values(
         EndCase{"NoArgument", {}, kUsage, 1, Way::reset_park},
-        EndCase{"CpuWithoutValue", {"-C"}, kInvalid, 1, Way::reset_park},
-        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, kInvalid, 1, Way::reset_park},
-        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, kInvalid, 1, Way::reset_park},
-        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, kInvalid, 1, Way::reset_park},
-        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, kInvalid, 1, Way::reset_park},
-        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, kInvalid, 1, Way::reset_park},
-        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, kInvalid, 1, Way::reset_park},
+        EndCase{
+            "CpuWithoutValue", {"-C"}, takes("-C", "a CPU name (" + kCpuNames.substr(16) + ")"), 1, Way::reset_park},
+        EndCase{"ModelWithoutValue", {"-C", "KTR5200", "-F"}, takes("-F", kModels), 1, Way::reset_park},
+        EndCase{"WidthWithoutValue", {"-C", "KTR5200", "-w"}, takes("-w", "8 or 16"), 1, Way::reset_park},
+        EndCase{"InterleaveWithoutValue", {"-i", "-C", "KTR5200"}, takes("-i", "1 or 2"), 1, Way::reset_park},
+        EndCase{"OffsetWithoutValue", {"-C", "KTR5200", "-o"}, takes("-o", kAddress), 1, Way::reset_park},
+        EndCase{"EraseWithoutValue", {"-C", "KTR5200", "-e"}, takes("-e", kSize), 1, Way::reset_park},
+        EndCase{"FileWithoutValue", {"-C", "KTR5200", "-f"}, takes("-f", "the image file"), 1, Way::reset_park},
         EndCase{"FileValueLikeAnOption",
                 {"-C", "KTR5200", "-f", "/img.bin"},
                 kInvalid + slash_hint("-f/img.bin"),
                 1,
                 Way::reset_park},
-        EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::reset_park},
-        EndCase{"FileFollowedByAnOptionHasNoHint", {"-f", "-C", "KTR5200"}, kInvalid, 1, Way::reset_park},
-        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, "** Error: invalid number '1x'\n", 1, Way::reset_park},
-        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, "** Error: invalid number '0x'\n", 1, Way::reset_park},
+        EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::untouched},
+        EndCase{"FileFollowedByAnOption", {"-f", "-C", "KTR5200"}, takes("-f", "the image file"), 1, Way::reset_park},
+        EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, bad("-w", "1x", "8 or 16"), 1, Way::reset_park},
+        EndCase{"BadInterleave", {"-C", "KTR5200", "-i0x"}, bad("-i", "0x", "1 or 2"), 1, Way::reset_park},
         EndCase{"BadOffset",
                 {"-C", "KTR5200", "-o", "0x100000000"},
-                "** Error: invalid number '0x100000000'\n",
+                bad("-o", "0x100000000", kAddress),
                 1,
                 Way::reset_park},
         EndCase{"LongBadValueIsPrintedWhole",
-                {"-C", "KTR5200", "-w", std::string(1100, 'a')},
-                "** Error: invalid number '" + std::string(1100, 'a') + "'\n",
+                {"-C", "KTR5200", "-w", kLong},
+                bad("-w", kLong, "8 or 16"),
                 1,
                 Way::reset_park},
-        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, "** Error: invalid number 'ALL'\n", 1, Way::reset_park},
+        EndCase{"BadEraseSize", {"-C", "KTR5200", "-eALL"}, bad("-e", "ALL", kSize), 1, Way::reset_park},
         // A -b fault skips the checks and the mode and only parks the cable, but it is a failure.
-        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-j", "-b"}, kInvalid, 1, Way::park},
-        EndCase{"BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::park},
-        EndCase{"BadBlock",
-                {"-C", "KTR5200", "-j", "-b", "4294967296"},
-                "** Error: invalid number '4294967296'\n",
-                1,
-                Way::park},
-        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, "** Error: invalid number 'z'\n", 1, Way::park},
+        EndCase{"BlockWithoutValue", {"-C", "KTR5200", "-b"}, takes("-b", kBlock), 1, Way::park},
+        EndCase{
+            "BlockValueLikeAnOption", {"-C", "KTR5200", "-b", "/3"}, kInvalid + slash_hint("-b/3"), 1, Way::untouched},
+        EndCase{"BadBlock", {"-C", "KTR5200", "-b", "4294967296"}, bad("-b", "4294967296", kBlock), 1, Way::park},
+        EndCase{"BadBlockSkipsChecks", {"-b", "z"}, bad("-b", "z", kBlock), 1, Way::park},
         EndCase{"OnlyAttachedOffset", {"-o0x100"}, kInvalid, 1, Way::none},
         EndCase{"OnlySeparateOffset", {"-o", "0x100"}, kNoCpu, 1, Way::none},
         EndCase{"NoCpu", {"-j", "-w", "16"}, kNoCpu, 1, Way::none},
-        EndCase{"UnknownOptionEndsScanBeforeCpu", {"-x", "-C", "KTR5200", "-j"}, kNoCpu, 1, Way::none},
+        // Refused before any port is touched.
+        EndCase{"UnknownOption", {"-x", "-C", "KTR5200", "-j"}, unknown("-x"), 1, Way::untouched},
+        EndCase{"UnknownLong", {"-e", "1", "--raed", "b"}, unknown("--raed (did you mean --read?)"), 1, Way::untouched},
+        EndCase{"UnknownWithValue",
+                {"--cabel-id=1"},
+                unknown("--cabel-id=1 (did you mean --cable-id?)"),
+                1,
+                Way::untouched},
+        EndCase{"UnknownLongFarFromAll", {"-C", "KTR5200", "--frobnicate"}, unknown("--frobnicate"), 1, Way::untouched},
+        EndCase{"ClassicWithTwoDashes", {"--eall"}, unknown("--eall (did you mean -eall?)"), 1, Way::untouched},
+        EndCase{"DashValueMustBeAttached",
+                {"-e", "-1"},
+                kInvalid + "-e -1: a value that begins with '-' must be "
+                           "attached, -e-1\n",
+                1,
+                Way::untouched},
+        EndCase{"IdcodeWithImage", {"-C", "KTR5200", "-f", "a.bin", "-j"}, apart("-j", "-f"), 1, Way::untouched},
+        EndCase{"ToggleWithErase", {"-C", "KTR5200", "-eall", "-t"}, apart("-t", "-e"), 1, Way::untouched},
+        EndCase{"IdcodeWithToggle", {"-t", "-C", "KTR5200", "-j"}, apart("-j", "-t"), 1, Way::untouched},
+        EndCase{"ToggleWithBlock", {"-C", "KTR5200", "-t", "-b", "2"}, apart("-t", "-b"), 1, Way::untouched},
+        EndCase{"IdcodeWithRead", {"-C", "KTR5200", "-j", "--read", "b"}, apart("-j", "--read"), 1, Way::untouched},
+        EndCase{"ToggleWithVerify", {"-C", "KTR5200", "--verify=a", "-t"}, apart("-t", "--verify"), 1, Way::untouched},
         EndCase{"UnknownCpu",
                 {"-C", "ktr5200", "-j"},
                 "Not or Yet support for ktr5200\n" + kCpuNames + " (case-sensitive: did you mean -C KTR5200?)\n",
@@ -235,7 +282,7 @@ TEST(ToolStartUp, RunsAgainFromFreshRecords)
 {
     FakePlatform first;
     first.tdo = "11001011000001000111001011011000";  // the KTR5200's IDCODE, bit 0 first
-    EXPECT_EQ(run_tool(first, {"-C", "KTR5200", "-w", "8", "-eall", "-j"}), 0);
+    EXPECT_EQ(run_tool(first, {"-C", "KTR5200", "-w", "8", "-j"}), 0);
     FakePlatform second;
     EXPECT_EQ(run_tool(second, {"-o", "5"}), 1);
     EXPECT_EQ(second.console, kBanner + kNoCpu);
@@ -298,10 +345,11 @@ TEST_P(OptionTable, FillsRunOptions)
     } else {
         EXPECT_STREQ(o.image_path, c.image);
     }
-    // Whatever the options, -j runs the IDCODE check and nothing else.
+    // Whatever the options, -j runs the IDCODE check and nothing else, or, beside an option of
+    // another job or an unknown one, is refused before any port is touched.
     FakePlatform platform;
     run_tool(platform, c.args);
-    EXPECT_NE(platform.console.find("JTAG ID:"), std::string::npos);
+    EXPECT_TRUE(platform.console.find("JTAG ID:") != std::string::npos || platform.events.empty());
     EXPECT_EQ(platform.console.find("Maker ID"), std::string::npos);
 }
 
@@ -385,6 +433,7 @@ struct IdCase {
     const char* cpu;
     uint32_t chip_id;
     bool match;
+    const char* cause = "";
 };
 
 void PrintTo(const IdCase& c, std::ostream* os) { *os << c.cpu << " on chip " << std::hex << c.chip_id; }
@@ -397,8 +446,9 @@ TEST_P(IdcodeMode, ReportsTheIdReadAndFailsOnAMismatch)
     FakePlatform platform;
     platform.tdo = tdo_of(c.chip_id);
     EXPECT_EQ(run_tool(platform, {"-C", c.cpu, "-j"}), c.match ? 0 : 1);
-    std::string expected = c.match ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
-                                   : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n";
+    std::string expected = c.match
+                               ? "\nOK!, JTAG ID:   " + msb_first(c.chip_id) + "\n"
+                               : "\nYour JTAG ID:   " + msb_first(c.chip_id) + "\nInvalid JTAG ID\n" + c.cause + "\n";
     EXPECT_EQ(platform.console, kBanner + expected);
     EXPECT_EQ(platform.tdo_reads, 32u);
 }
@@ -406,9 +456,15 @@ TEST_P(IdcodeMode, ReportsTheIdReadAndFailsOnAMismatch)
 INSTANTIATE_TEST_SUITE_P(Chips, IdcodeMode,
                          testing::Values(IdCase{"KTR5200", 0x1B4E20D3, true}, IdCase{"ULN", 0x1B4E20D3, true},
                                          IdCase{"PAXON", 0x0093A0C5, true}, IdCase{"MIRTA", 0x0C4D7E2F, true},
-                                         IdCase{"KTR5200", 0x1B4E20D2, false},  // bit 0 differs
-                                         IdCase{"KTR5200", 0x9B4E20D3, false},  // bit 31 differs
-                                         IdCase{"MIRTA", 0x1B4E20D3, false}));
+                                         IdCase{"KTR5200", 0x1B4E20D2, false,  // bit 0 differs
+                                                "IDCODE read 0x1B4E20D2, expected 0x1B4E20D3 for KTR5200: no "
+                                                "built-in CPU has it"},
+                                         IdCase{"KTR5200", 0xFFFFFFFF, false,
+                                                "IDCODE read 0xFFFFFFFF, expected 0x1B4E20D3 for KTR5200: TDO stuck: "
+                                                "check the cable, the target's power and its JTAG wiring"},
+                                         IdCase{"MIRTA", 0x1B4E20D3, false,
+                                                "IDCODE read 0x1B4E20D3, expected 0x0C4D7E2F for MIRTA: the IDCODE "
+                                                "of KTR5200 (-C KTR5200)"}));
 
 TEST(IdcodeMode, ShiftsTheInstructionAndExactly32Bits)
 {

@@ -13,7 +13,9 @@ namespace {
 
 std::string lock_folder()
 {
-    if (const char* own = std::getenv("TARNFLASH_LOCK_DIR"); own != nullptr && *own != '\0')
+    // A setuid-root start takes its locks before it gives up root: secure_getenv keeps the caller's
+    // environment from choosing where root creates files.
+    if (const char* own = secure_getenv("TARNFLASH_LOCK_DIR"); own != nullptr && *own != '\0')
         return own;
     return access("/run/lock", W_OK | X_OK) == 0 ? "/run/lock" : "/tmp";
 }

@@ -6,7 +6,6 @@
 
 #include <unistd.h>
 
-#include "platform/linux/privileges.h"
 #include "platform/output_terminal.h"
 
 #ifdef TARNFLASH_USB_FTDI
@@ -28,10 +27,7 @@ const char* LinuxPlatform::port_access()
         if (const char* busy = port_locks_[i].take(key, what))
             return busy;
     }
-    const char* reason = ports_.open();
-    if (const char* refusal = drop_root_privileges())
-        return refusal;
-    return reason;
+    return ports_.open();
 }
 
 UsbTransport* LinuxPlatform::usb_transport()

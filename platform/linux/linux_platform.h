@@ -14,7 +14,6 @@ class LinuxPlatform final : public Platform {
 public:
     LinuxPlatform();
 
-    // A setuid-root install becomes the real user here, once the port is granted.
     const char* port_access() override;
     void port_write(uint16_t port, uint8_t value) override { ports_.write(port, value); }
     uint8_t port_read(uint16_t port) override { return ports_.read(port); }

@@ -1,4 +1,4 @@
-#include "platform/linux/privileges.h"
+#include "platform/privileges.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -9,6 +9,12 @@
 //                          and every later one fail with EIO
 //   TARNFLASH_SHIM_BUSY    "1": PPCLAIM waits, as for a port held by another program, until a
 //                          caught signal ends the wait with EINTR
+//   TARNFLASH_SHIM_SETUID  "UID:GID": the program goes on as a setuid-root install run by that user
+//                          would start (real ids UID and GID, effective and saved user root); a
+//                          preload cannot reach a program that really starts so
+// While the port is claimed, the program's monotonic clock is the board's virtual clock (a read
+// takes 1 us, as in tarnflash-sim), so its waits and its judgement of how long the chip took
+// match the board's time, as they would on hardware of the port's speed.
 // The flash contents and the statistics are written when the port is closed, or at exit.
 #include <cerrno>
 #include <cstdarg>
@@ -26,6 +32,7 @@
 #include <linux/ppdev.h>
 #include <sys/io.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "sim/board.h"
@@ -134,6 +141,12 @@ __attribute__((constructor)) void load()
     if (FILE* file = marker.empty() ? nullptr : std::fopen(marker.c_str(), "w")) {
         std::fprintf(file, "ppdev_shim loaded into pid %d\n", static_cast<int>(getpid()));
         std::fclose(file);
+    }
+    if (std::string user = env("TARNFLASH_SHIM_SETUID"); !user.empty()) {
+        unsigned uid = 0, gid = 0;
+        if (std::sscanf(user.c_str(), "%u:%u", &uid, &gid) != 2 || setresgid(gid, gid, gid) != 0 ||
+            setresuid(uid, 0, 0) != 0)
+            refuse("bad TARNFLASH_SHIM_SETUID '" + user + "'");
     }
 }
 
@@ -319,6 +332,17 @@ SHIM_EXPORT FILE* fopen(const char* path, const char* mode)
 }
 
 SHIM_EXPORT FILE* fopen64(const char* path, const char* mode) { return fopen(path, mode); }
+
+SHIM_EXPORT int clock_gettime(clockid_t id, timespec* now) noexcept
+{
+    if (g_shim == nullptr || !g_shim->claimed || id != CLOCK_MONOTONIC)
+        return real<int (*)(clockid_t, timespec*)>("clock_gettime")(id, now);
+    sim::VirtualClock& clock = g_shim->board->clock();
+    clock.advance(1000);
+    now->tv_sec = static_cast<time_t>(clock.ns / 1'000'000'000u);
+    now->tv_nsec = static_cast<long>(clock.ns % 1'000'000'000u);
+    return 0;
+}
 
 // The direct way to the ports is always refused.
 SHIM_EXPORT int ioperm(unsigned long, unsigned long, int) noexcept

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/linux/linux_platform.h"
+#include "platform/privileges.h"
 
 int main(int argc, char** argv)
 {
@@ -28,6 +29,9 @@ int main(int argc, char** argv)
 
     LinuxPlatform platform;
     const char* refused = platform.port_access();
+    // As the tool does: root goes right after the port access.
+    if (const char* refusal = drop_root_privileges())
+        refused = refusal;
     std::printf("access: %s\n", refused ? refused : "granted");
     uid_t real, effective, saved;
     getresuid(&real, &effective, &saved);

@@ -32,6 +32,10 @@ public:
     uint64_t writes = 0;
     uint64_t reads = 0;
     const char* cable_fault = nullptr;
+    // Behave as a cable whose answers come late: the engine then writes ahead of its read-backs.
+    bool late = false;
+
+    bool answers_late() const override { return late; }
 
     void bus_write(uint32_t address, uint32_t data, uint32_t data_bits) override
     {

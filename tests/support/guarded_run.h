@@ -23,6 +23,7 @@ struct RunSetup {
     int input = -1;    // standard input; -1: /dev/null
     int output = -1;   // standard output; -1: the output file
     int drop = -1;     // a capability to leave out of the bounding set besides CAP_SYS_RAWIO
+    const char* setuid_user = nullptr;  // "UID:GID": as a setuid-root install run by that user (the shim's)
 };
 
 // Programs run in a folder of their own; file arguments are relative to it.

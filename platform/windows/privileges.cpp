@@ -1,0 +1,4 @@
+#include "platform/privileges.h"
+
+// Windows has no setuid start: the process already runs as the user who started it.
+const char* drop_root_privileges() { return nullptr; }
