@@ -24,6 +24,9 @@ struct LongOptions {
     const char* bus = nullptr;              // --bus MAP: the flash signals on the file's pins
     std::vector<const char*> holds;         // --hold PIN=0|1|z, repeatable
     bool bsdl_info = false;                 // --bsdl-info: what the file says, no port touched
+    bool detect = false;                    // --detect: the flash found from what it answers
+    bool unlock = false;                    // --unlock: unlock locked blocks of the range
+    bool unlock_all = false;                // --unlock-all: also where that unlocks every block
     const char* cable_config = nullptr;     // --cable-config FILE|NAME: an OpenOCD FTDI interface file
     bool cable_info = false;                // --cable-info: print what the configuration says
     const char* cable_serial = nullptr;     // --cable-serial SERIAL

@@ -20,6 +20,9 @@ struct RunOptions {
     bool offset_given = false;          // -o appeared with a value
     const char* read_path = nullptr;    // --read: back the flash up; erase and write nothing
     const char* verify_path = nullptr;  // --verify: compare the flash with a file
+    bool detect = false;                // --detect: no menu, the flash found by its answers
+    bool unlock = false;                // --unlock: unlock the range's locked blocks
+    bool unlock_all = false;            // --unlock-all: also on chips where that unlocks all
     bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
     const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
     JobReport* report = nullptr;        // --report: where the run records itself

@@ -90,6 +90,8 @@ void print_job_failure_line(FlashStatus status, const FlashSession& session, boo
 {
     const FlashGeometry& g = session.geometry;
     const uint32_t at = session.stop_address;
+    if (session.status_cause_shown)
+        return;
     switch (status) {
     case FlashStatus::erase_failed:
         if (chip_erase)

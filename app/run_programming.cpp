@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/backup_file.h"
@@ -15,8 +17,11 @@
 #include "platform/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
+#include "flash/flash_detect.h"
 #include "flash/flash_erase_check.h"
+#include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
+#include "flash/flash_protect.h"
 #include "jtag/chain_check.h"
 #include "jtag/tap.h"
 #include "platform/console.h"
@@ -133,6 +138,88 @@ JobRange job_range(const FlashGeometry& g, const RunOptions& o, bool chip_erase,
             range.end = uint64_t{g.block_start[b]} + g.block_size[b];
     range.end = std::min(range.end, device_end);
     return range;
+}
+
+// The set-ups --detect may try: those the CPU's data pins carry, narrowed by -w and -i.
+uint8_t setups_to_try(const CpuTarget& cpu, const RunOptions& o)
+{
+    uint8_t setups = 0;
+    for (int32_t width : {16, 8})
+        for (int32_t chips : {1, 2}) {
+            const bool fits = static_cast<size_t>(width * chips) <= cpu.pins.data_out.size();
+            if (fits && (o.bus_width == 0 || o.bus_width == width) && (o.interleave == 0 || o.interleave == chips))
+                setups |= flash_setup_of(width, chips);
+        }
+    return setups;
+}
+
+const FlashDescriptor* detect_flash(SelectedTarget& target, const CpuTarget& cpu, RunOptions& o)
+{
+    FlashDetection found;
+    const uint8_t setups = setups_to_try(cpu, o);
+    if (flash_detect(target, o.start_offset, setups, found) != FlashStatus::ok) {
+        std::string tried;
+        for (const auto& [setup, name] : {std::pair{kSetup16x1, "16x1"}, {kSetup8x2, "8x2"}, {kSetup8x1, "8x1"}})
+            if (setups & setup)
+                tried += (tried.empty() ? "" : ", ") + std::string(name);
+        con_printf("No flash answered with known codes or a CFI table in any set-up tried (%s)\n",
+                   tried.empty() ? "none fits -w and -i" : tried.c_str());
+        return nullptr;
+    }
+    o.bus_width = found.bus_width;
+    o.interleave = found.interleave;
+    return found.descriptor;
+}
+
+// The one line that says what --detect found.
+void print_found(const FlashSession& s, const RunOptions& o)
+{
+    con_printf("Found %s: maker 0x%04X, device 0x%04X, %u KB, %s command set, set-up %dx%d (-w %d -i %d)\n",
+               s.descriptor.name, s.identity.maker_id, s.identity.device_id, s.geometry.device_size / 1024,
+               s.descriptor.style == CommandStyle::intel ? "Intel/Sharp" : "AMD", static_cast<int>(o.bus_width),
+               static_cast<int>(o.interleave), static_cast<int>(o.bus_width), static_cast<int>(o.interleave));
+}
+
+// Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
+FlashStatus check_erase_blocks(FlashSession& session, const RunOptions& o, bool chip_erase)
+{
+    const FlashGeometry& g = session.geometry;
+    int32_t first = 0;
+    int32_t last = g.block_count;
+    if (!chip_erase) {
+        while (first < g.block_count && g.block_start[first] != o.start_offset)
+            ++first;
+        last = first;
+        while (last < g.block_count && g.block_start[last] - o.start_offset < o.erase_size)
+            ++last;
+    }
+    const UnlockRequest unlock = o.unlock_all ? UnlockRequest::all
+                                 : o.unlock   ? UnlockRequest::range
+                                              : UnlockRequest::none;
+    return flash_check_blocks(session, o.start_offset, first, last, unlock, first == 0 && last == g.block_count);
+}
+
+// A flash larger than the CPU's address pins reach shows its lower part again above them: a job
+// there would change the lower part and read it back as if it had gone where it was meant.
+// A built-in CPU: its address pins above the flash region's start.
+bool beyond_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
+{
+    const uint64_t reach = uint64_t{1} << cpu.pins.address.size();
+    if (end <= g.block_start[0] + reach)
+        return false;
+    con_printf("The job ends at 0x%08llX, past the %llu KB that this CPU's %u address pins reach\n",
+               static_cast<unsigned long long>(end - 1), static_cast<unsigned long long>(reach / 1024),
+               static_cast<unsigned>(cpu.pins.address.size()));
+    return true;
+}
+
+FlashStatus program_image(FlashSession& session, const RunOptions& o, std::span<const uint8_t> image)
+{
+    if (session.descriptor.style == CommandStyle::intel)
+        return flash_intel_program(session, o.start_offset, image);
+    if (session.descriptor.write_buffer && session.model.buffer_words != 0)
+        return flash_program_buffered(session, o.start_offset, image);
+    return flash_program(session, o.start_offset, image);
 }
 
 FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_erase)
@@ -327,18 +414,22 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     }
 
     report.stage_end();  // the prompts wait for a person
-    if (o.flash_model[0] == '\0' && !ask_flash_model(o))
-        return kEndRun;
-    if (o.bus_width == 0 && !ask_bus_width(o))
-        return kEndRun;
-    if (o.interleave == 0 && !ask_interleave(o))
-        return kEndRun;
+    if (!o.detect) {
+        if (o.flash_model[0] == '\0' && !ask_flash_model(o))
+            return kEndRun;
+        if (o.bus_width == 0 && !ask_bus_width(o))
+            return kEndRun;
+        if (o.interleave == 0 && !ask_interleave(o))
+            return kEndRun;
+    }
 
     if (stopped_before_change(target))
         return kStopped;
     jtag_scan_ir(cable, cpu.instruction_length, cpu.extest_instruction);
 
-    const FlashDescriptor* descriptor = flash_descriptor_find(o.flash_model);
+    const FlashDescriptor* descriptor = o.detect ? detect_flash(target, cpu, o) : flash_descriptor_find(o.flash_model);
+    if (o.detect && descriptor == nullptr)
+        return kEndRun;
     FlashModel model{};
     if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
@@ -395,6 +486,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     // Identification left the flash in autoselect mode.
     flash_reset_cycle(session, o.start_offset);
+    if (o.detect)
+        print_found(session, o);
 
     // Past the table the block offset would be 0: a typo would write over the boot block.
     const FlashGeometry& g = session.geometry;
@@ -406,6 +499,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     o.start_offset += block_offset(g, o.block_index);
     report.start = o.start_offset;
     if (!start_in_device(g, o.start_offset))
+        return kEndRun;
+    if (o.read_path != nullptr && beyond_cpu_pins(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
         return kEndRun;
     if (o.read_path != nullptr)
         return read_job(session, target, o, backup, start_seconds, report);
@@ -431,7 +526,9 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     const JobRange range = job_range(g, o, chip_erase, image.size());
     if (o.image_path == nullptr)
         report.length = o.erase_size;
-    if (beyond_reach(target, range.end))
+    if (beyond_reach(target, range.end) || beyond_cpu_pins(cpu, g, range.end))
+        return kEndRun;
+    if (check_erase_blocks(session, o, chip_erase) != FlashStatus::ok)
         return kEndRun;
     report.stage("erase");
     if (!chip_erase && !o.erase_all)
@@ -451,8 +548,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     }
 
     report.stage("program");
-    const FlashStatus status = descriptor->write_buffer ? flash_program_buffered(session, o.start_offset, image)
-                                                        : flash_program(session, o.start_offset, image);
+    const FlashStatus status = program_image(session, o, image);
     if (status != FlashStatus::ok) {
         print_job_failure_line(status, session);
         return job_failed(status, target, session, range, report);

@@ -284,6 +284,9 @@ int tool_main(int argc, char** argv, Platform& platform)
         RunOptions options = scan_options(argc, argv);
         options.read_path = long_options.read_path;
         options.verify_path = long_options.verify_path;
+        options.detect = long_options.detect;
+        options.unlock = long_options.unlock || long_options.unlock_all;
+        options.unlock_all = long_options.unlock_all;
         options.verify_erase = long_options.verify_erase;
         options.report = &report;
         options.bsdl_path = long_options.bsdl;

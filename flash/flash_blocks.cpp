@@ -17,6 +17,7 @@ void geometry_clear_query(FlashGeometry& g)
     g.device_size = 0;
     g.write_buffer_code = 0;
     g.region_count = 0;
+    g.unlocks_each_block = false;
     for (uint32_t& region : g.regions)
         region = 0;
 }

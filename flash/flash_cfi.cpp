@@ -1,4 +1,5 @@
 // Geometry read from the flash itself through a CFI query.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -8,7 +9,8 @@
 
 namespace {
 
-// CFI address A is read at byte offset 2 x A; only the low byte of the word counts.
+// CFI address A is read at byte offset 2 x A (4 x A with two chips side by side, each in byte
+// mode); only the low byte of the word counts.
 constexpr uint32_t kQry = 0x20;
 constexpr uint32_t kWordWriteTime = 0x3E;
 constexpr uint32_t kBufferWriteTime = 0x40;
@@ -24,13 +26,26 @@ constexpr uint32_t kWriteBuffer = 0x54;
 constexpr uint32_t kRegionCount = 0x58;
 constexpr uint32_t kCfiRegions = 0x5A;
 constexpr uint32_t kRegionStride = 8;
+constexpr uint32_t kExtendedTable = 0x2A;
+// In the Intel extended table ("PRI"): the optional-feature word, whose bit 5 is instant
+// individual block locking.
+constexpr uint32_t kPriFeatures = 5;
+constexpr uint32_t kIndividualLocking = 1u << 5;
 
-uint32_t cfi_byte(FlashSession& s, uint32_t base, uint32_t offset) { return flash_read(s, base + offset) & 0xFF; }
+uint32_t cfi_at(const FlashSession& s, uint32_t base, uint32_t offset)
+{
+    return base + offset * static_cast<uint32_t>(s.chips);
+}
+
+uint32_t cfi_byte(FlashSession& s, uint32_t base, uint32_t offset)
+{
+    return flash_read(s, cfi_at(s, base, offset)) & 0xFF;
+}
 
 // A typical-time code n means 2^n; the code is tested for 0 as the whole word read.
 uint32_t cfi_time(FlashSession& s, uint32_t base, uint32_t offset)
 {
-    uint32_t code = flash_read(s, base + offset);
+    uint32_t code = flash_read(s, cfi_at(s, base, offset));
     return code == 0 ? 0 : (1u << (code & 0x1F));
 }
 
@@ -40,6 +55,26 @@ uint32_t cfi_descriptor(FlashSession& s, uint32_t base, uint32_t offset)
     for (uint32_t k = 0; k < 4; ++k)
         descriptor |= cfi_byte(s, base, offset + 2 * k) << (8 * k);
     return descriptor;
+}
+
+// A write buffer of 2^code bytes in each chip, as bus words.
+uint32_t buffer_words_of(const FlashSession& s, uint32_t code)
+{
+    constexpr uint32_t kMaxWords = 32;
+    if (code == 0 || code > 16)
+        return 0;
+    const uint32_t chip_word_bytes = s.model.bytes_per_word / static_cast<uint32_t>(s.chips);
+    return std::min(kMaxWords, (1u << code) / chip_word_bytes);
+}
+
+// Whether the Intel extended table lists individual block locking.
+bool unlocks_each_block(FlashSession& s, uint32_t base)
+{
+    const uint32_t table = 2 * (cfi_byte(s, base, kExtendedTable) | cfi_byte(s, base, kExtendedTable + 2) << 8);
+    if (table == 0 || cfi_byte(s, base, table) != 'P' || cfi_byte(s, base, table + 2) != 'R' ||
+        cfi_byte(s, base, table + 4) != 'I')
+        return false;
+    return (cfi_byte(s, base, table + 2 * kPriFeatures) & kIndividualLocking) != 0;
 }
 
 // Back to read array, chip enable released.
@@ -107,14 +142,20 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     g.chip_erase_max_ms = cfi_max(s, base, kChipEraseMax, g.chip_erase_timeout_ms);
 
     uint32_t size_code = cfi_byte(s, base, kDeviceSize);
-    if (size_code >= 32) {
+    if (size_code + (s.chips == 2 ? 1u : 0u) >= 32) {
         con_printf("Error, CFI device size out of range\n");
         return refuse(s, base);
     }
-    g.device_size = 1u << size_code;
+    // Two chips side by side double every block and the device.
+    const uint32_t chips = static_cast<uint32_t>(s.chips);
+    g.device_size = (1u << size_code) * chips;
     uint32_t aligned_base = geometry_aligned_base(g, base);
 
     g.write_buffer_code = static_cast<uint16_t>(cfi_byte(s, base, kWriteBuffer));
+    if (s.descriptor.buffer_from_cfi)
+        s.model.buffer_words = buffer_words_of(s, g.write_buffer_code);
+    if (s.descriptor.style == CommandStyle::intel)
+        g.unlocks_each_block = unlocks_each_block(s, base);
     g.region_count = static_cast<uint8_t>(cfi_byte(s, base, kRegionCount));
     if (g.region_count == 0) {
         con_printf("Error, The number of Erase Regions is ZERO\n");
@@ -131,8 +172,10 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
         return refuse(s, base);
     }
 
-    for (int r = 0; r < g.region_count; ++r)
+    for (int r = 0; r < g.region_count; ++r) {
         g.regions[r] = cfi_descriptor(s, base, first_region + kRegionStride * r);
+        g.regions[r] = region_descriptor(region_blocks(g.regions[r]), region_block_size(g.regions[r]) * chips);
+    }
     if (s.bus.fault() != nullptr)
         return cable_stop(s, base);
     for (int r = 0; r < g.region_count; ++r)

@@ -16,6 +16,10 @@ enum FlashSetup : uint8_t {
 
 enum class ChipBus : uint8_t { x8_x16, x8_only, x16_only };
 
+// How the chip is commanded: AMD-style unlock cycles with DQ7 polling, or Intel/Sharp single
+// cycles with a status register (CFI primary command sets 0x0002, and 0x0001 or 0x0003).
+enum class CommandStyle : uint8_t { amd, intel };
+
 // The chip's own command set: command addresses in the chip's address unit (words in
 // 16-bit mode, bytes for an 8-bit-only chip) and 8-bit command codes.
 struct CommandSet {
@@ -61,6 +65,10 @@ struct DeviceVariant {
     uint16_t word_code;              // 16-bit mode
     uint8_t byte_code;               // 8-bit mode, or an 8-bit-only chip
     const BuiltinGeometry* builtin;  // nullptr: geometry from CFI
+    uint8_t maker;                   // the manufacturer code, as read at the model's maker address
+    // Where two models share their codes: the CFI device-size code (2^n bytes) that tells them
+    // apart; 0 where the codes alone are enough.
+    uint8_t cfi_size_code = 0;
 };
 
 struct FlashDescriptor {
@@ -76,11 +84,16 @@ struct FlashDescriptor {
     bool write_buffer = false;  // programmed through the write buffer
     // Two-cycle programs once in unlock-bypass mode (AA/55/20 in, 90/00 out).
     bool unlock_bypass = false;
+    CommandStyle style = CommandStyle::amd;
+    // The write buffer's size comes from the chip's CFI table (the generic drivers).
+    bool buffer_from_cfi = false;
 };
 
 // Every model, in the order of the model menu.
 std::span<const FlashDescriptor> flash_descriptors();
 // The descriptor named exactly `name` (case-sensitive), or nullptr.
 const FlashDescriptor* flash_descriptor_find(const char* name);
+// The drivers of a chip found by its CFI table alone, not in the model menu.
+const FlashDescriptor& flash_generic_descriptor(CommandStyle style);
 // The set-up of a bus width and chip count, or 0 when there is none.
 uint8_t flash_setup_of(int32_t bus_width, int32_t interleave);

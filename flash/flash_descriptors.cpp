@@ -25,21 +25,47 @@ constexpr BuiltinGeometry kAl004Top = {
 constexpr BuiltinGeometry kAl004Bottom = {
     7, 0, 1000, 11000, 512 * kKB, 4, {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}}};
 
+constexpr uint8_t kSpansion = 0x01;
 constexpr DeviceVariant kAl008d[] = {
-    {&FlashModel::dev_s29al008d_top, 0x22DA, 0xDA, &kAl008Top},
-    {&FlashModel::dev_s29al008d_bottom, 0x225B, 0x5B, &kAl008Bottom},
+    {&FlashModel::dev_s29al008d_top, 0x22DA, 0xDA, &kAl008Top, kSpansion},
+    {&FlashModel::dev_s29al008d_bottom, 0x225B, 0x5B, &kAl008Bottom, kSpansion},
 };
 constexpr DeviceVariant kAl004d[] = {
-    {&FlashModel::dev_s29al004d_top, 0x22B9, 0xB9, &kAl004Top},
-    {&FlashModel::dev_s29al004d_bottom, 0x22BA, 0xBA, &kAl004Bottom},
+    {&FlashModel::dev_s29al004d_top, 0x22B9, 0xB9, &kAl004Top, kSpansion},
+    {&FlashModel::dev_s29al004d_bottom, 0x22BA, 0xBA, &kAl004Bottom, kSpansion},
 };
-constexpr DeviceVariant kLv040Code[] = {{&FlashModel::dev_lv040, 0x4F, 0x4F, &kLv040}};
-constexpr DeviceVariant kGl064m[] = {{&FlashModel::dev_s29gl064m, 0x227E, 0x7E, nullptr}};
-constexpr DeviceVariant kK8d6316[] = {{&FlashModel::dev_k8d6316, 0x22E2, 0xE2, nullptr}};
-constexpr DeviceVariant kGl128n[] = {{&FlashModel::dev_s29gl128n, 0x227E, 0x7E, nullptr}};
-constexpr DeviceVariant kSst39vf6401[] = {{&FlashModel::dev_sst39vf6401, 0x236B, 0x6B, nullptr}};
+// The two 040 parts share their device code; the maker code tells them apart.
+constexpr DeviceVariant kEn29lv040a[] = {{&FlashModel::dev_lv040, 0x4F, 0x4F, &kLv040, 0x1C}};
+constexpr DeviceVariant kAm29lv040b[] = {{&FlashModel::dev_lv040, 0x4F, 0x4F, &kLv040, kSpansion}};
+// The two S29GL parts share their codes; the CFI device size tells them apart.
+constexpr DeviceVariant kGl064m[] = {{&FlashModel::dev_s29gl064m, 0x227E, 0x7E, nullptr, kSpansion, 0x17}};
+constexpr DeviceVariant kK8d6316[] = {{&FlashModel::dev_k8d6316, 0x22E2, 0xE2, nullptr, 0xEC}};
+constexpr DeviceVariant kGl128n[] = {{&FlashModel::dev_s29gl128n, 0x227E, 0x7E, nullptr, kSpansion, 0x18}};
+constexpr DeviceVariant kSst39vf6401[] = {{&FlashModel::dev_sst39vf6401, 0x236B, 0x6B, nullptr, 0xBF}};
 
-enum Group : uint8_t { kGroupAl008d, kGroupAl004d, kGroupEn, kGroupAm, kGroupGl, kGroupSst };
+enum Group : uint8_t { kGroupAl008d, kGroupAl004d, kGroupEn, kGroupAm, kGroupGl, kGroupSst, kGroupGeneric };
+
+// Intel/Sharp commands are single cycles at any address; the query goes to word 0x55 by habit.
+constexpr CommandSet kIntel = {0, 0, 0x55, 0x20, false, 0};
+
+// Chips found by their CFI table: geometry, times and write buffer all from the table.
+constexpr FlashDescriptor kGenericAmd = {.name = "CFI flash",
+                                         .chip_bus = ChipBus::x8_x16,
+                                         .setups = kSetup16x1 | kSetup8x1 | kSetup8x2,
+                                         .commands = &kAmdCfiBuffer,
+                                         .code_group = kGroupGeneric,
+                                         .variants = {},
+                                         .write_buffer = true,
+                                         .buffer_from_cfi = true};
+constexpr FlashDescriptor kGenericIntel = {.name = "CFI flash",
+                                           .chip_bus = ChipBus::x8_x16,
+                                           .setups = kSetup16x1 | kSetup8x1 | kSetup8x2,
+                                           .commands = &kIntel,
+                                           .code_group = kGroupGeneric,
+                                           .variants = {},
+                                           .write_buffer = true,
+                                           .style = CommandStyle::intel,
+                                           .buffer_from_cfi = true};
 
 constexpr FlashDescriptor kDescriptors[] = {
     {.name = "S29AL008D",
@@ -65,7 +91,7 @@ constexpr FlashDescriptor kDescriptors[] = {
      .setups = kSetup8x1 | kSetup8x2,
      .commands = &kAmd,
      .code_group = kGroupEn,
-     .variants = kLv040Code,
+     .variants = kEn29lv040a,
      .maker_code_address = 0x100,
      .geometry = GeometrySource::builtin},
     {.name = "AM29LV040B",
@@ -73,7 +99,7 @@ constexpr FlashDescriptor kDescriptors[] = {
      .setups = kSetup8x1 | kSetup8x2,
      .commands = &kAmd,
      .code_group = kGroupAm,
-     .variants = kLv040Code,
+     .variants = kAm29lv040b,
      .geometry = GeometrySource::builtin,
      .unlock_bypass = true},
     {.name = "S29GL064M",
@@ -138,6 +164,11 @@ static_assert(descriptors_are_whole(), "every model needs its codes, and built-i
 }  // namespace
 
 std::span<const FlashDescriptor> flash_descriptors() { return kDescriptors; }
+
+const FlashDescriptor& flash_generic_descriptor(CommandStyle style)
+{
+    return style == CommandStyle::intel ? kGenericIntel : kGenericAmd;
+}
 
 const FlashDescriptor* flash_descriptor_find(const char* name)
 {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "flash/flash_erase_check.h"
+#include "flash/flash_intel.h"
 #include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
@@ -114,16 +115,22 @@ FlashStatus flash_erase_blocks(FlashSession& s, uint32_t start, uint32_t size)
             con_printf("\n");
         ++line;
 
-        // Unlock and setup go to the range's start; the erase command to the block itself.
-        erase_sequence(s, start, address, s.model.cmd_block_erase);
-        s.bus.flush();
         const uint64_t erase_began = platform().monotonic_ns();
         uint32_t first_word = 0;
-        result = wait_block_erased(s, address, first_word);
-        if (result == FlashStatus::erase_failed) {
-            con_printf("\nErase Error, ADDR  0x%08x\n", address);
-            con_printf("Block %d (-b %d) at 0x%08X never reported its erase done\n", static_cast<int>(block),
-                       static_cast<int>(block), address);
+        if (s.descriptor.style == CommandStyle::intel) {
+            result = flash_intel_erase_block(s, address);
+            if (result == FlashStatus::ok)
+                first_word = flash_read(s, address);  // back in read array
+        } else {
+            // Unlock and setup go to the range's start; the erase command to the block itself.
+            erase_sequence(s, start, address, s.model.cmd_block_erase);
+            s.bus.flush();
+            result = wait_block_erased(s, address, first_word);
+            if (result == FlashStatus::erase_failed) {
+                con_printf("\nErase Error, ADDR  0x%08x\n", address);
+                con_printf("Block %d (-b %d) at 0x%08X never reported its erase done\n", static_cast<int>(block),
+                           static_cast<int>(block), address);
+            }
         }
         if (result == FlashStatus::ok)
             result = flash_check_erased_block(s, {block, first_word, platform().monotonic_ns() - erase_began});

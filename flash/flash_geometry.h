@@ -22,6 +22,9 @@ struct FlashGeometry {
     uint16_t write_buffer_code;
     uint8_t region_count;
     uint32_t regions[kMaxRegions];  // bits 0-15 = blocks - 1, bits 16-31 = block size / 256
+    // Intel-style: the extended query table says blocks unlock one by one; without it an
+    // unlock clears every block's lock bit.
+    bool unlocks_each_block;
     // Block table, written only on success.
     int32_t block_count;
     uint32_t block_start[kMaxBlocks + 1];

@@ -4,7 +4,8 @@
 FlashStatus flash_read_id(FlashSession& s, uint32_t base, uint32_t maker_offset, uint32_t device_offset)
 {
     flash_chip_enable(s, '0');
-    flash_unlock(s, base);
+    if (s.descriptor.style == CommandStyle::amd)
+        flash_unlock(s, base);
     flash_write(s, base + s.model.unlock_addr1, s.model.cmd_autoselect);
     uint32_t maker = flash_read(s, base + maker_offset);
     uint32_t device = flash_read(s, base + device_offset);

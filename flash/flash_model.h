@@ -30,6 +30,9 @@ struct FlashModel {
     uint32_t cmd_unlock_bypass;
     uint32_t cmd_bypass_reset1;
     uint32_t cmd_bypass_reset2;
+    // Offset from a block's start of its protection (AMD autoselect) or lock status (Intel
+    // read identifier).
+    uint32_t block_status_offset;
     // Device-code slots: the CFI group, then the built-in group. 0: not filled.
     uint32_t dev_s29gl064m;
     uint32_t dev_k8d6316;

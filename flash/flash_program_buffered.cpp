@@ -70,7 +70,8 @@ private:
     {
         flash_unlock(s_, start_);
         flash_write(s_, b.address, s_.model.cmd_write_buffer);
-        flash_write(s_, b.address, count_ - 1);
+        // The count goes to every chip side by side, like a command.
+        flash_write(s_, b.address, (count_ - 1) * (s_.chips == 2 ? 0x0101u : 1u));
         for (uint32_t k = 0; k < count_; ++k)
             flash_write(s_, b.address + k * step_, b.words[k]);
         flash_write(s_, last_address(b), s_.model.cmd_buffer_confirm);

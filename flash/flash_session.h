@@ -33,6 +33,7 @@ struct FlashSession {
     // Where the last erase or program stopped early (the block or word it was at).
     uint32_t stop_address = 0;
     FlashMismatch mismatch{};  // the last program or verify mismatch
+    bool status_cause_shown = false;  // a chip's status register already said why it failed
 };
 
 inline void flash_write(FlashSession& s, uint32_t address, uint32_t data)

@@ -30,10 +30,13 @@ mb_minutes() { awk -v a="$1" -v b="$2" -v w="$3" -v m="$4" -v f="$5" 'BEGIN { pr
 echo "| flash | bus | program + verify, accesses a word | 1 MB, parallel port | USB, µs a word | 1 MB, USB | read, accesses a word | 1 MB, parallel port | USB, µs a word | 1 MB, USB |"
 echo "|---|---|---|---|---|---|---|---|---|---|"
 for setup in "S29AL008D 16 1" "S29AL008D 8 1" "S29AL004D 16 1" "EN29LV040A 8 1" "EN29LV040A 8 2" \
-             "AM29LV040B 8 1" "AM29LV040B 8 2" "S29GL064M 16 1" "K8D6316 16 1" "S29GL128N 16 1" "SST39VF6401 16 1"; do
+             "AM29LV040B 8 1" "AM29LV040B 8 2" "S29GL064M 16 1" "K8D6316 16 1" "S29GL128N 16 1" "SST39VF6401 16 1" \
+             "28F128J3 16 1" "28F128J3 8 1" "28F128J3 8 2" "28F256P30 16 1"; do
     read -r model width chips <<<"$setup"
     bus="${width}x${chips}"
     tool=(-C "$cpu" -F "$model" -w "$width" -i "$chips")
+    # The Intel-style chips have no -F name: found by their CFI table, the P30's blocks unlocked.
+    [[ $model == 28F* ]] && tool=(-C "$cpu" --detect --unlock -w "$width" -i "$chips")
     lpt=(--cpu "$cpu" --flash "$model" --bus "$bus" --stats --)
     usb=(--cable ftdi --cpu "$cpu" --flash "$model" --bus "$bus" --stats --)
     words=$(( bytes * 8 / (width * chips) ))

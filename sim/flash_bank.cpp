@@ -35,8 +35,19 @@ FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
         throw std::invalid_argument("flash chip cannot be wired in this bus set-up");
     const int count = setup == BusSetup::x8x2 ? 2 : 1;
     for (int lane = 0; lane < count; ++lane) {
-        chips_.push_back(std::make_unique<NorChip>(model, setup != BusSetup::x16));
+        const bool byte_mode = setup != BusSetup::x16;
+        if (model.command_set == NorCommandSet::intel) {
+            auto chip = std::make_unique<IntelChip>(model, byte_mode);
+            chip->set_status_fault(faults.intel_status);
+            for (uint32_t block : faults.locked_blocks)
+                chip->lock(block);
+            chips_.push_back(std::move(chip));
+        } else {
+            chips_.push_back(std::make_unique<NorChip>(model, byte_mode));
+        }
         chips_.back()->set_erase_factor(faults.slow_erase_factor);
+        for (uint32_t block : faults.protected_blocks)
+            chips_.back()->protect(block);
         if (faults.ignore_erase)
             chips_.back()->set_ignored_erase(nor_erase_block(model, faults.ignore_erase_block));
         chips_.back()->set_program_factor(faults.slow_program_factor);
@@ -62,7 +73,9 @@ NorSector nor_erase_block(const NorModel& model, uint32_t index)
 
 uint32_t FlashBank::size_bytes() const { return model_.size_bytes * static_cast<uint32_t>(chips_.size()); }
 
-const NorChip& FlashBank::chip(int lane) const { return *chips_.at(static_cast<size_t>(lane)); }
+const NorChip& FlashBank::chip(int lane) const { return dynamic_cast<const NorChip&>(flash_chip(lane)); }
+
+const IntelChip& FlashBank::intel_chip(int lane) const { return dynamic_cast<const IntelChip&>(flash_chip(lane)); }
 
 // The bit of the bus word at a CPU address, as a cell of one chip.
 void FlashBank::place_stuck_bit(uint32_t address, int bit)
@@ -124,7 +137,7 @@ uint32_t FlashBank::data_out(const DevicePins& pins, uint64_t now_ns, uint32_t& 
         return 0;
     uint32_t mask = 0;
     for (int lane = 0; lane < chip_count(); ++lane) {
-        const NorChip& chip = *chips_[static_cast<size_t>(lane)];
+        const FlashChip& chip = *chips_[static_cast<size_t>(lane)];
         ChipPins c = chip_pins(pins, lane);
         if (!chip.drives(c))
             continue;

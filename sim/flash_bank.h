@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/bus_signals.h"
+#include "sim/intel_chip.h"
 #include "sim/nor_chip.h"
 #include "sim/nor_models.h"
 
@@ -21,6 +22,13 @@ struct FlashFaults {
     bool stuck_bit = false;
     uint32_t stuck_address = 0;  // CPU byte address, rounded down to the bus word
     int stuck_bit_index = 0;     // bit of the bus word (0-15 on a 16-bit bus)
+    // Erase units (counted from 0, as the chip's sectors or blocks) that are protected on an
+    // AMD-style chip, or locked down on an Intel-style one; in every chip of the bank.
+    std::vector<uint32_t> protected_blocks;
+    // Blocks of an Intel-style chip whose lock bit is set at the start.
+    std::vector<uint32_t> locked_blocks;
+    // Status-register error bits every program or erase of an Intel-style chip ends with.
+    uint8_t intel_status = 0;
     bool ignore_erase = false;
     uint32_t ignore_erase_block = 0;  // erase block of each chip, from 0 in address order
 };
@@ -43,7 +51,10 @@ public:
     uint32_t size_bytes() const;                   // as seen from the CPU (both chips in x8x2)
     void load(const std::vector<uint8_t>& bytes);  // from CPU byte 0; the rest stays 0xFF
     std::vector<uint8_t> contents() const;         // whole flash in CPU byte order
+    // The chip of a lane, whatever its command set; chip() and intel_chip() for the one known.
+    const FlashChip& flash_chip(int lane) const { return *chips_.at(static_cast<size_t>(lane)); }
     const NorChip& chip(int lane) const;
+    const IntelChip& intel_chip(int lane) const;
     int chip_count() const { return static_cast<int>(chips_.size()); }
     const NorModel& model() const { return model_; }
     BusSetup setup() const { return setup_; }
@@ -58,7 +69,7 @@ private:
     const NorModel& model_;
     BusSetup setup_;
     FlashFaults faults_;
-    std::vector<std::unique_ptr<NorChip>> chips_;
+    std::vector<std::unique_ptr<FlashChip>> chips_;
 };
 
 }  // namespace sim

@@ -23,37 +23,20 @@ constexpr uint16_t kDq7 = 0x80;
 constexpr uint16_t kDq6 = 0x40;
 constexpr uint16_t kDq1 = 0x02;
 
-bool write_low(const ChipPins& p) { return !p.ce_n && !p.we_n; }
-bool read_low(const ChipPins& p) { return !p.ce_n && !p.oe_n; }
+// A program or erase aimed at a protected sector only shows busy for a moment.
+constexpr uint64_t kProtectedProgramNs = 1'000;
+constexpr uint64_t kProtectedEraseNs = 100'000;
 
 }  // namespace
 
-NorChip::NorChip(const NorModel& model, bool byte_mode)
-    : model_(model), byte_mode_(byte_mode || model.bus == NorBusWidth::x8_only), cells_(model.size_bytes, 0xFF)
+NorChip::NorChip(const NorModel& model, bool byte_mode) : FlashChip(model, byte_mode)
 {
     uint32_t units = model.buffer_bytes / (byte_mode_ ? 1 : 2);
     buffer_data_.assign(units, 0xFFFF);
     buffer_loaded_.assign(units, false);
 }
 
-void NorChip::set_stuck_bit(uint32_t byte_index, int bit)
-{
-    stuck_byte_ = byte_index & (model_.size_bytes - 1);
-    stuck_mask_ = (bit >= 0 && bit < 8) ? static_cast<uint8_t>(1u << bit) : 0;
-}
-
 // ---- addresses ----
-
-// In byte mode of an x8/x16 chip DQ15 is A-1, below the word address the decoder uses.
-uint32_t NorChip::word_address(uint32_t address) const
-{
-    return (byte_mode_ && model_.bus == NorBusWidth::x8_x16) ? address >> 1 : address;
-}
-
-uint32_t NorChip::byte_address(uint32_t address) const
-{
-    return (byte_mode_ ? address : address << 1) & (model_.size_bytes - 1);
-}
 
 bool NorChip::is_cmd(uint32_t address, uint32_t cmd_addr) const
 {
@@ -106,29 +89,6 @@ void NorChip::start_busy(Mode mode, uint64_t duration_ns, uint64_t now_ns, Mode 
     mode_ = mode;
     busy_until_ns_ = now_ns + duration_ns;
     after_busy_ = then;
-}
-
-// ---- pins ----
-
-void NorChip::pins_changed(const ChipPins& before, const ChipPins& after, uint64_t now_ns)
-{
-    // The address is taken when the later of CE# and WE# falls, the data when the
-    // first of them rises again; OE# low inhibits the write.
-    if (!write_low(before) && write_low(after) && after.oe_n) {
-        write_pending_ = true;
-        latched_address_ = after.address;
-    }
-    if (write_low(before) && !write_low(after) && write_pending_) {
-        write_pending_ = false;
-        write_cycle(latched_address_, before.data & data_mask(), now_ns);
-    }
-    if (!read_low(before) && read_low(after) && after.we_n)
-        read_cycle(now_ns);
-}
-
-uint16_t NorChip::output(const ChipPins& pins, uint64_t now_ns) const
-{
-    return read(pins.address, now_ns) & data_mask();
 }
 
 // ---- cycles ----
@@ -193,8 +153,8 @@ uint16_t NorChip::array_read(uint32_t address) const
 {
     uint32_t b = byte_address(address);
     if (byte_mode_)
-        return cells_[b];
-    return static_cast<uint16_t>(cells_[b] | (cells_[b + 1] << 8));
+        return cells()[b];
+    return static_cast<uint16_t>(cells()[b] | (cells()[b + 1] << 8));
 }
 
 uint16_t NorChip::autoselect_read(uint32_t address) const
@@ -205,7 +165,7 @@ uint16_t NorChip::autoselect_read(uint32_t address) const
     if (a == 1)
         return byte_mode_ ? model_.device_code_byte : model_.device_code_word;
     if (a == 2)
-        return 0;  // sector not protected
+        return is_protected(address) ? 1 : 0;
     if (model_.maker_extra_address != 0 && a == model_.maker_extra_address)
         return model_.maker_extra_code;
     return array_read(address);
@@ -284,8 +244,11 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
         mode_ = Mode::read_array;
         if (c == kCmdChipErase && at1) {
             ++counters_.chip_erases;
-            erase_range(0, model_.size_bytes);
-            start_busy(Mode::erasing, model_.times.chip_erase_ns * erase_factor_, now_ns);
+            erase_chip(now_ns);
+        } else if ((c == model_.sector_erase_cmd || (model_.block_erase_cmd != 0 && c == model_.block_erase_cmd)) &&
+                   is_protected(address)) {
+            ++counters_.protected_refusals;
+            start_busy(Mode::erasing, kProtectedEraseNs, now_ns);
         } else if (c == model_.sector_erase_cmd) {
             ++counters_.sector_erases;
             NorSector s = nor_sector_of(model_, byte_address(address));
@@ -338,9 +301,10 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
             if (!buffer_loaded_[i])
                 continue;
             uint32_t b = buffer_page_ + static_cast<uint32_t>(i) * (byte_mode_ ? 1 : 2);
-            program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
+            if (!is_protected(byte_mode_ ? b : b >> 1))
+                program_unit(byte_mode_ ? b : b >> 1, buffer_data_[i]);
         }
-        start_busy(Mode::programming, model_.times.buffer_program_ns * program_factor_, now_ns);
+        start_busy(Mode::programming, model_.times.buffer_program_ns * program_factor(), now_ns);
         break;
     case Mode::buffer_abort:
         if (c == kCmdUnlock1 && at1)
@@ -378,9 +342,26 @@ void NorChip::command(uint32_t address, uint16_t data, uint64_t now_ns)
 
 void NorChip::start_program(uint32_t address, uint16_t data, uint64_t now_ns, Mode then)
 {
-    program_unit(address, data);
     status_dq7_ = static_cast<uint8_t>(~data & kDq7);
-    start_busy(Mode::programming, model_.times.program_ns * program_factor_, now_ns, then);
+    if (is_protected(address)) {
+        ++counters_.protected_refusals;
+        start_busy(Mode::programming, kProtectedProgramNs, now_ns, then);
+        return;
+    }
+    program_unit(address, data);
+    start_busy(Mode::programming, model_.times.program_ns * program_factor(), now_ns, then);
+}
+
+// A chip erase skips the protected sectors.
+void NorChip::erase_chip(uint64_t now_ns)
+{
+    for (uint32_t at = 0; at < model_.size_bytes;) {
+        const NorSector unit = nor_unit_of(model_, at);
+        if (!is_protected(byte_mode_ ? at : at >> 1))
+            erase_range(unit.start, unit.bytes);
+        at = unit.start + unit.bytes;
+    }
+    start_busy(Mode::erasing, model_.times.chip_erase_ns * erase_factor(), now_ns);
 }
 
 void NorChip::abort_buffer()
@@ -389,35 +370,13 @@ void NorChip::abort_buffer()
     mode_ = Mode::buffer_abort;
 }
 
-// Cells only go from 1 to 0: the new value is old AND written.
-void NorChip::program_unit(uint32_t address, uint16_t data)
-{
-    uint32_t b = byte_address(address);
-    auto program_byte = [this](uint32_t at, uint8_t value) {
-        uint8_t keep = at == stuck_byte_ ? stuck_mask_ : 0;
-        cells_[at] &= static_cast<uint8_t>(value | keep);
-    };
-    program_byte(b, static_cast<uint8_t>(data));
-    if (!byte_mode_)
-        program_byte(b + 1, static_cast<uint8_t>(data >> 8));
-}
-
-void NorChip::erase_range(uint32_t start, uint32_t bytes)
-{
-    for (uint32_t at = start; at < start + bytes; ++at)
-        if (at - ignored_erase_.start >= ignored_erase_.bytes)
-            cells_[at] = 0xFF;
-}
-
 // As the datasheets tell of a protected sector: busy for about 100 us, then nothing changed.
 void NorChip::erase_unit(uint32_t start, uint32_t bytes, uint64_t typical_ns, uint64_t now_ns)
 {
-    constexpr uint64_t kIgnoredEraseNs = 100'000;
-    const bool ignored = ignored_erase_.bytes != 0 && start < ignored_erase_.start + ignored_erase_.bytes &&
-                         ignored_erase_.start < start + bytes;
+    const bool ignored = erase_ignored(start, bytes);
     if (!ignored)
         erase_range(start, bytes);
-    start_busy(Mode::erasing, (ignored ? kIgnoredEraseNs : typical_ns) * erase_factor_, now_ns);
+    start_busy(Mode::erasing, (ignored ? kProtectedEraseNs : typical_ns) * erase_factor(), now_ns);
 }
 
 }  // namespace sim

@@ -30,9 +30,10 @@ struct CfiFields {
 
 constexpr size_t kCfiTableBytes = 0x35;
 
-constexpr std::array<uint8_t, kCfiTableBytes> make_cfi(const CfiFields& f)
+template <size_t N = kCfiTableBytes>
+constexpr std::array<uint8_t, N> make_cfi(const CfiFields& f)
 {
-    std::array<uint8_t, kCfiTableBytes> t{};
+    std::array<uint8_t, N> t{};
     auto put = [&t](size_t at, auto const& bytes) {
         for (uint8_t b : bytes)
             t[at++] = b;
@@ -114,6 +115,52 @@ constexpr auto kCfiSst39vf6401 = make_cfi({{0x01, 0x07},
                                            {0xFF, 0x07, 0x10, 0x00},
                                            {0x7F, 0x00, 0x00, 0x01}});
 
+// Intel-style tables run on to the extended query table ("PRI") at the address in 0x15-0x16:
+// "PRI", the version, then the optional-feature word, whose bit 5 says that blocks lock and
+// unlock one by one.
+constexpr size_t kIntelCfiBytes = 0x120;
+
+constexpr std::array<uint8_t, kIntelCfiBytes> with_pri(std::array<uint8_t, kIntelCfiBytes> t, size_t at,
+                                                       std::array<uint8_t, 9> pri)
+{
+    for (uint8_t b : pri)
+        t[at++] = b;
+    return t;
+}
+
+// Voltages chosen as the AMD-style chips'; the feature words chosen as the J3's (erase suspend, legacy lock) and the
+// P30's (individual block locking among others).
+constexpr auto kCfi28f128j3 = with_pri(make_cfi<kIntelCfiBytes>({{0x01, 0x00},
+                                                                 {0x31, 0x00},
+                                                                 {0x27, 0x36, 0x00, 0x00},
+                                                                 0x07,
+                                                                 0x07,
+                                                                 0x0A,
+                                                                 0x00,
+                                                                 {0x04, 0x04, 0x04, 0x00},
+                                                                 0x18,
+                                                                 {0x02, 0x00},
+                                                                 {0x05, 0x00},
+                                                                 0x01,
+                                                                 {0x7F, 0x00, 0x00, 0x02},
+                                                                 {0x00, 0x00, 0x00, 0x00}}),
+                                       0x31, {'P', 'R', 'I', '1', '1', 0x0A, 0x00, 0x00, 0x00});
+constexpr auto kCfi28f256p30 = with_pri(make_cfi<kIntelCfiBytes>({{0x01, 0x00},
+                                                                  {0x0A, 0x01},
+                                                                  {0x27, 0x36, 0x00, 0x00},
+                                                                  0x06,
+                                                                  0x09,
+                                                                  0x0A,
+                                                                  0x00,
+                                                                  {0x04, 0x03, 0x02, 0x00},
+                                                                  0x19,
+                                                                  {0x01, 0x00},
+                                                                  {0x06, 0x00},
+                                                                  0x02,
+                                                                  {0x03, 0x00, 0x80, 0x00},
+                                                                  {0xFE, 0x00, 0x00, 0x02}}),
+                                        0x10A, {'P', 'R', 'I', '1', '4', 0xE6, 0x03, 0x00, 0x00});
+
 constexpr NorSectorRun kAl008Top[] = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
 constexpr NorSectorRun kAl008Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
 constexpr NorSectorRun kAl004Top[] = {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
@@ -122,6 +169,7 @@ constexpr NorSectorRun kUniform8x64K[] = {{8, 64 * kKB}};
 constexpr NorSectorRun kBottom8x8K127x64K[] = {{8, 8 * kKB}, {127, 64 * kKB}};
 constexpr NorSectorRun kUniform128x128K[] = {{128, 128 * kKB}};
 constexpr NorSectorRun kUniform2048x4K[] = {{2048, 4 * kKB}};
+constexpr NorSectorRun kBottom4x32K255x128K[] = {{4, 32 * kKB}, {255, 128 * kKB}};
 
 // Autoselect and CFI reads decode A8..A0 (chosen: enough for every code location,
 // and a start address on a sector boundary still finds the codes).
@@ -129,6 +177,40 @@ constexpr uint32_t kIdMask = 0x1FF;
 // AMD-style chips decode A10..A0 of a command cycle; the SST part A14..A0.
 constexpr uint32_t kAmdCmdMask = 0x7FF;
 constexpr uint32_t kSstCmdMask = 0x7FFF;
+
+// Maker 0x89; single-cycle commands at any address, so no command addresses. The J3 keeps its
+// lock bits and unlocks every block at once; the P30 locks every block at power-up.
+constexpr NorModel intel_model(std::string_view name, NorBusWidth bus, uint32_t size, uint16_t device,
+                               std::span<const NorSectorRun> blocks, std::span<const uint8_t> cfi, NorTimes times,
+                               uint32_t buffer_bytes, bool locked_at_power_up, bool unlock_clears_all)
+{
+    return {.name = name,
+            .boot = "",
+            .bus = bus,
+            .size_bytes = size,
+            .maker_code = 0x89,
+            .device_code_word = device,
+            .device_code_byte = static_cast<uint8_t>(device),
+            .maker_extra_address = 0,
+            .maker_extra_code = 0,
+            .id_address_mask = kIdMask,
+            .sectors = blocks,
+            .cfi = cfi,
+            .times = times,
+            .buffer_bytes = buffer_bytes,
+            .cmd_addr1 = 0,
+            .cmd_addr2 = 0,
+            .cmd_address_mask = 0,
+            .cfi_query_addr = 0x55,
+            .cfi_three_cycle_entry = false,
+            .sector_erase_cmd = 0x20,
+            .block_erase_cmd = 0,
+            .block_bytes = 0,
+            .unlock_bypass = false,
+            .command_set = NorCommandSet::intel,
+            .locked_at_power_up = locked_at_power_up,
+            .unlock_clears_all = unlock_clears_all};
+}
 
 constexpr NorModel kModels[] = {
     {"S29AL008D",
@@ -367,6 +449,12 @@ constexpr NorModel kModels[] = {
      0x50,
      64 * kKB,
      false},
+    // Intel-style chips. Times chosen from the family for the P30, a bottom-boot part (the
+    // top-boot one answers 0x8919).
+    intel_model("28F128J3", NorBusWidth::x8_x16, 16384 * kKB, 0x0018, kUniform128x128K, kCfi28f128j3,
+                {128 * kUs, 128 * kUs, 1 * kS, 0, 0}, 32, false, true),
+    intel_model("28F256P30", NorBusWidth::x16_only, 32768 * kKB, 0x891C, kBottom4x32K255x128K, kCfi28f256p30,
+                {64 * kUs, 512 * kUs, 1 * kS, 0, 0}, 64, true, false),
 };
 
 constexpr bool covers_size(const NorModel& m)
@@ -424,6 +512,39 @@ NorSector nor_sector_of(const NorModel& model, uint32_t byte_address)
         start += run_bytes;
     }
     return {0, model.size_bytes};  // unreachable: the runs cover the chip
+}
+
+uint32_t nor_unit_count(const NorModel& model)
+{
+    if (model.block_bytes != 0)
+        return model.size_bytes / model.block_bytes;
+    uint32_t count = 0;
+    for (const NorSectorRun& r : model.sectors)
+        count += r.count;
+    return count;
+}
+
+uint32_t nor_unit_index(const NorModel& model, uint32_t byte_address)
+{
+    const uint32_t offset = byte_address & (model.size_bytes - 1);
+    if (model.block_bytes != 0)
+        return offset / model.block_bytes;
+    uint32_t start = 0;
+    uint32_t index = 0;
+    for (const NorSectorRun& r : model.sectors) {
+        if (offset < start + r.count * r.bytes)
+            return index + (offset - start) / r.bytes;
+        start += r.count * r.bytes;
+        index += r.count;
+    }
+    return 0;  // unreachable: the runs cover the chip
+}
+
+NorSector nor_unit_of(const NorModel& model, uint32_t byte_address)
+{
+    if (model.block_bytes == 0)
+        return nor_sector_of(model, byte_address);
+    return {(byte_address & (model.size_bytes - 1)) & ~(model.block_bytes - 1), model.block_bytes};
 }
 
 }  // namespace sim

@@ -10,6 +10,10 @@ namespace sim {
 // Which data-bus widths the chip's package offers.
 enum class NorBusWidth { x8_x16, x8_only, x16_only };
 
+// The chip's command set: AMD-style unlock cycles, or Intel/Sharp single-cycle commands with a
+// status register.
+enum class NorCommandSet { amd, intel };
+
 // A run of equal sectors, in address order.
 struct NorSectorRun {
     uint32_t count;
@@ -57,6 +61,13 @@ struct NorModel {
     // Unlock, unlock, 20 enters two-cycle programming. Only where a datasheet lists the
     // command: chips whose command table is not at hand go without it.
     bool unlock_bypass;
+
+    NorCommandSet command_set = NorCommandSet::amd;
+    // Intel-style lock bits: every block locked at power-up (P30), or non-volatile and found
+    // unlocked on a new chip (J3).
+    bool locked_at_power_up = false;
+    // 0x60/0xD0 clears the lock bit of every block at once (J3), not only the block addressed.
+    bool unlock_clears_all = false;
 };
 
 // Every chip of the board, boot variants as separate rows.
@@ -72,5 +83,11 @@ struct NorSector {
     uint32_t bytes;
 };
 NorSector nor_sector_of(const NorModel& model, uint32_t byte_address);
+
+// The erase units a tool sees: the blocks of block_erase_cmd where the chip has them, else its
+// sectors. Protection and lock bits belong to these units, counted from 0 in address order.
+uint32_t nor_unit_count(const NorModel& model);
+uint32_t nor_unit_index(const NorModel& model, uint32_t byte_address);
+NorSector nor_unit_of(const NorModel& model, uint32_t byte_address);
 
 }  // namespace sim

@@ -147,7 +147,7 @@ std::string set_flash(SimOptions& options, const std::string& value)
     if (!FlashBank::find_nor_model(value))
         return "unknown flash '" + value +
                "' (S29AL008D[:top|:bottom], S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M, "
-               "S29GL128N, K8D6316, SST39VF6401)";
+               "S29GL128N, K8D6316, SST39VF6401, 28F128J3, 28F256P30)";
     options.flash = value;
     return {};
 }
@@ -238,7 +238,41 @@ std::string add_fault(SimOptions& options, const std::string& value)
             return {};
         }
     }
-    return "bad --fault '" + value + "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR, ignore-erase:BLOCK, no-flash)";
+    // Intel-style chips: every program or erase ends with these status-register errors.
+    constexpr struct {
+        const char* name;
+        uint8_t bits;
+    } kStatusFaults[] = {{"voltage-low", kSrVoltage},
+                         {"program-fail", kSrProgramError},
+                         {"erase-fail", kSrEraseError},
+                         {"sequence-error", kSrProgramError | kSrEraseError}};
+    for (const auto& row : kStatusFaults)
+        if (text == row.name) {
+            faults.intel_status |= row.bits;
+            return {};
+        }
+    return "bad --fault '" + value +
+           "' (stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR, ignore-erase:BLOCK, no-flash, "
+           "voltage-low, program-fail, erase-fail, sequence-error)";
+}
+
+std::string add_block(std::vector<uint32_t>& blocks, const char* option, const std::string& value)
+{
+    uint64_t block = 0;
+    if (!parse_number_text(value, block) || block > 0xFFFF)
+        return std::string("bad ") + option + " '" + value + "' (an erase block, counted from 0)";
+    blocks.push_back(static_cast<uint32_t>(block));
+    return {};
+}
+
+std::string add_protect(SimOptions& options, const std::string& value)
+{
+    return add_block(options.faults.protected_blocks, "--protect", value);
+}
+
+std::string add_lock(SimOptions& options, const std::string& value)
+{
+    return add_block(options.faults.locked_blocks, "--lock", value);
 }
 
 // Checks that need more than one option.
@@ -248,6 +282,15 @@ std::string check_combination(const SimOptions& options)
     if (options.bus_given && !FlashBank::supports(*model, options.bus))
         return "flash '" + options.flash + "' cannot be wired for that --bus";
     const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    for (const std::vector<uint32_t>* blocks : {&options.faults.protected_blocks, &options.faults.locked_blocks})
+        for (uint32_t block : *blocks)
+            if (block >= nor_unit_count(*model))
+                return "block " + std::to_string(block) + ": flash '" + options.flash + "' has blocks 0 to " +
+                       std::to_string(nor_unit_count(*model) - 1);
+    if (!options.faults.locked_blocks.empty() && model->command_set != NorCommandSet::intel)
+        return "--lock needs an Intel-style flash (--protect protects a sector of the others)";
+    if (options.faults.intel_status != 0 && model->command_set != NorCommandSet::intel)
+        return "--fault voltage-low, program-fail, erase-fail and sequence-error need an Intel-style flash";
     if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
         return "--fault stuck-bit: an 8-bit bus has data bits 0 to 7 only";
     if (options.faults.ignore_erase && nor_erase_block(*model, options.faults.ignore_erase_block).bytes == 0)
@@ -291,7 +334,8 @@ constexpr OptionRow kOptions[] = {
     {"--usb-id", true, set_usb_id},     {"--usb-serial", true, set_usb_serial},
     {"--flash", true, set_flash},       {"--bus", true, set_bus},
     {"--flash-in", true, set_flash_in}, {"--flash-out", true, set_flash_out},
-    {"--fault", true, add_fault},       {"--stats", false, set_stats},
+    {"--fault", true, add_fault},       {"--protect", true, add_protect},
+    {"--lock", true, add_lock},         {"--stats", false, set_stats},
     {"--help", false, set_help},        {"-h", false, set_help},
     {"--version", false, set_version},  {"--bsdl", true, set_bsdl},
     {"--hold", true, add_hold},
@@ -493,7 +537,8 @@ const char* sim_usage()
            "  --region N          chip-select region (0 to 7) the flash sits on (default 0)\n"
            "  --flash MODEL       flash on the bus (default S29AL008D): S29AL008D[:top|:bottom],\n"
            "                      S29AL004D[:top|:bottom], EN29LV040A, AM29LV040B, S29GL064M,\n"
-           "                      S29GL128N, K8D6316, SST39VF6401 (boot-block chips: top by default)\n"
+           "                      S29GL128N, K8D6316, SST39VF6401 (boot-block chips: top by default),\n"
+           "                      28F128J3, 28F256P30 (Intel-style; the P30 bottom boot, locked at power-up)\n"
            "  --bus SETUP         16x1, 8x1 or 8x2 (default: the model's first supported)\n"
            "  --bsdl FILE         the CPU from a BSDL file instead of --cpu, wired by --bus MAP\n"
            "  --bus MAP           with --bsdl: addr=PINS data=PINS ncs=PIN noe=PIN nwe=PIN (flash A0 and\n"
@@ -502,7 +547,11 @@ const char* sim_usage()
            "  --flash-in FILE     initial flash contents from its first byte (default all 0xFF)\n"
            "  --flash-out FILE    the flash contents after the run, in CPU byte order\n"
            "  --fault FAULT       stuck-bit:ADDR:BIT, slow-erase:FACTOR, slow-program:FACTOR,\n"
-           "                      ignore-erase:BLOCK or no-flash (repeatable)\n"
+           "                      ignore-erase:BLOCK or no-flash; on Intel-style chips voltage-low,\n"
+           "                      program-fail, erase-fail, sequence-error (repeatable)\n"
+           "  --protect BLOCK     erase block BLOCK (from 0) is protected, or locked down on an\n"
+           "                      Intel-style chip (repeatable)\n"
+           "  --lock BLOCK        an Intel-style chip starts with the lock bit of BLOCK set (repeatable)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"

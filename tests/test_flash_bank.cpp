@@ -53,6 +53,8 @@ TEST(Models, NamesSetupsAndSizes)
         {"S29GL128N", true, "", 1 << 24, BusSetup::x16, true, true, true},
         {"K8D6316", true, "", 1 << 23, BusSetup::x16, true, true, true},
         {"SST39VF6401", true, "", 1 << 23, BusSetup::x16, true, false, false},
+        {"28F128J3", true, "", 1 << 24, BusSetup::x16, true, true, true},
+        {"28F256P30", true, "", 1 << 25, BusSetup::x16, true, false, false},
         {"s29al008d", false, "", 0, {}, false, false, false},
         {"S29AL008D:middle", false, "", 0, {}, false, false, false},
         {"S29AL008D:", false, "", 0, {}, false, false, false},

@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "flash/flash_geometry.h"
+#include "flash/flash_intel.h"
 #include "platform/interrupts.h"
 #include "tests/support/direct_bus.h"
 
@@ -794,3 +795,84 @@ TEST(FlashStop, TimeBoundsWaitForTheChipsMaximumOnAFastPort)
     EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x10000), kOk);
     EXPECT_TRUE(erased_exactly(*rig, 0x10000, 0x20000));
 }
+
+namespace {
+
+// The P30 locks every block at power-up: without the check before the erase, its status
+// register is what tells why nothing changed.
+TEST(IntelEngine, LockedBlockIsNamedByTheStatusRegister)
+{
+    const sim::NorModel& chip = *sim::FlashBank::find_nor_model("28F256P30");
+    for (bool erase : {true, false}) {
+        FlashRig rig(chip, BusSetup::x16, "S29AL008D", 16, 1);
+        const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
+        FlashModel model{};
+        ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
+        FlashSession s(rig.bus, intel, model, 1);
+        ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+        EXPECT_EQ(s.model.buffer_words, 32u) << "64 bytes, from the query table";
+        rig.platform.console.clear();
+        const std::vector<uint8_t> image(64, 0x00);
+        if (erase) {
+            flash_chip_enable(s, '0');
+            EXPECT_EQ(flash_intel_erase_block(s, 0x8000), FlashStatus::erase_failed);
+        } else {
+            EXPECT_EQ(flash_intel_program(s, 0x8000, image), FlashStatus::mismatch);
+        }
+        EXPECT_NE(rig.platform.console.find(erase ? "\nErase Error, ADDR  0x00008000\nStatus register 0xA2: the "
+                                                    "block is locked\n"
+                                                  : "\nProgram Error, ADDR: 0x8000\nStatus register 0x92: the block "
+                                                    "is locked\n"),
+                  std::string::npos)
+            << rig.platform.console;
+        EXPECT_EQ(rig.bank.intel_chip(0).mode(), sim::IntelChip::Mode::read_array) << "read array on the way out";
+    }
+}
+
+// A locked-down block refuses its unlock; a bus nobody drives gives no status at all.
+TEST(IntelEngine, UnlockRefusedAndNoStatusHaveTheirOwnCauses)
+{
+    sim::FlashFaults faults;
+    faults.protected_blocks = {1};
+    FlashRig rig(*sim::FlashBank::find_nor_model("28F256P30"), BusSetup::x16, "S29AL008D", 16, 1, faults);
+    const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
+    FlashModel model{};
+    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
+    FlashSession s(rig.bus, intel, model, 1);
+    ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+    rig.platform.console.clear();
+    flash_chip_enable(s, '0');
+    EXPECT_EQ(flash_intel_unlock(s, 0x8000), FlashStatus::refused);
+    EXPECT_EQ(rig.platform.console, "\nUnlock Error, ADDR  0x00008000\nStatus register 0xA0: unlock failed\n");
+    flash_chip_enable(s, '1');
+    rig.platform.console.clear();
+    EXPECT_EQ(flash_intel_erase_block(s, 0), FlashStatus::erase_failed);
+    EXPECT_TRUE(rig.platform.console.ends_with(
+        "Status register 0xFF: not a status (nothing answers, or not an Intel-style chip)\n"))
+        << rig.platform.console;
+}
+
+}  // namespace
+
+namespace {
+
+// A chip without a write buffer in its table is programmed a word at a time (0x40).
+TEST(IntelEngine, WordProgramWhereTheTableHasNoBuffer)
+{
+    FlashRig rig(*sim::FlashBank::find_nor_model("28F128J3"), BusSetup::x16, "S29AL008D", 16, 1);
+    const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
+    FlashModel model{};
+    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
+    FlashSession s(rig.bus, intel, model, 1);
+    ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+    s.model.buffer_words = 0;
+    std::vector<uint8_t> image(600);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<uint8_t>(i * 37 + 5);
+    EXPECT_EQ(flash_intel_program(s, 0x20000, image), FlashStatus::ok);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.bank.contents().begin() + 0x20000));
+    EXPECT_EQ(rig.bank.intel_chip(0).counters().word_programs, 300u);
+    EXPECT_EQ(rig.bank.intel_chip(0).counters().buffer_programs, 0u);
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sim/flash_bank.h"
@@ -11,6 +12,7 @@
 
 using sim::BusSetup;
 using sim::FlashBank;
+using sim::FlashFaults;
 
 namespace {
 
@@ -613,6 +615,132 @@ TEST(Pins, DrivesOnlyWithChipEnableAndOutputEnableLow)
             p.oe_n = oe != 0;
             EXPECT_EQ(bank.data_out(p, 0, levels), (ce == 0 && oe == 0) ? 0xFFFFu : 0u);
         }
+}
+
+}  // namespace
+
+// ---- Intel-style chips ----
+
+namespace {
+
+// A 16-bit bus: word address k at CPU byte 2k; status in the low byte.
+struct IntelBus {
+    explicit IntelBus(const char* name) : bank(model(name), BusSetup::x16), bus(bank, 100) {}
+    uint32_t status(uint32_t at) { return bus.read(at) & 0xFF; }
+    // Ready, after whatever the chip was doing.
+    uint32_t settled(uint32_t at)
+    {
+        bus.wait(5'000'000'000);
+        return status(at);
+    }
+    FlashBank bank;
+    NorBusDriver bus;
+};
+
+TEST(IntelChip, IdentifierQueryAndExtendedTable)
+{
+    for (const auto& [name, device, pri_at, features] :
+         {std::tuple{"28F128J3", 0x0018u, 0x31u, 0x0Au}, std::tuple{"28F256P30", 0x891Cu, 0x10Au, 0xE6u}}) {
+        IntelBus chip(name);
+        chip.bus.write(0, 0x90);
+        EXPECT_EQ(chip.bus.read(0), 0x0089u) << name;
+        EXPECT_EQ(chip.bus.read(2), device) << name;
+        chip.bus.write(0xAA, 0x98);
+        EXPECT_EQ(cfi_byte(chip.bus, 0x10), 'Q');
+        EXPECT_EQ(cfi_byte(chip.bus, 0x13), 0x01u) << "Intel/Sharp command set";
+        EXPECT_EQ(cfi_byte(chip.bus, 0x15) | cfi_byte(chip.bus, 0x16) << 8, pri_at) << name;
+        EXPECT_EQ(cfi_byte(chip.bus, pri_at), 'P');
+        EXPECT_EQ(cfi_byte(chip.bus, pri_at + 5), features) << name;
+        chip.bus.write(0, 0xFF);
+        EXPECT_EQ(chip.bus.read(0), 0xFFFFu) << "read array again";
+    }
+}
+
+TEST(IntelChip, P30IsLockedAtPowerUpAndUnlocksBlockByBlock)
+{
+    IntelBus chip("28F256P30");
+    chip.bus.write(0x40000, 0x90);
+    EXPECT_EQ(chip.bus.read(0x40004), 0x01u) << "lock status at block base + 2";
+    chip.bus.write(0x40000, 0x20);
+    chip.bus.write(0x40000, 0xD0);
+    EXPECT_EQ(chip.settled(0x40000), 0x80u | 0x20 | 0x02) << "SR1 and SR5: locked, nothing erased";
+    chip.bus.write(0, 0x50);
+    EXPECT_EQ(chip.status(0), 0x80u) << "clear status";
+    chip.bus.write(0x40000, 0x60);
+    chip.bus.write(0x40000, 0xD0);
+    EXPECT_EQ(chip.settled(0x40000), 0x80u);
+    chip.bus.write(0x40000, 0x40);
+    chip.bus.write(0x40000, 0x1234);
+    EXPECT_EQ(chip.status(0x40000) & 0x80, 0u) << "busy";
+    EXPECT_EQ(chip.settled(0x40000), 0x80u);
+    chip.bus.write(0, 0x90);
+    EXPECT_EQ(chip.bus.read(0x40004), 0x00u);
+    EXPECT_EQ(chip.bus.read(0x60004), 0x01u) << "the next block stays locked";
+    chip.bus.write(0, 0xFF);
+    EXPECT_EQ(chip.bus.read(0x40000), 0x1234u);
+}
+
+TEST(IntelChip, BufferWindowAndConfirmChecks)
+{
+    struct Case {
+        const char* what;
+        uint32_t count_minus_one;
+        uint32_t second_word_at;
+        uint8_t confirm;
+        uint32_t status;
+    };
+    // J3: a 16-word (32-byte) window at 0x20000.
+    for (const Case& c :
+         {Case{"programmed", 1, 0x20002, 0xD0, 0x80}, Case{"count over 16", 16, 0x20002, 0xD0, 0xB0},
+          Case{"outside the window", 1, 0x20020, 0xD0, 0xB0}, Case{"wrong confirm", 1, 0x20002, 0xFF, 0xB0}}) {
+        IntelBus chip("28F128J3");
+        chip.bus.write(0x20000, 0xE8);
+        EXPECT_EQ(chip.status(0x20000), 0x80u) << "a buffer is free";
+        chip.bus.write(0x20000, c.count_minus_one);
+        chip.bus.write(0x20000, 0x1111);
+        chip.bus.write(c.second_word_at, 0x2222);
+        chip.bus.write(0x20000, c.confirm);
+        EXPECT_EQ(chip.settled(0x20000), c.status) << c.what;
+        chip.bus.write(0, 0xFF);
+        EXPECT_EQ(chip.bus.read(0x20002), c.status == 0x80 ? 0x2222u : 0xFFFFu) << c.what;
+    }
+}
+
+TEST(IntelChip, J3UnlockClearsEveryBlock)
+{
+    FlashFaults faults;
+    faults.locked_blocks = {1, 5};
+    FlashBank bank(model("28F128J3"), BusSetup::x16, faults);
+    NorBusDriver bus(bank, 100);
+    bus.write(0x40000, 0x60);
+    bus.write(0x40000, 0xD0);
+    bus.wait(1'000'000);
+    bus.write(0, 0x90);
+    EXPECT_EQ(bus.read(0x40004) | bus.read(0x140004), 0x00u);
+}
+
+TEST(Protection, ProtectedSectorReadsOneAndKeepsItsCells)
+{
+    FlashFaults faults;
+    faults.protected_blocks = {3};
+    FlashBank bank(model("S29AL008D:bottom"), BusSetup::x16, faults);  // sector 3: 32 KB at 0x8000
+    bank.load(std::vector<uint8_t>(bank.size_bytes(), 0x5A));
+    NorBusDriver bus(bank, 100);
+    kWord.command(bus, 0x90);
+    EXPECT_EQ(bus.read(0x8004), 0x01u);
+    EXPECT_EQ(bus.read(0x4004), 0x00u);
+    bus.write(0, 0xF0);
+    kWord.erase(bus, 0x8000, 0x30);
+    bus.wait(1'000'000);
+    kWord.program(bus, 0x8010, 0x0000);
+    bus.wait(1'000'000);
+    EXPECT_EQ(bus.read(0x8010), 0x5A5Au);
+    EXPECT_EQ(bank.chip(0).counters().protected_refusals, 2u);
+    kWord.command(bus, 0x80);
+    kWord.command(bus, 0x10);
+    bus.wait(20'000'000'000);
+    EXPECT_EQ(bus.read(0x8000), 0x5A5Au) << "a chip erase skips it";
+    EXPECT_EQ(bus.read(0x4000), 0xFFFFu);
 }
 
 }  // namespace

@@ -574,6 +574,24 @@ TEST(ProgrammingRun, EscDuringProgrammingEndsWithStatusOne)
         << "out of unlock bypass";
 }
 
+// An Intel-style chip stopped between two runs of buffers is left in read array, not in status mode.
+TEST(ProgrammingRun, EscDuringIntelProgrammingLeavesReadArray)
+{
+    ScratchDir dir;
+    const Bytes image = pattern(0x1000, 23);
+    const Args tool{"-C", "KTR5200", "--detect", "--unlock", "-f" + dir.write("i.bin", image)};
+    SimRun whole = run_sim({"--flash", "28F256P30", "--keys", ""}, tool);
+    ASSERT_EQ(whole.status, 0);
+    SimSession session({"--flash", "28F256P30", "--key-after", std::to_string(whole.stats.dr_scans / 2) + ":\\e"});
+    SimRun run = session.run(tool);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(has(run.console, "verifying OK"));
+    const Bytes flash = session.board().flash()->contents();
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 0x200, flash.begin()));
+    EXPECT_EQ(flash[0xFFF], 0xFF);
+    EXPECT_EQ(session.board().flash()->intel_chip(0).mode(), sim::IntelChip::Mode::read_array);
+}
+
 TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
 {
     // Two blocks asked for; ESC is waiting from the start and is seen after the first.
@@ -600,6 +618,48 @@ TEST(ProgrammingRun, EscDuringBlockEraseEndsTheRun)
             first_difference(session.board().flash()->contents(), expected_flash(before, 0x100000, 0, 0x10000, 0, {})),
             "");
     }
+}
+
+}  // namespace
+
+namespace {
+
+// --detect on every CPU and every wiring of every chip: the built-in models by their codes, the
+// others by their CFI table; the image lands at 0 and the found line names the set-up.
+TEST(ProgrammingRun, DetectFindsEveryChipOnEveryCpuAndSetup)
+{
+    struct Chip {
+        const char* sim_flash;
+        const char* bus;
+        const char* found;  // from "Found " to the set-up
+    };
+    std::vector<Chip> chips = {{"28F128J3", "16x1", "CFI flash: maker 0x0089, device 0x0018, 16384 KB, Intel/Sharp"},
+                               {"28F128J3", "8x1", "CFI flash: maker 0x0089, device 0x0018, 16384 KB, Intel/Sharp"},
+                               {"28F128J3", "8x2", "CFI flash: maker 0x8989, device 0x1818, 32768 KB, Intel/Sharp"},
+                               {"28F256P30", "16x1", "CFI flash: maker 0x0089, device 0x891C, 32768 KB, Intel/Sharp"},
+                               // Set-ups no built-in model has: the generic AMD driver, buffer and all.
+                               {"S29GL064M", "8x1", "CFI flash: maker 0x0001, device 0x007E, 8192 KB, AMD"},
+                               {"S29GL128N", "8x2", "CFI flash: maker 0x0101, device 0x7E7E, 32768 KB, AMD"},
+                               {"K8D6316", "8x2", "CFI flash: maker 0xECEC, device 0xE2E2, 16384 KB, AMD"}};
+    for (const FlashWiring& w : kFlashWirings)
+        chips.push_back({w.sim_flash, w.bus, w.model});
+    ScratchDir dir;
+    const Bytes image = pattern(0x300, 41);
+    const std::string path = dir.write("image.bin", image);
+    for (const char* cpu : kCpuNames)
+        for (const Chip& c : chips) {
+            SCOPED_TRACE(std::string(cpu) + " " + c.sim_flash + " " + c.bus);
+            SimSession session({"--cpu", cpu, "--flash", c.sim_flash, "--bus", c.bus, "--keys", ""});
+            const SimRun run = session.run({"-C", cpu, "--detect", "--unlock", "-f" + path});
+            const std::string bus = c.bus;
+            const std::string setup = " set-up " + bus + " (-w " + bus.substr(0, bus.find('x')) + " -i " +
+                                      bus.substr(bus.find('x') + 1) + ")\n";
+            EXPECT_TRUE(in_order(run.console, {std::string("Found ") + c.found, setup, "verifying OK"}));
+            EXPECT_EQ(run.status, 0);
+            const Bytes flash = session.board().flash()->contents();
+            EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+            EXPECT_EQ(run.stats.rule_violations, 0u);
+        }
 }
 
 }  // namespace

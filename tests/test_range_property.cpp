@@ -1,7 +1,8 @@
-// Random jobs on the virtual board over random flash contents. Whatever the CPU, model, set-up,
-// start address, start block, erase size and image, nothing outside the erase blocks of the
-// requested range may change, and a job that reports success leaves the image in the flash and
-// every other byte of its range erased, also when the board ignores the erase of one block.
+// Random jobs on the virtual board over random flash contents. Whatever the CPU, model, set-up
+// (named, or found by --detect), start address, start block, erase size and image, nothing outside
+// the erase blocks of the requested range may change, and a job that reports success leaves the
+// image in the flash and every other byte of its range erased, also when the board ignores the
+// erase of one block.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +21,14 @@ using Args = std::vector<std::string>;
 
 constexpr uint32_t kSeed = 20261207;
 constexpr int kJobs = 240;
+
+// Chips only --detect finds: no -F names them.
+constexpr FlashWiring kDetectedOnly[] = {
+    {"28F128J3", "16x1", nullptr, "16", "1"},
+    {"28F128J3", "8x1", nullptr, "8", "1"},
+    {"28F128J3", "8x2", nullptr, "8", "2"},
+    {"28F256P30", "16x1", nullptr, "16", "1"},
+};
 
 // The erase units as the board's chips have them, in CPU addresses: two chips side by side
 // double every unit; the SST part's block erase works on 64 KB.
@@ -49,10 +58,12 @@ TEST(RangeProperty, Seed20261207Jobs240NothingOutsideTheRangeChanges)
     std::mt19937 random(kSeed);
     auto pick = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
     ScratchDir dir;
-    const Bytes noise = pattern((16 << 20) + kJobs, kSeed);  // the flash before each job: random data
+    const Bytes noise = pattern((32 << 20) + kJobs, kSeed);  // the flash before each job: random data
     int succeeded = 0;
     for (int job = 0; job < kJobs; ++job) {
-        const FlashWiring& w = kFlashWirings[pick(std::size(kFlashWirings))];
+        const uint32_t row = pick(std::size(kFlashWirings) + std::size(kDetectedOnly));
+        const FlashWiring& w =
+            row < std::size(kFlashWirings) ? kFlashWirings[row] : kDetectedOnly[row - std::size(kFlashWirings)];
         const char* cpu = kCpuNames[pick(4)];
         const sim::NorModel& chip = *sim::nor_model_find(w.sim_flash);
         const std::vector<uint32_t> units = unit_starts(chip, std::string(w.bus) == "8x2");
@@ -62,7 +73,17 @@ TEST(RangeProperty, Seed20261207Jobs240NothingOutsideTheRangeChanges)
         // Mostly a unit start in the last few units (small jobs), sometimes a misaligned one.
         const uint32_t first = count > 4 ? count - 1 - pick(4) : pick(count);
         const uint32_t start = units[first] + (pick(8) == 0 ? 0x800 : 0);
-        Args tool{"-C", cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(start)};
+        Args tool{"-C", cpu, "-o", std::to_string(start)};
+        if (w.model == nullptr || pick(4) == 0) {
+            // Found by what it answers; the P30 locks every block at power-up.
+            tool.push_back("--detect");
+            if (pick(2) == 0)
+                tool.insert(tool.end(), {"-w", w.width, "-i", w.chips});
+            if (pick(4) != 0)
+                tool.push_back(pick(2) == 0 ? "--unlock" : "--unlock-all");
+        } else {
+            tool.insert(tool.end(), {"-F", w.model, "-w", w.width, "-i", w.chips});
+        }
         int32_t block = 0;
         // -b counts from the first block of the device; -1 and past the table are refused.
         if (pick(3) == 0) {

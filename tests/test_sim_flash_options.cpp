@@ -52,6 +52,13 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
         // A stuck bit the bus does not carry.
         {"--flash", "AM29LV040B", "--fault", "stuck-bit:0:8"},
         {"--fault", "stuck-bit:0:15", "--flash", "S29AL008D", "--bus", "8x1"},
+        // Protection and lock bits: a block the chip has; lock bits and status faults on Intel-style chips.
+        {"--protect", "19"},
+        {"--protect", "x"},
+        {"--flash", "28F256P30", "--lock", "259"},
+        {"--lock", "0"},
+        {"--fault", "erase-fail"},
+        {"--flash", "28F256P30", "--bus", "8x1"},
     };
     for (const Args& args : cases) {
         std::string shown;

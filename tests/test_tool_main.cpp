@@ -235,7 +235,8 @@ TEST(ToolStartUp, PortlessEndsTouchNoPort)
     const std::string refused = "Cannot access the parallel port: ioperm: Operation not permitted";
     FakePlatform help;
     EXPECT_EQ(run_tool(help, {"--help"}), 0);
-    for (const char* option : {"-F MODEL", "-b BLOCK", "-eall", "--read FILE", "--cable ftdi", "--version"})
+    for (const char* option :
+         {"-F MODEL", "-b BLOCK", "-eall", "--read FILE", "--cable ftdi", "--detect", "--unlock-all", "--version"})
         EXPECT_NE(help.console.find(option), std::string::npos) << option;
     const struct {
         std::vector<std::string> args;
