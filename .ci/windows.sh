@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Windows: cross-build the statically linked 32-bit executables, check them, and run
 # tarnflash-sim.exe and tarnflash.exe under Wine. The simulator's console text and exit
 # status must match the Linux build's (in ./build, made first by .ci/run).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --cable-config FILE|NAME: the OpenOCD interface file is found and read here; jtag/ parses it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --cable-info and --cable-list: what an adapter configuration says, and which FTDI adapters are
 // plugged in; answered without any JTAG traffic.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file --read writes: created under a temporary name before the job starts, so a path that
 // cannot be written is refused at once, and renamed only once the whole flash has been read,
 // so a stopped job never leaves a file that looks complete. The temporary file is always a new

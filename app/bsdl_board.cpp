@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/bsdl_board.h"
 
 #include "app/exit.h"

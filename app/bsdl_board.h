@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The device on the chain described by a BSDL file (--bsdl) and its flash bus (--bus, --hold):
 // read and checked before the cable is touched.
 #pragma once

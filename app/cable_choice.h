@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which cable the run drives: the parallel port (the default), or a USB adapter's MPSSE engine
 // chosen with --cable ftdi or an adapter configuration, and its options.
 #pragma once

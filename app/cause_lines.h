@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lines added under a refusal to say what would have been accepted.
 #pragma once
 

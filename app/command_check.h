@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command-line faults refused before any port or cable is touched: an option that is not
 // known, and options that choose different jobs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's command line read into RunOptions.
 #pragma once
 

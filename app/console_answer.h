@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Answers to the menu and prompts, read key by key from the console.
 #pragma once
 

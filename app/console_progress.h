@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The progress of a long job as the console shows it. On a terminal the line is redrawn in
 // place, a few times a second, with the percentage and the time left. A file or a pipe gets a
 // line per tenth of the job and the final line, so a log of an hour-long job stays short.

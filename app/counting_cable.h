@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A cable that counts what passes through it, for a job's report: scans and the bits they shift.
 #pragma once
 

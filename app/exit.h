@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a run ends: its exit status and what is done to the cable first. Deep inside the front
 // end, quit and fail_exit throw an ExitRequest that only tool_main catches; nothing calls
 // exit(), so the tool can run many times in one process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `--help` and `--version` print: answered before any port is probed.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The image file given with -f: checked, sized against the flash and read once, whole.
 #pragma once
 

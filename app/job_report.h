@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --report FILE: the record of one job (tool, cable, target, flash, job, outcome, the time of
 // each stage, counters), filled as the run goes and written as JSON when it ends, however it ends.
 #pragma once

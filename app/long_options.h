@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The GNU-style long options, taken out of the command line before the classic option scan,
 // so that a command line without them behaves exactly as before.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The name a typo most likely meant, for the "did you mean" of a refusal.
 #pragma once
 

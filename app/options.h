@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line: RunOptions, the option scanner and the number parser.
 #pragma once
 

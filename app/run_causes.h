@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lines added under a failure of a run, to say what went wrong and what to try.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The programming run: menu and prompts, identification, geometry, erase, program, verify.
 #pragma once
 

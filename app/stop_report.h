@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one line that says why a job stopped early and what it may have left half-done.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole tool, from banner to exit status, over an installed platform.
 #pragma once
 

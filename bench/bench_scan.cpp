@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Port accesses per second of the tool's DR scans running on the virtual board.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by the mingw-w64 toolchain files, which set CMAKE_SYSTEM_PROCESSOR and
 # TARNFLASH_MINGW_PREFIX first.
 set(CMAKE_SYSTEM_NAME Windows)

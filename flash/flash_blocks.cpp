@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "flash/flash_blocks.h"
 
 #include "platform/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Steps shared by the two geometry sources (CFI query and built-in tables).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Geometry of the chips without a usable CFI table, built into the tool.
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Geometry read from the flash itself through a CFI query.
 #include <algorithm>
 #include <cstdint>

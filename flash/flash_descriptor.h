@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One descriptor per supported flash model: what the chip is, from which the FlashModel
 // record of each bus set-up is derived. Behaviour is chosen by these fields, never by name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The supported flash models, as datasheet facts.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "flash/flash_detect.h"
 
 #include "flash/flash_ops.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding the flash from what it answers: its maker and device codes, else its CFI table.
 #pragma once
 

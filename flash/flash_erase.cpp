@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Block erase over a byte range, and chip erase.
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Erased blocks read back. An erase that reports done is not taken at its word: a protected
 // sector or a failing chip goes busy and back without erasing anything.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Identification codes and erase geometry of the flash found on the bus.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Manufacturer and device codes, read in autoselect mode.
 #include "flash/flash_ops.h"
 

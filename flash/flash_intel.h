@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Intel/Sharp command set (CFI primary command sets 0x0001 and 0x0003): single-cycle
 // commands, a status register read after every operation, and read array on every way out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The console key that stops a long flash job.
 #pragma once
 

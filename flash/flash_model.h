@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command cycles and word format of the chosen flash model and bus set-up: every later
 // flash operation takes its cycles from this record, derived from the model's descriptor.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The NOR flash engine: set-up, identification, geometry, erase, program and verify.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bounds of the polls that wait for a chip, and the reasons to stop a job between bus cycles.
 #pragma once
 

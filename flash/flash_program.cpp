@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Programming the image a word at a time: four cycles a word, or two on chips with unlock
 // bypass, in runs of words written back to back and then read back together.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Programming the image through the chip's write buffer: one command sequence a buffer, read
 // back once the chip has had its typical time for it.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "flash/flash_program_parts.h"
 
 #include "flash/flash_poll.h"

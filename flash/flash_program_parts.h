@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the two programming routines share: the image's words, the read-back checks and the
 // polls that wait for a chip.
 #pragma once

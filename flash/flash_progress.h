@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How far a long job has come. The engine reports; the front end decides how it is shown.
 #pragma once
 

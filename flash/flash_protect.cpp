@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "flash/flash_protect.h"
 
 #include "flash/flash_intel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Protected and locked blocks, checked before anything is erased.
 #pragma once
 

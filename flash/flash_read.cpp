@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the flash back: into memory (a backup), or against a file (a verify).
 #include <cstdint>
 #include <vector>

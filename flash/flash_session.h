@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Everything a flash operation works with: the bus cycles, the chosen model's record and
 // descriptor, and what identification and geometry found. Owned by the run.
 #pragma once

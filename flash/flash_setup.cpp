@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The FlashModel record of one descriptor on one bus set-up, derived from the chip's own
 // command set: addresses become byte offsets on the CPU bus, codes fill the lanes they reach.
 #include "flash/flash_descriptor.h"

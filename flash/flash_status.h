@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a flash operation ended. The operation prints its own message; the front end decides
 // what the run does next.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jtag/adapter_cable.h"
 
 MpssePins adapter_assert(MpssePins pins, const AdapterSignal& s)

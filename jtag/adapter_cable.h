@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // From an adapter configuration to the USB cable: which device to open, and the pins its layout
 // sets, with nTRST pulsed at the start and nSRST held during the job when asked.
 #pragma once

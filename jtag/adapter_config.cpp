@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jtag/adapter_config.h"
 
 #include <charconv>

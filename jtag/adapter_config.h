@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An FTDI adapter as OpenOCD's interface files describe it (interface/ftdi/NAME.cfg), read from
 // their Tcl subset in the old syntax (ftdi_vid_pid, adapter_khz) and the new (ftdi vid_pid,
 // adapter speed). Pure: the text comes in, the file lookup of `source [find ...]` goes through

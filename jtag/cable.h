@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the TAP walks and scans need from a JTAG cable: the parallel-port cable clocks every
 // edge from the host, a USB cable queues whole shifts. BitStrings as everywhere: one '0'/'1'
 // character per bit, character 0 shifted first. Every scan starts in Test-Logic-Reset or

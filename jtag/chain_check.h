@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Confirms that the device on the JTAG chain is the CPU the run was told about.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parallel-port JTAG cable: TDI, TMS, TCK and line 3 on data bits 0 to 3, TDO on status
 // bit 6. Every TCK edge is one port write, made by the host; there is no buffering.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jtag/mpsse_cable.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The USB JTAG cable: an FTDI chip's MPSSE engine clocks the TAP, the host only queues command
 // bytes. TCK on ADBUS0, TDI 1, TDO 2, TMS 3; ADBUS4-7 are free for an adapter's own lines.
 // Scans are queued and sent in large transfers; answers are read back only where needed. Nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jtag/tap.h"
 
 void bitstring_reverse32(char* bits)

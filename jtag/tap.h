@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TAP walks and scans of BitStrings ('0'/'1' characters, character 0 shifted first) over
 // whichever cable the run uses.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "jtag/toggle_test.h"
 
 #include "jtag/tap.h"

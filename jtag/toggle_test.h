@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Board wiring test: drives the CPU's boundary-scan outputs with a changing pattern until ESC.
 // Which cells toggle and which are held is the CPU's knowledge; the loop is the same for all.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Formatted console output through the platform seam.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A device held by one job at a time: a USB adapter (by vid:pid:serial) or a parallel port. On
 // Linux a lock file in $TARNFLASH_LOCK_DIR (default /run/lock, else /tmp) held with flock; the
 // kernel lets it go when the process ends, however it ends. On Windows a named mutex.

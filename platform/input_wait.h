@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Waiting for console input without spinning, for key waits on every platform (the tool's and the
 // simulator's). Each OS folder under platform/ implements it.
 #pragma once

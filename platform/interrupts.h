@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Interrupts that ask the running job to stop at its next safe point instead of killing the
 // process with the flash half-driven: SIGINT, SIGTERM, SIGHUP and SIGQUIT (on Windows Ctrl-C
 // and Ctrl-Break). SIGPIPE is ignored, so a closed output pipe never ends a job. A second

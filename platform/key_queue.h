@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The keys read ahead of the tool: a small ring, filled from the console input
 // in bursts and emptied one key at a time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one seam between the tool and the operating system (or the virtual board).
 // Nothing else in the tool includes an OS header.
 #pragma once

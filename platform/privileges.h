@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A setuid-root install needs root for parallel-port access alone (ioperm permissions and open
 // ppdev descriptors survive the change). The tool becomes the user who ran it right after that
 // access, and at once on every path without a parallel port, before it opens any file or USB

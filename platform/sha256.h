@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SHA-256 of a byte string, as 64 lowercase hex digits: the image's fingerprint in a job's report.
 // Each operating system's own library computes it (nettle on Linux, CryptoAPI on Windows).
 #pragma once

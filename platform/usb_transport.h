@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The byte stream to a USB JTAG adapter's MPSSE engine (FTDI FT2232H/FT2232D/FT232H). Only
 // the platform talks to the USB device; the cable code above builds and parses the stream.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Writes a 1 MB image into a virtual KTR5200 board carrying one S29AL008D in 16-bit mode,
 # checks that the flash afterwards holds exactly the image, and prints how long the same
 # job would take on real hardware (the board's virtual time).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # What a job costs on the virtual board, from tarnflash-sim --stats: port accesses per bus word
 # on the parallel port and the time 1 MB would take at 1 us per access (a legacy port), and
 # the microseconds per bus word and the time 1 MB would take through a USB adapter (FT2232H at

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The udev rule of the package: the plugdev group (and the user at the seat) gets the FTDI
 # adapters the tool drives, 0403:6010 and 0403:6014, and those of OpenOCD's interface/ftdi/*.cfg
 # files that --cable-config reads. The tool itself says which: a file it refuses (SWD only, TDO
@@ -42,6 +43,7 @@ if [ -n "$check" ]; then
 fi
 
 cat <<'HEAD'
+# SPDX-License-Identifier: Apache-2.0
 # tarnflash: the FTDI USB JTAG adapters it drives, for the plugdev group and the user at the seat.
 # Made by scripts/udev_rules.sh from OpenOCD's interface/ftdi adapter files.
 HEAD

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/adapter_wiring.h"
 
 #include "app/adapter_file.h"

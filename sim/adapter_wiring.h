@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual adapter's board, wired as the tool's --cable-config describes the adapter: which
 // interface reaches the header, which pins open its buffers, and where nTRST and nSRST are.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/board.h"
 
 #include "sim/bsdl_pins.h"

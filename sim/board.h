@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual board: parallel port and cable, the CPU's test access port, and
 // whatever is wired to the CPU's pins.
 #pragma once

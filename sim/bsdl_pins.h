@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A CPU built from a BSDL file and a wiring: each cell drives or samples its pin as its function
 // says, and the pins named by the wiring are the flash bus.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The board's external bus: the CPU's pins on one side, the devices on the other.
 #pragma once
 

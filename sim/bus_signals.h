@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The external bus between the CPU's pins and the devices on the board.
 #pragma once
 

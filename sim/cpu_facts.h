@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CPUs the virtual board can carry, as their datasheets give them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CPU's pins behind its boundary-scan register: which pin each cell drives or samples.
 #pragma once
 

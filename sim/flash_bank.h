@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The board's flash: one chip, or two x8 chips side by side, wired to the CPU bus.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every virtual flash chip shares, whatever its command set: its cells, the pins that
 // latch write cycles and start read cycles, the board's faults, and protected blocks.
 #pragma once

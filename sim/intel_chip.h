@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One virtual Intel/Sharp-style NOR chip (StrataFlash J3, P30): single-cycle commands, a
 // status register, a write buffer with its window checks, and a lock bit per block.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A plain memory on the bus: reads while CE# and OE# are low, stores on the rising edge of WE#.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A USB JTAG adapter in MPSSE mode (FTDI FT2232H, or an FT2232D) plugged into the board's JTAG
 // header: it takes the host's command bytes, clocks the CPU's TAP edge by edge on ADBUS0-3 and
 // queues the answers the host reads back. It stands where the platform's USB transport would.

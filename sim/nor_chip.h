@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One virtual NOR chip with the AMD-style command state machine.
 #pragma once
 

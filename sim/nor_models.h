@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The NOR flash chips of the virtual board, as datasheet data.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Standard input read without waiting, for the simulator's console keys.
 #pragma once
 

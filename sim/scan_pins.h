@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the CPU's boundary-scan register is wired to: the CPU's pins.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tarnflash-sim [simulator options] -- [tarnflash options]
 #include <cstdio>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulator's own options, before `--` on the tarnflash-sim command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform seam over the virtual board: port I/O reaches the board's
 // parallel port, keys come from a script or standard input, and the calendar
 // clock runs on virtual time.

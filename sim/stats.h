@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counters of the virtual board, printed by --stats.
 #pragma once
 

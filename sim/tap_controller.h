@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CPU's IEEE 1149.1 test access port: state machine, instruction register,
 // and the IDCODE, BYPASS and boundary-scan data registers.
 #pragma once

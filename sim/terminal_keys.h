@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Keys typed on a terminal, read as the real tool reads them: in raw mode, so that a bare ESC
 // arrives at once (without Enter), with an arrow key's sequence swallowed, and the terminal given
 // back in line mode on every way out.

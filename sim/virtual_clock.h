@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Virtual time of the board: advanced by every port access (and by clock reads),
 // so waits and the elapsed time behave as on real hardware, deterministically.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PC parallel port with the JTAG cable plugged in: data bits 0..2 drive
 // TDI, TMS and TCK; status bit 6 returns TDO.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a BSDL file says about one device's boundary scan: its instructions, its identity and
 // the cells of its boundary-scan register, with the pins they drive and sample.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared by the two halves of the BSDL reader: the statements of the file, and the contents of
 // the attribute strings that describe the instructions and the cells.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The statements of a BSDL file: entity, generic, port list, use clauses, constants and
 // attributes; the attributes the tool needs are kept, every other statement is skipped.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The attribute strings of a BSDL file: "EXTEST (0000), IDCODE (1101, 0101)", the 32 bits of
 // the IDCODE, and "num (cell, port, function, safe [, ccell, disval, rslt])" for every cell.
 #include <map>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "targets/bsdl_target.h"
 
 #include <algorithm>

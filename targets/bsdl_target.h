@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A CPU row made from a BSDL file and a bus map: the same kind of target as the built-in rows,
 // read by the same generic bus cycle.
 #pragma once

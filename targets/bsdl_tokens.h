@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The words of a BSDL file: identifiers, numbers, strings and punctuation, with their lines.
 // Comments, CR and tabs are white space; strings joined by & become one, each character keeping
 // the line it was written on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "targets/bus_cycles.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Flash bus cycles: what the flash engine asks of whatever carries its reads and writes.
 // The boundary-scan implementation is SelectedTarget; tests may carry them another way.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which pins of a BSDL device carry the flash bus: the text of --bus and --hold.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "targets/cell_write.h"
 
 void cells_write_bits(char* image, std::span<const uint16_t> cells, uint32_t count, uint32_t value)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cell lists of the CPUs' pin maps, and the edits shared by them: a value's bits into a
 // list of cells, and back.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "targets/cpu_table.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The supported CPUs, in the order a name is looked up.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the tool knows of one CPU: its JTAG identity, its boundary-scan register and which
 // cells carry the flash's address, data and strobes. One constant row per CPU, read by one
 // generic bus cycle; adding a CPU is one more file with one more row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rows of the supported CPUs, one file each.
 #pragma once
 

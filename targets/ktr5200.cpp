@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The KTR5200: 298 boundary-scan cells, one direction cell for the whole data bus.
 #include "targets/cell_write.h"
 #include "targets/cpu_targets.h"

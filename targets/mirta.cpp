@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The MIRTA: 298 boundary-scan cells, 32 data pins, direction cells active high.
 #include "targets/cell_write.h"
 #include "targets/cpu_targets.h"

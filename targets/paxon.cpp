@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PAXON: 412 boundary-scan cells, 32 data pins with three cells each.
 #include "targets/cell_write.h"
 #include "targets/cpu_targets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "targets/selected_target.h"
 
 #include <algorithm>

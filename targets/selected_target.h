@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CPU the run works with: its row, the one working BsrImage and the chip-enable cell,
 // and the flash bus cycles built on them over the run's cable.
 #pragma once

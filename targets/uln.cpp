@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ULN: 185 boundary-scan cells, 16 data pins, each with its own direction cell.
 #include "targets/cell_write.h"
 #include "targets/cpu_targets.h"

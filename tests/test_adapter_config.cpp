@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // OpenOCD FTDI interface files: each syntax and each refusal from text, every file the installed
 // openocd package ships, and the adapter they describe driving the virtual board.
 #include <gtest/gtest.h>

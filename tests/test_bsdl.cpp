@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The BSDL reader: every syntax feature and every refusal on one small file, and the built-in
 // CPUs' files against the virtual board's own facts.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pin-map operations of the four CPUs, checked against the virtual board's own wiring.
 #include <gtest/gtest.h>
 

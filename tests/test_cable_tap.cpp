@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parallel-port cable and its TAP walks: the probe, the shape of every clock, and what
 // the walks do to an independent TAP controller on the virtual board.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual CPU pins driven with the tool's own images: both descriptions of the
 // hardware must agree on every pin.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's CPU rows against the virtual board's own description of the same CPUs.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The board wiring of the virtual flash: models, set-ups, lanes, byte order, faults.
 #include <gtest/gtest.h>
 

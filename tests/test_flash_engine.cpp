@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The flash engine against virtual chips: identification, geometry, erase and programming.
 #include <gtest/gtest.h>
 

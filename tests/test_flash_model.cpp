@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The records derived from the flash descriptors, checked against the virtual chips' own
 // datasheet facts: the command cycles must land on the chip's command addresses through the
 // board's wiring of each set-up, and the device codes must be the chip's.

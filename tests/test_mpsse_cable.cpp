@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The USB cable over the virtual MPSSE engine, checked against the parallel-port path on a twin board.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual MPSSE engine against the FTDI command set, driven by raw command bytes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual chips' command state machine, driven through the bank's pins.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real tarnflash program, and LinuxPlatform's port alone (ppdev_probe), against the virtual
 // board through ppdev_shim; every run is guarded (tests/support/guarded_run.h).
 #include <gtest/gtest.h>

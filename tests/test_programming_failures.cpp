@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every way a programming run can fail, with its message, its exit status and what
 // it leaves in the flash and on the cable.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The programming run's questions on the console, answered with scripted keys.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole programming runs on the virtual board: what ends up in the flash, and the
 // console lines that frame each stage.
 #include <gtest/gtest.h>

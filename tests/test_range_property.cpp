@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random jobs on the virtual board over random flash contents. Whatever the CPU, model, set-up
 // (named, or found by --detect), start address, start block, erase size and image, nothing outside
 // the erase blocks of the requested range may change, and a job that reports success leaves the

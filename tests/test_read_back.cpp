@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the flash back: --read into a file and --verify against one, for every model and
 // set-up on the virtual board, and the ways they refuse bad input.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Standard input read without waiting, as the simulator's keys need it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual board's external bus: electrical rules, cycle counts, and the plain memory.
 #include <gtest/gtest.h>
 

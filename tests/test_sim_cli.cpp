@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tarnflash-sim's own options, its keys and its clock.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole tool against the virtual board: the IDCODE check and the port.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tarnflash-sim's flash options: the chip on the board, its wiring, its faults, and
 // the files that fill it before a run and receive it after.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual board's parallel port and TAP controller, driven by raw port bytes.
 #include <gtest/gtest.h>
 

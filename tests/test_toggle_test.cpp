@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pin toggle test: how it starts, how keys end it, and the cells of its passes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The USB adapter through libftdi1: opens an FT2232H/FT2232D/FT232H interface in MPSSE mode
 // and moves the cable's command and answer bytes.
 #pragma once

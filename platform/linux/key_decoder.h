@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Console bytes to key codes, as the tool expects them: Enter is 13 whatever the
 // line ending, and the escape sequence of a cursor or function key is swallowed so
 // that only a real ESC press reads as 27.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Keys from a console file descriptor, without waiting: a terminal is put into raw
 // mode (no line editing, no echo, Ctrl-C still works) the first time keys are
 // needed, and given back on every way out; a pipe or file is read as it is.

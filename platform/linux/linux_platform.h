@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform of the real tool on Linux: the parallel port, the USB adapter, the console
 // keys of standard input, calendar and monotonic time, and standard output.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/os_platform.h"
 
 #include "platform/linux/linux_platform.h"

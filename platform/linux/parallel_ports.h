@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parallel-port candidates 0x378, 0x278 and 0x3BC on Linux: direct port
 // instructions where ioperm grants them (root), else the ppdev driver of the
 // kernel's port at that base (/dev/parportN, group lp).

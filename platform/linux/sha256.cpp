@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/sha256.h"
 
 #include <nettle/sha2.h>

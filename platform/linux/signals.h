@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Signal plumbing shared by the interrupt handlers and the terminal's way-out handlers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The console terminal in raw mode (no line editing, no echo; Ctrl-C, Ctrl-Z and Ctrl-\ still
 // send their signals), given back in line mode on every way out: the end of the scope that asked
 // for raw mode, exit, abort, a fatal signal, an interrupt that ends the process, and Ctrl-Z (raw

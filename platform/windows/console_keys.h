@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Keys of standard input on Windows. On a console they come from _kbhit/_getch as
 // typed, an extended key as its two codes (0 or 0xE0, then the scan code). A pipe or
 // file is read without waiting where the system allows it, a line end (CR, LF or

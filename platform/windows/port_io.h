@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The x86 byte port instructions. On the NT family they fault unless the process
 // was given I/O permission first, which opening the giveio driver does.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/privileges.h"
 
 // Windows has no setuid start: the process already runs as the user who started it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform of the real tool on 32-bit Windows: port instructions on the
 // parallel port (through giveio on the NT family), console keys, calendar time
 // and standard output.

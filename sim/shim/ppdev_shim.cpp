@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Preloaded (LD_PRELOAD) into the real tarnflash by the tests: /dev/parport0 becomes the parallel
 // port of a virtual board, and every real port stays out of reach: ioperm and iopl fail, and no
 // other /dev/parportN exists. Set up by environment variables, read here only:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // LinuxPlatform's parallel port alone, under ppdev_shim, for the tests (the tool's reaction to a
 // fault is tested on the tarnflash program itself). Usage: ppdev_probe [--setuid-user UID:GID] [N]
 // --setuid-user starts as a setuid-root install run by that user would (real ids UID and GID,

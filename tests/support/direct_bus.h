@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A flash engine test rig: the engine's bus cycles go straight to a virtual flash bank,
 // without the TAP, and cost the virtual time boundary-scan cycles would take.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one fake platform of the unit tests: records port accesses, echoes the data register
 // of chosen bases, plays scripted status bytes, hands out scripted keys, captures the console
 // and keeps a clock, either its own or a virtual board's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers for whole programming runs on the virtual board: scratch files, byte patterns,
 // the flash contents a run should leave, and console text checks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs a program of this build as a separate process, for the tests that need a real process:
 // the tarnflash program under ppdev_shim, whose /dev/parport0 is a virtual board's port.
 //

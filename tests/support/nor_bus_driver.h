@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drives a FlashBank through pin sequences, as the CPU's bus pins would.
 #pragma once
 

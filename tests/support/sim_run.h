@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the whole tool in-process against a virtual board, as tarnflash-sim would.
 #pragma once
 
