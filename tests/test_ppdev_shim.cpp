@@ -68,6 +68,16 @@ TEST(ToolUnderShim, ProgramsAndVerifiesTheFlashAndChecksTheChain)
     EXPECT_NE(chain.output.find("OK!, JTAG ID:"), std::string::npos) << tail(chain.output);
 }
 
+// The example program on the installed engine's libraries, with its own host, finds the same flash.
+TEST(ToolUnderShim, TheExampleProgramIdentifiesTheFlash)
+{
+    GuardedRun run;
+    RunResult found = run.run({IDENTIFY_PATH, "KTR5200"}, {kBoard});
+    EXPECT_EQ(found.status, 0) << tail(found.output);
+    for (const char* line : {"\nmaker 0x0001, device 0x22DA\n", "\nsize 1024 KB in 19 blocks\n"})
+        EXPECT_NE(found.output.find(line), std::string::npos) << tail(found.output);
+}
+
 // The port fails at the first status read after the chain check: the cable's fault, not the flash's.
 TEST(ToolUnderShim, APortFaultDuringIdentificationIsNamedAndTheFlashIsNotBlamed)
 {
