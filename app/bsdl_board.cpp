@@ -8,10 +8,10 @@ namespace {
 
 std::string cell_text(int cell) { return cell < 0 ? "-" : std::to_string(cell); }
 
-[[noreturn]] void refuse(const std::string& reason)
+RunEnd refuse(const std::string& reason)
 {
     con_printf("%s\n", reason.c_str());
-    process_end(1);
+    return process_end(1);
 }
 
 }  // namespace
@@ -58,30 +58,31 @@ int bsdl_info_main(const LongOptions& options, int argc)
     return 0;
 }
 
-void bsdl_board_load(const LongOptions& options, const RunOptions& classic, BsdlTarget& target)
+Ending bsdl_board_load(const LongOptions& options, const RunOptions& classic, BsdlTarget& target)
 {
     if (options.bsdl == nullptr) {
         if (options.bus != nullptr || !options.holds.empty())
-            refuse("--bus and --hold describe a BSDL board: give --bsdl FILE");
-        return;
+            return refuse("--bus and --hold describe a BSDL board: give --bsdl FILE");
+        return {};
     }
     if (classic.cpu_name[0] != '\0')
-        refuse("--bsdl and -C cannot be given together");
+        return refuse("--bsdl and -C cannot be given together");
     if (classic.toggle_mode != 0)
-        refuse("-t drives a built-in CPU's pins: it cannot be given with --bsdl");
+        return refuse("-t drives a built-in CPU's pins: it cannot be given with --bsdl");
     if (!classic.idcode_check && options.bus == nullptr)
-        refuse("--bsdl needs --bus MAP for a flash job");
+        return refuse("--bsdl needs --bus MAP for a flash job");
     BsdlDevice device;
     BusMap map;
     std::string error;
     if (!bsdl_read_file(options.bsdl, device, error) ||
         (options.bus != nullptr && !bus_map_parse(options.bus, map, error)))
-        refuse(error);
+        return refuse(error);
     for (const char* hold : options.holds)
         if (!bus_hold_parse(hold, map, error))
-            refuse(error);
+            return refuse(error);
     if (!target.build(device, map, error))
-        refuse(error);
+        return refuse(error);
     if (classic.idcode_check && target.cpu().idcode_instruction == nullptr)
-        refuse("The BSDL file gives no IDCODE to check");
+        return refuse("The BSDL file gives no IDCODE to check");
+    return {};
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/exit.h"
 #include "app/long_options.h"
 #include "app/options.h"
 #include "targets/bsdl_device.h"
@@ -19,4 +20,4 @@ int bsdl_info_main(const LongOptions& options, int argc);
 
 // Reads --bsdl, --bus and --hold into `target`, or ends the run with status 1 and the reason;
 // `classic` are the other options, which the file must not contradict (-C, -t).
-void bsdl_board_load(const LongOptions& options, const RunOptions& classic, BsdlTarget& target);
+[[nodiscard]] Ending bsdl_board_load(const LongOptions& options, const RunOptions& classic, BsdlTarget& target);

@@ -21,10 +21,10 @@ bool parse_hex16(std::string_view text, uint16_t& value)
     return !text.empty() && error == std::errc{} && end == text.data() + text.size();
 }
 
-[[noreturn]] void refuse(const char* reason)
+RunEnd refuse(const char* reason)
 {
     con_printf("%s\n", reason);
-    process_end(1);
+    return process_end(1);
 }
 
 // --cable-pins over a configuration's layout: ADBUS4-7 as given, in every state of the pins.
@@ -63,23 +63,22 @@ bool wants_usb_cable(const LongOptions& o, std::string& error)
     return usb;
 }
 
-UsbCableSetup usb_cable_setup(const LongOptions& o)
+Ending usb_cable_setup(const LongOptions& o, UsbCableSetup& setup)
 {
-    UsbCableSetup setup;
     UsbDeviceChoice& device = setup.device;
     MpsseSettings& settings = setup.settings;
     if (o.cable_config != nullptr) {
         AdapterConfig config;
         std::string error;
         if (!adapter_config_load(o.cable_config, config, error))
-            refuse(error.c_str());
+            return refuse(error.c_str());
         if (config.ids.empty() && o.cable_id == nullptr)
-            refuse((config.file + ": no 'ftdi vid_pid' line, so no USB IDs (or give --cable-id VID:PID)").c_str());
+            return refuse((config.file + ": no 'ftdi vid_pid' line, so no USB IDs (or give --cable-id VID:PID)").c_str());
         const bool hold = o.srst != nullptr && std::strcmp(o.srst, "hold") == 0;
         if (const char* reason = adapter_cable_settings(config, hold, device, settings))
-            refuse(reason);
+            return refuse(reason);
     } else if (o.srst != nullptr && std::strcmp(o.srst, "hold") == 0) {
-        refuse("--srst hold needs --cable-config: the adapter's nSRST pin comes from its configuration");
+        return refuse("--srst hold needs --cable-config: the adapter's nSRST pin comes from its configuration");
     }
     if (o.cable_serial != nullptr)
         device.serial = o.cable_serial;
@@ -89,16 +88,16 @@ UsbCableSetup usb_cable_setup(const LongOptions& o)
         const size_t colon = id.find(':');
         if (colon == std::string_view::npos || !parse_hex16(id.substr(0, colon), device.vendor) ||
             !parse_hex16(id.substr(colon + 1), device.product))
-            refuse("bad --cable-id (VID:PID in hexadecimal, as 0403:6010)");
+            return refuse("bad --cable-id (VID:PID in hexadecimal, as 0403:6010)");
     }
     if (o.cable_interface != nullptr) {
         if (std::strcmp(o.cable_interface, "A") != 0 && std::strcmp(o.cable_interface, "B") != 0)
-            refuse("bad --cable-interface (A or B)");
+            return refuse("bad --cable-interface (A or B)");
         device.interface = o.cable_interface[0];
     }
     if (o.cable_pins != nullptr) {
         if (const char* reason = mpsse_parse_pins(o.cable_pins, settings))
-            refuse(reason);
+            return refuse(reason);
         override_layout_gpio(settings);
     }
     if (o.tck_hz != nullptr) {
@@ -106,26 +105,29 @@ UsbCableSetup usb_cable_setup(const LongOptions& o)
         uint32_t hz = 0;
         auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), hz);
         if (text.empty() || error != std::errc{} || end != text.data() + text.size() || hz == 0)
-            refuse("bad --tck-hz (a frequency in Hz, as 6000000)");
+            return refuse("bad --tck-hz (a frequency in Hz, as 6000000)");
         settings.tck_hz = hz;
     }
-    return setup;
+    return {};
 }
 
-std::unique_ptr<Cable> open_usb_cable(const LongOptions& o)
+Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
 {
-    const UsbCableSetup setup = usb_cable_setup(o);
+    UsbCableSetup setup;
+    if (Ending end = usb_cable_setup(o, setup))
+        return end;
     UsbTransport* usb = platform().usb_transport();
     if (usb == nullptr)
-        refuse("This build has no USB cable: it was built without libftdi1");
+        return refuse("This build has no USB cable: it was built without libftdi1");
     auto cable = std::make_unique<MpsseCable>(*usb, setup.settings);
     if (const char* reason = cable->open(setup.device))
-        refuse(reason);
+        return refuse(reason);
     // Above the chip's maximum the clock would quietly run at the maximum instead.
     if (o.tck_hz != nullptr && setup.settings.tck_hz > cable->max_tck_hz()) {
         con_printf("--tck-hz %u is above the adapter's maximum, %u Hz\n", static_cast<unsigned>(setup.settings.tck_hz),
                    static_cast<unsigned>(cable->max_tck_hz()));
-        process_end(1);
+        return process_end(1);
     }
-    return cable;
+    opened = std::move(cable);
+    return {};
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/exit.h"
 #include "app/long_options.h"
 #include "jtag/cable.h"
 #include "jtag/mpsse_cable.h"
@@ -18,9 +19,9 @@ struct UsbCableSetup {
     MpsseSettings settings;
 };
 
-// The device and settings the options describe: the adapter configuration first, the other
-// options over it. Ends the run with its one-line reason for a value it cannot take.
-UsbCableSetup usb_cable_setup(const LongOptions& options);
+// The device and settings the options describe into `setup`: the adapter configuration first,
+// the other options over it. Ends the run with its one-line reason for a value it cannot take.
+[[nodiscard]] Ending usb_cable_setup(const LongOptions& options, UsbCableSetup& setup);
 
-// Opens the USB cable the options describe, or ends the run with its one-line reason.
-std::unique_ptr<Cable> open_usb_cable(const LongOptions& options);
+// Opens the USB cable the options describe into `cable`, or ends the run with its one-line reason.
+[[nodiscard]] Ending open_usb_cable(const LongOptions& options, std::unique_ptr<Cable>& cable);

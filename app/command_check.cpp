@@ -42,7 +42,7 @@ bool classic_word(const char* word)
 }
 
 // `valueless`: the option right before `arg`, when it takes a value and got none.
-[[noreturn]] void refuse_unknown(const char* arg, const char* valueless, const LongOptions& long_options)
+RunEnd refuse_unknown(const char* arg, const char* valueless, const LongOptions& long_options)
 {
     con_printf("Invalid Option\n");
     print_usage();
@@ -57,7 +57,7 @@ bool classic_word(const char* word)
     } else {
         con_printf("unknown option %s\n", arg);
     }
-    process_end(1);
+    return process_end(1);
 }
 
 bool given(const JobOption& option, const bool (&seen)[128], const LongOptions& long_options)
@@ -69,7 +69,7 @@ bool given(const JobOption& option, const bool (&seen)[128], const LongOptions& 
 
 }  // namespace
 
-void refuse_misread_command_line(int argc, char** argv, const LongOptions& long_options)
+Ending refuse_misread_command_line(int argc, char** argv, const LongOptions& long_options)
 {
     bool seen[128] = {};
     OptionScan scan;
@@ -78,7 +78,7 @@ void refuse_misread_command_line(int argc, char** argv, const LongOptions& long_
     for (int c; (c = get_option(scan, argc, argv, kOptionString, &value)) != 0;) {
         const char* arg = argv[scan.index - 1];
         if (c < 0)
-            refuse_unknown(arg, valueless, long_options);
+            return refuse_unknown(arg, valueless, long_options);
         if (c > 1 && c < 128)
             seen[c] = true;
         const char* row = c > 1 ? std::strchr(kOptionString, c) : nullptr;
@@ -92,7 +92,8 @@ void refuse_misread_command_line(int argc, char** argv, const LongOptions& long_
             first = &option;
         } else if (option.job != first->job) {
             con_printf("%s and %s cannot be combined: %s %s\n", first->name, option.name, first->name, first->alone);
-            process_end(1);
+            return process_end(1);
         }
     }
+    return {};
 }

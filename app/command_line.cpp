@@ -24,7 +24,7 @@ void copy_name(char (&field)[N], const char* value)
 // "Invalid Option" and the usage for an option left without its value. A separate value that
 // begins with '/' is read as an option of its own, which a Linux path always does: say how to
 // pass it.
-[[noreturn]] void missing_value(int option, const char* typed, const char* next)
+RunEnd missing_value(int option, const char* typed, const char* next)
 {
     con_printf("Invalid Option\n");
     print_usage();
@@ -34,8 +34,8 @@ void copy_name(char (&field)[N], const char* value)
         print_option_value_line(static_cast<char>(option), nullptr);
     // -b faults skip the checks and the mode stage, but the cable is only parked.
     if (option == 'b')
-        throw ExitRequest{{1, CableEnd::park}};
-    quit(1);
+        return {1, CableEnd::park};
+    return quit(1);
 }
 
 bool takes_value(int option)
@@ -45,72 +45,77 @@ bool takes_value(int option)
 }
 
 // A bad number ends the run; after -b the cable is only parked (`end`).
-void number_option(char option, const char* value, int32_t* field, CableEnd end = CableEnd::reset_park)
+Ending number_option(char option, const char* value, int32_t* field, CableEnd end = CableEnd::reset_park)
 {
     if (parse_number(value, field))
-        return;
+        return {};
     con_printf("** Error: invalid number '%s'\n", value);
     print_option_value_line(option, value);
-    throw ExitRequest{{1, end}};
+    return RunEnd{1, end};
 }
 
-void unsigned_option(char option, const char* value, uint32_t* field)
+Ending unsigned_option(char option, const char* value, uint32_t* field)
 {
     int32_t number = static_cast<int32_t>(*field);
-    number_option(option, value, &number);
+    Ending end = number_option(option, value, &number);
     *field = static_cast<uint32_t>(number);
+    return end;
+}
+
+// One option into `o`; the end of the run when its value is refused.
+Ending take_option(int c, const char* value, RunOptions& o)
+{
+    switch (c) {
+    case 'C':
+        copy_name(o.cpu_name, value);
+        break;
+    case 'F':
+        copy_name(o.flash_model, value);
+        break;
+    case 'w':
+        return number_option('w', value, &o.bus_width);
+    case 'i':
+        return number_option('i', value, &o.interleave);
+    case 'o':
+        o.offset_given = true;
+        return unsigned_option('o', value, &o.start_offset);
+    case 'e':
+        if (std::strcmp(value, "all") == 0)
+            o.erase_all = true;
+        else
+            return unsigned_option('e', value, &o.erase_size);
+        break;
+    case 'f':
+        o.image_path = value;
+        break;
+    case 'j':
+        o.idcode_check = true;
+        break;
+    case 't':
+        o.toggle_mode = 2;
+        break;
+    case 'b':
+        return number_option('b', value, &o.block_index, CableEnd::park);
+    default:
+        break;  // free arguments and characters without a row
+    }
+    return {};
 }
 
 }  // namespace
 
-RunOptions scan_options(int argc, char** argv)
+Ending scan_options(int argc, char** argv, RunOptions& o)
 {
-    RunOptions o;
+    o = RunOptions{};
     OptionScan scan;
     const char* value = nullptr;
     for (;;) {
         int c = get_option(scan, argc, argv, kOptionString, &value);
         if (c <= 0)
-            return o;
+            return {};
         if (value == nullptr && takes_value(c))
-            missing_value(c, argv[scan.index - 1], scan.index < argc ? argv[scan.index] : nullptr);
-        switch (c) {
-        case 'C':
-            copy_name(o.cpu_name, value);
-            break;
-        case 'F':
-            copy_name(o.flash_model, value);
-            break;
-        case 'w':
-            number_option('w', value, &o.bus_width);
-            break;
-        case 'i':
-            number_option('i', value, &o.interleave);
-            break;
-        case 'o':
-            o.offset_given = true;
-            unsigned_option('o', value, &o.start_offset);
-            break;
-        case 'e':
-            if (std::strcmp(value, "all") == 0)
-                o.erase_all = true;
-            else
-                unsigned_option('e', value, &o.erase_size);
-            break;
-        case 'f':
-            o.image_path = value;
-            break;
-        case 'j':
-            o.idcode_check = true;
-            break;
-        case 't':
-            o.toggle_mode = 2;
-            break;
-        case 'b':
-            number_option('b', value, &o.block_index, CableEnd::park);
-            break;
-        default:
-            break;  // free arguments and characters without a row
-        }
+            return missing_value(c, argv[scan.index - 1], scan.index < argc ? argv[scan.index] : nullptr);
+        if (Ending end = take_option(c, value, o))
+            return end;
     }
 }

@@ -15,30 +15,33 @@ constexpr int kMaxDigits = 2;
 constexpr int kKeyWaitMs = 100;
 
 // Waits for a key; when the input has closed for good there is nobody left to answer.
-int wait_key()
+Ending wait_key(int& key)
 {
     Platform& console = platform();
     while (!console.key_wait(kKeyWaitMs)) {
         if (const char* reason = interrupt_requested()) {
             con_printf("\nStopped by %s before the flash was changed\n", reason);
-            quit(1);
+            return quit(1);
         }
         if (console.keys_ended()) {
             con_printf("\nNo more console input\n");
-            quit(1);
+            return quit(1);
         }
     }
-    return console.key_read();
+    key = console.key_read();
+    return {};
 }
 }  // namespace
 
-void read_answer(char* answer, int max_length)
+Ending read_answer(char* answer, int max_length)
 {
     const int max_digits = max_length < kMaxDigits ? max_length : kMaxDigits;
     int length = 0;
     answer[0] = '\0';
     for (;;) {
-        const int key = wait_key();
+        int key = 0;
+        if (Ending end = wait_key(key))
+            return end;
         if (key == kEnter)
             break;
         if (key == 'q' || key == 'Q') {
@@ -52,4 +55,5 @@ void read_answer(char* answer, int max_length)
         }
     }
     answer[length] = '\0';
+    return {};
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// How a run ends: its exit status and what is done to the cable first. Deep inside the front
-// end, quit and fail_exit throw an ExitRequest that only tool_main catches; nothing calls
-// exit(), so the tool can run many times in one process.
+// How a run ends: its exit status and what is done to the cable first. A step that ends the run
+// returns its end, and tool_main acts on it; nothing calls exit(), so the tool can run many times
+// in one process.
 #pragma once
+
+#include <optional>
 
 enum class CableEnd {
     none,        // leave the cable as it is
@@ -15,15 +17,14 @@ struct RunEnd {
     CableEnd cable;
 };
 
-struct ExitRequest {
-    RunEnd end;
-};
+// What a step of the run returns: no value when the run goes on.
+using Ending = std::optional<RunEnd>;
 
 // Ends the run with `status` at once, touching nothing.
-[[noreturn]] void process_end(int status);
+constexpr RunEnd process_end(int status) { return {status, CableEnd::none}; }
 
 // TAP reset, cable park (both left out before a port was found), then end with `code`.
-[[noreturn]] void quit(int code);
+constexpr RunEnd quit(int code) { return {code, CableEnd::reset_park}; }
 
-// Prints "%s\n" with the message, then quit(1).
-[[noreturn]] void fail_exit(const char* message);
+// Prints "%s\n" with the message; the end of quit(1).
+RunEnd fail_exit(const char* message);

@@ -39,7 +39,7 @@ constexpr RunEnd kEndRun = {1, CableEnd::park};
 // An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
 constexpr RunEnd kStopped = {1, CableEnd::reset_park};
 
-bool ask_flash_model(RunOptions& o)
+Ending ask_flash_model(RunOptions& o)
 {
     const std::span<const FlashDescriptor> models = flash_descriptors();
     char answer[4];
@@ -47,47 +47,50 @@ bool ask_flash_model(RunOptions& o)
     con_printf("To exit, Enter 'q'\n\n");
     for (size_t i = 0; i < models.size(); ++i)
         con_printf("[%d] : %s\n", static_cast<int>(i + 1), models[i].name);
-    read_answer(answer, 1);
+    if (Ending end = read_answer(answer, 1))
+        return end;
     if (answer[0] == 'q' || answer[0] == 'Q')
-        process_end(1);
+        return process_end(1);
 
     int32_t number = kNoModel;
     parse_number(answer, &number);
     if (number < 1 || number > static_cast<int32_t>(models.size())) {
         con_printf("Not Yet support your flash type\n");
         con_printf("The menu takes 1 to %d, or q to quit\n", static_cast<int>(models.size()));
-        return false;
+        return kEndRun;
     }
     std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
     o.flash_model[sizeof o.flash_model - 1] = '\0';
     con_printf("\n");
-    return true;
+    return {};
 }
 
-bool ask_bus_width(RunOptions& o)
+Ending ask_bus_width(RunOptions& o)
 {
     char answer[4];
     con_printf("\nEnter flash Bus width [8 or 16] ? ");
-    read_answer(answer, 2);
+    if (Ending end = read_answer(answer, 2))
+        return end;
     parse_number(answer, &o.bus_width);
     con_printf("\n");
     if (o.bus_width == 8 || o.bus_width == 16)
-        return true;
+        return {};
     con_printf("The bus width is 8 or 16\n");
-    return false;
+    return kEndRun;
 }
 
-bool ask_interleave(RunOptions& o)
+Ending ask_interleave(RunOptions& o)
 {
     char answer[4];
     con_printf("Enter flash interface number [1 or 2] ? ");
-    read_answer(answer, 1);
+    if (Ending end = read_answer(answer, 1))
+        return end;
     parse_number(answer, &o.interleave);
     con_printf("\n\n");
     if (o.interleave == 1 || o.interleave == 2)
-        return true;
+        return {};
     con_printf("The interface number is 1 or 2\n");
-    return false;
+    return kEndRun;
 }
 
 // The start address must sit on the start of its erase block. An address outside the
@@ -416,12 +419,15 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     report.stage_end();  // the prompts wait for a person
     if (!o.detect) {
-        if (o.flash_model[0] == '\0' && !ask_flash_model(o))
-            return kEndRun;
-        if (o.bus_width == 0 && !ask_bus_width(o))
-            return kEndRun;
-        if (o.interleave == 0 && !ask_interleave(o))
-            return kEndRun;
+        Ending asked;
+        if (o.flash_model[0] == '\0')
+            asked = ask_flash_model(o);
+        if (!asked && o.bus_width == 0)
+            asked = ask_bus_width(o);
+        if (!asked && o.interleave == 0)
+            asked = ask_interleave(o);
+        if (asked)
+            return *asked;
     }
 
     if (stopped_before_change(target))
@@ -519,7 +525,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     if (o.erase_all)
         o.erase_size = session.geometry.device_size;
     if (o.erase_size == 0)
-        fail_exit("Error, not specify erase size\n");
+        return fail_exit("Error, not specify erase size\n");
 
     if (stopped_before_change(target))
         return kStopped;

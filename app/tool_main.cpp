@@ -33,21 +33,22 @@
 
 namespace {
 
-void check_options(const RunOptions& o, int argc)
+Ending check_options(const RunOptions& o, int argc)
 {
     // -oVALUE alone: nothing else could have been meant.
     if (o.offset_given && argc == 2) {
         con_printf("Invalid Option\n");
         print_usage();
-        process_end(1);
+        return process_end(1);
     }
     if (o.cpu_name[0] == '\0' && o.bsdl_path == nullptr) {
         con_printf("Invalid Option\n");
         con_printf("Type your CPU name with '-C' option\n\n");
         con_printf("   ex: -C KTR5200, -C ULN, -C MIRTA\n\n");
         print_usage();
-        process_end(1);
+        return process_end(1);
     }
+    return {};
 }
 
 RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report, const char* bsdl_path)
@@ -91,7 +92,7 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
     if (cpu == nullptr) {
         con_printf("Not or Yet support for %s\n", o.cpu_name);
         print_cpu_names_line(o.cpu_name);
-        process_end(1);
+        return process_end(1);
     }
     if (o.report != nullptr) {
         o.report->cpu = cpu->name;
@@ -113,18 +114,22 @@ void print_banner()
 
 // --read and --verify are jobs of their own: they refuse an image to program, and each other,
 // before the cable is touched.
-void check_job_options(const LongOptions& jobs, int argc, char** argv)
+Ending check_job_options(const LongOptions& jobs, int argc, char** argv)
 {
     if (jobs.read_path == nullptr && jobs.verify_path == nullptr)
-        return;
+        return {};
     if (jobs.read_path != nullptr && jobs.verify_path != nullptr) {
         con_printf("--read and --verify cannot be given together\n");
-        process_end(1);
+        return process_end(1);
     }
-    if (argc >= 2 && scan_options(argc, argv).image_path != nullptr) {
+    RunOptions classic;
+    if (Ending end = argc >= 2 ? scan_options(argc, argv, classic) : Ending{})
+        return end;
+    if (classic.image_path != nullptr) {
         con_printf("%s does not program: leave out -f\n", jobs.read_path ? "--read" : "--verify");
-        process_end(1);
+        return process_end(1);
     }
+    return {};
 }
 
 // Typed with nothing after it on a machine without a port, the tool would end before its usage.
@@ -134,43 +139,46 @@ void print_help_hint(bool bare)
         con_printf("Run 'tarnflash --help' for the options.\n");
 }
 
-std::unique_ptr<Cable> find_parallel_cable(bool bare, JobReport& report)
+Ending find_parallel_cable(bool bare, JobReport& report, std::unique_ptr<Cable>& cable)
 {
     uint16_t base = lpt_find_port();
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
         print_help_hint(bare);
-        process_end(1);
+        return process_end(1);
     }
     report.port = base;
-    return std::make_unique<LptCable>(base);
+    cable = std::make_unique<LptCable>(base);
+    return {};
 }
 
 // A setuid-root install is root for the parallel port's access alone: the tool becomes the real
 // user right after it, and at once on every path without a parallel port, so that every file and
 // USB device is opened with the user's own rights.
-void become_user()
+Ending become_user()
 {
     if (const char* refusal = drop_root_privileges()) {
         con_printf("%s\n", refusal);
-        process_end(1);
+        return process_end(1);
     }
+    return {};
 }
 
 // The one way to a cable.
-std::unique_ptr<Cable> open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report)
+Ending open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report, std::unique_ptr<Cable>& cable)
 {
     const char* no_port = usb ? nullptr : platform().port_access();
-    become_user();
+    if (Ending end = become_user())
+        return end;
     if (no_port != nullptr) {
         con_printf("%s\n", no_port);
         print_help_hint(bare);
-        quit(1);
+        return quit(1);
     }
     // Looked at with the user's rights, before any cable is touched.
     if (o.read_path != nullptr && !backup_target_usable(o.read_path))
-        process_end(1);
-    return usb ? open_usb_cable(o) : find_parallel_cable(bare, report);
+        return process_end(1);
+    return usb ? open_usb_cable(o, cable) : find_parallel_cable(bare, report, cable);
 }
 
 void note_usb_cable(JobReport& report)
@@ -215,6 +223,102 @@ void end_cable(Cable* cable, CableEnd end)
     cable_park(*cable);
 }
 
+// What one run of the tool holds until its end.
+struct ToolRun {
+    std::unique_ptr<Cable> cable;
+    std::unique_ptr<CountingCable> counting;
+    bool uses_usb = false;
+    LongOptions long_options;
+    JobReport report;
+    bool answered = false;  // a query that needs no port: its status is the whole answer
+};
+
+RunEnd answered(ToolRun& run, int status)
+{
+    run.answered = true;
+    return {status, CableEnd::none};
+}
+
+// From the command line to the end of the job: how the run ends.
+RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
+{
+    LongOptions& long_options = run.long_options;
+    JobReport& report = run.report;
+    // The long options first: help and version need no port at all.
+    const bool bare = argc < 2;
+    std::string error;
+    const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
+    const bool long_ok = take_long_options(argc, argv, long_options, error);
+    if ((report.timed = long_options.report_path != nullptr))
+        report.started = platform.time_seconds();
+    if (long_ok && (long_options.help || lone_h)) {
+        print_help();
+        return answered(run, 0);
+    }
+    if (long_ok && long_options.version) {
+        print_version();
+        return answered(run, 0);
+    }
+    if (long_ok && (long_options.cable_info || long_options.cable_list))
+        if (Ending end = become_user())  // no parallel port on this path
+            return *end;
+    if (int status = 0; long_ok && adapter_query(long_options, status))
+        return answered(run, status);
+    if (long_ok && long_options.bsdl_info)
+        return answered(run, bsdl_info_main(long_options, argc));
+    print_banner();
+    if (!long_ok) {
+        con_printf("%s\n", error.c_str());
+        return process_end(1);
+    }
+    if (Ending end = refuse_misread_command_line(argc, argv, long_options))
+        return *end;
+    if (Ending end = check_job_options(long_options, argc, argv))
+        return *end;
+    BsdlTarget bsdl;
+    if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
+        RunOptions classic;
+        if (Ending end = argc >= 2 ? scan_options(argc, argv, classic) : Ending{})
+            return *end;
+        if (Ending end = bsdl_board_load(long_options, classic, bsdl))
+            return *end;
+    }
+    run.uses_usb = wants_usb_cable(long_options, error);
+    if (!error.empty()) {
+        con_printf("%s\n", error.c_str());
+        return process_end(1);
+    }
+    report.stage("cable");
+    if (Ending end = open_cable(run.uses_usb, long_options, bare, report, run.cable))
+        return *end;
+    if (run.uses_usb)
+        note_usb_cable(report);
+    // The report counts what the job sends; without one the cable is driven directly.
+    Cable* job_cable = run.cable.get();
+    if (long_options.report_path != nullptr)
+        job_cable = (run.counting = std::make_unique<CountingCable>(*run.cable)).get();
+    cable_park(*job_cable);
+    tap_reset(*job_cable);
+    if (argc < 2) {
+        print_usage();
+        return quit(1);
+    }
+    RunOptions options;
+    if (Ending end = scan_options(argc, argv, options))
+        return *end;
+    options.read_path = long_options.read_path;
+    options.verify_path = long_options.verify_path;
+    options.detect = long_options.detect;
+    options.unlock = long_options.unlock || long_options.unlock_all;
+    options.unlock_all = long_options.unlock_all;
+    options.verify_erase = long_options.verify_erase;
+    options.report = &report;
+    options.bsdl_path = long_options.bsdl;
+    if (Ending end = check_options(options, argc))
+        return *end;
+    return mode_stage(options, *job_cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
+}
+
 }  // namespace
 
 int tool_main(int argc, char** argv, Platform& platform)
@@ -224,93 +328,26 @@ int tool_main(int argc, char** argv, Platform& platform)
     // flash half-driven.
     interrupts_reset();
     interrupts_catch();
-    std::unique_ptr<Cable> cable;
-    std::unique_ptr<CountingCable> counting;
-    bool uses_usb = false;
-    RunEnd end{0, CableEnd::none};
-    LongOptions long_options;
-    JobReport report;
-    try {
-        // The long options first: help and version need no port at all.
-        const bool bare = argc < 2;
-        std::string error;
-        const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
-        const bool long_ok = take_long_options(argc, argv, long_options, error);
-        if ((report.timed = long_options.report_path != nullptr))
-            report.started = platform.time_seconds();
-        if (long_ok && (long_options.help || lone_h)) {
-            print_help();
-            return 0;
-        }
-        if (long_ok && long_options.version) {
-            print_version();
-            return 0;
-        }
-        if (long_ok && (long_options.cable_info || long_options.cable_list))
-            become_user();  // no parallel port on this path
-        if (int status = 0; long_ok && adapter_query(long_options, status))
-            return status;
-        if (long_ok && long_options.bsdl_info)
-            return bsdl_info_main(long_options, argc);
-        print_banner();
-        if (!long_ok) {
-            con_printf("%s\n", error.c_str());
-            process_end(1);
-        }
-        refuse_misread_command_line(argc, argv, long_options);
-        check_job_options(long_options, argc, argv);
-        BsdlTarget bsdl;
-        if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
-            bsdl_board_load(long_options, argc >= 2 ? scan_options(argc, argv) : RunOptions{}, bsdl);
-        }
-        uses_usb = wants_usb_cable(long_options, error);
-        if (!error.empty()) {
-            con_printf("%s\n", error.c_str());
-            process_end(1);
-        }
-        report.stage("cable");
-        cable = open_cable(uses_usb, long_options, bare, report);
-        if (uses_usb)
-            note_usb_cable(report);
-        // The report counts what the job sends; without one the cable is driven directly.
-        Cable* job_cable = cable.get();
-        if (long_options.report_path != nullptr)
-            job_cable = (counting = std::make_unique<CountingCable>(*cable)).get();
-        cable_park(*job_cable);
-        tap_reset(*job_cable);
-        if (argc < 2) {
-            print_usage();
-            quit(1);
-        }
-        RunOptions options = scan_options(argc, argv);
-        options.read_path = long_options.read_path;
-        options.verify_path = long_options.verify_path;
-        options.detect = long_options.detect;
-        options.unlock = long_options.unlock || long_options.unlock_all;
-        options.unlock_all = long_options.unlock_all;
-        options.verify_erase = long_options.verify_erase;
-        options.report = &report;
-        options.bsdl_path = long_options.bsdl;
-        check_options(options, argc);
-        end = mode_stage(options, *job_cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
-    } catch (const ExitRequest& request) {
-        end = request.end;
-    }
+    ToolRun run;
+    RunEnd end = run_tool(argc, argv, platform, run);
+    if (run.answered)
+        return end.status;
+    std::unique_ptr<Cable>& cable = run.cable;
     // A cable failure during the job was reported where it stopped the job; one on the way out
     // (parking, a last USB transfer, giving the port back) is the job's failure too.
     const bool reported = cable != nullptr && cable->fault() != nullptr;
     end_cable(cable.get(), end.cable);
     if (cable != nullptr) {
         cable->flush();
-        if (!uses_usb)
+        if (!run.uses_usb)
             platform.port_release();
         if (const char* fault = cable->fault(); fault != nullptr && !reported) {
             con_printf("%s\n", fault);
             end.status = 1;
         }
     }
-    if (counting != nullptr)
-        note_counters(report, *counting);
-    write_report(long_options.report_path, report, end);
+    if (run.counting != nullptr)
+        note_counters(run.report, *run.counting);
+    write_report(run.long_options.report_path, run.report, end);
     return end.status;
 }

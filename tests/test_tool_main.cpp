@@ -336,7 +336,8 @@ TEST_P(OptionTable, FillsRunOptions)
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    const RunOptions o = scan_options(static_cast<int>(words.size()), argv.data());
+    RunOptions o;
+    EXPECT_FALSE(scan_options(static_cast<int>(words.size()), argv.data(), o));
     const RunOptions& e = c.expected;
     EXPECT_STREQ(o.cpu_name, e.cpu_name);
     EXPECT_STREQ(o.flash_model, e.flash_model);
