@@ -1,25 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cable_choice.h"
 
-#include <charconv>
 #include <cstring>
 #include <string_view>
 
 #include "app/adapter_file.h"
 #include "app/exit.h"
 #include "jtag/adapter_cable.h"
+#include "jtag/number_text.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
 namespace {
-
-bool parse_hex16(std::string_view text, uint16_t& value)
-{
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        text.remove_prefix(2);
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    return !text.empty() && error == std::errc{} && end == text.data() + text.size();
-}
 
 RunEnd refuse(const char* reason)
 {
@@ -86,8 +78,8 @@ Ending usb_cable_setup(const LongOptions& o, UsbCableSetup& setup)
         device.more_ids.clear();
         const std::string_view id = o.cable_id;
         const size_t colon = id.find(':');
-        if (colon == std::string_view::npos || !parse_hex16(id.substr(0, colon), device.vendor) ||
-            !parse_hex16(id.substr(colon + 1), device.product))
+        if (colon == std::string_view::npos || !parse_hex(id.substr(0, colon), device.vendor) ||
+            !parse_hex(id.substr(colon + 1), device.product))
             return refuse("bad --cable-id (VID:PID in hexadecimal, as 0403:6010)");
     }
     if (o.cable_interface != nullptr) {
@@ -101,10 +93,8 @@ Ending usb_cable_setup(const LongOptions& o, UsbCableSetup& setup)
         override_layout_gpio(settings);
     }
     if (o.tck_hz != nullptr) {
-        const std::string_view text = o.tck_hz;
         uint32_t hz = 0;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), hz);
-        if (text.empty() || error != std::errc{} || end != text.data() + text.size() || hz == 0)
+        if (!parse_digits(o.tck_hz, hz) || hz == 0)
             return refuse("bad --tck-hz (a frequency in Hz, as 6000000)");
         settings.tck_hz = hz;
     }

@@ -3,7 +3,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
+#include "jtag/number_text.h"
 #include "platform/console.h"
 
 namespace {
@@ -14,17 +16,6 @@ bool option_character(char c)
 {
     unsigned char u = static_cast<unsigned char>(c);
     return std::isalnum(u) || std::ispunct(u);
-}
-
-int digit_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 99;
 }
 
 }  // namespace
@@ -66,24 +57,11 @@ bool parse_number(const char* text, int32_t* value)
 {
     while (*text == ' ')
         ++text;
-    uint32_t base = 10;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text += 2;
-        if (*text == '\0')
-            return false;
-    }
-    // Anything that does not fit in 32 unsigned bits is refused rather than wrapped.
-    uint64_t number = 0;
-    for (; *text != '\0'; ++text) {
-        int digit = digit_value(*text);
-        if (digit >= static_cast<int>(base))
-            return false;
-        number = number * base + static_cast<uint64_t>(digit);
-        if (number > 0xFFFFFFFFu)
-            return false;
-    }
-    *value = static_cast<int32_t>(static_cast<uint32_t>(number));
+    // Nothing left reads as 0; the 32 bits are kept in the signed field as they are.
+    uint32_t number = 0;
+    if (*text != '\0' && !parse_unsigned(std::string_view(text), number))
+        return false;
+    *value = static_cast<int32_t>(number);
     return true;
 }
 

@@ -39,7 +39,8 @@ struct OptionScan {
 // -1 for an option it does not recognise. `optarg` receives the value or nullptr.
 int get_option(OptionScan& scan, int argc, char** argv, const char* optstring, const char** optarg);
 
-// true and the number in `value`, or false with `value` unchanged.
+// Decimal or 0x-hexadecimal after any spaces, up to 32 bits: true and the number in `value`, or
+// false with `value` unchanged.
 bool parse_number(const char* text, int32_t* value);
 
 void print_usage();

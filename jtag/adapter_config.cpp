@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "jtag/adapter_config.h"
 
-#include <charconv>
 #include <cstdio>
 #include <map>
+
+#include "jtag/number_text.h"
 
 namespace {
 
@@ -196,15 +197,8 @@ private:
 
 bool parse_number(const std::string& text, uint32_t max, uint32_t& value)
 {
-    std::string_view digits = text;
-    int base = 10;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        digits.remove_prefix(2);
-        base = 16;
-    }
     uint64_t number = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
-    if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size() || number > max)
+    if (!parse_unsigned(text, number) || number > max)
         return false;
     value = static_cast<uint32_t>(number);
     return true;

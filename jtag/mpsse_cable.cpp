@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+
+#include "jtag/number_text.h"
 
 namespace {
 // MPSSE opcodes: TDI out on the falling edge, TDO in on the rising edge, LSB first.
@@ -64,25 +67,11 @@ uint16_t clock_divisor(uint32_t base_hz, uint32_t wanted)
     return static_cast<uint16_t>(std::min<uint64_t>((base_hz + 2 * hz - 1) / (2 * hz) - 1, 0xFFFF));
 }
 
+// One or two hexadecimal digits, with or without 0x.
 bool parse_hex_byte(const char* begin, const char* end, uint8_t& value)
 {
-    if (end - begin > 2 && begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X'))
-        begin += 2;
-    if (begin == end || end - begin > 2)
-        return false;
-    unsigned number = 0;
-    for (const char* p = begin; p < end; ++p) {
-        char c = *p;
-        int digit = (c >= '0' && c <= '9')   ? c - '0'
-                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                             : -1;
-        if (digit < 0)
-            return false;
-        number = number * 16 + static_cast<unsigned>(digit);
-    }
-    value = static_cast<uint8_t>(number);
-    return true;
+    const std::string_view text(begin, static_cast<size_t>(end - begin));
+    return text.size() - (has_hex_prefix(text) ? 2 : 0) <= 2 && parse_hex(text, value);
 }
 }  // namespace
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/sim_options.h"
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
 
+#include "jtag/number_text.h"
 #include "sim/cpu_facts.h"
 #include "sim/cpu_pins.h"
 
@@ -24,14 +24,6 @@ struct OptionRow {
     bool takes_value;
     Handler handle;
 };
-
-bool parse_u64(std::string_view text, uint64_t& value, int base = 10)
-{
-    if (text.empty())
-        return false;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    return error == std::errc{} && end == text.data() + text.size();
-}
 
 std::string set_cpu(SimOptions& options, const std::string& value)
 {
@@ -57,12 +49,8 @@ std::string set_no_usb(SimOptions& options, const std::string&)
 std::string set_port_base(SimOptions& options, const std::string& value)
 {
     constexpr uint16_t kBases[] = {0x378, 0x278, 0x3BC};
-    std::string_view text = value;
     uint64_t number = 0;
-    bool parsed = (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-                      ? parse_u64(text.substr(2), number, 16)
-                      : parse_u64(text, number);
-    if (parsed)
+    if (parse_unsigned(value, number))
         for (uint16_t base : kBases)
             if (number == base) {
                 options.port_base = base;
@@ -85,7 +73,7 @@ std::string add_key_after(SimOptions& options, const std::string& value)
 {
     size_t colon = value.find(':');
     KeyAfter entry;
-    if (colon == std::string::npos || !parse_u64(std::string_view(value).substr(0, colon), entry.after_dr_scans))
+    if (colon == std::string::npos || !parse_digits(std::string_view(value).substr(0, colon), entry.after_dr_scans))
         return "bad --key-after '" + value + "' (N:TEXT)";
     if (!unescape_keys(value.substr(colon + 1), entry.text))
         return "bad escape in --key-after '" + value + "' (\\r \\n \\e \\\\)";
@@ -96,14 +84,14 @@ std::string add_key_after(SimOptions& options, const std::string& value)
 std::string set_port_ns(SimOptions& options, const std::string& value)
 {
     // 0 would stop the clock, so no erase or program would ever end.
-    if (!parse_u64(value, options.port_ns) || options.port_ns == 0 || options.port_ns > 1'000'000'000)
+    if (!parse_digits(value, options.port_ns) || options.port_ns == 0 || options.port_ns > 1'000'000'000)
         return "bad --port-ns '" + value + "' (1 to 1000000000 nanoseconds per port access)";
     return {};
 }
 
 std::string set_usb_latency_us(SimOptions& options, const std::string& value)
 {
-    if (!parse_u64(value, options.usb_latency_us) || options.usb_latency_us > 1'000'000)
+    if (!parse_digits(value, options.usb_latency_us) || options.usb_latency_us > 1'000'000)
         return "bad --usb-latency-us '" + value + "' (0 to 1000000 microseconds per USB round trip)";
     return {};
 }
@@ -121,8 +109,8 @@ std::string set_usb_id(SimOptions& options, const std::string& value)
     const size_t colon = value.find(':');
     uint64_t vendor = 0;
     uint64_t product = 0;
-    if (colon == std::string::npos || !parse_u64(std::string_view(value).substr(0, colon), vendor, 16) ||
-        !parse_u64(std::string_view(value).substr(colon + 1), product, 16) || vendor > 0xFFFF || product > 0xFFFF)
+    if (colon == std::string::npos || !parse_digits(std::string_view(value).substr(0, colon), vendor, 16) ||
+        !parse_digits(std::string_view(value).substr(colon + 1), product, 16) || vendor > 0xFFFF || product > 0xFFFF)
         return "bad --usb-id '" + value + "' (VID:PID in hexadecimal, as 0403:6010)";
     options.usb_id = {static_cast<uint16_t>(vendor), static_cast<uint16_t>(product)};
     return {};
@@ -137,7 +125,7 @@ std::string set_usb_serial(SimOptions& options, const std::string& value)
 std::string set_region(SimOptions& options, const std::string& value)
 {
     uint64_t region = 0;
-    if (!parse_u64(value, region) || region > 7)
+    if (!parse_digits(value, region) || region > 7)
         return "bad --region '" + value + "' (0 to 7)";
     options.region = static_cast<int>(region);
     return {};
@@ -197,13 +185,6 @@ std::string set_flash_out(SimOptions& options, const std::string& value)
     return {};
 }
 
-bool parse_number_text(std::string_view text, uint64_t& number)
-{
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        return parse_u64(text.substr(2), number, 16);
-    return parse_u64(text, number);
-}
-
 std::string add_fault(SimOptions& options, const std::string& value)
 {
     std::string_view text = value;
@@ -215,13 +196,13 @@ std::string add_fault(SimOptions& options, const std::string& value)
     const bool erase = text.rfind("slow-erase:", 0) == 0;
     if (erase || text.rfind("slow-program:", 0) == 0) {
         uint64_t factor = 0;
-        if (parse_number_text(text.substr(erase ? 11 : 13), factor) && factor >= 1 && factor <= 1000000) {
+        if (parse_unsigned(text.substr(erase ? 11 : 13), factor) && factor >= 1 && factor <= 1000000) {
             (erase ? faults.slow_erase_factor : faults.slow_program_factor) = static_cast<uint32_t>(factor);
             return {};
         }
     } else if (text.rfind("ignore-erase:", 0) == 0) {
         uint64_t block = 0;
-        if (parse_number_text(text.substr(13), block) && block <= 0xFFFFFFFFu) {
+        if (parse_unsigned(text.substr(13), block) && block <= 0xFFFFFFFFu) {
             faults.ignore_erase = true;
             faults.ignore_erase_block = static_cast<uint32_t>(block);
             return {};
@@ -231,8 +212,8 @@ std::string add_fault(SimOptions& options, const std::string& value)
         size_t colon = rest.find(':');
         uint64_t address = 0;
         uint64_t bit = 0;
-        if (colon != std::string_view::npos && parse_number_text(rest.substr(0, colon), address) &&
-            address <= 0xFFFFFFFFu && parse_number_text(rest.substr(colon + 1), bit) && bit < 16) {
+        if (colon != std::string_view::npos && parse_unsigned(rest.substr(0, colon), address) &&
+            address <= 0xFFFFFFFFu && parse_unsigned(rest.substr(colon + 1), bit) && bit < 16) {
             faults.stuck_bit = true;
             faults.stuck_address = static_cast<uint32_t>(address);
             faults.stuck_bit_index = static_cast<int>(bit);
@@ -260,7 +241,7 @@ std::string add_fault(SimOptions& options, const std::string& value)
 std::string add_block(std::vector<uint32_t>& blocks, const char* option, const std::string& value)
 {
     uint64_t block = 0;
-    if (!parse_number_text(value, block) || block > 0xFFFF)
+    if (!parse_unsigned(value, block) || block > 0xFFFF)
         return std::string("bad ") + option + " '" + value + "' (an erase block, counted from 0)";
     blocks.push_back(static_cast<uint32_t>(block));
     return {};
