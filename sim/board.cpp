@@ -8,17 +8,15 @@
 
 #include <cstdio>
 #include <span>
-#include <stdexcept>
 
 namespace sim {
 
 namespace {
-BsdlDevice read_bsdl(const BoardConfig& config)
+BsdlDevice read_bsdl(const BoardConfig& config, std::string& refusal)
 {
     BsdlDevice device;
-    std::string error;
-    if (!config.bsdl.empty() && !bsdl_read_file(config.bsdl.c_str(), device, error))
-        throw std::invalid_argument(error);
+    if (!config.bsdl.empty() && !bsdl_read_file(config.bsdl.c_str(), device, refusal))
+        device = {};
     return device;
 }
 
@@ -31,18 +29,25 @@ uint32_t register_value(const std::string& msb_first)
     return value;
 }
 
-CpuFacts cpu_facts(const BoardConfig& config, const BsdlDevice& device)
+// A board without a CPU: what stands in while the refusal says why.
+constexpr CpuFacts kNoCpu{"", 0, kNoInstruction, 0};
+
+CpuFacts cpu_facts(const BoardConfig& config, const BsdlDevice& device, std::string& refusal)
 {
+    if (!refusal.empty())
+        return kNoCpu;
     if (config.bsdl.empty()) {
         const CpuFacts* cpu = find_cpu_facts(config.cpu);
         if (!cpu)
-            throw std::invalid_argument("unknown CPU " + config.cpu);
-        return *cpu;
+            refusal = "unknown CPU " + config.cpu;
+        return cpu ? *cpu : kNoCpu;
     }
     const BsdlInstruction* extest = device.instruction("EXTEST");
     const BsdlInstruction* idcode = device.instruction("IDCODE");
-    if (extest == nullptr || device.instruction_length > static_cast<int>(kMaxInstructionLength))
-        throw std::invalid_argument("the board's CPU needs EXTEST and at most 32 instruction bits");
+    if (extest == nullptr || device.instruction_length > static_cast<int>(kMaxInstructionLength)) {
+        refusal = "the board's CPU needs EXTEST and at most 32 instruction bits";
+        return kNoCpu;
+    }
     CpuFacts cpu{device.entity.c_str(), 0, kNoInstruction, static_cast<uint32_t>(device.boundary_length)};
     // Bits the file leaves open (X) read 0 on this board.
     for (char c : device.idcode)
@@ -77,15 +82,16 @@ const char* chip_enable_text(const VirtualBoard& board)
 
 VirtualBoard::VirtualBoard(const BoardConfig& config)
     : config_(config),
-      bsdl_(read_bsdl(config)),
-      cpu_(cpu_facts(config, bsdl_)),
+      bsdl_(read_bsdl(config, refusal_)),
+      cpu_(cpu_facts(config, bsdl_, refusal_)),
       bus_(stats_),
       tap_(cpu_, stats_),
       port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns),
       mpsse_(clock_, stats_, tap_, config.usb)
 {
     CpuModel model{};
-    if (!config.with_bus || (config.bsdl.empty() && !cpu_model_from_name(config.cpu.c_str(), &model)))
+    if (!refusal_.empty() || !config.with_bus ||
+        (config.bsdl.empty() && !cpu_model_from_name(config.cpu.c_str(), &model)))
         return;
     if (config.bsdl.empty())
         attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
@@ -94,27 +100,49 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
         return;
     }
     const NorModel* nor = FlashBank::find_nor_model(config.flash);
-    if (!nor)
-        throw std::invalid_argument("unknown flash " + config.flash);
-    BusSetup setup = config.bus_setup_given ? config.bus_setup : FlashBank::default_setup(*nor);
+    BusSetup setup = BusSetup::x16;
+    if (nor != nullptr)
+        setup = config.bus_setup_given ? config.bus_setup : FlashBank::default_setup(*nor);
+    if (nor == nullptr || !FlashBank::supports(*nor, setup)) {
+        refusal_ = "flash " + config.flash + " is unknown or cannot be wired in this bus set-up";
+        return;
+    }
     if (!config.bsdl.empty()) {
         BusMap wiring;
-        std::string error;
-        if (!bus_map_parse(config.bus_map.c_str(), wiring, error))
-            throw std::invalid_argument(error);
+        bool wired = bus_map_parse(config.bus_map.c_str(), wiring, refusal_);
         for (const std::string& hold : config.holds)
-            if (!bus_hold_parse(hold.c_str(), wiring, error))
-                throw std::invalid_argument(error);
+            wired = wired && bus_hold_parse(hold.c_str(), wiring, refusal_);
+        if (!wired)
+            return;
         auto pins = std::make_unique<BsdlPins>(bsdl_, wiring, address_shift(setup), config.region, bus_, clock_);
+        if (!(refusal_ = pins->refusal()).empty())
+            return;
         tap_.preset_latches(pins->latches().data());
         attach_pins(std::move(pins));
     }
     auto bank = std::make_unique<FlashBank>(*nor, setup, config.faults);
-    if (config.flash_in.size() > bank->size_bytes())
-        throw std::invalid_argument("the initial contents are larger than the flash");
+    if (config.flash_in.size() > bank->size_bytes()) {
+        refusal_ = "the initial contents are larger than the flash";
+        return;
+    }
     bank->load(config.flash_in);
     flash_ = bank.get();
     bus_.attach(std::move(bank), config.region);
+}
+
+Outcome sim_refusal(std::string& words, const std::string& line)
+{
+    words = "tarnflash-sim: " + line;
+    return {.status = Status::refused, .detail = words.c_str()};
+}
+
+Outcome VirtualBoard::create(const BoardConfig& config, std::unique_ptr<VirtualBoard>& board, std::string& words)
+{
+    auto made = std::make_unique<VirtualBoard>(config);
+    if (!made->refusal_.empty())
+        return sim_refusal(words, made->refusal_);
+    board = std::move(made);
+    return {};
 }
 
 void VirtualBoard::attach_pins(std::unique_ptr<ScanPins> pins)

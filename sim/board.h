@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "jtag/outcome.h"
 #include "sim/bus.h"
 #include "sim/cpu_facts.h"
 #include "sim/flash_bank.h"
@@ -42,10 +43,16 @@ struct BoardConfig {
     std::vector<std::string> holds;
 };
 
+// A refused simulator command line or board: Status::refused, and its one line (no newline,
+// after the program's name) in the outcome's detail, which points into `words`.
+Outcome sim_refusal(std::string& words, const std::string& line);
+
 class VirtualBoard {
 public:
-    // Throws std::invalid_argument for a CPU the board does not know, a BSDL file the reader
-    // refuses or a wiring that does not fit it.
+    // The board `config` describes into `board`; refused, with the reason in `words`, for a CPU
+    // the board does not know, a BSDL file the reader refuses or a wiring that does not fit it.
+    static Outcome create(const BoardConfig& config, std::unique_ptr<VirtualBoard>& board, std::string& words);
+    // A board of a config that create() takes.
     explicit VirtualBoard(const BoardConfig& config);
     VirtualBoard(const VirtualBoard&) = delete;
     VirtualBoard& operator=(const VirtualBoard&) = delete;
@@ -75,6 +82,7 @@ public:
 
 private:
     BoardConfig config_;
+    std::string refusal_;  // why the config describes no board; set before the part it stopped
     BsdlDevice bsdl_;  // read before the TAP is built from it
     CpuFacts cpu_;
     VirtualClock clock_;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/bsdl_pins.h"
 
-#include <stdexcept>
 
 namespace sim {
 
@@ -21,7 +20,8 @@ BsdlPins::BsdlPins(const BsdlDevice& device, const BusMap& wiring, uint32_t addr
                 wired_.push_back(static_cast<int>(p));
                 return;
             }
-        throw std::invalid_argument("the wiring names " + name + ", a pin without cells in the BSDL file");
+        if (refusal_.empty())
+            refusal_ = "the wiring names " + name + ", a pin without cells in the BSDL file";
     };
     for (size_t k = 0; k < wiring.address.size(); ++k)
         wire(wiring.address[k], Role::address, static_cast<uint32_t>(k) + address_shift);

@@ -18,7 +18,7 @@ namespace sim {
 class BsdlPins : public ScanPins {
 public:
     // `address_shift`: the bus bit of the flash's A0 (1 where the bus word is two bytes).
-    // Throws std::invalid_argument for a wiring that names a pin the file does not have.
+    // A wiring that names a pin the file does not have leaves the reason in refusal().
     BsdlPins(const BsdlDevice& device, const BusMap& wiring, uint32_t address_shift, int region, Bus& bus,
              const VirtualClock& clock);
 
@@ -28,6 +28,8 @@ public:
 
     // The power-up latches: the file's safe values.
     const std::vector<uint8_t>& latches() const { return latches_; }
+    // Empty, or why the wiring does not fit the file.
+    const std::string& refusal() const { return refusal_; }
 
 private:
     enum class Role : uint8_t { none, address, data, oe, we, ncs, hold };
@@ -52,6 +54,7 @@ private:
     const VirtualClock& clock_;
     bool extest_ = false;
     std::vector<uint8_t> latches_;
+    std::string refusal_;
 };
 
 }  // namespace sim

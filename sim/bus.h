@@ -21,7 +21,6 @@ public:
 
     // The device sits on chip-select region `region` (0 to 7): its CE# is that nCS pin.
     BusDevice& attach(std::unique_ptr<BusDevice> device, int region);
-    std::size_t device_count() const { return devices_.size(); }
     BusDevice& device(std::size_t index) { return *devices_[index].device; }
 
     // The CPU's pins after one update. Counts OE# falling edges as bus reads (whether or

@@ -90,7 +90,6 @@ public:
     const char* error() const override { return error_.c_str(); }
     void close() override;
 
-    bool is_open() const { return open_; }
     // The ADBUS levels: outputs as driven, TDO as the target drives it, other inputs pulled up.
     uint8_t low_pins() const;
     uint8_t low_direction() const { return low_dir_; }

@@ -2,7 +2,6 @@
 // tarnflash-sim [simulator options] -- [tarnflash options]
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,15 +13,24 @@
 #include "sim/sim_options.h"
 #include "sim/sim_platform.h"
 
+namespace {
+
+// A refused command line or board: its one line, and status 2, apart from the tool's 0 and 1.
+int refused(const Outcome& outcome)
+{
+    std::fprintf(stderr, "%s\n", outcome.detail);
+    return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    sim::SimParse parse = sim::parse_sim_options(args);
-    if (!parse.ok) {
-        std::fprintf(stderr, "%s\n", parse.error.c_str());
-        return 2;
-    }
-    const sim::SimOptions& options = parse.options;
+    sim::SimOptions options;
+    std::string words;
+    if (Outcome parsed = sim::parse_sim_options(args, options, words); !parsed.ok())
+        return refused(parsed);
     if (options.help) {
         std::fputs(sim::sim_usage(), stdout);
         return 0;
@@ -32,20 +40,14 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    sim::BoardConfig config;
     std::unique_ptr<sim::VirtualBoard> board_owner;
-    try {
-        board_owner = std::make_unique<sim::VirtualBoard>(sim::board_config(options));
-    } catch (const std::runtime_error& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 2;
-    } catch (const std::invalid_argument& error) {
-        std::fprintf(stderr, "tarnflash-sim: %s\n", error.what());
-        return 2;
-    }
-    if (std::string error; !sim::check_flash_out(options, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
+    if (Outcome made = sim::board_config(options, config, words); !made.ok())
+        return refused(made);
+    if (Outcome made = sim::VirtualBoard::create(config, board_owner, words); !made.ok())
+        return refused(made);
+    if (Outcome writable = sim::check_flash_out(options, words); !writable.ok())
+        return refused(writable);
     sim::VirtualBoard& board = *board_owner;
     // The adapter board as the tool's configuration describes it; one with a serial number
     // stands for a device another simulator may name too.
@@ -74,9 +76,7 @@ int main(int argc, char** argv)
 
     if (options.stats)
         std::fputs(sim::stats_text(board).c_str(), stderr);
-    if (std::string error; !sim::write_flash_out(options, board, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
+    if (Outcome written = sim::write_flash_out(options, board, words); !written.ok())
+        return refused(written);
     return status;
 }

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string_view>
 
 #include "jtag/number_text.h"
@@ -13,8 +12,6 @@
 namespace sim {
 
 namespace {
-
-constexpr const char* kProgram = "tarnflash-sim: ";
 
 // Returns an empty string on success, else the error text.
 using Handler = std::string (*)(SimOptions& options, const std::string& value);
@@ -331,20 +328,12 @@ const OptionRow* find_option(const std::string& name)
     return nullptr;
 }
 
-SimParse failure(std::string text)
-{
-    SimParse result;
-    result.ok = false;
-    result.error = kProgram + text;
-    return result;
-}
-
-// The flash as the CPU sees it: both chips of an 8x2 set-up.
+// The flash as the CPU sees it: both chips of an 8x2 set-up; 0 for a model it does not know.
 uint64_t flash_bytes(const SimOptions& options)
 {
     const NorModel* model = FlashBank::find_nor_model(options.flash);
     if (model == nullptr)
-        throw std::runtime_error(kProgram + ("unknown flash '" + options.flash + "'"));
+        return 0;
     const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
     return uint64_t{model->size_bytes} * (bus == BusSetup::x8x2 ? 2 : 1);
 }
@@ -352,31 +341,31 @@ uint64_t flash_bytes(const SimOptions& options)
 // A FIFO or a device would be read without end (or until memory runs out), so only
 // a regular file no larger than the flash is read, and never more than the flash
 // even if it grows meanwhile.
-std::vector<uint8_t> read_flash_in(const std::string& path, uint64_t limit)
+Outcome read_flash_in(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes, std::string& words)
 {
-    const std::string cannot = kProgram + ("cannot read --flash-in '" + path + "'");
+    const std::string cannot = "cannot read --flash-in '" + path + "'";
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (error || !std::filesystem::exists(status))
-        throw std::runtime_error(cannot);
+        return sim_refusal(words, cannot);
     if (!std::filesystem::is_regular_file(status))
-        throw std::runtime_error(cannot + ": not a regular file");
+        return sim_refusal(words, cannot + ": not a regular file");
     const uint64_t size = std::filesystem::file_size(path, error);
     if (error)
-        throw std::runtime_error(cannot);
+        return sim_refusal(words, cannot);
     if (size > limit)
-        throw std::runtime_error(kProgram + ("the initial contents are larger than the flash: '" + path + "' has " +
-                                             std::to_string(size) + " bytes, the flash " + std::to_string(limit)));
+        return sim_refusal(words, "the initial contents are larger than the flash: '" + path + "' has " +
+                                      std::to_string(size) + " bytes, the flash " + std::to_string(limit));
     std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes(static_cast<size_t>(limit) + 1);
+    bytes.resize(static_cast<size_t>(limit) + 1);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (in.bad() || (!in && !in.eof()))
-        throw std::runtime_error(cannot);
+        return sim_refusal(words, cannot);
     bytes.resize(static_cast<size_t>(in.gcount()));
     if (bytes.size() > limit)
-        throw std::runtime_error(kProgram + ("the initial contents are larger than the flash: '" + path +
-                                             "' grew past " + std::to_string(limit) + " bytes"));
-    return bytes;
+        return sim_refusal(words, "the initial contents are larger than the flash: '" + path + "' grew past " +
+                                      std::to_string(limit) + " bytes");
+    return {};
 }
 
 }  // namespace
@@ -411,13 +400,12 @@ bool unescape_keys(const std::string& text, std::string& keys)
     return true;
 }
 
-SimParse parse_sim_options(const std::vector<std::string>& args)
+Outcome parse_sim_options(const std::vector<std::string>& args, SimOptions& options, std::string& words)
 {
-    SimParse result;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--") {
-            result.options.tool_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            options.tool_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         }
         std::string name = arg;
@@ -430,25 +418,24 @@ SimParse parse_sim_options(const std::vector<std::string>& args)
         }
         const OptionRow* row = find_option(name);
         if (!row)
-            return failure("unknown option '" + arg + "' (tool options go after --)");
+            return sim_refusal(words, "unknown option '" + arg + "' (tool options go after --)");
         if (row->takes_value && !attached) {
             if (i + 1 == args.size())
-                return failure("option '" + name + "' needs a value");
+                return sim_refusal(words, "option '" + name + "' needs a value");
             value = args[++i];
         } else if (!row->takes_value && attached) {
-            return failure("option '" + name + "' takes no value");
+            return sim_refusal(words, "option '" + name + "' takes no value");
         }
-        if (std::string error = row->handle(result.options, value); !error.empty())
-            return failure(error);
+        if (std::string error = row->handle(options, value); !error.empty())
+            return sim_refusal(words, error);
     }
-    if (std::string error = check_combination(result.options); !error.empty())
-        return failure(error);
-    return result;
+    if (std::string error = check_combination(options); !error.empty())
+        return sim_refusal(words, error);
+    return {};
 }
 
-BoardConfig board_config(const SimOptions& options)
+Outcome board_config(const SimOptions& options, BoardConfig& config, std::string& words)
 {
-    BoardConfig config;
     config.cpu = options.cpu;
     config.port_base = options.port_base;
     config.no_port = options.no_port;
@@ -466,38 +453,34 @@ BoardConfig board_config(const SimOptions& options)
     config.bsdl = options.bsdl;
     config.bus_map = options.bus_map;
     config.holds = options.holds;
-    if (!options.flash_in.empty())
-        config.flash_in = read_flash_in(options.flash_in, flash_bytes(options));
-    return config;
+    if (options.flash_in.empty())
+        return {};
+    return read_flash_in(options.flash_in, flash_bytes(options), config.flash_in, words);
 }
 
-bool check_flash_out(const SimOptions& options, std::string& error)
+Outcome check_flash_out(const SimOptions& options, std::string& words)
 {
     if (options.flash_out.empty())
-        return true;
+        return {};
     // Appending creates a missing file and keeps an existing one whole until the
     // contents are written at the end.
     std::ofstream out(options.flash_out, std::ios::binary | std::ios::app);
-    if (!out) {
-        error = kProgram + ("cannot write --flash-out '" + options.flash_out + "'");
-        return false;
-    }
-    return true;
+    if (!out)
+        return sim_refusal(words, "cannot write --flash-out '" + options.flash_out + "'");
+    return {};
 }
 
-bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& error)
+Outcome write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& words)
 {
     if (options.flash_out.empty() || board.flash() == nullptr)
-        return true;
+        return {};
     std::vector<uint8_t> bytes = board.flash()->contents();
     std::ofstream out(options.flash_out, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) {
-        error = kProgram + ("cannot write --flash-out '" + options.flash_out + "'");
-        return false;
-    }
-    return true;
+    if (!out)
+        return sim_refusal(words, "cannot write --flash-out '" + options.flash_out + "'");
+    return {};
 }
 
 const char* sim_usage()

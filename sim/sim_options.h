@@ -46,29 +46,22 @@ struct SimOptions {
     std::vector<std::string> tool_args;  // everything after `--`, unchanged
 };
 
-struct SimParse {
-    bool ok = true;
-    std::string error;  // one line, no newline, when !ok
-    SimOptions options;
-};
-
-// args excludes the program name.
-SimParse parse_sim_options(const std::vector<std::string>& args);
+// Reads `args` (without the program name) into `options`.
+Outcome parse_sim_options(const std::vector<std::string>& args, SimOptions& options, std::string& words);
 
 // Resolves \r \n \e \\ in a key text; false for any other escape.
 bool unescape_keys(const std::string& text, std::string& keys);
 
-// The board the options describe. Reads the --flash-in file; throws std::runtime_error
-// with a one-line reason when it is not a regular file no larger than the flash, or
-// cannot be read.
-BoardConfig board_config(const SimOptions& options);
+// The board the options describe into `config`. Reads the --flash-in file; refused when it is
+// not a regular file no larger than the flash, or cannot be read.
+Outcome board_config(const SimOptions& options, BoardConfig& config, std::string& words);
 
-// Before the run: false with a one-line reason when --flash-out cannot be opened for
-// writing. Creates a missing file; an existing one keeps its contents.
-bool check_flash_out(const SimOptions& options, std::string& error);
+// Before the run: refused when --flash-out cannot be opened for writing. Creates a missing
+// file; an existing one keeps its contents.
+Outcome check_flash_out(const SimOptions& options, std::string& words);
 
-// Writes the flash contents to --flash-out, if given; false with a one-line reason on failure.
-bool write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& error);
+// Writes the flash contents to --flash-out, if given; refused when that fails.
+Outcome write_flash_out(const SimOptions& options, VirtualBoard& board, std::string& words);
 
 // The usage text of tarnflash-sim.
 const char* sim_usage();

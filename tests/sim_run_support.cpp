@@ -10,16 +10,34 @@
 #include "sim/adapter_wiring.h"
 #include "sim/sim_platform.h"
 
-SimSession::SimSession(const std::vector<std::string>& sim_options) : parse_(sim::parse_sim_options(sim_options))
+SimParsed sim_parse(const std::vector<std::string>& args)
 {
-    if (parse_.ok)
-        board_ = std::make_unique<sim::VirtualBoard>(sim::board_config(parse_.options));
+    SimParsed parsed;
+    parsed.status = sim::parse_sim_options(args, parsed.options, parsed.error).status;
+    return parsed;
+}
+
+sim::BoardConfig sim_board_config(const sim::SimOptions& options)
+{
+    sim::BoardConfig config;
+    std::string error;
+    EXPECT_TRUE(sim::board_config(options, config, error).ok()) << error;
+    return config;
+}
+
+SimSession::SimSession(const std::vector<std::string>& sim_options) : parse_(sim_parse(sim_options))
+{
+    sim::BoardConfig config;
+    if (parse_.ok())
+        parse_.status = sim::board_config(parse_.options, config, parse_.error).status;
+    if (parse_.ok())
+        parse_.status = sim::VirtualBoard::create(config, board_, parse_.error).status;
 }
 
 SimRun SimSession::run(const std::vector<std::string>& tool_options)
 {
     SimRun result;
-    if (!parse_.ok) {
+    if (!parse_.ok()) {
         result.status = 2;
         result.console = parse_.error + "\n";
         return result;

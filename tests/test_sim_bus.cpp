@@ -9,6 +9,7 @@
 #include "sim/bus.h"
 #include "sim/memory_device.h"
 #include "sim/sim_options.h"
+#include "tests/support/sim_run.h"
 
 namespace {
 
@@ -182,13 +183,13 @@ TEST(SimRegionOption, PicksTheChipSelectRegionOfTheBoardsDevice)
         {{"--region"}, false, 0},
     };
     for (const Case& c : cases) {
-        sim::SimParse parse = sim::parse_sim_options(c.args);
-        EXPECT_EQ(parse.ok, c.ok) << parse.error;
+        SimParsed parse = sim_parse(c.args);
+        EXPECT_EQ(parse.ok(), c.ok) << parse.error;
         if (!c.ok) {
             EXPECT_EQ(parse.error.find('\n'), std::string::npos);
             continue;
         }
-        const sim::BoardConfig config = sim::board_config(parse.options);
+        const sim::BoardConfig config = sim_board_config(parse.options);
         EXPECT_EQ(config.region, c.region);
         EXPECT_TRUE(config.with_bus);
     }

@@ -49,9 +49,9 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--stats=1"},
     };
     for (const Args& args : cases) {
-        sim::SimParse parse = sim::parse_sim_options(args);
+        SimParsed parse = sim_parse(args);
         std::string shown = args[0] + (args.size() > 1 ? " " + args[1] : "");
-        EXPECT_FALSE(parse.ok) << shown;
+        EXPECT_FALSE(parse.ok()) << shown;
         EXPECT_EQ(parse.error.rfind("tarnflash-sim: ", 0), 0u) << parse.error;
         EXPECT_EQ(parse.error.find('\n'), std::string::npos) << parse.error;
     }
@@ -59,8 +59,8 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
 
 TEST(SimOptions, DefaultsAndEveryOption)
 {
-    sim::SimParse plain = sim::parse_sim_options({});
-    ASSERT_TRUE(plain.ok);
+    SimParsed plain = sim_parse({});
+    ASSERT_TRUE(plain.ok());
     EXPECT_EQ(plain.options.cpu, "KTR5200");
     EXPECT_EQ(plain.options.port_base, 0x378);
     EXPECT_FALSE(plain.options.no_port);
@@ -68,10 +68,10 @@ TEST(SimOptions, DefaultsAndEveryOption)
     EXPECT_EQ(plain.options.port_ns, 1000u);
     EXPECT_FALSE(plain.options.stats);
 
-    sim::SimParse all = sim::parse_sim_options({"--cpu", "PAXON", "--no-port", "--port-base", "0x3bc", "--keys",
+    SimParsed all = sim_parse({"--cpu", "PAXON", "--no-port", "--port-base", "0x3bc", "--keys",
                                                 "12\\r", "--key-after", "40:\\e", "--key-after=7:q", "--port-ns=250",
                                                 "--usb-latency-us=1000", "--stats", "--", "-C", "PAXON", "--", "-j"});
-    ASSERT_TRUE(all.ok) << all.error;
+    ASSERT_TRUE(all.ok()) << all.error;
     const sim::SimOptions& o = all.options;
     EXPECT_EQ(o.cpu, "PAXON");
     EXPECT_TRUE(o.no_port);
@@ -84,13 +84,13 @@ TEST(SimOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.key_after[1].after_dr_scans, 7u);
     EXPECT_EQ(o.key_after[1].text, "q");
     EXPECT_EQ(o.port_ns, 250u);
-    EXPECT_EQ(sim::board_config(o).usb.latency_us, 1000u);
+    EXPECT_EQ(sim_board_config(o).usb.latency_us, 1000u);
     EXPECT_TRUE(o.stats);
     EXPECT_EQ(o.tool_args, (Args{"-C", "PAXON", "--", "-j"}));
 
     for (const char* base : {"0x378", "0x278", "0x3BC", "888"}) {
-        sim::SimParse parse = sim::parse_sim_options({"--port-base", base});
-        EXPECT_TRUE(parse.ok) << base;
+        SimParsed parse = sim_parse({"--port-base", base});
+        EXPECT_TRUE(parse.ok()) << base;
     }
 }
 
@@ -116,8 +116,8 @@ TEST(SimOptions, KeyEscapes)
 
 struct PlatformOnBoard {
     explicit PlatformOnBoard(const Args& args)
-        : options(sim::parse_sim_options(args).options),
-          board(sim::board_config(options)),
+        : options(sim_parse(args).options),
+          board(sim_board_config(options)),
           platform(board, sim::key_setup(options))
     {}
     std::string drain()

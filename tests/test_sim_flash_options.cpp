@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -65,8 +64,8 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
         std::string shown;
         for (const std::string& arg : args)
             shown += arg + " ";
-        sim::SimParse parse = sim::parse_sim_options(args);
-        EXPECT_FALSE(parse.ok) << shown;
+        SimParsed parse = sim_parse(args);
+        EXPECT_FALSE(parse.ok()) << shown;
         EXPECT_EQ(parse.error.rfind("tarnflash-sim: ", 0), 0u) << shown << parse.error;
         EXPECT_EQ(parse.error.find('\n'), std::string::npos) << parse.error;
     }
@@ -74,11 +73,11 @@ TEST(SimFlashOptions, BadValuesGiveOneLine)
 
 TEST(SimFlashOptions, GoodValues)
 {
-    sim::SimParse parse = sim::parse_sim_options({"--flash", "S29AL004D:bottom", "--bus", "8x2", "--fault",
+    SimParsed parse = sim_parse({"--flash", "S29AL004D:bottom", "--bus", "8x2", "--fault",
                                                   "stuck-bit:0x1F:15", "--fault", "slow-erase:4", "--fault", "no-flash",
                                                   "--fault", "slow-program:0x10",
                                                   "--flash-in", "a.bin", "--flash-out", "b.bin"});
-    ASSERT_TRUE(parse.ok) << parse.error;
+    ASSERT_TRUE(parse.ok()) << parse.error;
     const sim::SimOptions& o = parse.options;
     EXPECT_EQ(o.flash, "S29AL004D:bottom");
     EXPECT_EQ(o.bus, sim::BusSetup::x8x2);
@@ -101,14 +100,14 @@ TEST(SimFlashOptions, GoodValues)
         {"S29GL128N", "8x1"},  {"K8D6316", "16x1"},         {"SST39VF6401", "16x1"},
     };
     for (const auto& w : wirings)
-        EXPECT_TRUE(sim::parse_sim_options({"--flash", w.flash, "--bus", w.bus}).ok) << w.flash << " " << w.bus;
+        EXPECT_TRUE(sim_parse({"--flash", w.flash, "--bus", w.bus}).ok()) << w.flash << " " << w.bus;
 }
 
 std::unique_ptr<sim::VirtualBoard> board_with(const Args& args)
 {
-    sim::SimParse parse = sim::parse_sim_options(args);
-    EXPECT_TRUE(parse.ok) << parse.error;
-    return std::make_unique<sim::VirtualBoard>(sim::board_config(parse.options));
+    SimParsed parse = sim_parse(args);
+    EXPECT_TRUE(parse.ok()) << parse.error;
+    return std::make_unique<sim::VirtualBoard>(sim_board_config(parse.options));
 }
 
 TEST(SimFlashOptions, FlashInFillsFromTheFirstByteAndLeavesTheRestErased)
@@ -138,15 +137,17 @@ TEST(SimFlashOptions, FlashInFillsFromTheFirstByteAndLeavesTheRestErased)
     EXPECT_EQ(board_with({"--flash", "AM29LV040B", "--bus", "8x1", "--flash-in", whole})->flash()->contents(),
               pattern(0x80000, 42));
     const std::string big = dir.write("big.bin", pattern(0x80001, 43));
-    sim::SimParse parse = sim::parse_sim_options({"--flash", "AM29LV040B", "--bus", "8x1", "--flash-in", big});
-    ASSERT_TRUE(parse.ok);
-    EXPECT_THROW(sim::board_config(parse.options), std::runtime_error);
+    SimParsed parse = sim_parse({"--flash", "AM29LV040B", "--bus", "8x1", "--flash-in", big});
+    ASSERT_TRUE(parse.ok());
+    sim::BoardConfig config;
+    std::string error;
+    EXPECT_EQ(sim::board_config(parse.options, config, error).status, Status::refused);
     EXPECT_EQ(board_with({"--flash", "AM29LV040B", "--bus", "8x2", "--flash-in", big})->flash()->contents().size(),
               0x100000u);
 
-    parse = sim::parse_sim_options({"--flash-in", (dir.path() / "none.bin").string()});
-    ASSERT_TRUE(parse.ok);
-    EXPECT_THROW(sim::board_config(parse.options), std::runtime_error);
+    parse = sim_parse({"--flash-in", (dir.path() / "none.bin").string()});
+    ASSERT_TRUE(parse.ok());
+    EXPECT_EQ(sim::board_config(parse.options, config, error).status, Status::refused);
 }
 
 TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
@@ -175,7 +176,7 @@ TEST(SimFlashOptions, ProgramRefusesBadFlashSetUpsWithStatusTwo)
 
     // The check before the run leaves an existing --flash-out as it was.
     std::string error;
-    EXPECT_TRUE(sim::check_flash_out(sim::parse_sim_options({"--flash-out", out}).options, error)) << error;
+    EXPECT_TRUE(sim::check_flash_out(sim_parse({"--flash-out", out}).options, error).ok()) << error;
     EXPECT_EQ(dir.read("out.bin"), (Bytes{1, 2, 3}));
 }
 

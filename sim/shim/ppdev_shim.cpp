@@ -81,9 +81,9 @@ struct Shim {
         if (outputs_written || !board)
             return;
         outputs_written = true;
-        std::string error;
-        if (!sim::write_flash_out(options, *board, error))
-            std::fprintf(stderr, "ppdev_shim: %s\n", error.c_str());
+        std::string words;
+        if (Outcome written = sim::write_flash_out(options, *board, words); !written.ok())
+            std::fprintf(stderr, "ppdev_shim: %s\n", written.detail);
         if (stats_path.empty())
             return;
         std::string text = sim::stats_text(*board);
@@ -119,15 +119,14 @@ __attribute__((constructor)) void load()
     std::istringstream words(env("TARNFLASH_SHIM_BOARD"));
     for (std::string word; words >> word;)
         args.push_back(word);
-    sim::SimParse parse = sim::parse_sim_options(args);
-    if (!parse.ok)
-        refuse(parse.error);
-    shim.options = parse.options;
-    try {
-        shim.board = std::make_unique<sim::VirtualBoard>(sim::board_config(shim.options));
-    } catch (const std::exception& error) {
-        refuse(error.what());
-    }
+    std::string refusal;
+    sim::BoardConfig config;
+    if (Outcome made = sim::parse_sim_options(args, shim.options, refusal); !made.ok())
+        refuse(made.detail);
+    if (Outcome made = sim::board_config(shim.options, config, refusal); !made.ok())
+        refuse(made.detail);
+    if (Outcome made = sim::VirtualBoard::create(config, shim.board, refusal); !made.ok())
+        refuse(made.detail);
     std::istringstream fails(env("TARNFLASH_SHIM_FAIL"));
     for (std::string item; std::getline(fails, item, ',');) {
         size_t colon = item.find(':');

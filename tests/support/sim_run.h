@@ -10,6 +10,18 @@
 #include "sim/sim_options.h"
 #include "sim/stats.h"
 
+// The simulator's options as tarnflash-sim reads them, and the line of a refusal.
+struct SimParsed {
+    sim::SimOptions options;
+    Status status = Status::ok;
+    std::string error;
+    bool ok() const { return status == Status::ok; }
+};
+SimParsed sim_parse(const std::vector<std::string>& args);
+
+// The board config the options describe; a refusal fails the test.
+sim::BoardConfig sim_board_config(const sim::SimOptions& options);
+
 struct SimRun {
     int status = 0;
     std::string console;  // everything the tool printed, or the simulator's error line
@@ -24,7 +36,7 @@ public:
     explicit SimSession(const std::vector<std::string>& sim_options);
 
     // False when the simulator options were bad; run() then reports status 2.
-    bool ok() const { return parse_.ok; }
+    bool ok() const { return parse_.ok(); }
     const std::string& error() const { return parse_.error; }
     sim::VirtualBoard& board() { return *board_; }
 
@@ -32,7 +44,7 @@ public:
     SimRun run(const std::vector<std::string>& tool_options);
 
 private:
-    sim::SimParse parse_;
+    SimParsed parse_;
     std::unique_ptr<sim::VirtualBoard> board_;
 };
 
