@@ -61,11 +61,10 @@ uint32_t cfi_descriptor(FlashSession& s, uint32_t base, uint32_t offset)
 // A write buffer of 2^code bytes in each chip, as bus words.
 uint32_t buffer_words_of(const FlashSession& s, uint32_t code)
 {
-    constexpr uint32_t kMaxWords = 32;
     if (code == 0 || code > 16)
         return 0;
     const uint32_t chip_word_bytes = s.model.bytes_per_word / static_cast<uint32_t>(s.chips);
-    return std::min(kMaxWords, (1u << code) / chip_word_bytes);
+    return std::min(kMaxBufferWords, (1u << code) / chip_word_bytes);
 }
 
 // Whether the Intel extended table lists individual block locking.

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint32_t kPollLimit = 5000;
-constexpr uint32_t kMaxBufferWords = 32;
 // Words read back in one run: a whole number of buffers of any size up to the largest.
 constexpr uint32_t kChunkWords = 256;
 // How long a lock-bit change may take where no table says (chosen: the P30's maximum).

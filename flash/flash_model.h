@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// The most words one write buffer takes, whatever the chip offers.
+constexpr uint32_t kMaxBufferWords = 32;
+
 struct FlashModel {
     uint32_t maker_id_offset;
     uint32_t device_id_offset;

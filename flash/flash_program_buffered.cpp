@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxBufferWords = 32;
 // On a cable whose answers come late, buffers are written before the read-back of the ones
 // before them has come back: at most this many, and this many words.
 constexpr uint32_t kMaxWindow = 16;

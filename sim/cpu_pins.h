@@ -9,6 +9,7 @@
 #include "sim/bus_signals.h"
 #include "sim/scan_pins.h"
 #include "sim/virtual_clock.h"
+#include "targets/cpu_target.h"
 
 namespace sim {
 
@@ -35,14 +36,12 @@ struct CellWiring {
     uint8_t index = 0;
 };
 
-constexpr int kMaxCells = 412;
-
 struct CpuWiring {
     int bsr_length = 0;
     int data_pins = 0;
     uint8_t drive_level = 0;  // direction-cell value that makes a data pin drive
     uint8_t regions = 0;      // bit r: region r has a chip-select cell
-    std::array<CellWiring, kMaxCells> cells{};
+    std::array<CellWiring, kMaxBsrLength> cells{};
 };
 
 const CpuWiring& cpu_wiring(CpuModel model);
@@ -66,7 +65,7 @@ private:
     Bus& bus_;
     const VirtualClock& clock_;
     bool extest_ = false;
-    std::array<uint8_t, kMaxCells> latches_{};
+    std::array<uint8_t, kMaxBsrLength> latches_{};
     BusSignals pins_;
 };
 

@@ -41,7 +41,7 @@ protected:
 
     void drive(const std::string& cells)
     {
-        std::array<uint8_t, sim::kMaxCells> latches{};
+        std::array<uint8_t, kMaxBsrLength> latches{};
         for (size_t i = 0; i < cells.size(); ++i)
             latches[i] = cells[i] == '1';
         pins.update(latches.data());
@@ -49,7 +49,7 @@ protected:
 
     std::string captured()
     {
-        std::array<uint8_t, sim::kMaxCells> cells{};
+        std::array<uint8_t, kMaxBsrLength> cells{};
         pins.capture(cells.data());
         std::string text(static_cast<size_t>(pins.bsr_length()), '?');
         for (size_t i = 0; i < text.size(); ++i)
@@ -164,7 +164,7 @@ TEST(CpuPinsMirta, DirectionCellsDriveAtOne)
     sim::Bus bus(stats);
     sim::CpuPins pins(sim::CpuModel::Mirta, bus, clock);
     pins.set_extest(true);
-    std::array<uint8_t, sim::kMaxCells> latches{};
+    std::array<uint8_t, kMaxBsrLength> latches{};
     latches[175] = latches[176] = 1;  // WE#, OE# high
     pins.update(latches.data());
     EXPECT_EQ(pins.pins().data_driven, 0u);

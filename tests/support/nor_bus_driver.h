@@ -64,13 +64,6 @@ public:
         return ((levels & driven) | ~driven) & bus_mask_;
     }
 
-    void deselect()
-    {
-        sim::DevicePins p = pins_;
-        p.ce_n = true;
-        set(p);
-    }
-
     void wait(uint64_t ns) { clock_.advance(ns); }
     uint64_t now() const { return clock_.ns; }
     const sim::DevicePins& pins() const { return pins_; }
