@@ -63,7 +63,7 @@ NorSector nor_erase_block(const NorModel& model, uint32_t index)
         return index < model.size_bytes / model.block_bytes ? NorSector{index * model.block_bytes, model.block_bytes}
                                                             : NorSector{0, 0};
     uint32_t start = 0;
-    for (const NorSectorRun& run : model.sectors) {
+    for (const NorRegion& run : model.sectors) {
         if (index < run.count)
             return {start + index * run.bytes, run.bytes};
         index -= run.count;

@@ -162,15 +162,15 @@ constexpr auto kCfi28f256p30 = with_pri(make_cfi<kIntelCfiBytes>({{0x01, 0x00},
                                                                   {0xFE, 0x00, 0x00, 0x02}}),
                                         0x10A, {'P', 'R', 'I', '1', '4', 0xE6, 0x03, 0x00, 0x00});
 
-constexpr NorSectorRun kAl008Top[] = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
-constexpr NorSectorRun kAl008Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
-constexpr NorSectorRun kAl004Top[] = {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
-constexpr NorSectorRun kAl004Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}};
-constexpr NorSectorRun kUniform8x64K[] = {{8, 64 * kKB}};
-constexpr NorSectorRun kBottom8x8K127x64K[] = {{8, 8 * kKB}, {127, 64 * kKB}};
-constexpr NorSectorRun kUniform128x128K[] = {{128, 128 * kKB}};
-constexpr NorSectorRun kUniform2048x4K[] = {{2048, 4 * kKB}};
-constexpr NorSectorRun kBottom4x32K255x128K[] = {{4, 32 * kKB}, {255, 128 * kKB}};
+constexpr NorRegion kAl008Top[] = {{15, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
+constexpr NorRegion kAl008Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {15, 64 * kKB}};
+constexpr NorRegion kAl004Top[] = {{7, 64 * kKB}, {1, 32 * kKB}, {2, 8 * kKB}, {1, 16 * kKB}};
+constexpr NorRegion kAl004Bottom[] = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}};
+constexpr NorRegion kUniform8x64K[] = {{8, 64 * kKB}};
+constexpr NorRegion kBottom8x8K127x64K[] = {{8, 8 * kKB}, {127, 64 * kKB}};
+constexpr NorRegion kUniform128x128K[] = {{128, 128 * kKB}};
+constexpr NorRegion kUniform2048x4K[] = {{2048, 4 * kKB}};
+constexpr NorRegion kBottom4x32K255x128K[] = {{4, 32 * kKB}, {255, 128 * kKB}};
 
 // Autoselect and CFI reads decode A8..A0 (chosen: enough for every code location,
 // and a start address on a sector boundary still finds the codes).
@@ -182,7 +182,7 @@ constexpr uint32_t kSstCmdMask = 0x7FFF;
 // Maker 0x89; single-cycle commands at any address, so no command addresses. The J3 keeps its
 // lock bits and unlocks every block at once; the P30 locks every block at power-up.
 constexpr NorModel intel_model(std::string_view name, NorBusWidth bus, uint32_t size, uint16_t device,
-                               std::span<const NorSectorRun> blocks, std::span<const uint8_t> cfi, NorTimes times,
+                               std::span<const NorRegion> blocks, std::span<const uint8_t> cfi, NorTimes times,
                                uint32_t buffer_bytes, bool locked_at_power_up, bool unlock_clears_all)
 {
     return {.name = name,
@@ -461,7 +461,7 @@ constexpr NorModel kModels[] = {
 constexpr bool covers_size(const NorModel& m)
 {
     uint64_t total = 0;
-    for (const NorSectorRun& r : m.sectors)
+    for (const NorRegion& r : m.sectors)
         total += uint64_t{r.count} * r.bytes;
     return total == m.size_bytes;
 }
@@ -504,7 +504,7 @@ NorSector nor_sector_of(const NorModel& model, uint32_t byte_address)
 {
     uint32_t offset = byte_address & (model.size_bytes - 1);
     uint32_t start = 0;
-    for (const NorSectorRun& r : model.sectors) {
+    for (const NorRegion& r : model.sectors) {
         uint32_t run_bytes = r.count * r.bytes;
         if (offset < start + run_bytes) {
             uint32_t index = (offset - start) / r.bytes;
@@ -520,7 +520,7 @@ uint32_t nor_unit_count(const NorModel& model)
     if (model.block_bytes != 0)
         return model.size_bytes / model.block_bytes;
     uint32_t count = 0;
-    for (const NorSectorRun& r : model.sectors)
+    for (const NorRegion& r : model.sectors)
         count += r.count;
     return count;
 }
@@ -532,7 +532,7 @@ uint32_t nor_unit_index(const NorModel& model, uint32_t byte_address)
         return offset / model.block_bytes;
     uint32_t start = 0;
     uint32_t index = 0;
-    for (const NorSectorRun& r : model.sectors) {
+    for (const NorRegion& r : model.sectors) {
         if (offset < start + r.count * r.bytes)
             return index + (offset - start) / r.bytes;
         start += r.count * r.bytes;

@@ -15,8 +15,8 @@ enum class NorBusWidth { x8_x16, x8_only, x16_only };
 // status register.
 enum class NorCommandSet { amd, intel };
 
-// A run of equal sectors, in address order.
-struct NorSectorRun {
+// An erase region: equal sectors, in address order.
+struct NorRegion {
     uint32_t count;
     uint32_t bytes;
 };
@@ -46,7 +46,7 @@ struct NorModel {
     uint8_t maker_extra_code;
     uint32_t id_address_mask;  // address bits decoded for autoselect and CFI reads
 
-    std::span<const NorSectorRun> sectors;  // address order, covering size_bytes
+    std::span<const NorRegion> sectors;  // address order, covering size_bytes
     std::span<const uint8_t> cfi;           // query table from CFI address 0; empty: no CFI
     NorTimes times;
     uint32_t buffer_bytes;  // write buffer size (also its page size), 0 when none

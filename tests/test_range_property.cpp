@@ -42,7 +42,7 @@ std::vector<uint32_t> unit_starts(const sim::NorModel& chip, bool pair)
             starts.push_back(a * scale);
         return starts;
     }
-    for (const sim::NorSectorRun& run : chip.sectors)
+    for (const sim::NorRegion& run : chip.sectors)
         for (uint32_t k = 0; k < run.count; ++k)
             starts.push_back(starts.back() + run.bytes * scale);
     return starts;
