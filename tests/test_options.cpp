@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "jtag/number_text.h"
 
 namespace {
 
@@ -120,5 +121,22 @@ INSTANTIATE_TEST_SUITE_P(
                     // Beyond 32 bits: refused, never wrapped.
                     NumberCase{"4294967296", 0, 0}, NumberCase{"0x100000000", 0, 0}, NumberCase{"99999999999", 0, 0},
                     NumberCase{"18446744073709551617", 0, 0}, NumberCase{"0x10000000000000001", 0, 0}));
+
+// The shared parsers into a byte: the type's range is the limit; -1 is a refusal.
+TEST(NumberText, WholeTextOrNothingWithinTheType)
+{
+    const struct {
+        const char* text;
+        int as_unsigned;
+        int as_hex;
+    } cases[] = {{"255", 255, -1}, {"256", -1, -1}, {"0xFF", 255, 255}, {"FF", -1, 255}, {"0x100", -1, -1},
+                 {"0x", -1, -1},   {"", -1, -1},    {"-1", -1, -1},     {" 1", -1, -1}, {"0X0a", 10, 10}};
+    for (const auto& c : cases) {
+        uint8_t value = 7;
+        EXPECT_EQ(parse_unsigned(c.text, value) ? value : -1, c.as_unsigned) << c.text;
+        value = 7;
+        EXPECT_EQ(parse_hex(c.text, value) ? value : -1, c.as_hex) << c.text;
+    }
+}
 
 }  // namespace
