@@ -94,7 +94,7 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
         (config.bsdl.empty() && !cpu_model_from_name(config.cpu.c_str(), &model)))
         return;
     if (config.bsdl.empty())
-        attach_pins(std::make_unique<CpuPins>(model, bus_, clock_));
+        attach_pins(std::make_unique<BuiltinPins>(model, bus_, clock_));
     if (config.flash.empty()) {
         bus_.attach(std::make_unique<MemoryDevice>(), config.region);
         return;

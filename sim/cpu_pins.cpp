@@ -9,7 +9,7 @@ namespace {
 
 // Wiring is built at compile time; a cell given two roles does not compile.
 struct WiringBuilder {
-    CpuWiring wiring;
+    CpuPins wiring;
 
     constexpr WiringBuilder(int length, int data_pins, uint8_t drive_level)
     {
@@ -33,7 +33,7 @@ struct WiringBuilder {
     }
 };
 
-constexpr CpuWiring ktr5200()
+constexpr CpuPins ktr5200()
 {
     WiringBuilder b(298, 16, 0);
     b.set(78, CellRole::Address, 0);
@@ -51,7 +51,7 @@ constexpr CpuWiring ktr5200()
     return b.wiring;
 }
 
-constexpr CpuWiring uln()
+constexpr CpuPins uln()
 {
     WiringBuilder b(185, 16, 0);
     b.set(0, CellRole::Address, 0);
@@ -69,7 +69,7 @@ constexpr CpuWiring uln()
     return b.wiring;
 }
 
-constexpr CpuWiring paxon()
+constexpr CpuPins paxon()
 {
     WiringBuilder b(412, 32, 0);
     b.set(214, CellRole::Address, 0);
@@ -95,7 +95,7 @@ constexpr int mirta_data_cell(int k)
     return 221 - 2 * (k - 24);
 }
 
-constexpr CpuWiring mirta()
+constexpr CpuPins mirta()
 {
     WiringBuilder b(298, 32, 1);  // direction cells drive at '1'
     for (int k = 0; k <= 16; ++k)
@@ -112,12 +112,12 @@ constexpr CpuWiring mirta()
     return b.wiring;
 }
 
-constexpr CpuWiring kWirings[] = {ktr5200(), uln(), paxon(), mirta()};
+constexpr CpuPins kWirings[] = {ktr5200(), uln(), paxon(), mirta()};
 
 constexpr const char* kNames[] = {"KTR5200", "ULN", "PAXON", "MIRTA"};
 
 // Safe state after power-up: strobes and chip selects inactive, data released, the rest 0.
-void power_up(const CpuWiring& wiring, uint8_t* latches)
+void power_up(const CpuPins& wiring, uint8_t* latches)
 {
     for (int cell = 0; cell < wiring.bsr_length; ++cell) {
         switch (wiring.cells[cell].role) {
@@ -149,15 +149,15 @@ bool cpu_model_from_name(const char* name, CpuModel* model)
     return false;
 }
 
-const CpuWiring& cpu_wiring(CpuModel model) { return kWirings[static_cast<int>(model)]; }
+const CpuPins& cpu_pins(CpuModel model) { return kWirings[static_cast<int>(model)]; }
 
-CpuPins::CpuPins(CpuModel model, Bus& bus, const VirtualClock& clock)
-    : wiring_(cpu_wiring(model)), bus_(bus), clock_(clock)
+BuiltinPins::BuiltinPins(CpuModel model, Bus& bus, const VirtualClock& clock)
+    : wiring_(cpu_pins(model)), bus_(bus), clock_(clock)
 {
     power_up(wiring_, latches_.data());
 }
 
-void CpuPins::set_extest(bool active)
+void BuiltinPins::set_extest(bool active)
 {
     if (active == extest_)
         return;
@@ -165,14 +165,14 @@ void CpuPins::set_extest(bool active)
     drive_pins();
 }
 
-void CpuPins::update(const uint8_t* latches)
+void BuiltinPins::update(const uint8_t* latches)
 {
     std::memcpy(latches_.data(), latches, static_cast<size_t>(wiring_.bsr_length));
     if (extest_)
         drive_pins();
 }
 
-void CpuPins::drive_pins()
+void BuiltinPins::drive_pins()
 {
     BusSignals next;
     next.address = pins_.address;  // outside EXTEST the address pins keep their levels
@@ -222,7 +222,7 @@ void CpuPins::drive_pins()
     bus_.set_signals(pins_, clock_.ns);
 }
 
-void CpuPins::capture(uint8_t* cells)
+void BuiltinPins::capture(uint8_t* cells)
 {
     const uint32_t lines = bus_.data_levels(clock_.ns);
     for (int cell = 0; cell < wiring_.bsr_length; ++cell) {

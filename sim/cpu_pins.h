@@ -36,7 +36,8 @@ struct CellWiring {
     uint8_t index = 0;
 };
 
-struct CpuWiring {
+// A CPU's pin data: the role of every boundary-scan cell.
+struct CpuPins {
     int bsr_length = 0;
     int data_pins = 0;
     uint8_t drive_level = 0;  // direction-cell value that makes a data pin drive
@@ -44,11 +45,12 @@ struct CpuWiring {
     std::array<CellWiring, kMaxBsrLength> cells{};
 };
 
-const CpuWiring& cpu_wiring(CpuModel model);
+const CpuPins& cpu_pins(CpuModel model);
 
-class CpuPins : public ScanPins {
+// A built-in CPU's pins behind its register (BsdlPins does the same for a BSDL-described one).
+class BuiltinPins : public ScanPins {
 public:
-    CpuPins(CpuModel model, Bus& bus, const VirtualClock& clock);
+    BuiltinPins(CpuModel model, Bus& bus, const VirtualClock& clock);
 
     void set_extest(bool active) override;
     void update(const uint8_t* latches) override;
@@ -61,7 +63,7 @@ public:
 private:
     void drive_pins();
 
-    const CpuWiring& wiring_;
+    const CpuPins& wiring_;
     Bus& bus_;
     const VirtualClock& clock_;
     bool extest_ = false;

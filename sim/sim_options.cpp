@@ -281,7 +281,7 @@ std::string check_combination(const SimOptions& options)
         return "--bsdl replaces --cpu: give one of them";
     CpuModel cpu{};
     if (options.bsdl.empty() && cpu_model_from_name(options.cpu.c_str(), &cpu) &&
-        !(cpu_wiring(cpu).regions & (1u << options.region)))
+        !(cpu_pins(cpu).regions & (1u << options.region)))
         return options.cpu + " has no chip select for --region " + std::to_string(options.region);
     return {};
 }

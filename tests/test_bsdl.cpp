@@ -179,7 +179,7 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
         }
         sim::CpuModel model{};
         ASSERT_TRUE(sim::cpu_model_from_name(f.name, &model));
-        const sim::CpuWiring& wiring = sim::cpu_wiring(model);
+        const sim::CpuPins& wiring = sim::cpu_pins(model);
         for (int cell = 0; cell < wiring.bsr_length; ++cell) {
             const sim::CellWiring& w = wiring.cells[cell];
             EXPECT_EQ(file_role(device, cell), board_role(w)) << "cell " << cell;

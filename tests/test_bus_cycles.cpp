@@ -35,7 +35,7 @@ constexpr CpuCase kCpus[] = {
     {"MIRTA", sim::CpuModel::Mirta, 24, 16, 16},
 };
 
-std::vector<int> cells_with(const sim::CpuWiring& wiring, bool (*match)(sim::CellRole), int index)
+std::vector<int> cells_with(const sim::CpuPins& wiring, bool (*match)(sim::CellRole), int index)
 {
     std::vector<int> cells;
     for (int cell = 0; cell < wiring.bsr_length; ++cell)
@@ -47,7 +47,7 @@ std::vector<int> cells_with(const sim::CpuWiring& wiring, bool (*match)(sim::Cel
 bool is_data_out(sim::CellRole role) { return role == sim::CellRole::DataOut || role == sim::CellRole::DataInOut; }
 bool is_data_in(sim::CellRole role) { return role == sim::CellRole::DataIn || role == sim::CellRole::DataInOut; }
 
-int one_cell(const sim::CpuWiring& wiring, bool (*match)(sim::CellRole), int index)
+int one_cell(const sim::CpuPins& wiring, bool (*match)(sim::CellRole), int index)
 {
     std::vector<int> cells = cells_with(wiring, match, index);
     return cells.size() == 1 ? cells[0] : -1;
@@ -61,13 +61,13 @@ protected:
     {
         cpu = cpu_select(GetParam().name);
         ASSERT_NE(cpu, nullptr);
-        wiring = &sim::cpu_wiring(GetParam().model);
+        wiring = &sim::cpu_pins(GetParam().model);
         ASSERT_EQ(wiring->bsr_length, cpu->bsr_length);
     }
     std::string blank() const { return std::string(static_cast<size_t>(cpu->bsr_length), '.'); }
 
     const CpuTarget* cpu = nullptr;
-    const sim::CpuWiring* wiring = nullptr;
+    const sim::CpuPins* wiring = nullptr;
 };
 
 TEST_P(BusCycleCells, SetAddressWritesEachBitIntoItsCellOnly)

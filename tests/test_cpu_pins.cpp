@@ -60,7 +60,7 @@ protected:
     // The cells of `role` (any index when index < 0).
     void set_role(sim::CellRole role, int index, char level)
     {
-        const sim::CpuWiring& wiring = sim::cpu_wiring(GetParam().model);
+        const sim::CpuPins& wiring = sim::cpu_pins(GetParam().model);
         for (int cell = 0; cell < wiring.bsr_length; ++cell)
             if (wiring.cells[cell].role == role && (index < 0 || wiring.cells[cell].index == index))
                 image[static_cast<size_t>(cell)] = level;
@@ -69,7 +69,7 @@ protected:
     sim::SimStats stats;
     sim::VirtualClock clock;
     sim::Bus bus{stats};
-    sim::CpuPins pins{GetParam().model, bus, clock};
+    sim::BuiltinPins pins{GetParam().model, bus, clock};
     sim::MemoryDevice* memory = nullptr;
     const CpuTarget* cpu = nullptr;
     std::string image;
@@ -127,7 +127,7 @@ TEST_P(CpuPinsTest, CaptureSamplesTheSelectedDevice)
     memory->store(0x2468, 0xA5C3);
     pins.set_extest(true);
     set_address(cpu->pins, image.data(), 0x2468);
-    const sim::CpuWiring& wiring = sim::cpu_wiring(GetParam().model);
+    const sim::CpuPins& wiring = sim::cpu_pins(GetParam().model);
     const char release = wiring.drive_level ? '0' : '1';
     set_role(sim::CellRole::Direction, -1, release);
     set_role(sim::CellRole::BusDirection, -1, release);
@@ -162,7 +162,7 @@ TEST(CpuPinsMirta, DirectionCellsDriveAtOne)
     sim::SimStats stats;
     sim::VirtualClock clock;
     sim::Bus bus(stats);
-    sim::CpuPins pins(sim::CpuModel::Mirta, bus, clock);
+    sim::BuiltinPins pins(sim::CpuModel::Mirta, bus, clock);
     pins.set_extest(true);
     std::array<uint8_t, kMaxBsrLength> latches{};
     latches[175] = latches[176] = 1;  // WE#, OE# high

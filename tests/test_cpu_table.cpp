@@ -47,7 +47,7 @@ TEST(CpuTable, EveryRowMatchesTheBoardsFactsAndWiring)
 
         sim::CpuModel model{};
         ASSERT_TRUE(sim::cpu_model_from_name(cpu.name, &model));
-        const sim::CpuWiring& wiring = sim::cpu_wiring(model);
+        const sim::CpuPins& wiring = sim::cpu_pins(model);
         for (uint32_t region = 0; region < 8; ++region) {
             int expected = kNoNcsCell;
             for (int cell = 0; cell < wiring.bsr_length; ++cell)
