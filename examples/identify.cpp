@@ -30,7 +30,7 @@ int fail(const char* what)
     return 1;
 }
 
-int identify(const CpuTarget& cpu, const FlashDescriptor& descriptor, Cable& cable, Host& host)
+int identify(const CpuTarget& cpu, const FlashDescriptor& descriptor, Cable& cable, [[maybe_unused]] Host& host)
 {
     if (!chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, nullptr, cpu.instruction_length))
         return fail("the CPU's IDCODE does not match");
@@ -41,8 +41,7 @@ int identify(const CpuTarget& cpu, const FlashDescriptor& descriptor, Cable& cab
     SelectedTarget target(cpu, cable);
     target.set_ncs_cell(cpu_ncs_cell(cpu, 0));
     target.set_word_bytes(model.bytes_per_word);
-    (void)host;  // the session reports to `host` once it takes one
-    FlashSession session(target, descriptor, model, 1);
+    FlashSession session(target, descriptor, model, 1);  // the session reports to `host` once it takes one
     const bool known = flash_read_id(session, 0, model.maker_id_offset, model.device_id_offset) == FlashStatus::ok;
     std::printf("maker 0x%04X, device 0x%04X\n", session.identity.maker_id, session.identity.device_id);
     if (!known)
