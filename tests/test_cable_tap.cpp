@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "sim/board.h"
 #include "sim/sim_platform.h"
 #include "tests/support/fake_platform.h"
@@ -33,8 +33,7 @@ TEST(LptCable, FindPortProbesEveryCandidateAndTheLastEchoWins)
     };
     for (const Case& c : cases) {
         FakePlatform port(c.echoing);
-        platform_install(&port);
-        EXPECT_EQ(lpt_find_port(), c.expected);
+        EXPECT_EQ(lpt_find_port(port), c.expected);
         // Each candidate in turn: the probe pattern written, then read back.
         ASSERT_EQ(port.events.size(), 6u);
         const uint16_t order[] = {0x378, 0x278, 0x3BC};
@@ -65,18 +64,17 @@ std::vector<std::pair<int, int>> clocks_of(const FakePlatform& port)
 TEST(LptCable, EveryWalkIsWholeClocksOfTwoWritesCostingItsLength)
 {
     FakePlatform port;
-    platform_install(&port);
-    LptCable cable(kBase);
+    LptCable cable(port, kBase);
     std::string image(298, '0');
     const struct {
         const char* what;
         std::function<void()> walk;
         size_t clocks;
     } cases[] = {
-        {"reset", [&] { cable.tap_reset(); }, 5},
-        {"IR scan", [&] { cable.scan_ir(4, "0000"); }, 4 + 7},
-        {"DR scan", [&] { cable.scan_dr(image.c_str(), 298); }, 298 + 6},
-        {"one-bit DR scan", [&] { cable.scan_dr("1", 1); }, 1 + 6},
+        {"reset", [&] { tap_reset(cable); }, 5},
+        {"IR scan", [&] { jtag_scan_ir(cable, 4, "0000"); }, 4 + 7},
+        {"DR scan", [&] { jtag_scan_dr(cable, image.c_str(), 298); }, 298 + 6},
+        {"one-bit DR scan", [&] { jtag_scan_dr(cable, "1", 1); }, 1 + 6},
     };
     for (const auto& c : cases) {
         port.events.clear();
@@ -84,24 +82,26 @@ TEST(LptCable, EveryWalkIsWholeClocksOfTwoWritesCostingItsLength)
         EXPECT_EQ(clocks_of(port).size(), c.clocks) << c.what;
     }
     port.events.clear();
-    cable.tap_reset();
+    tap_reset(cable);
     for (const auto& [tms, tdi] : clocks_of(port))
         EXPECT_TRUE(tms == 1 && tdi == 0);
     port.events.clear();
-    cable.park();
+    cable_park(cable);
     EXPECT_EQ(port.writes_to(kBase), (std::vector<uint8_t>{0x08, 0x00, 0x08}));
 }
 
 TEST(LptCable, ReadTdoLooksOnlyAtStatusBitSix)
 {
     FakePlatform port;
-    platform_install(&port);
-    LptCable cable(kBase);
+    LptCable cable(port, kBase);
     for (const auto& [status, tdo] : {std::pair{0x40, 1}, {0xFF, 1}, {0x00, 0}, {0xBF, 0}, {0x80, 0}}) {
         port.events.clear();
         port.status = {static_cast<uint8_t>(status)};
-        EXPECT_EQ(cable.lpt_read_tdo(), tdo) << std::hex << status;
-        EXPECT_EQ(port.events, (std::vector<PortEvent>{{'R', kBase + 1, static_cast<uint8_t>(status)}}));
+        char read = 'x';
+        cable.shift("0", 1, false, {.capture = &read});
+        EXPECT_EQ(read, tdo ? '1' : '0') << std::hex << status;
+        EXPECT_EQ(port.events.back(), (PortEvent{'R', kBase + 1, static_cast<uint8_t>(status)}));
+        EXPECT_EQ(port.events.size(), 3u) << "one clock, then the status port once";
     }
 }
 
@@ -111,9 +111,9 @@ protected:
     CableOnBoard() : board(sim::BoardConfig{}), platform(board, sim::KeySetup{true, "", {}, 0})
     {
         platform_install(&platform);
-        cable = std::make_unique<LptCable>(kBase);
-        cable->park();
-        cable->tap_reset();
+        cable = std::make_unique<LptCable>(platform, kBase);
+        cable_park(*cable);
+        tap_reset(*cable);
     }
 
     sim::VirtualBoard board;
@@ -131,12 +131,12 @@ TEST_F(CableOnBoard, InstructionScansLoadTheInstructionAndEndInIdle)
                  {"0000", 0x0, sim::DataRegister::Boundary},
                  {"1111", 0xF, sim::DataRegister::Bypass}};
     for (const auto& c : cases) {
-        cable->scan_ir(4, c.bits);
+        jtag_scan_ir(*cable, 4, c.bits);
         EXPECT_EQ(board.tap().instruction(), c.value) << c.bits;
         EXPECT_EQ(board.tap().selected(), c.selected) << c.bits;
         EXPECT_EQ(board.tap().state(), sim::TapState::RunTestIdle) << c.bits;
     }
-    cable->tap_reset();
+    tap_reset(*cable);
     EXPECT_EQ(board.tap().state(), sim::TapState::TestLogicReset);
 }
 
@@ -146,26 +146,26 @@ TEST_F(CableOnBoard, CaptureReadsTheRegisterThatShiftsOutAndShiftsInTheOldBits)
     std::string expected;
     for (int bit = 0; bit < 32; ++bit)
         expected += ((0x1B4E20D3u >> bit) & 1) ? '1' : '0';
-    cable->scan_ir(4, "1011");
+    jtag_scan_ir(*cable, 4, "1011");
     char buffer[33] = "00001111000011110000111100001111";
-    cable->scan_dr_capture(buffer, buffer, 32);
+    jtag_scan_dr_capture(*cable, buffer, buffer, 32);
     EXPECT_EQ(std::string(buffer, 32), expected);
     EXPECT_EQ(board.tap().state(), sim::TapState::RunTestIdle);
 
     // Through the boundary register: what one scan shifts in, the next captures unchanged
     // without pins attached; a sample keeps only the cells asked for.
-    cable->scan_ir(4, "0000");
+    jtag_scan_ir(*cable, 4, "0000");
     std::string image(298, '0');
     for (size_t i = 0; i < image.size(); i += 7)
         image[i] = '1';
-    cable->scan_dr(image.c_str(), 298);
+    jtag_scan_dr(*cable, image.c_str(), 298);
     std::string capture(298, 'x');
-    cable->scan_dr_capture(image.c_str(), capture.data(), 298);
+    jtag_scan_dr_capture(*cable, image.c_str(), capture.data(), 298);
     EXPECT_EQ(capture, image);
     const uint16_t cells[] = {0, 6, 7, 14, 296, 297};
     char sample[6];
     const uint64_t reads = board.stats().port_reads;
-    cable->scan_dr_sample(image.c_str(), 298, cells, 6, sample);
+    jtag_scan_dr_sample(*cable, image.c_str(), 298, cells, 6, sample);
     cable->flush();
     EXPECT_EQ(board.stats().port_reads - reads, 6u) << "the status port is read at the listed cells only";
     for (size_t k = 0; k < 6; ++k)
@@ -174,12 +174,12 @@ TEST_F(CableOnBoard, CaptureReadsTheRegisterThatShiftsOutAndShiftsInTheOldBits)
 
 TEST_F(CableOnBoard, OnlyTheLowBitOfACharacterIsShifted)
 {
-    cable->scan_ir(4, std::string("a`\0"
+    jtag_scan_ir(*cable, 4, std::string("a`\0"
                                   "1",
                                   4)
                           .c_str());
     EXPECT_EQ(board.tap().instruction(), 0x9);
-    cable->scan_ir(4,
+    jtag_scan_ir(*cable, 4,
                    "3\x02"
                    "21");
     EXPECT_EQ(board.tap().instruction(), 0x9);
