@@ -6,14 +6,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
 #include "jtag/tap_walker.h"
 #include "sim/board.h"
 #include "sim/sim_platform.h"
+#include "sim/tap_controller.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
@@ -183,6 +186,121 @@ TEST_F(CableOnBoard, OnlyTheLowBitOfACharacterIsShifted)
                    "3\x02"
                    "21");
     EXPECT_EQ(board.tap().instruction(), 0x9);
+}
+
+// A chain on the bit seam: the board's TAP (KTR5200) between devices that know only BYPASS,
+// each an IR of its own length and a 1-bit DR; index 0 is nearest TDO.
+class ChainDouble final : public Cable {
+public:
+    struct Other {
+        sim::TapState state = sim::TapState::TestLogicReset;
+        std::vector<uint8_t> ir, shift_ir;
+        uint8_t bypass = 0;
+    };
+    ChainDouble(std::vector<uint32_t> before, std::vector<uint32_t> after) : cpu(*sim::find_cpu_facts("KTR5200"), stats)
+    {
+        for (uint32_t length : before)
+            near_tdo.emplace_back().ir.assign(length, 0);
+        for (uint32_t length : after)
+            near_tdi.emplace_back().ir.assign(length, 0);
+    }
+    void park() override {}
+    void tms_path(uint8_t path, uint8_t clocks, int) override
+    {
+        for (uint8_t k = 0; k < clocks; ++k)
+            clock((path >> k) & 1, 0);
+    }
+    void shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink) override
+    {
+        for (uint32_t i = 0, next = 0; i < length; ++i) {
+            const char out = clock(exit && i + 1 == length, bits[i] & 1) ? '1' : '0';
+            if (sink.capture)
+                sink.capture[i] = out;
+            else if (next < sink.count && sink.cells[next] == i)
+                sink.sample[next++] = out;
+        }
+    }
+
+    sim::SimStats stats;
+    sim::TapController cpu;
+    std::vector<Other> near_tdo, near_tdi;
+
+private:
+    // TDI enters the device nearest it; every device hands its old TDO on towards the cable.
+    static uint8_t step(Other& d, uint8_t tms, uint8_t tdi)
+    {
+        using S = sim::TapState;
+        uint8_t out = d.state == S::ShiftDr ? d.bypass : d.state == S::ShiftIr ? d.shift_ir[0] : 1;
+        if (d.state == S::ShiftDr)
+            d.bypass = tdi;
+        if (d.state == S::ShiftIr) {
+            d.shift_ir.erase(d.shift_ir.begin());
+            d.shift_ir.push_back(tdi);
+        }
+        if (d.state == S::CaptureIr || d.state == S::CaptureDr) {
+            d.shift_ir.assign(d.ir.size(), 0);
+            d.shift_ir[0] = 1;
+            d.bypass = 0;
+        }
+        if (d.state == S::UpdateIr)
+            d.ir = d.shift_ir;
+        d.state = sim::kTapNext[static_cast<int>(d.state)][tms];
+        return out;
+    }
+    uint8_t clock(uint8_t tms, uint8_t tdi)
+    {
+        for (auto d = near_tdi.rbegin(); d != near_tdi.rend(); ++d)
+            tdi = step(*d, tms, tdi);
+        const uint8_t out = cpu.tdo();
+        cpu.tck_rising(tms, tdi);
+        cpu.tck_falling();
+        tdi = out;
+        for (auto d = near_tdo.rbegin(); d != near_tdo.rend(); ++d)
+            tdi = step(*d, tms, tdi);
+        return tdi;
+    }
+};
+
+TEST(JtagChain, OtherDevicesSitInBypassAndTheCellsLineUp)
+{
+    const struct {
+        std::vector<uint32_t> before, after;  // IR lengths
+    } cases[] = {{{}, {}}, {{5}, {}}, {{}, {3}}, {{4, 8}, {2, 7, 300}}, {{1, 1, 1}, {6}}};
+    for (const auto& c : cases) {
+        ChainDouble cable(c.before, c.after);
+        const auto sum = [](const std::vector<uint32_t>& v) { return uint32_t(std::accumulate(v.begin(), v.end(), 0u)); };
+        JtagChain chain(cable, {uint32_t(c.before.size()), uint32_t(c.after.size()), sum(c.before), sum(c.after)});
+        const std::string where = std::to_string(c.before.size()) + " before, " + std::to_string(c.after.size()) + " after";
+        chain.tap_reset();
+        chain.scan_ir(4, "1011");
+        EXPECT_EQ(cable.cpu.instruction(), 0xDu) << where;
+        for (const auto* side : {&cable.near_tdo, &cable.near_tdi})
+            for (const auto& other : *side)
+                EXPECT_EQ(other.ir, std::vector<uint8_t>(other.ir.size(), 1)) << where;
+        char id[33] = "00001111000011110000111100001111";
+        chain.scan_dr_capture(id, id, 32);
+        for (int bit = 0; bit < 32; ++bit)
+            EXPECT_EQ(id[bit], (0x1B4E20D3u >> bit) & 1 ? '1' : '0') << where << " bit " << bit;
+
+        chain.scan_ir(4, kExtest);
+        std::string image(298, '0');
+        for (size_t i = 0; i < image.size(); i += 5)
+            image[i] = '1';
+        chain.scan_dr(image.c_str(), 298);
+        std::vector<uint8_t> latched;
+        for (char bit : image)
+            latched.push_back(bit & 1);
+        EXPECT_EQ(cable.cpu.latches(), latched) << where;
+        std::string capture(298, 'x');
+        chain.scan_dr_capture(image.c_str(), capture.data(), 298);
+        EXPECT_EQ(capture, image) << where;
+        const uint16_t cells[] = {0, 5, 6, 150, 297};
+        char sample[5];
+        chain.scan_dr_sample(image.c_str(), 298, cells, 5, sample);
+        for (size_t k = 0; k < 5; ++k)
+            EXPECT_EQ(sample[k], image[cells[k]]) << where << " cell " << cells[k];
+        EXPECT_EQ(cable.cpu.state(), sim::TapState::RunTestIdle) << where;
+    }
 }
 
 TEST(Tap, Reverse32ReversesOnlyTheFirst32Characters)
