@@ -357,11 +357,7 @@ void MpsseCable::shift(const char* bits, uint32_t length, bool exit, const TdoSi
 {
     if (!fault_.empty() || length == 0)
         return;
-    ReadTarget target;
-    target.capture = sink.capture;
-    target.cells = sink.cells;
-    target.count = sink.count;
-    target.sample = sink.sample;
+    ReadTarget target{sink};
     ReadTarget* read = sink.wanted() ? &target : nullptr;
     const uint32_t end = exit ? length - 1 : length;  // the exit clock shifts the last bit
     if (read != nullptr && read->capture == nullptr)

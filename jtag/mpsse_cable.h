@@ -65,12 +65,8 @@ public:
     const char* fault() const override { return fault_.empty() ? nullptr : fault_.c_str(); }
 
 private:
-    // Where the TDO bits of a shift go: every bit into `capture`, or only the listed cells.
-    struct ReadTarget {
-        char* capture = nullptr;
-        const uint16_t* cells = nullptr;
-        uint32_t count = 0;
-        char* sample = nullptr;
+    // Where the TDO bits of a shift go, and how far the listed cells have been placed.
+    struct ReadTarget : TdoSink {
         uint32_t next = 0;  // first listed cell not yet placed
     };
     // Bits of the answer stream that belong in `dest[0..count)`.
