@@ -402,9 +402,9 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     report.stage("chain_check");
     // A BSDL file without an IDCODE accepts any device.
     ConsoleHost host;
-    const Outcome checked = cpu.idcode_instruction == nullptr
-                                ? outcome_of(Status::ok)
-                                : chain_check_idcode(chain, host, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
+    const Outcome checked = cpu.idcode_instruction == nullptr ? outcome_of(Status::ok)
+                                                              : chain_check_idcode(chain, host, cpu.idcode_instruction,
+                                                                                   cpu.idcode, cpu.instruction_length);
     const bool chain_matches = checked.ok();
     const uint32_t idcode_read = checked.actual;
     report.idcode_read = idcode_read;

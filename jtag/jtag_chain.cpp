@@ -9,8 +9,7 @@ JtagChain::JtagChain(Cable& cable, const ChainPosition& position)
     : cable_(cable),
       position_(position),
       ones_(std::max({position.devices_before, position.devices_after, position.ir_before, position.ir_after}), '1')
-{
-}
+{}
 
 void JtagChain::park() { cable_park(cable_); }
 
@@ -22,8 +21,7 @@ void JtagChain::tap_reset()
 
 // Bits shifted in first travel furthest: the padding of the devices nearer TDO goes first, and
 // their bits come out first, so the device's own bits sit `before` bits into both streams.
-void JtagChain::padded(bool ir, const char* bits, uint32_t length, const TdoSink& sink, uint32_t before,
-                       uint32_t after)
+void JtagChain::padded(bool ir, const char* bits, uint32_t length, const TdoSink& sink, uint32_t before, uint32_t after)
 {
     counts_.bits += before + length + after;
     tap_scan(cable_, ir, bits, length, sink, {ones_.data(), before, after});
@@ -56,8 +54,7 @@ void JtagChain::scan_dr_capture(const char* bits, char* capture, uint32_t length
     cable_.flush();
 }
 
-void JtagChain::scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
-                               char* sample)
+void JtagChain::scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count, char* sample)
 {
     ++counts_.dr_scans;
     ++counts_.dr_samples;

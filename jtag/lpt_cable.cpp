@@ -21,8 +21,7 @@ uint16_t lpt_find_port(Platform& port)
 }
 
 LptCable::LptCable(Platform& port, uint16_t base, const LptWiring& wiring) : port_(port), base_(base), wiring_(wiring)
-{
-}
+{}
 
 inline void LptCable::clock(uint8_t lines)
 {

@@ -14,10 +14,10 @@ struct LptWiring {
     uint8_t tdi;
     uint8_t tms;
     uint8_t tck;
-    uint8_t held;        // data bits high on every clock (a buffer enable, a reset line let go)
-    uint8_t tdo;         // the status bit carrying TDO
-    bool tdo_inverted;   // the port inverts that bit (the BUSY line does)
-    uint8_t park[3];     // the data port written in this order to leave the lines idle
+    uint8_t held;       // data bits high on every clock (a buffer enable, a reset line let go)
+    uint8_t tdo;        // the status bit carrying TDO
+    bool tdo_inverted;  // the port inverts that bit (the BUSY line does)
+    uint8_t park[3];    // the data port written in this order to leave the lines idle
 };
 
 // TDI, TMS, TCK and line 3 on data bits 0 to 3, TDO on status bit 6; parking pulses line 3 low.

@@ -23,7 +23,7 @@ void tap_scan(Cable& cable, bool ir, const char* bits, uint32_t length, const Td
     if (padding.after != 0)
         cable.shift(padding.ones, padding.after, true);
     cable.tms_path(0b1, 1, static_cast<uint8_t>(last) & 1);  // Exit1 to Update
-    cable.tms_path(0b0, 1);                                   // Run-Test/Idle
+    cable.tms_path(0b0, 1);                                  // Run-Test/Idle
 }
 
 void cable_park(Cable& cable) { cable.park(); }

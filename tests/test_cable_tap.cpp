@@ -177,14 +177,15 @@ TEST_F(CableOnBoard, CaptureReadsTheRegisterThatShiftsOutAndShiftsInTheOldBits)
 
 TEST_F(CableOnBoard, OnlyTheLowBitOfACharacterIsShifted)
 {
-    jtag_scan_ir(*cable, 4, std::string("a`\0"
-                                  "1",
-                                  4)
-                          .c_str());
+    jtag_scan_ir(*cable, 4,
+                 std::string("a`\0"
+                             "1",
+                             4)
+                     .c_str());
     EXPECT_EQ(board.tap().instruction(), 0x9);
     jtag_scan_ir(*cable, 4,
-                   "3\x02"
-                   "21");
+                 "3\x02"
+                 "21");
     EXPECT_EQ(board.tap().instruction(), 0x9);
 }
 
@@ -268,9 +269,12 @@ TEST(JtagChain, OtherDevicesSitInBypassAndTheCellsLineUp)
     } cases[] = {{{}, {}}, {{5}, {}}, {{}, {3}}, {{4, 8}, {2, 7, 300}}, {{1, 1, 1}, {6}}};
     for (const auto& c : cases) {
         ChainDouble cable(c.before, c.after);
-        const auto sum = [](const std::vector<uint32_t>& v) { return uint32_t(std::accumulate(v.begin(), v.end(), 0u)); };
+        const auto sum = [](const std::vector<uint32_t>& v) {
+            return uint32_t(std::accumulate(v.begin(), v.end(), 0u));
+        };
         JtagChain chain(cable, {uint32_t(c.before.size()), uint32_t(c.after.size()), sum(c.before), sum(c.after)});
-        const std::string where = std::to_string(c.before.size()) + " before, " + std::to_string(c.after.size()) + " after";
+        const std::string where =
+            std::to_string(c.before.size()) + " before, " + std::to_string(c.after.size()) + " after";
         chain.tap_reset();
         chain.scan_ir(4, "1011");
         EXPECT_EQ(cable.cpu.instruction(), 0xDu) << where;

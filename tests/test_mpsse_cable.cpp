@@ -46,7 +46,8 @@ struct LptRig {
     sim::SimPlatform platform;
     LptCable cable;
     explicit LptRig(sim::BoardConfig config)
-        : board(config), platform(board, sim::KeySetup{true, {}, {}, 0}),
+        : board(config),
+          platform(board, sim::KeySetup{true, {}, {}, 0}),
           cable((platform_install(&platform), platform), board.config().port_base)
     {
         cable_park(cable);
