@@ -51,20 +51,58 @@ void LptCable::tms_path(uint8_t path, uint8_t clocks, int tdi)
         clock(static_cast<uint8_t>(held | (((path >> k) & 1) ? wiring_.tms : 0)));
 }
 
+namespace {
+
+enum class Keep : uint8_t { nothing, every_bit, cells };
+
+// The clock loop with the wiring in locals: the port calls are virtual, so fields read through
+// `this` would be loaded again at every clock.
+template <Keep keep>
+void clock_bits(Platform& port, uint16_t base, const LptWiring& wiring, const char* bits, uint32_t length, bool exit,
+                const TdoSink& sink)
+{
+    // Both writes of a clock, by the TDI bit; the exit clock adds TMS.
+    const uint8_t low[2] = {wiring.held, static_cast<uint8_t>(wiring.held | wiring.tdi)};
+    const uint8_t high[2] = {static_cast<uint8_t>(low[0] | wiring.tck), static_cast<uint8_t>(low[1] | wiring.tck)};
+    const uint8_t tdo = wiring.tdo;
+    const bool inverted = wiring.tdo_inverted;
+    const uint16_t status = base + 1;
+    const auto read = [&] { return ((port.port_read(status) & tdo) != 0) != inverted ? '1' : '0'; };
+    const auto keep_bit = [&](uint32_t i, uint32_t& next) {
+        if constexpr (keep == Keep::every_bit) {
+            sink.capture[i] = read();
+        } else if constexpr (keep == Keep::cells) {
+            if (next < sink.count && sink.cells[next] == i)
+                sink.sample[next++] = read();
+        }
+    };
+    const uint32_t body = exit ? length - 1 : length;
+    uint32_t next = 0;
+    for (uint32_t i = 0; i < body; ++i) {
+        const int bit = bits[i] & 1;
+        port.port_write(base, low[bit]);
+        port.port_write(base, high[bit]);
+        keep_bit(i, next);
+    }
+    if (exit) {
+        const int bit = bits[body] & 1;
+        port.port_write(base, low[bit] | wiring.tms);
+        port.port_write(base, high[bit] | wiring.tms);
+        keep_bit(body, next);
+    }
+}
+
+}  // namespace
+
 void LptCable::shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink)
 {
     // TDI is taken from bits[i] before a capture stores bit i: the two may be one buffer. The
     // status port is read only where a bit is wanted: a read costs as much as a write, and a bus
     // word needs 8 or 16 of several hundred cells.
-    const uint8_t one = wiring_.tdi;
-    const uint32_t last = exit ? length - 1 : length;
-    uint32_t next = 0;
-    for (uint32_t i = 0; i < length; ++i) {
-        const uint8_t lines = (bits[i] & 1) ? one : 0;
-        clock(i == last ? static_cast<uint8_t>(lines | wiring_.tms) : lines);
-        if (sink.capture != nullptr)
-            sink.capture[i] = read_tdo();
-        else if (next < sink.count && sink.cells[next] == i)
-            sink.sample[next++] = read_tdo();
-    }
+    if (sink.capture != nullptr)
+        clock_bits<Keep::every_bit>(port_, base_, wiring_, bits, length, exit, sink);
+    else if (sink.count != 0)
+        clock_bits<Keep::cells>(port_, base_, wiring_, bits, length, exit, sink);
+    else
+        clock_bits<Keep::nothing>(port_, base_, wiring_, bits, length, exit, sink);
 }
