@@ -40,8 +40,6 @@ public:
 private:
     // One TCK clock, `lines` (TDI and TMS masks) held: two writes, TCK left high.
     void clock(uint8_t lines);
-    // TDO as the status port shows it while TCK is high after a clock.
-    char read_tdo();
 
     Platform& port_;
     uint16_t base_;
