@@ -108,6 +108,20 @@ TEST(LptCable, ReadTdoLooksOnlyAtStatusBitSix)
     }
 }
 
+TEST(LptCable, AnotherWiringIsAnotherRow)
+{
+    // TDO on the inverted BUSY bit, the other lines moved: the same walk through other masks.
+    constexpr LptWiring kOther = {0x40, 0x20, 0x10, 0x80, 0x80, true, {0x00, 0x80, 0x80}};
+    FakePlatform port;
+    port.status = {0x7F};
+    LptCable cable(port, kBase, kOther);
+    char read = 'x';
+    cable.shift("1", 1, true, {.capture = &read});
+    cable_park(cable);
+    EXPECT_EQ(read, '1');
+    EXPECT_EQ(port.writes_to(kBase), (std::vector<uint8_t>{0xE0, 0xF0, 0x00, 0x80, 0x80}));
+}
+
 // The walks against the board's own TAP controller.
 class CableOnBoard : public ::testing::Test {
 protected:
