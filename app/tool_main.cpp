@@ -12,7 +12,7 @@
 #include "app/cause_lines.h"
 #include "app/command_check.h"
 #include "app/command_line.h"
-#include "app/counting_cable.h"
+#include "app/console_host.h"
 #include "app/exit.h"
 #include "app/help.h"
 #include "app/job_report.h"
@@ -21,8 +21,9 @@
 #include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
+#include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "jtag/toggle_test.h"
 #include "platform/console.h"
 #include "platform/interrupts.h"
@@ -51,18 +52,18 @@ Ending check_options(const RunOptions& o, int argc)
     return {};
 }
 
-RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report, const char* bsdl_path)
+RunEnd idcode_mode(const CpuTarget& cpu, JtagChain& chain, JobReport* report, const char* bsdl_path)
 {
-    uint32_t read = 0;
-    const bool matched =
-        chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &read, cpu.instruction_length);
+    ConsoleHost host;
+    const Outcome checked = chain_check_idcode(chain, host, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
+    const uint32_t read = checked.actual;
     if (report != nullptr)
         report->idcode_read = read;
-    if (const char* fault = cable.fault()) {
+    if (const char* fault = chain.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
         return {1, CableEnd::reset_park};
     }
-    if (matched)
+    if (checked.ok())
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
     print_idcode_line(read, cpu);
@@ -70,23 +71,20 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report, const 
     return {1, CableEnd::park};
 }
 
-RunEnd toggle_mode(const CpuTarget& cpu, Cable& cable)
+RunEnd toggle_mode(const CpuTarget& cpu, JtagChain& chain)
 {
-    SelectedTarget target(cpu, cable);
-    switch (toggle_test(cable, target.bsr_image(), target.bsr_length(), cpu.toggle)) {
-    case ToggleEnd::escape:
-        // The pins keep the last pass: a probe still sees them where the test stopped.
-        return {0, CableEnd::none};
-    case ToggleEnd::banner_only:
+    SelectedTarget target(cpu, chain);
+    ConsoleHost host(true);  // the test runs until ESC, which no input left can ever bring
+    const Outcome ended = toggle_test(chain, host, target.bsr_image(), target.bsr_length(), cpu.toggle);
+    if (ended.status == Status::cancelled)
+        return {0, CableEnd::none};  // the pins keep the last pass: a probe still sees them
+    if (ended.ok())
         return {0, CableEnd::park};
-    case ToggleEnd::interrupted:
-        break;
-    }
-    con_printf("\nStopped by %s\n", interrupt_requested());
+    con_printf("\nStopped by %s\n", ended.detail);
     return {1, CableEnd::reset_park};
 }
 
-RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
+RunEnd mode_stage(const RunOptions& o, JtagChain& chain, const CpuTarget* bsdl_cpu)
 {
     const CpuTarget* cpu = bsdl_cpu != nullptr ? bsdl_cpu : cpu_select(o.cpu_name);
     if (cpu == nullptr) {
@@ -100,10 +98,10 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
         o.report->job_kind = o.idcode_check ? "idcode" : "toggle";
     }
     if (o.idcode_check)
-        return idcode_mode(*cpu, cable, o.report, o.bsdl_path);
+        return idcode_mode(*cpu, chain, o.report, o.bsdl_path);
     if (o.toggle_mode != 0)
-        return toggle_mode(*cpu, cable);
-    return run_programming(o, *cpu, cable);
+        return toggle_mode(*cpu, chain);
+    return run_programming(o, *cpu, chain);
 }
 
 void print_banner()
@@ -141,14 +139,14 @@ void print_help_hint(bool bare)
 
 Ending find_parallel_cable(bool bare, JobReport& report, std::unique_ptr<Cable>& cable)
 {
-    uint16_t base = lpt_find_port();
+    uint16_t base = lpt_find_port(platform());
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
         print_help_hint(bare);
         return process_end(1);
     }
     report.port = base;
-    cable = std::make_unique<LptCable>(base);
+    cable = std::make_unique<LptCable>(platform(), base);
     return {};
 }
 
@@ -190,7 +188,7 @@ void note_usb_cable(JobReport& report)
     report.description = device.description;
 }
 
-void note_counters(JobReport& report, const CountingCable& c)
+void note_counters(JobReport& report, const ScanCounts& c)
 {
     report.counters = {{"ir_scans", c.ir_scans},     {"dr_scans", c.dr_scans}, {"dr_captures", c.dr_captures},
                        {"dr_samples", c.dr_samples}, {"bits_shifted", c.bits}, {"tap_resets", c.tap_resets}};
@@ -226,7 +224,7 @@ void end_cable(Cable* cable, CableEnd end)
 // What one run of the tool holds until its end.
 struct ToolRun {
     std::unique_ptr<Cable> cable;
-    std::unique_ptr<CountingCable> counting;
+    std::unique_ptr<JtagChain> chain;  // over the cable: dropped before it
     bool uses_usb = false;
     LongOptions long_options;
     JobReport report;
@@ -293,12 +291,10 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         return *end;
     if (run.uses_usb)
         note_usb_cable(report);
-    // The report counts what the job sends; without one the cable is driven directly.
-    Cable* job_cable = run.cable.get();
-    if (long_options.report_path != nullptr)
-        job_cable = (run.counting = std::make_unique<CountingCable>(*run.cable)).get();
-    cable_park(*job_cable);
-    tap_reset(*job_cable);
+    // The device alone on its chain; the chain counts what the job sends, for the report.
+    run.chain = std::make_unique<JtagChain>(*run.cable);
+    run.chain->park();
+    run.chain->tap_reset();
     if (argc < 2) {
         print_usage();
         return quit(1);
@@ -316,7 +312,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     options.bsdl_path = long_options.bsdl;
     if (Ending end = check_options(options, argc))
         return *end;
-    return mode_stage(options, *job_cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
+    return mode_stage(options, *run.chain, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
 }
 
 }  // namespace
@@ -346,8 +342,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             end.status = 1;
         }
     }
-    if (run.counting != nullptr)
-        note_counters(run.report, *run.counting);
+    if (run.chain != nullptr && run.long_options.report_path != nullptr)
+        note_counters(run.report, run.chain->counts());
     write_report(run.long_options.report_path, run.report, end);
     return end.status;
 }

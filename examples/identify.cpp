@@ -30,15 +30,15 @@ int fail(const char* what)
     return 1;
 }
 
-int identify(const CpuTarget& cpu, const FlashDescriptor& descriptor, Cable& cable, [[maybe_unused]] Host& host)
+int identify(const CpuTarget& cpu, const FlashDescriptor& descriptor, JtagChain& chain, Host& host)
 {
-    if (!chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, nullptr, cpu.instruction_length))
+    if (!chain_check_idcode(chain, host, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length).ok())
         return fail("the CPU's IDCODE does not match");
-    jtag_scan_ir(cable, cpu.instruction_length, cpu.extest_instruction);
+    chain.scan_ir(cpu.instruction_length, cpu.extest_instruction);
     FlashModel model{};
     if (flash_setup_model(descriptor, 16, 1, model) != FlashStatus::ok)
         return fail("the flash has no 16-bit set-up");
-    SelectedTarget target(cpu, cable);
+    SelectedTarget target(cpu, chain);
     target.set_ncs_cell(cpu_ncs_cell(cpu, 0));
     target.set_word_bytes(model.bytes_per_word);
     FlashSession session(target, descriptor, model, 1);  // the session reports to `host` once it takes one
@@ -71,16 +71,17 @@ int main(int argc, char** argv)
     platform_install(os.get());
     if (const char* refused = os->port_access())
         return fail(refused);
-    const uint16_t base = lpt_find_port();
+    const uint16_t base = lpt_find_port(*os);
     if (base == 0)
         return fail("no parallel port");
-    LptCable cable(base);
+    LptCable cable(*os, base);
+    JtagChain chain(cable);  // the CPU alone on its chain
     QuietHost host;
-    cable_park(cable);
-    tap_reset(cable);
-    const int status = identify(*cpu, *descriptor, cable, host);
-    tap_reset(cable);
-    cable_park(cable);
+    chain.park();
+    chain.tap_reset();
+    const int status = identify(*cpu, *descriptor, chain, host);
+    chain.tap_reset();
+    chain.park();
     os->port_release();
     return status;
 }

@@ -74,7 +74,7 @@ TEST(ToolUnderShim, TheExampleProgramIdentifiesTheFlash)
     GuardedRun run;
     RunResult found = run.run({IDENTIFY_PATH, "KTR5200"}, {kBoard});
     EXPECT_EQ(found.status, 0) << tail(found.output);
-    for (const char* line : {"\nmaker 0x0001, device 0x22DA\n", "\nsize 1024 KB in 19 blocks\n"})
+    for (const char* line : {"maker 0x0001, device 0x22DA\n", "\nsize 1024 KB in 19 blocks\n"})
         EXPECT_NE(found.output.find(line), std::string::npos) << tail(found.output);
 }
 
