@@ -23,11 +23,17 @@ public:
         ++tap_resets;
         inner_.tap_reset();
     }
-    void scan_ir(uint8_t length, const char* b) override
+    void scan_ir(uint32_t length, const char* b) override
     {
         ++ir_scans;
         bits += length;
         inner_.scan_ir(length, b);
+    }
+    void scan_ir_capture(const char* b, char* capture, uint32_t length) override
+    {
+        ++ir_scans;
+        bits += length;
+        inner_.scan_ir_capture(b, capture, length);
     }
     void scan_dr(const char* b, uint32_t length) override
     {

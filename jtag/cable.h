@@ -15,7 +15,9 @@ public:
     virtual void park() = 0;
     // Five clocks with TMS high: Test-Logic-Reset from any state.
     virtual void tap_reset() = 0;
-    virtual void scan_ir(uint8_t length, const char* bits) = 0;
+    virtual void scan_ir(uint32_t length, const char* bits) = 0;
+    // As scan_ir, keeping what comes out: `capture` may be `bits` itself.
+    virtual void scan_ir_capture(const char* bits, char* capture, uint32_t length) = 0;
     virtual void scan_dr(const char* bits, uint32_t length) = 0;
     // `capture` may be `bits` itself; it holds `length` characters when the call returns.
     virtual void scan_dr_capture(const char* bits, char* capture, uint32_t length) = 0;

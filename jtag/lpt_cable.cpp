@@ -67,14 +67,19 @@ void LptCable::leave_to_idle(uint8_t last_bit)
     lpt_clock(0);
 }
 
-void LptCable::scan_ir(uint8_t length, const char* bits)
+void LptCable::enter_shift_ir()
 {
     lpt_clock(0);     // Run-Test/Idle
     lpt_clock(kTms);  // Select-DR-Scan
     lpt_clock(kTms);  // Select-IR-Scan
     lpt_clock(0);     // Capture-IR
     lpt_clock(0);     // Shift-IR
-    for (uint8_t i = 0; i + 1 < length; ++i)
+}
+
+void LptCable::scan_ir(uint32_t length, const char* bits)
+{
+    enter_shift_ir();
+    for (uint32_t i = 0; i + 1 < length; ++i)
         lpt_clock(tdi(bits[i]));
     uint8_t last = tdi(bits[length - 1]);
     lpt_clock(kTms | last);  // Exit1-IR, shifting the last bit
@@ -91,9 +96,21 @@ void LptCable::scan_dr(const char* bits, uint32_t length)
     leave_to_idle(last);
 }
 
+void LptCable::scan_ir_capture(const char* bits, char* capture, uint32_t length)
+{
+    enter_shift_ir();
+    shift_capture(bits, capture, length);
+}
+
 void LptCable::scan_dr_capture(const char* bits, char* capture, uint32_t length)
 {
     enter_shift_dr();
+    shift_capture(bits, capture, length);
+}
+
+// From Shift-DR or Shift-IR to Run-Test/Idle, reading TDO after every shift clock.
+void LptCable::shift_capture(const char* bits, char* capture, uint32_t length)
+{
     // TDI is taken from bits[i] before capture[i] is stored: the two may be one buffer.
     for (uint32_t i = 0; i + 1 < length; ++i) {
         lpt_clock(tdi(bits[i]));

@@ -26,7 +26,8 @@ public:
     // 0x08, 0x00, 0x08: line 3 pulsed low, TCK, TMS and TDI low.
     void park() override;
     void tap_reset() override;
-    void scan_ir(uint8_t length, const char* bits) override;
+    void scan_ir(uint32_t length, const char* bits) override;
+    void scan_ir_capture(const char* bits, char* capture, uint32_t length) override;
     void scan_dr(const char* bits, uint32_t length) override;
     void scan_dr_capture(const char* bits, char* capture, uint32_t length) override;
     void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
@@ -35,6 +36,8 @@ public:
 
 private:
     void enter_shift_dr();
+    void enter_shift_ir();
+    void shift_capture(const char* bits, char* capture, uint32_t length);
     void leave_to_idle(uint8_t last_bit);
 
     Platform& port_;

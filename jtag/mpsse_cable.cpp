@@ -344,12 +344,12 @@ void MpsseCable::leave_shift(const char* bits, uint32_t length, ReadTarget* targ
     tms_clock(0);
 }
 
-void MpsseCable::scan_ir(uint8_t length, const char* bits)
+void MpsseCable::scan_ir(uint32_t length, const char* bits)
 {
     if (!fault_.empty())
         return;
     walk(kToShiftIr, 5);
-    shift(bits, 0, length - 1u, nullptr);
+    shift(bits, 0, length - 1, nullptr);
     leave_shift(bits, length, nullptr);
 }
 
@@ -362,13 +362,24 @@ void MpsseCable::scan_dr(const char* bits, uint32_t length)
     leave_shift(bits, length, nullptr);
 }
 
+void MpsseCable::scan_ir_capture(const char* bits, char* capture, uint32_t length)
+{
+    shift_capture(kToShiftIr, 5, bits, capture, length);
+}
+
 void MpsseCable::scan_dr_capture(const char* bits, char* capture, uint32_t length)
+{
+    shift_capture(kToShiftDr, 4, bits, capture, length);
+}
+
+// The walk `path` to a shift state, then every bit shifted and read back.
+void MpsseCable::shift_capture(uint8_t path, int clocks, const char* bits, char* capture, uint32_t length)
 {
     if (!fault_.empty())
         return;
     ReadTarget target;
     target.capture = capture;
-    walk(kToShiftDr, 4);
+    walk(path, clocks);
     shift(bits, 0, length - 1, &target);
     leave_shift(bits, length, &target);
     flush();  // the caller needs the capture now

@@ -58,7 +58,8 @@ public:
 
     void park() override;
     void tap_reset() override;
-    void scan_ir(uint8_t length, const char* bits) override;
+    void scan_ir(uint32_t length, const char* bits) override;
+    void scan_ir_capture(const char* bits, char* capture, uint32_t length) override;
     void scan_dr(const char* bits, uint32_t length) override;
     void scan_dr_capture(const char* bits, char* capture, uint32_t length) override;
     void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
@@ -90,6 +91,7 @@ private:
     void shift(const char* bits, uint32_t from, uint32_t to, ReadTarget* target);
     void place(ReadTarget& target, uint32_t first, uint32_t count, uint32_t answer_bit);
     void walk(uint8_t path, int clocks);
+    void shift_capture(uint8_t path, int clocks, const char* bits, char* capture, uint32_t length);
     void leave_shift(const char* bits, uint32_t length, ReadTarget* target);
     bool reserve_answers(uint32_t bytes);
     void send();

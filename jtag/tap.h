@@ -12,7 +12,12 @@ inline constexpr const char* kExtest = "0000";
 
 inline void cable_park(Cable& cable) { cable.park(); }
 inline void tap_reset(Cable& cable) { cable.tap_reset(); }
-inline void jtag_scan_ir(Cable& cable, uint8_t length, const char* bits) { cable.scan_ir(length, bits); }
+inline void jtag_scan_ir(Cable& cable, uint32_t length, const char* bits) { cable.scan_ir(length, bits); }
+// `capture` may be `bits` itself; it receives `length` characters and no terminator.
+inline void jtag_scan_ir_capture(Cable& cable, const char* bits, char* capture, uint32_t length)
+{
+    cable.scan_ir_capture(bits, capture, length);
+}
 inline void jtag_scan_dr(Cable& cable, const char* bits, uint32_t length) { cable.scan_dr(bits, length); }
 // `capture` may be `bits` itself; it receives `length` characters and no terminator.
 inline void jtag_scan_dr_capture(Cable& cable, const char* bits, char* capture, uint32_t length)
