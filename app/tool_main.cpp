@@ -9,6 +9,7 @@
 #include "app/backup_file.h"
 #include "app/bsdl_board.h"
 #include "app/cable_choice.h"
+#include "app/chain_list.h"
 #include "app/cause_lines.h"
 #include "app/command_check.h"
 #include "app/command_line.h"
@@ -215,6 +216,21 @@ void end_cable(Cable* cable, CableEnd end)
     cable_park(*cable);
 }
 
+// --chain-list, --device, --chain, --bsdl-dir: the chain is read, and listed or the job's device
+// picked, before anything else is sent; or the run ends here.
+ChainChoice read_chain(Cable& cable, const LongOptions& o, int argc, char** argv, const BsdlTarget& bsdl)
+{
+    const CpuTarget* cpu = nullptr;
+    if (o.bsdl != nullptr && !o.chain_list)
+        cpu = &bsdl.cpu();
+    else if (argc >= 2)
+        cpu = cpu_select(scan_options(argc, argv).cpu_name);
+    ChainChoice choice;
+    if (RunEnd end{0, CableEnd::park}; !chain_stage(cable, o, cpu, choice, end))
+        throw ExitRequest{end};
+    return choice;
+}
+
 }  // namespace
 
 int tool_main(int argc, char** argv, Platform& platform)
@@ -260,7 +276,9 @@ int tool_main(int argc, char** argv, Platform& platform)
         refuse_misread_command_line(argc, argv, long_options);
         check_job_options(long_options, argc, argv);
         BsdlTarget bsdl;
-        if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
+        // --chain-list only names devices: a BSDL file there describes no board to program.
+        if (!long_options.chain_list &&
+            (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty())) {
             bsdl_board_load(long_options, argc >= 2 ? scan_options(argc, argv) : RunOptions{}, bsdl);
         }
         uses_usb = wants_usb_cable(long_options, error);
@@ -278,6 +296,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             job_cable = (counting = std::make_unique<CountingCable>(*cable)).get();
         cable_park(*job_cable);
         tap_reset(*job_cable);
+        const ChainChoice chain =
+            chain_options_given(long_options) ? read_chain(*cable, long_options, argc, argv, bsdl) : ChainChoice{};
         if (argc < 2) {
             print_usage();
             quit(1);
@@ -291,6 +311,8 @@ int tool_main(int argc, char** argv, Platform& platform)
         options.verify_erase = long_options.verify_erase;
         options.report = &report;
         options.bsdl_path = long_options.bsdl;
+        options.chain = chain.position;
+        options.chain_ir_length = chain.ir_length;
         check_options(options, argc);
         end = mode_stage(options, *job_cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
     } catch (const ExitRequest& request) {
