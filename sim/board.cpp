@@ -85,6 +85,7 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
       port_(clock_, stats_, chain_, !config.no_port, config.port_base, config.port_ns),
       mpsse_(clock_, stats_, chain_, config.usb)
 {
+    chain_.set_tdo_stuck(config.tdo_stuck);
     CpuModel model{};
     if (!config.with_bus || (config.bsdl.empty() && !cpu_model_from_name(config.cpu.c_str(), &model)))
         return;

@@ -46,6 +46,7 @@ struct BoardConfig {
     // and the CPU, and between the CPU and the cable's TDO.
     std::vector<ChainDeviceSpec> chain_before;
     std::vector<ChainDeviceSpec> chain_after;
+    int tdo_stuck = -1;  // the level a broken TDO line holds, or -1
 };
 
 class VirtualBoard {

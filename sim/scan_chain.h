@@ -36,7 +36,14 @@ public:
         if (!devices_.empty()) [[unlikely]]
             chain_falling();
     }
-    uint8_t tdo() const { return devices_.size() > cpu_index_ ? devices_.back().tdo() : cpu_.tdo(); }
+    uint8_t tdo() const
+    {
+        if (tdo_stuck_ >= 0) [[unlikely]]
+            return static_cast<uint8_t>(tdo_stuck_);
+        return devices_.size() > cpu_index_ ? devices_.back().tdo() : cpu_.tdo();
+    }
+    // A broken TDO line: the cable reads `level` (0 or 1) whatever the chain does; -1 mends it.
+    void set_tdo_stuck(int level) { tdo_stuck_ = level; }
     void trst();
 
     // Devices in chain positions, 0 nearest the cable's TDO; the CPU has none of its own here.
@@ -55,6 +62,7 @@ private:
     // From the TDI side: devices_[0, cpu_index_) before the CPU, the rest after it.
     std::vector<ChainDevice> devices_;
     size_t cpu_index_;
+    int tdo_stuck_ = -1;
 };
 
 // One line per further device for --stats: its position, identity and the instructions it saw.

@@ -338,6 +338,14 @@ std::string add_chain_after(SimOptions& options, const std::string& value)
     return add_chain_device(options.chain_after, "--chain-after", value);
 }
 
+std::string set_tdo_stuck(SimOptions& options, const std::string& value)
+{
+    if (value != "0" && value != "1")
+        return "bad --tdo-stuck '" + value + "' (0: held low, 1: pulled up with nothing driving it)";
+    options.tdo_stuck = value == "1";
+    return {};
+}
+
 std::string set_stats(SimOptions& options, const std::string&)
 {
     options.stats = true;
@@ -370,7 +378,7 @@ constexpr OptionRow kOptions[] = {
     {"--help", false, set_help},        {"-h", false, set_help},
     {"--version", false, set_version},  {"--bsdl", true, set_bsdl},
     {"--hold", true, add_hold},         {"--chain-before", true, add_chain_before},
-    {"--chain-after", true, add_chain_after},
+    {"--chain-after", true, add_chain_after}, {"--tdo-stuck", true, set_tdo_stuck},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -518,6 +526,7 @@ BoardConfig board_config(const SimOptions& options)
     config.holds = options.holds;
     config.chain_before = options.chain_before;
     config.chain_after = options.chain_after;
+    config.tdo_stuck = options.tdo_stuck;
     if (!options.flash_in.empty())
         config.flash_in = read_flash_in(options.flash_in, flash_bytes(options));
     return config;
@@ -589,6 +598,7 @@ const char* sim_usage()
            "  --chain-before IDCODE:IRLEN  a further device between the cable's TDI and the CPU\n"
            "  --chain-after IDCODE:IRLEN   one between the CPU and the cable's TDO (both repeatable,\n"
            "                      listed from the TDI side; IDCODE in hex or none, 2 to 32 IR bits)\n"
+           "  --tdo-stuck 0|1     the cable's TDO line broken: held low, or floating up to 1\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"
