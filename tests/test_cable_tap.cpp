@@ -185,6 +185,32 @@ TEST_F(CableOnBoard, OnlyTheLowBitOfACharacterIsShifted)
     EXPECT_EQ(board.tap().instruction(), 0x9);
 }
 
+// Position 0 (after the CPU) has an IDCODE and 6 IR bits, position 2 (before it) none and 3.
+TEST(CableOnChain, InstructionCaptureShowsEveryDeviceAndOneLeftActiveUnderExtestIsAViolation)
+{
+    sim::BoardConfig config;
+    config.chain_after = {{true, 0x0362D093, 6}};
+    config.chain_before = {{false, 0, 3}};
+    sim::VirtualBoard board(config);
+    sim::SimPlatform platform(board, sim::KeySetup{true, "", {}, 0});
+    platform_install(&platform);
+    LptCable cable(kBase);
+    cable.tap_reset();
+    // Position 0's register first: each captures ...01, bit 0 first. BYPASS, EXTEST, BYPASS.
+    char bits[] = "1111110000111";
+    cable.scan_ir_capture(bits, bits, 13);
+    EXPECT_EQ(std::string(bits, 13), "1000001000100");
+    EXPECT_EQ(board.stats().rule_violations, 0u);
+    cable.scan_ir(13, "1111110000010");  // position 2 left at opcode 2 while the CPU drives its pins
+    EXPECT_EQ(board.stats().rule_violations, 1u);
+    const std::string stats = sim::stats_text(board);
+    EXPECT_NE(stats.find("chain_device: position 0, idcode 0x0362D093, IR 6 bits, saw BYPASS x2\n"), std::string::npos)
+        << stats;
+    EXPECT_NE(stats.find("chain_device: position 2, no idcode, IR 3 bits, saw BYPASS x1 0x2 x1\n"), std::string::npos);
+    EXPECT_NE(stats.find("neither in BYPASS nor IDCODE under EXTEST (its opcode, position) (0x00000002, 0x00000002)"),
+              std::string::npos);
+}
+
 TEST(Tap, Reverse32ReversesOnlyTheFirst32Characters)
 {
     char text[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
