@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/chain_list.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr RunEnd kRefused = {1, CableEnd::reset_park};
+static_assert(kMaxChainDevices == 32 && kMaxChainIrBits == 512, "the refusals below name these bounds");
 
 // The chain as read, with what the tool knows of each device.
 struct ChainView {
