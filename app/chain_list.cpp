@@ -72,8 +72,8 @@ bool parse_lengths(const char* text, ChainView& view, std::string& error)
     for (uint32_t p = 0; p < view.scan.count; ++p) {
         const uint32_t named = view.names[p].ir_length;
         if (named != 0 && named != lengths[p]) {
-            error = "--chain gives position " + std::to_string(p) + " " + std::to_string(lengths[p]) +
-                    " IR bits, " + view.names[p].name + " has " + std::to_string(named);
+            error = "--chain gives position " + std::to_string(p) + " " + std::to_string(lengths[p]) + " IR bits, " +
+                    view.names[p].name + " has " + std::to_string(named);
             return false;
         }
         view.lengths[p] = lengths[p];
@@ -115,8 +115,7 @@ void print_list(const ChainView& view)
         }
         const DeviceName& name = view.names[p];
         const std::string length = name.ir_length != 0 ? std::to_string(name.ir_length) : "?";
-        con_printf("position %u: idcode 0x%08X %s (IR %s bits)\n", p, device.idcode, name.name.c_str(),
-                   length.c_str());
+        con_printf("position %u: idcode 0x%08X %s (IR %s bits)\n", p, device.idcode, name.name.c_str(), length.c_str());
     }
     con_printf("total IR length: %u bits\n", view.scan.ir_total);
     con_printf("%s\n", sum_line(view).c_str());
@@ -163,7 +162,8 @@ bool pick_device(const ChainView& view, const LongOptions& options, const CpuTar
         if (static_cast<uint32_t>(number) >= count)
             return refuse(end, "--device " + std::to_string(static_cast<uint32_t>(number)) +
                                    " is past the end of the chain: " + std::to_string(count) +
-                                   (count == 1 ? " device, position 0" : " devices, positions 0 to " + std::to_string(count - 1)));
+                                   (count == 1 ? " device, position 0"
+                                               : " devices, positions 0 to " + std::to_string(count - 1)));
         device = static_cast<uint32_t>(number);
         return true;
     }
@@ -207,12 +207,10 @@ bool check_lengths(const ChainView& view, uint32_t device, const CpuTarget* job_
 
 bool chain_options_given(const LongOptions& options)
 {
-    return options.chain_list || options.device != nullptr || options.chain != nullptr ||
-           !options.bsdl_dirs.empty();
+    return options.chain_list || options.device != nullptr || options.chain != nullptr || !options.bsdl_dirs.empty();
 }
 
-bool chain_stage(Cable& cable, const LongOptions& options, const CpuTarget* job_cpu, ChainChoice& choice,
-                 RunEnd& end)
+bool chain_stage(Cable& cable, const LongOptions& options, const CpuTarget* job_cpu, ChainChoice& choice, RunEnd& end)
 {
     ChainView view;
     if (!read_view(cable, options, job_cpu, view, end))

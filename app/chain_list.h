@@ -25,5 +25,4 @@ bool chain_options_given(const LongOptions& options);
 // Reads the chain and lists it (--chain-list), or picks the job's device into `choice`; `job_cpu`
 // is the CPU of -C or --bsdl, nullptr when there is none. False when the run ends here, with
 // `end` saying how: the list printed, or a refusal in one line before any pin was driven.
-bool chain_stage(Cable& cable, const LongOptions& options, const CpuTarget* job_cpu, ChainChoice& choice,
-                 RunEnd& end);
+bool chain_stage(Cable& cable, const LongOptions& options, const CpuTarget* job_cpu, ChainChoice& choice, RunEnd& end);

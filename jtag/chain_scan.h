@@ -21,15 +21,15 @@ struct ChainEntry {
 struct ChainScan {
     uint32_t count = 0;
     ChainEntry devices[kMaxChainDevices];  // position 0 nearest the cable's TDO
-    uint32_t ir_total = 0;                  // every instruction register end to end, in bits
+    uint32_t ir_total = 0;                 // every instruction register end to end, in bits
 };
 
 enum class ChainRead : uint8_t {
     ok,
-    all_ones,       // nothing answered: no cable, no power, or TDO pulled up
-    all_zeros,      // TDO held low
-    too_many,       // more than kMaxChainDevices, or no end found
-    ir_too_long,    // no zero came through kMaxChainIrBits
+    all_ones,     // nothing answered: no cable, no power, or TDO pulled up
+    all_zeros,    // TDO held low
+    too_many,     // more than kMaxChainDevices, or no end found
+    ir_too_long,  // no zero came through kMaxChainIrBits
 };
 
 // Resets the TAP, reads the devices and measures the instruction registers, then resets the

@@ -77,7 +77,7 @@ std::string chain_stats_text(const ScanChain& chain)
         if (device.instructions_seen().empty())
             text += " no instruction";
         for (const auto& [instruction, count] : device.instructions_seen()) {
-            const char* name = instruction == device.bypass_opcode()                                  ? "BYPASS"
+            const char* name = instruction == device.bypass_opcode()                               ? "BYPASS"
                                : device.spec().has_idcode && instruction == device.idcode_opcode() ? "IDCODE"
                                                                                                    : nullptr;
             char entry[48];

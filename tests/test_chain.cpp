@@ -40,22 +40,32 @@ TEST(Chain, ListReadsNamesAndAddsUpEveryChain)
         int status;
         const char* listing;
     } cases[] = {
-        {{}, {}, 0,
+        {{},
+         {},
+         0,
          "position 0: idcode 0x1B4E20D3 KTR5200/ULN (IR 4 bits)\ntotal IR length: 4 bits\n"
          "The IR lengths add up: 4 = 4 bits\n"},
-        {kMustShow, {"--chain", "8,4,6", "-C", "KTR5200", "--bsdl-dir", kBoards}, 0,
+        {kMustShow,
+         {"--chain", "8,4,6", "-C", "KTR5200", "--bsdl-dir", kBoards},
+         0,
          "position 0: no idcode (BYPASS)\nposition 1: idcode 0x1B4E20D3 KTR5200 (IR 4 bits)\n"
          "position 2: idcode 0x0362D093 FPGA_EXAMPLE (IR 6 bits)\ntotal IR length: 18 bits\n"
          "The IR lengths add up: 8 + 4 + 6 = 18 bits\n"},
-        {with({"--cpu", "MIRTA"}, {"--chain-after", "none:2", "--chain-after", "none:16"}), {}, 0,
+        {with({"--cpu", "MIRTA"}, {"--chain-after", "none:2", "--chain-after", "none:16"}),
+         {},
+         0,
          "position 0: no idcode (BYPASS)\nposition 1: no idcode (BYPASS)\n"
          "position 2: idcode 0x0C4D7E2F MIRTA (IR 4 bits)\ntotal IR length: 22 bits\n"
          "The known IR lengths add up to 4 bits: 18 left for positions 0, 1 (give --chain L0,L1,... or --bsdl-dir)\n"},
-        {{"--cpu", "PAXON", "--chain-before", "0x0362D093:6", "--chain-before", "0x12345679:16"}, {}, 0,
+        {{"--cpu", "PAXON", "--chain-before", "0x0362D093:6", "--chain-before", "0x12345679:16"},
+         {},
+         0,
          "position 0: idcode 0x0093A0C5 PAXON (IR 4 bits)\nposition 1: idcode 0x12345679 ? (IR ? bits)\n"
          "position 2: idcode 0x0362D093 ? (IR ? bits)\ntotal IR length: 26 bits\n"
          "The known IR lengths add up to 4 bits: 22 left for positions 1, 2 (give --chain L0,L1,... or --bsdl-dir)\n"},
-        {kMustShow, {"--chain", "8,4,7"}, 1,
+        {kMustShow,
+         {"--chain", "8,4,7"},
+         1,
          "position 0: no idcode (BYPASS)\nposition 1: idcode 0x1B4E20D3 KTR5200/ULN (IR 4 bits)\n"
          "position 2: idcode 0x0362D093 ? (IR ? bits)\ntotal IR length: 18 bits\n"
          "The IR lengths do not add up: 8 + 4 + 7 = 19 bits, measured 18\n"},
@@ -77,20 +87,34 @@ TEST(Chain, RefusalsComeBeforeAnyPinIsDriven)
         Args tool;
         const char* line;
     } cases[] = {
-        {kMustShow, {"--chain", "8,4,7", "--device", "1"}, "The IR lengths do not add up: 8 + 4 + 7 = 19 bits, measured 18\n"},
+        {kMustShow,
+         {"--chain", "8,4,7", "--device", "1"},
+         "The IR lengths do not add up: 8 + 4 + 7 = 19 bits, measured 18\n"},
         {kMustShow, {"--device", "3"}, "--device 3 is past the end of the chain: 3 devices, positions 0 to 2\n"},
         {{}, {"--device", "1"}, "--device 1 is past the end of the chain: 1 device, position 0\n"},
-        {{"--tdo-stuck", "1"}, {"--device", "0"}, "The JTAG chain reads all ones: no cable, no power at the board, or a broken TDO\n"},
-        {{"--tdo-stuck", "0"}, {"--device", "0"}, "The JTAG chain reads all zeros: no power at the board, or TDO held low\n"},
-        {{"--chain-after", "0x1B4E20D3:4"}, {"--chain", "4,4"},
+        {{"--tdo-stuck", "1"},
+         {"--device", "0"},
+         "The JTAG chain reads all ones: no cable, no power at the board, or a broken TDO\n"},
+        {{"--tdo-stuck", "0"},
+         {"--device", "0"},
+         "The JTAG chain reads all zeros: no power at the board, or TDO held low\n"},
+        {{"--chain-after", "0x1B4E20D3:4"},
+         {"--chain", "4,4"},
          "Several devices match KTR5200 (positions 0, 1): choose one with --device N\n"},
-        {kMustShow, {"--chain", "8,4,6"}, "3 devices on the JTAG chain: choose one with --device N (KTR5200 is at position 1)\n"},
+        {kMustShow,
+         {"--chain", "8,4,6"},
+         "3 devices on the JTAG chain: choose one with --device N (KTR5200 is at position 1)\n"},
         {kMustShow, {"--chain", "8,4"}, "--chain gives 2 IR lengths, the chain has 3 devices\n"},
         {kMustShow, {"--chain", "8,5,5"}, "--chain gives position 1 5 IR bits, KTR5200 has 4\n"},
-        {kMustShow, {"--chain", "8,x,6"}, "Bad --chain 8,x,6: one IR length (2 to 512 bits) per device, position 0 first\n"},
-        {kMustShow, {"--device", "1"}, "The IR length of position 0 is unknown: give --chain L0,L1,... or its BSDL file with --bsdl-dir\n"},
+        {kMustShow,
+         {"--chain", "8,x,6"},
+         "Bad --chain 8,x,6: one IR length (2 to 512 bits) per device, position 0 first\n"},
+        {kMustShow,
+         {"--device", "1"},
+         "The IR length of position 0 is unknown: give --chain L0,L1,... or its BSDL file with --bsdl-dir\n"},
         {kMustShow, {"--device", "2", "--chain", "8,4,6"}, "Position 2 has 6 IR bits, KTR5200 has 4\n"},
-        {kMustShow, {"--device", "1", "--chain", "8,4,6"},
+        {kMustShow,
+         {"--device", "1", "--chain", "8,4,6"},
          "Position 1 shares the chain with 2 more: this version runs a job only on a device alone on its chain\n"},
         {{}, {"--bsdl-dir", "/nonexistent"}, "Cannot list --bsdl-dir /nonexistent: No such file or directory\n"},
     };
