@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "sim/bus.h"
+#include "sim/chain_device.h"
 #include "sim/cpu_facts.h"
 #include "sim/flash_bank.h"
-#include "sim/chain_device.h"
 #include "sim/mpsse_engine.h"
 #include "sim/scan_chain.h"
 #include "sim/scan_pins.h"

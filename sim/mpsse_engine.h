@@ -16,8 +16,8 @@
 
 #include "platform/device_lock.h"
 #include "platform/usb_transport.h"
-#include "sim/stats.h"
 #include "sim/scan_chain.h"
+#include "sim/stats.h"
 #include "sim/virtual_clock.h"
 
 namespace sim {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "sim/stats.h"
 #include "sim/scan_chain.h"
+#include "sim/stats.h"
 #include "sim/virtual_clock.h"
 
 namespace sim {
