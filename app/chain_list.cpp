@@ -224,11 +224,6 @@ bool chain_stage(Cable& cable, const LongOptions& options, const CpuTarget* job_
     uint32_t device = 0;
     if (!pick_device(view, options, job_cpu, device, end) || !check_lengths(view, device, job_cpu, end))
         return false;
-    // The scans do not yet hold other devices in BYPASS around the one a job runs on.
-    if (view.scan.count > 1)
-        return refuse(end, "Position " + std::to_string(device) + " shares the chain with " +
-                               std::to_string(view.scan.count - 1) +
-                               " more: this version runs a job only on a device alone on its chain");
     choice.device = device;
     choice.ir_length = view.lengths[device];
     choice.position.devices_before = device;

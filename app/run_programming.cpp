@@ -11,6 +11,7 @@
 #include "app/backup_file.h"
 #include "app/cause_lines.h"
 #include "app/console_answer.h"
+#include "app/console_host.h"
 #include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
@@ -24,7 +25,7 @@
 #include "flash/flash_ops.h"
 #include "flash/flash_protect.h"
 #include "jtag/chain_check.h"
-#include "jtag/tap.h"
+#include "jtag/jtag_chain.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
@@ -375,10 +376,10 @@ uint32_t block_offset(const FlashGeometry& g, int32_t index)
     return g.block_start[index] - g.block_start[0];
 }
 
-RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& cable)
+RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChain& chain)
 {
     RunOptions o = options;
-    SelectedTarget target(cpu, cable);
+    SelectedTarget target(cpu, chain);
     JobReport unreported;
     JobReport& report = o.report != nullptr ? *o.report : unreported;
     report.cpu = cpu.name;
@@ -399,11 +400,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     const int64_t start_seconds = platform().time_seconds();
 
     report.stage("chain_check");
-    uint32_t idcode_read = 0;
     // A BSDL file without an IDCODE accepts any device.
-    const bool chain_matches =
-        cpu.idcode_instruction == nullptr ||
-        chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &idcode_read, cpu.instruction_length);
+    ConsoleHost host;
+    const Outcome checked = cpu.idcode_instruction == nullptr ? outcome_of(Status::ok)
+                                                              : chain_check_idcode(chain, host, cpu.idcode_instruction,
+                                                                                   cpu.idcode, cpu.instruction_length);
+    const bool chain_matches = checked.ok();
+    const uint32_t idcode_read = checked.actual;
     report.idcode_read = idcode_read;
     if (stopped_before_change(target))
         return kStopped;
@@ -426,7 +429,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     if (stopped_before_change(target))
         return kStopped;
-    jtag_scan_ir(cable, cpu.instruction_length, cpu.extest_instruction);
+    chain.scan_ir(cpu.instruction_length, cpu.extest_instruction);
 
     const FlashDescriptor* descriptor = o.detect ? detect_flash(target, cpu, o) : flash_descriptor_find(o.flash_model);
     if (o.detect && descriptor == nullptr)
@@ -555,7 +558,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return job_failed(status, target, session, range, report);
     }
     con_printf("\nFlash writing & verifying OK\n\n");
-    cable.flush();  // the last reset cycle may still be queued on a USB cable
+    chain.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);
     return {0, CableEnd::park};
 }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 
 namespace {
 
