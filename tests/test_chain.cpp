@@ -162,7 +162,8 @@ TEST(Chain, ProgramsTheCpuAtEachPosition)
             EXPECT_EQ(flash_job::first_difference(flash, image), "") << cable << " --device " << c.device;
             run = session.run({"--device", c.device, "--chain", c.lengths, "-C", "KTR5200", "-j"});
             EXPECT_TRUE(flash_job::has(run.console, "\nOK!, JTAG ID:   00011011010011100010000011010011\n"))
-                << cable << " --device " << c.device << "\n" << run.console;
+                << cable << " --device " << c.device << "\n"
+                << run.console;
         }
 }
 
