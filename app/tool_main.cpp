@@ -10,6 +10,7 @@
 #include "app/bsdl_board.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
+#include "app/chain_list.h"
 #include "app/command_check.h"
 #include "app/command_line.h"
 #include "app/console_host.h"
@@ -221,6 +222,25 @@ void end_cable(Cable* cable, CableEnd end)
     cable_park(*cable);
 }
 
+// --chain-list, --device, --chain, --bsdl-dir: the chain is read, and listed or the job's device
+// picked into `choice`, before anything else is sent; or the run ends here.
+Ending read_chain(Cable& cable, const LongOptions& o, int argc, char** argv, const BsdlTarget& bsdl,
+                  ChainChoice& choice)
+{
+    const CpuTarget* cpu = nullptr;
+    RunOptions classic;
+    if (o.bsdl != nullptr && !o.chain_list) {
+        cpu = &bsdl.cpu();
+    } else if (argc >= 2) {
+        if (Ending end = scan_options(argc, argv, classic))
+            return end;
+        cpu = cpu_select(classic.cpu_name);
+    }
+    if (RunEnd end{0, CableEnd::park}; !chain_stage(cable, o, cpu, choice, end))
+        return end;
+    return {};
+}
+
 // What one run of the tool holds until its end.
 struct ToolRun {
     std::unique_ptr<Cable> cable;
@@ -274,7 +294,9 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     if (Ending end = check_job_options(long_options, argc, argv))
         return *end;
     BsdlTarget bsdl;
-    if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
+    // --chain-list only names devices: a BSDL file there describes no board to program.
+    if (!long_options.chain_list &&
+        (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty())) {
         RunOptions classic;
         if (Ending end = argc >= 2 ? scan_options(argc, argv, classic) : Ending{})
             return *end;
@@ -291,10 +313,18 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         return *end;
     if (run.uses_usb)
         note_usb_cable(report);
-    // The device alone on its chain; the chain counts what the job sends, for the report.
+    // The chain counts what the job sends, for the report; the device is alone on it until the
+    // chain options say where it sits.
     run.chain = std::make_unique<JtagChain>(*run.cable);
     run.chain->park();
     run.chain->tap_reset();
+    ChainChoice choice;
+    if (chain_options_given(long_options))
+        if (Ending end = read_chain(*run.cable, long_options, argc, argv, bsdl, choice))
+            return *end;
+    // Among other devices: they are held in BYPASS around every scan from here on.
+    if (!choice.position.alone())
+        run.chain = std::make_unique<JtagChain>(*run.cable, choice.position);
     if (argc < 2) {
         print_usage();
         return quit(1);
@@ -310,6 +340,8 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     options.verify_erase = long_options.verify_erase;
     options.report = &report;
     options.bsdl_path = long_options.bsdl;
+    options.chain = choice.position;
+    options.chain_ir_length = choice.ir_length;
     if (Ending end = check_options(options, argc))
         return *end;
     return mode_stage(options, *run.chain, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
