@@ -21,7 +21,6 @@ struct ChainDeviceSpec {
 class ChainDevice {
 public:
     static constexpr uint32_t kMinIrLength = 2;  // room for the captured 01
-    static constexpr uint32_t kMaxIrLength = 32;
 
     explicit ChainDevice(const ChainDeviceSpec& spec);
 

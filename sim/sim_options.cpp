@@ -297,7 +297,7 @@ std::string add_chain_device(std::vector<ChainDeviceSpec>& chain, const char* op
     spec.has_idcode = id != "none";
     const bool id_ok = !spec.has_idcode || (parse_unsigned(id, idcode) && idcode <= 0xFFFFFFFFu && (idcode & 1));
     if (colon == std::string::npos || !id_ok || !parse_digits(std::string_view(value).substr(colon + 1), length) ||
-        length < ChainDevice::kMinIrLength || length > ChainDevice::kMaxIrLength)
+        length < ChainDevice::kMinIrLength || length > kMaxInstructionLength)
         return std::string("bad ") + option + " '" + value +
                "' (IDCODE:IRLEN, an IDCODE with bit 0 set such as 0x0362D093 or none, and 2 to 32 IR bits)";
     spec.idcode = static_cast<uint32_t>(idcode);
