@@ -151,8 +151,8 @@ std::unique_ptr<Cable> find_parallel_cable(bool bare, JobReport& report)
 // USB device is opened with the user's own rights.
 void become_user()
 {
-    if (const char* refusal = drop_root_privileges()) {
-        con_printf("%s\n", refusal);
+    if (const std::string refusal = drop_root_privileges(); !refusal.empty()) {
+        con_printf("%s\n", refusal.c_str());
         process_end(1);
     }
 }
