@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "flash/flash_blocks.h"
 
-
 void geometry_clear_query(FlashGeometry& g)
 {
     for (char& c : g.qry)
@@ -33,9 +32,9 @@ void geometry_report_timeouts(Host& host, const FlashGeometry& g)
 void geometry_report_region(Host& host, int index, uint32_t descriptor)
 {
     host.report({.kind = EventKind::erase_region,
-                  .count = region_blocks(descriptor),
-                  .total = region_block_size(descriptor),
-                  .block = index});
+                 .count = region_blocks(descriptor),
+                 .total = region_block_size(descriptor),
+                 .block = index});
 }
 
 uint32_t geometry_aligned_base(const FlashGeometry& g, uint32_t base) { return base & ~(g.device_size - 1); }

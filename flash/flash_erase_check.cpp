@@ -72,9 +72,6 @@ Outcome flash_check_erased_block(FlashSession& s, const ErasedBlock& block)
                      .actual = bad.word,
                      .count = bad.address - start,
                      .block = block.index});
-    return {.status = Status::erase_failed,
-            .address = start,
-            .expected = erased,
-            .actual = bad.word,
-            .block = block.index};
+    return {
+        .status = Status::erase_failed, .address = start, .expected = erased, .actual = bad.word, .block = block.index};
 }

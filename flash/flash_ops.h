@@ -15,8 +15,7 @@
 
 // The record of `descriptor` on this bus set-up; refused (record untouched) when the model
 // cannot be wired that way.
-Status flash_setup_model(const FlashDescriptor& descriptor, int32_t bus_width, int32_t interleave,
-                              FlashModel& model);
+Status flash_setup_model(const FlashDescriptor& descriptor, int32_t bus_width, int32_t interleave, FlashModel& model);
 
 // Reads the codes into session.identity; refused when a code reads as all data lines high.
 Outcome flash_read_id(FlashSession& session, uint32_t base, uint32_t maker_offset, uint32_t device_offset);

@@ -94,8 +94,8 @@ bool reads_as_command(const FlashSession& s, uint32_t word)
 
 // Programs the words from `offset` on, up to a run's worth, an erased word, a word that must
 // open a run, or ESC (which sets `esc`).
-Status run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint8_t> image, uint32_t start,
-                      uint32_t offset, WordRun& run, bool& esc)
+Status run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint8_t> image, uint32_t start, uint32_t offset,
+                      WordRun& run, bool& esc)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     run.address = start + offset;

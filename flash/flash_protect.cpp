@@ -110,8 +110,8 @@ Outcome flash_check_blocks(FlashSession& s, uint32_t base, int32_t first, int32_
         return outcome_of(Status::ok);
     flash_chip_enable(s, '0');
     const Outcome result = s.descriptor.style == CommandStyle::intel
-                                   ? check_intel(s, base, first, last, unlock, whole_device)
-                                   : check_amd(s, base, first, last);
+                               ? check_intel(s, base, first, last, unlock, whole_device)
+                               : check_amd(s, base, first, last);
     flash_chip_enable(s, '1');
     return result;
 }

@@ -95,6 +95,12 @@ Status identify(FlashRig& rig)
     return result.status;
 }
 
+// The write-buffer routine or the word-at-a-time one.
+Outcome program(FlashRig& rig, bool buffered, std::span<const uint8_t> image)
+{
+    return buffered ? flash_program_buffered(rig.s(), 0, image) : flash_program(rig.s(), 0, image);
+}
+
 std::vector<uint8_t> pattern(size_t length, uint8_t seed = 3)
 {
     std::vector<uint8_t> bytes(length);
@@ -197,8 +203,8 @@ struct CfiCase {
     const char* what;
     std::vector<std::pair<int, uint8_t>> edits;  // CFI address, value
     Status result;
-    EventKind last;   // the last event: the device size, or why the table was refused
-    uint32_t count;   // of a refusal's event
+    EventKind last;  // the last event: the device size, or why the table was refused
+    uint32_t count;  // of a refusal's event
     int32_t blocks;
 };
 
@@ -470,8 +476,7 @@ TEST(FlashProgram, FlashHoldsTheImageAfterwards)
         for (size_t length : {0u, 1u, 7u, 32u, 33u, 100u, 515u}) {
             auto rig = make_rig(c);
             std::vector<uint8_t> bytes = pattern(length, static_cast<uint8_t>(length));
-            const Outcome result =
-                pc.buffered ? flash_program_buffered(rig->s(), 0, bytes) : flash_program(rig->s(), 0, bytes);
+            const Outcome result = program(*rig, pc.buffered, bytes);
             ASSERT_EQ(result.status, kOk) << label(c) << " length " << length;
             std::vector<uint8_t> flash = rig->bank.contents();
             EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin())) << label(c) << " " << length;
@@ -524,7 +529,7 @@ TEST(FlashProgram, ProgressAndTheFinishedJob)
     }
     for (bool buffered : {false, true}) {
         auto rig = make_rig(chip_cases()[12]);
-        ASSERT_EQ((buffered ? flash_program_buffered(rig->s(), 0, {}) : flash_program(rig->s(), 0, {})).status, kOk);
+        ASSERT_EQ(program(*rig, buffered, {}).status, kOk);
         EXPECT_TRUE(progress_is(rig->host, 0, {{0, 0}}));
         // Only the single-word routine ends with a reset cycle.
         EXPECT_EQ(rig->bus.writes, buffered ? 0u : 1u);
@@ -552,8 +557,7 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
     for (const auto& c : cases) {
         auto rig = make_rig(chip_cases()[c.chip]);
         const std::vector<uint8_t> image = pattern(c.buffered ? 32 * 5 : 200);
-        ASSERT_EQ((c.buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image)).status,
-                  kOk);
+        ASSERT_EQ(program(*rig, c.buffered, image).status, kOk);
         EXPECT_EQ(rig->bus.writes, c.writes) << label(chip_cases()[c.chip]);
         EXPECT_EQ(rig->bus.reads, c.reads) << label(chip_cases()[c.chip]);
         EXPECT_EQ(rig->bank.chip(0).counters().buffer_aborts, 0u);
@@ -564,12 +568,10 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
         auto rig = make_rig(chip_cases()[buffered ? 14 : 13]);
         std::vector<uint8_t> image(256, 0xFF);
         image[100] = 0x12;
-        ASSERT_EQ((buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image)).status,
-                  kOk);
+        ASSERT_EQ(program(*rig, buffered, image).status, kOk);
         EXPECT_EQ(rig->bus.writes, buffered ? 21u : 4u + 1) << "one word or one buffer programmed";
         rig->bank.load(std::vector<uint8_t>(512, 0x00));
-        const Outcome failed =
-            buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image);
+        const Outcome failed = program(*rig, buffered, image);
         EXPECT_EQ(failed.status, Status::mismatch);
         EXPECT_EQ(failed.address, 0u);
         EXPECT_EQ(failed.expected, 0xFFFFu);
@@ -595,8 +597,7 @@ TEST(FlashProgram, WritesThatFindTheChipBusyAreRetried)
         rig->bus.set_scan_ns(6'080);
         rig->bus.late = late;
         const std::vector<uint8_t> image = pattern(1024);
-        ASSERT_EQ((buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image)).status,
-                  kOk);
+        ASSERT_EQ(program(*rig, buffered, image).status, kOk);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), rig->bank.contents().begin()));
         const sim::NorCounters& n = rig->bank.chip(0).counters();
         if (buffered && !late) {
@@ -625,8 +626,8 @@ struct StuckCase {
     uint32_t address;
     int bit;
     Status result;
-    uint32_t at;        // where the outcome says it stopped
-    uint32_t read;      // the word read there (a mismatch)
+    uint32_t at;    // where the outcome says it stopped
+    uint32_t read;  // the word read there (a mismatch)
     uint32_t untouched_from;
 };
 
@@ -647,8 +648,7 @@ TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
         faults.stuck_bit_index = c.bit;
         auto rig = make_rig(chip_cases()[c.chip], faults);
         const std::vector<uint8_t> zeros(0x400, 0x00);
-        const Outcome result =
-            c.buffered ? flash_program_buffered(rig->s(), 0, zeros) : flash_program(rig->s(), 0, zeros);
+        const Outcome result = program(*rig, c.buffered, zeros);
         EXPECT_EQ(result.status, c.result) << c.what;
         EXPECT_EQ(result.address, c.at) << c.what;
         EXPECT_EQ(result.actual, c.read) << c.what;
@@ -687,8 +687,7 @@ TEST(FlashProgram, EscStopsAfterTheCurrentWord)
         rig->platform.press('a');
         rig->platform.press(kEsc);
         const std::vector<uint8_t> image = pattern(256);
-        EXPECT_EQ((buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image)).status,
-                  Status::cancelled);
+        EXPECT_EQ(program(*rig, buffered, image).status, Status::cancelled);
         // 'a' went after the first word or buffer, ESC after the second.
         std::vector<uint8_t> flash = rig->bank.contents();
         size_t written = buffered ? 64 : 4;
