@@ -152,12 +152,10 @@ TEST(ConsoleHost, WordsEngineEventsAsTheToolAlwaysHas)
         {{.kind = EventKind::typical_word_write, .count = 7}, "Typical timeout for word write:   7[us]\n"},
         {{.kind = EventKind::erase_region, .count = 15, .total = 0x10000, .block = 0},
          "Block region #0   block numbers :  15, size: 64[KB]\n"},
-        {{.kind = EventKind::too_many_blocks, .count = 8192}, "Error, MAX BLOCK NUMBER is overflow, blocknum: 8192\n"},
         {{.kind = EventKind::cfi_too_many_regions, .count = 8}, "Error, Max eraseregion is 8\n"},
         {{.kind = EventKind::block_erasing, .address = 0x8000, .count = 3, .block = 3}, "   4th Block, 0x00008000 \n"},
         {{.kind = EventKind::block_erase_not_done, .address = 0x10000, .block = 4},
          "Block 4 (-b 4) at 0x00010000 never reported its erase done\n"},
-        {{.kind = EventKind::unlock_error, .address = 0x8000}, "\nUnlock Error, ADDR  0x00008000\n"},
         {{.kind = EventKind::status_register, .actual = 0xA0, .text = "unlock failed"},
          "Status register 0xA0: unlock failed\n"},
     };
