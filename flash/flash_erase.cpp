@@ -160,9 +160,8 @@ Outcome flash_erase_chip(FlashSession& s, uint32_t base)
         flash_report(s, {.kind = EventKind::erase_error, .address = base});
     Outcome result = flash_ended(s, {.address = base}, erased);
     // Every block is checked as after its own erase; the fixed wait hides how long this one took.
-    for (int32_t block = 0; block < s.geometry.block_count && result.ok(); ++block) {
+    for (int32_t block = 0; block < s.geometry.block_count && result.ok(); ++block)
         result = flash_check_erased_block(s, {block, flash_read(s, s.geometry.block_start[block]), 0});
-    }
     flash_chip_enable(s, '1');
     if (result.ok())
         flash_report(s, {.kind = EventKind::chip_erased});
