@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The engine's host on the console: events become the tool's lines, ESC and the interrupts stop a
-// job, and the clock is the platform's.
+// The engine's host on the console: its events worded as the tool has always printed them, ESC
+// as the stop key, the process's interrupts and clock.
 #pragma once
 
 #include <cstdint>
@@ -8,13 +8,18 @@
 #include "app/console_progress.h"
 #include "jtag/host.h"
 
-class ConsoleHost : public Host {
+class ConsoleHost final : public Host {
 public:
+    // `input_end_stops`: with no console input left the stop key can never come, so that stops
+    // the job too (for a job that runs until the key).
+    explicit ConsoleHost(bool input_end_stops = false) : input_end_stops_(input_end_stops) {}
+
     void report(const EngineEvent& event) override;
     bool stop_key() override;
     const char* interrupt_requested() override;
     uint64_t monotonic_ns() override;
 
 private:
+    bool input_end_stops_;
     ConsoleProgress progress_{"Write"};
 };

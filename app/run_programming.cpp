@@ -24,7 +24,7 @@
 #include "flash/flash_ops.h"
 #include "flash/flash_protect.h"
 #include "jtag/chain_check.h"
-#include "jtag/tap.h"
+#include "jtag/jtag_chain.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
@@ -370,10 +370,10 @@ uint32_t block_offset(const FlashGeometry& g, int32_t index)
     return g.block_start[index] - g.block_start[0];
 }
 
-RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& cable)
+RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChain& chain)
 {
     RunOptions o = options;
-    SelectedTarget target(cpu, cable);
+    SelectedTarget target(cpu, chain);
     JobReport unreported;
     JobReport& report = o.report != nullptr ? *o.report : unreported;
     report.cpu = cpu.name;
@@ -394,11 +394,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
     const int64_t start_seconds = platform().time_seconds();
 
     report.stage("chain_check");
-    uint32_t idcode_read = 0;
     // A BSDL file without an IDCODE accepts any device.
-    const bool chain_matches =
-        cpu.idcode_instruction == nullptr ||
-        chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &idcode_read, cpu.instruction_length);
+    ConsoleHost host;
+    const Outcome checked = cpu.idcode_instruction == nullptr ? outcome_of(Status::ok)
+                                                              : chain_check_idcode(chain, host, cpu.idcode_instruction,
+                                                                                   cpu.idcode, cpu.instruction_length);
+    const bool chain_matches = checked.ok();
+    const uint32_t idcode_read = checked.actual;
     report.idcode_read = idcode_read;
     if (stopped_before_change(target))
         return kStopped;
@@ -421,9 +423,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
 
     if (stopped_before_change(target))
         return kStopped;
-    jtag_scan_ir(cable, cpu.instruction_length, cpu.extest_instruction);
+    chain.scan_ir(cpu.instruction_length, cpu.extest_instruction);
 
-    ConsoleHost host;
     const FlashDescriptor* descriptor =
         o.detect ? detect_flash(target, host, cpu, o) : flash_descriptor_find(o.flash_model);
     if (o.detect && descriptor == nullptr)
@@ -550,7 +551,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, Cable& c
         return job_failed(programmed, target, range, report);
     }
     con_printf("\nFlash writing & verifying OK\n\n");
-    cable.flush();  // the last reset cycle may still be queued on a USB cable
+    chain.flush();  // the last reset cycle may still be queued on a USB cable
     print_elapsed("Write", start_seconds);
     return {0, CableEnd::park};
 }

@@ -12,7 +12,7 @@
 #include "app/cause_lines.h"
 #include "app/command_check.h"
 #include "app/command_line.h"
-#include "app/counting_cable.h"
+#include "app/console_host.h"
 #include "app/exit.h"
 #include "app/help.h"
 #include "app/job_report.h"
@@ -21,8 +21,9 @@
 #include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
+#include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "jtag/toggle_test.h"
 #include "platform/console.h"
 #include "platform/interrupts.h"
@@ -50,18 +51,18 @@ void check_options(const RunOptions& o, int argc)
     }
 }
 
-RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report, const char* bsdl_path)
+RunEnd idcode_mode(const CpuTarget& cpu, JtagChain& chain, JobReport* report, const char* bsdl_path)
 {
-    uint32_t read = 0;
-    const bool matched =
-        chain_check_idcode(cable, cpu.idcode_instruction, cpu.idcode, &read, cpu.instruction_length);
+    ConsoleHost host;
+    const Outcome checked = chain_check_idcode(chain, host, cpu.idcode_instruction, cpu.idcode, cpu.instruction_length);
+    const uint32_t read = checked.actual;
     if (report != nullptr)
         report->idcode_read = read;
-    if (const char* fault = cable.fault()) {
+    if (const char* fault = chain.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
         return {1, CableEnd::reset_park};
     }
-    if (matched)
+    if (checked.ok())
         return {0, CableEnd::park};
     con_printf("Invalid JTAG ID\n");
     print_idcode_line(read, cpu);
@@ -69,23 +70,20 @@ RunEnd idcode_mode(const CpuTarget& cpu, Cable& cable, JobReport* report, const 
     return {1, CableEnd::park};
 }
 
-RunEnd toggle_mode(const CpuTarget& cpu, Cable& cable)
+RunEnd toggle_mode(const CpuTarget& cpu, JtagChain& chain)
 {
-    SelectedTarget target(cpu, cable);
-    switch (toggle_test(cable, target.bsr_image(), target.bsr_length(), cpu.toggle)) {
-    case ToggleEnd::escape:
-        // The pins keep the last pass: a probe still sees them where the test stopped.
-        return {0, CableEnd::none};
-    case ToggleEnd::banner_only:
+    SelectedTarget target(cpu, chain);
+    ConsoleHost host(true);  // the test runs until ESC, which no input left can ever bring
+    const Outcome ended = toggle_test(chain, host, target.bsr_image(), target.bsr_length(), cpu.toggle);
+    if (ended.status == Status::cancelled)
+        return {0, CableEnd::none};  // the pins keep the last pass: a probe still sees them
+    if (ended.ok())
         return {0, CableEnd::park};
-    case ToggleEnd::interrupted:
-        break;
-    }
-    con_printf("\nStopped by %s\n", interrupt_requested());
+    con_printf("\nStopped by %s\n", ended.detail);
     return {1, CableEnd::reset_park};
 }
 
-RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
+RunEnd mode_stage(const RunOptions& o, JtagChain& chain, const CpuTarget* bsdl_cpu)
 {
     const CpuTarget* cpu = bsdl_cpu != nullptr ? bsdl_cpu : cpu_select(o.cpu_name);
     if (cpu == nullptr) {
@@ -99,10 +97,10 @@ RunEnd mode_stage(const RunOptions& o, Cable& cable, const CpuTarget* bsdl_cpu)
         o.report->job_kind = o.idcode_check ? "idcode" : "toggle";
     }
     if (o.idcode_check)
-        return idcode_mode(*cpu, cable, o.report, o.bsdl_path);
+        return idcode_mode(*cpu, chain, o.report, o.bsdl_path);
     if (o.toggle_mode != 0)
-        return toggle_mode(*cpu, cable);
-    return run_programming(o, *cpu, cable);
+        return toggle_mode(*cpu, chain);
+    return run_programming(o, *cpu, chain);
 }
 
 void print_banner()
@@ -136,14 +134,14 @@ void print_help_hint(bool bare)
 
 std::unique_ptr<Cable> find_parallel_cable(bool bare, JobReport& report)
 {
-    uint16_t base = lpt_find_port();
+    uint16_t base = lpt_find_port(platform());
     if (base == 0) {
         con_printf("Cannot get LPT PORT\n");
         print_help_hint(bare);
         process_end(1);
     }
     report.port = base;
-    return std::make_unique<LptCable>(base);
+    return std::make_unique<LptCable>(platform(), base);
 }
 
 // A setuid-root install is root for the parallel port's access alone: the tool becomes the real
@@ -182,7 +180,7 @@ void note_usb_cable(JobReport& report)
     report.description = device.description;
 }
 
-void note_counters(JobReport& report, const CountingCable& c)
+void note_counters(JobReport& report, const ScanCounts& c)
 {
     report.counters = {{"ir_scans", c.ir_scans},     {"dr_scans", c.dr_scans}, {"dr_captures", c.dr_captures},
                        {"dr_samples", c.dr_samples}, {"bits_shifted", c.bits}, {"tap_resets", c.tap_resets}};
@@ -225,7 +223,7 @@ int tool_main(int argc, char** argv, Platform& platform)
     interrupts_reset();
     interrupts_catch();
     std::unique_ptr<Cable> cable;
-    std::unique_ptr<CountingCable> counting;
+    std::unique_ptr<JtagChain> chain;
     bool uses_usb = false;
     RunEnd end{0, CableEnd::none};
     LongOptions long_options;
@@ -272,12 +270,10 @@ int tool_main(int argc, char** argv, Platform& platform)
         cable = open_cable(uses_usb, long_options, bare, report);
         if (uses_usb)
             note_usb_cable(report);
-        // The report counts what the job sends; without one the cable is driven directly.
-        Cable* job_cable = cable.get();
-        if (long_options.report_path != nullptr)
-            job_cable = (counting = std::make_unique<CountingCable>(*cable)).get();
-        cable_park(*job_cable);
-        tap_reset(*job_cable);
+        // The device alone on its chain; the chain counts what the job sends, for the report.
+        chain = std::make_unique<JtagChain>(*cable);
+        chain->park();
+        chain->tap_reset();
         if (argc < 2) {
             print_usage();
             quit(1);
@@ -292,7 +288,7 @@ int tool_main(int argc, char** argv, Platform& platform)
         options.report = &report;
         options.bsdl_path = long_options.bsdl;
         check_options(options, argc);
-        end = mode_stage(options, *job_cable, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
+        end = mode_stage(options, *chain, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
     } catch (const ExitRequest& request) {
         end = request.end;
     }
@@ -309,8 +305,8 @@ int tool_main(int argc, char** argv, Platform& platform)
             end.status = 1;
         }
     }
-    if (counting != nullptr)
-        note_counters(report, *counting);
+    if (chain != nullptr && long_options.report_path != nullptr)
+        note_counters(report, chain->counts());
     write_report(long_options.report_path, report, end);
     return end.status;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "sim/board.h"
 #include "sim/sim_platform.h"
 
@@ -20,7 +20,10 @@ struct Bench {
     std::string capture;
     LptCable cable;
 
-    Bench() : image(kCells, '0'), capture(kCells, '0'), cable((platform_install(&platform), board.config().port_base))
+    Bench()
+        : image(kCells, '0'),
+          capture(kCells, '0'),
+          cable((platform_install(&platform), platform), board.config().port_base)
     {
         for (uint32_t i = 0; i < kCells; i += 3)
             image[i] = '1';

@@ -3,8 +3,7 @@
 
 #include <cstring>
 
-#include "jtag/tap.h"
-#include "platform/console.h"
+#include "jtag/tap_walker.h"
 
 uint32_t bitstring_value(const char* bits)
 {
@@ -14,24 +13,23 @@ uint32_t bitstring_value(const char* bits)
     return value;
 }
 
-bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read,
-                        uint8_t length)
+Outcome chain_check_idcode(JtagChain& chain, Host& host, const char* idcode_instruction, const char* idcode,
+                           uint32_t length)
 {
     char id[33];
     std::memcpy(id, kChainTestPattern, sizeof id);  // also the terminator the capture leaves alone
-    jtag_scan_ir(cable, length, idcode_instruction);
-    jtag_scan_dr_capture(cable, id, id, 32);
-    // The register shifts out bit 0 first; the table and the printout are MSB first.
+    chain.scan_ir(length, idcode_instruction);
+    chain.scan_dr_capture(id, id, 32);
+    // The register shifts out bit 0 first; the table and the report are MSB first.
     bitstring_reverse32(id);
-    if (read != nullptr)
-        *read = bitstring_value(id);
     bool matched = true;
     for (int i = 0; i < 32; ++i)
         matched = matched && (idcode[i] == 'X' || idcode[i] == id[i]);
-    if (!matched) {
-        con_printf("\nYour JTAG ID:   %s\n", id);
-        return false;
-    }
-    con_printf("\nOK!, JTAG ID:   %s\n", id);
-    return true;
+    const Outcome outcome{.status = matched ? Status::ok : Status::mismatch,
+                          .expected = bitstring_value(idcode),
+                          .actual = bitstring_value(id)};
+    host.report({.kind = matched ? EventKind::idcode_matched : EventKind::idcode_mismatched,
+                 .expected = outcome.expected,
+                 .actual = outcome.actual});
+    return outcome;
 }

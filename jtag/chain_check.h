@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
-#include "jtag/cable.h"
+#include "jtag/host.h"
+#include "jtag/jtag_chain.h"
+#include "jtag/outcome.h"
 
 // Shifted in while the identification register comes out, first character first.
 inline constexpr char kChainTestPattern[] = "00001111000011110000111100001111";
@@ -20,11 +22,11 @@ constexpr uint32_t chain_bypass_read()
 }
 
 // Loads `idcode_instruction` (`length` characters, first shifted first), reads the 32-bit
-// identification register and compares it with `idcode` (32 characters, most significant
-// bit first; an X matches either bit). Prints the identification read, and returns whether it
-// matched; `read`, when given, receives the value read.
-bool chain_check_idcode(Cable& cable, const char* idcode_instruction, const char* idcode, uint32_t* read = nullptr,
-                        uint8_t length = 4);
+// identification register and compares it with `idcode` (32 characters, most significant bit
+// first; an X matches either bit). Reports the identification read; ok or mismatch, with the
+// value read in `actual`.
+Outcome chain_check_idcode(JtagChain& chain, Host& host, const char* idcode_instruction, const char* idcode,
+                           uint32_t length = 4);
 
 // A BitString of up to 32 characters, most significant bit first, as a number.
 uint32_t bitstring_value(const char* bits);

@@ -10,6 +10,11 @@
 enum class EventKind : uint16_t {
     // A long job's progress: `count` of `total` bytes (`finished` once the job is done).
     progress,
+    // jtag
+    idcode_matched,     // the identification register read (`actual`) is the one expected
+    idcode_mismatched,  // it is not (`actual`, `expected` with the don't-care bits as 0)
+    toggle_banner,      // a CPU without a toggle loop: `text` says so
+    toggle_started,     // the toggle loop runs until the stop key
     // flash
     // A stage begins at `address`: erase (`count` bytes), program, read, verify; a blank
     // check over `total` bytes.

@@ -39,11 +39,6 @@ constexpr int kTmsClocksMax = 7;
 // than the extra command headers.
 constexpr uint32_t kGapBits = 64;
 
-// Run-Test/Idle, Select-DR-Scan, Capture-DR, Shift-DR (TMS 0, 1, 0, 0, first clock in bit 0).
-constexpr uint8_t kToShiftDr = 0b0010;
-// Run-Test/Idle, Select-DR-Scan, Select-IR-Scan, Capture-IR, Shift-IR.
-constexpr uint8_t kToShiftIr = 0b00110;
-
 // TMS high for seven clocks: the TAP stays in (or walks to) Test-Logic-Reset while nTRST is low.
 constexpr uint8_t kResetClocks[] = {kTmsOut, 6, 0x7F};
 
@@ -218,16 +213,12 @@ void MpsseCable::park()
     flush();
 }
 
-void MpsseCable::tap_reset()
+void MpsseCable::tms_path(uint8_t path, uint8_t clocks, int tdi)
 {
-    if (fault_.empty())
-        walk(0b11111, 5);
-}
-
-void MpsseCable::walk(uint8_t path, int clocks)
-{
-    for (int k = 0; k < clocks; ++k)
-        tms_clock((path >> k) & 1);
+    if (!fault_.empty())
+        return;
+    for (uint8_t k = 0; k < clocks; ++k)
+        tms_clock((path >> k) & 1, tdi);
 }
 
 void MpsseCable::tms_clock(int tms, int tdi, char* dest)
@@ -270,7 +261,7 @@ void MpsseCable::emit_tms()
 }
 
 // Shift-DR/IR with TMS low: bits [from, to), TDO read into `target` when it is given.
-void MpsseCable::shift(const char* bits, uint32_t from, uint32_t to, ReadTarget* target)
+void MpsseCable::shift_range(const char* bits, uint32_t from, uint32_t to, ReadTarget* target)
 {
     if (from >= to)
         return;
@@ -325,8 +316,8 @@ void MpsseCable::place(ReadTarget& target, uint32_t first, uint32_t count, uint3
     }
 }
 
-// The last bit goes with the TMS move to Exit1; then Update and Run-Test/Idle.
-void MpsseCable::leave_shift(const char* bits, uint32_t length, ReadTarget* target)
+// The last bit goes with the TMS move to Exit1, in a TMS command the walk out joins.
+void MpsseCable::exit_clock(const char* bits, uint32_t length, ReadTarget* target)
 {
     const uint32_t last = length - 1;
     char* dest = nullptr;
@@ -340,65 +331,41 @@ void MpsseCable::leave_shift(const char* bits, uint32_t length, ReadTarget* targ
         }
     }
     tms_clock(1, bit_of(bits[last]), dest);
-    tms_clock(1);
-    tms_clock(0);
 }
 
-void MpsseCable::scan_ir(uint8_t length, const char* bits)
+// Write-only up to the first sampled cell, read windows over the sampled ones, write-only again
+// after the last: bits [0, end).
+void MpsseCable::shift_sampled(const char* bits, uint32_t end_bit, ReadTarget& target)
 {
-    if (!fault_.empty())
-        return;
-    walk(kToShiftIr, 5);
-    shift(bits, 0, length - 1u, nullptr);
-    leave_shift(bits, length, nullptr);
-}
-
-void MpsseCable::scan_dr(const char* bits, uint32_t length)
-{
-    if (!fault_.empty())
-        return;
-    walk(kToShiftDr, 4);
-    shift(bits, 0, length - 1, nullptr);
-    leave_shift(bits, length, nullptr);
-}
-
-void MpsseCable::scan_dr_capture(const char* bits, char* capture, uint32_t length)
-{
-    if (!fault_.empty())
-        return;
-    ReadTarget target;
-    target.capture = capture;
-    walk(kToShiftDr, 4);
-    shift(bits, 0, length - 1, &target);
-    leave_shift(bits, length, &target);
-    flush();  // the caller needs the capture now
-}
-
-void MpsseCable::scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count, char* sample)
-{
-    if (!fault_.empty())
-        return;
-    ReadTarget target;
-    target.cells = cells;
-    target.count = count;
-    target.sample = sample;
-    walk(kToShiftDr, 4);
-    // Write-only up to the first sampled cell, read windows over the sampled ones, write-only
-    // again after the last; the exit clock reads the last cell when it is sampled.
-    const uint32_t last = length - 1;
+    const uint16_t* cells = target.cells;
+    const uint32_t count = target.count;
     uint32_t done = 0;
     uint32_t k = 0;
-    while (k < count && cells[k] < last) {
+    while (k < count && cells[k] < end_bit) {
         const uint32_t start = std::max<uint32_t>(cells[k], done);
         uint32_t end = std::max<uint32_t>(cells[k] + 1u, done);
-        while (++k < count && cells[k] < last && cells[k] < end + kGapBits)
+        while (++k < count && cells[k] < end_bit && cells[k] < end + kGapBits)
             end = std::max<uint32_t>(end, cells[k] + 1u);
-        shift(bits, done, start, nullptr);
-        shift(bits, start, end, &target);
+        shift_range(bits, done, start, nullptr);
+        shift_range(bits, start, end, &target);
         done = end;
     }
-    shift(bits, done, last, nullptr);
-    leave_shift(bits, length, &target);
+    shift_range(bits, done, end_bit, nullptr);
+}
+
+void MpsseCable::shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink)
+{
+    if (!fault_.empty() || length == 0)
+        return;
+    ReadTarget target{sink};
+    ReadTarget* read = sink.wanted() ? &target : nullptr;
+    const uint32_t end = exit ? length - 1 : length;  // the exit clock shifts the last bit
+    if (read != nullptr && read->capture == nullptr)
+        shift_sampled(bits, end, target);
+    else
+        shift_range(bits, 0, end, read);
+    if (exit)
+        exit_clock(bits, length, read);
 }
 
 // TMS rests low after every scan, so the clocks keep the TAP in Run-Test/Idle. The FT2232D has no

@@ -57,24 +57,16 @@ public:
     static constexpr uint32_t base_hz(const UsbChip& chip) { return chip.h_series ? 60'000'000u : 12'000'000u; }
 
     void park() override;
-    void tap_reset() override;
-    void scan_ir(uint8_t length, const char* bits) override;
-    void scan_dr(const char* bits, uint32_t length) override;
-    void scan_dr_capture(const char* bits, char* capture, uint32_t length) override;
-    void scan_dr_sample(const char* bits, uint32_t length, const uint16_t* cells, uint32_t count,
-                        char* sample) override;
+    void tms_path(uint8_t path, uint8_t clocks, int tdi = -1) override;
+    void shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink = {}) override;
     void flush() override;
     void idle(uint32_t clocks) override;
     bool answers_late() const override { return true; }
     const char* fault() const override { return fault_.empty() ? nullptr : fault_.c_str(); }
 
 private:
-    // Where the TDO bits of a shift go: every bit into `capture`, or only the listed cells.
-    struct ReadTarget {
-        char* capture = nullptr;
-        const uint16_t* cells = nullptr;
-        uint32_t count = 0;
-        char* sample = nullptr;
+    // Where the TDO bits of a shift go, and how far the listed cells have been placed.
+    struct ReadTarget : TdoSink {
         uint32_t next = 0;  // first listed cell not yet placed
     };
     // Bits of the answer stream that belong in `dest[0..count)`.
@@ -87,10 +79,10 @@ private:
     void append_layout(std::vector<uint8_t>& setup) const;
     void tms_clock(int tms, int tdi = -1, char* dest = nullptr);
     void emit_tms();
-    void shift(const char* bits, uint32_t from, uint32_t to, ReadTarget* target);
+    void shift_range(const char* bits, uint32_t from, uint32_t to, ReadTarget* target);
+    void shift_sampled(const char* bits, uint32_t end, ReadTarget& target);
     void place(ReadTarget& target, uint32_t first, uint32_t count, uint32_t answer_bit);
-    void walk(uint8_t path, int clocks);
-    void leave_shift(const char* bits, uint32_t length, ReadTarget* target);
+    void exit_clock(const char* bits, uint32_t length, ReadTarget* target);
     bool reserve_answers(uint32_t bytes);
     void send();
     void drain();

@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "jtag/toggle_test.h"
 
-#include "jtag/tap.h"
-#include "platform/console.h"
-#include "platform/interrupts.h"
-#include "platform/platform.h"
+#include "jtag/tap_walker.h"
 
 namespace {
-
-constexpr int kEsc = 27;
 
 void fill(char* image, std::span<const CellSpan> spans, char level)
 {
@@ -32,16 +27,6 @@ void write_toggled(char* image, const TogglePlan& plan, char value)
     fill(image, plan.fixed_one, '1');
 }
 
-// ESC ends the test; any other key is dropped. With no input left, ESC can never come, so
-// that ends the test too.
-bool escape_pressed()
-{
-    Platform& console = platform();
-    if (console.key_available())
-        return console.key_read() == kEsc;
-    return console.keys_ended();
-}
-
 void busy_wait(uint32_t count)
 {
     volatile uint32_t left = count;
@@ -51,27 +36,27 @@ void busy_wait(uint32_t count)
 
 }  // namespace
 
-ToggleEnd toggle_test(Cable& cable, char* image, uint32_t length, const TogglePlan& plan)
+Outcome toggle_test(JtagChain& chain, Host& host, char* image, uint32_t length, const TogglePlan& plan)
 {
     if (plan.banner_only != nullptr) {
-        con_printf("%s", plan.banner_only);
-        return ToggleEnd::banner_only;
+        host.report({.kind = EventKind::toggle_banner, .text = plan.banner_only});
+        return outcome_of(Status::ok);
     }
-    cable_park(cable);
-    tap_reset(cable);
-    jtag_scan_ir(cable, 4, kExtest);
+    chain.park();
+    chain.tap_reset();
+    chain.scan_ir(4, kExtest);
     fill(image, plan.fixed_one, '1');
     fill(image, plan.fixed_zero, '0');
-    con_printf("\nOutput toggled value to all pin\n Enter ESC to EXIT\n");
+    host.report({.kind = EventKind::toggle_started});
     for (char value = '0';; value = inverted(value)) {
-        if (escape_pressed())
-            return ToggleEnd::escape;
-        if (interrupt_requested() != nullptr)
-            return ToggleEnd::interrupted;
+        if (host.stop_key())
+            return outcome_of(Status::cancelled);
+        if (const char* signal = host.interrupt_requested())
+            return Outcome{.status = Status::interrupted, .detail = signal};
         write_toggled(image, plan, value);
-        jtag_scan_dr(cable, image, length);
+        chain.scan_dr(image, length);
         // A probe on a pin must see every pass as it happens, also on a cable that queues.
-        cable.flush();
+        chain.flush();
         busy_wait(plan.wait_count);
     }
 }

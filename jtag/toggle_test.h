@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <span>
 
-#include "jtag/cable.h"
+#include "jtag/host.h"
+#include "jtag/jtag_chain.h"
+#include "jtag/outcome.h"
 
 // Cells first, first + step, ... up to last.
 struct CellSpan {
@@ -28,12 +30,8 @@ struct TogglePlan {
     const char* banner_only;  // a CPU without the loop prints this and drives nothing
 };
 
-enum class ToggleEnd {
-    escape,       // ESC, or no console input left: the pins keep the last pass
-    banner_only,  // the CPU has no toggle loop
-    interrupted,  // a stop request arrived
-};
-
-// Parks the cable, resets the TAP, loads EXTEST and toggles `image` (`length` cells) until
-// ESC. Cells outside the plan keep what the image holds.
-ToggleEnd toggle_test(Cable& cable, char* image, uint32_t length, const TogglePlan& plan);
+// Parks the cable, resets the TAP, loads EXTEST and toggles `image`
+// (`length` cells) until the host's stop key: cancelled then, the pins keeping the last pass;
+// interrupted (the signal's name in `detail`) when a stop request arrives; ok at once, with
+// nothing driven, for a CPU without the loop. Cells outside the plan keep what the image holds.
+Outcome toggle_test(JtagChain& chain, Host& host, char* image, uint32_t length, const TogglePlan& plan);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "jtag/toggle_test.h"
 
 constexpr int kMaxBsrLength = 4096;

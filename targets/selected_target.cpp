@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-SelectedTarget::SelectedTarget(const CpuTarget& cpu, Cable& cable) : cpu_(cpu), cable_(cable)
+SelectedTarget::SelectedTarget(const CpuTarget& cpu, JtagChain& chain) : cpu_(cpu), chain_(chain)
 {
     std::memcpy(bsr_image_, cpu.default_image, static_cast<size_t>(cpu.bsr_length) + 1);
     std::memset(capture_, '0', sizeof capture_);
@@ -36,7 +36,7 @@ uint32_t SelectedTarget::bus_read(uint32_t address, uint32_t data_bits)
     wait_rest(1);
     // A capture holds the pins as the previous Update-DR left them, so the flash's answer to
     // the address and OE# of the scan above only shows in a second, unchanged scan.
-    cable_.scan_dr_capture(bsr_image_, capture_, bsr_length());
+    chain_.scan_dr_capture(bsr_image_, capture_, bsr_length());
     bsr_image_[pins.oe] = '1';
     scan();
     return get_data(pins, capture_, data_bits);
@@ -72,7 +72,7 @@ void SelectedTarget::bus_read_run_queued(uint32_t address, uint32_t step, uint32
 
 void SelectedTarget::bus_collect()
 {
-    cable_.flush();
+    chain_.flush();
     for (uint32_t r = 0; r < queued_count_; ++r) {
         const QueuedRun& run = queued_[r];
         const char* sample = samples_ + run.first_sample;
@@ -90,13 +90,13 @@ void SelectedTarget::bus_collect()
 
 void SelectedTarget::wait_rest(uint32_t lead_scans)
 {
-    const uint64_t hz = cable_.tck_hz();
+    const uint64_t hz = chain_.tck_hz();
     if (wait_ns_ != 0 && hz != 0) {
         // A DR scan from Run-Test/Idle and back is its length plus six TMS clocks.
         const uint64_t wanted = (wait_ns_ * hz + 999'999'999) / 1'000'000'000;
         const uint64_t lead = uint64_t{lead_scans} * (bsr_length() + 6);
         if (wanted > lead)
-            cable_.idle(static_cast<uint32_t>(std::min<uint64_t>(wanted - lead, UINT32_MAX)));
+            chain_.idle(static_cast<uint32_t>(std::min<uint64_t>(wanted - lead, UINT32_MAX)));
     }
     wait_ns_ = 0;
 }
@@ -138,7 +138,7 @@ void SelectedTarget::read_run(uint32_t address, uint32_t step, uint32_t count, u
             put_address(address + (k + 1) * step);
         else
             bsr_image_[pins.oe] = '1';
-        cable_.scan_dr_sample(bsr_image_, bsr_length(), cells, bits, sample + k * bits);
+        chain_.scan_dr_sample(bsr_image_, bsr_length(), cells, bits, sample + k * bits);
     }
 }
 

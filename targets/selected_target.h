@@ -1,23 +1,24 @@
 // SPDX-License-Identifier: Apache-2.0
 // The CPU the run works with: its row, the one working BsrImage and the chip-enable cell,
-// and the flash bus cycles built on them over the run's cable.
+// and the flash bus cycles built on them over the run's chain.
 #pragma once
 
 #include <cstdint>
 
-#include "jtag/cable.h"
+#include "jtag/jtag_chain.h"
 #include "targets/bus_cycles.h"
 #include "targets/cpu_target.h"
 
 class SelectedTarget final : public BusCycles {
 public:
     // The BsrImage starts as the CPU's default image.
-    SelectedTarget(const CpuTarget& cpu, Cable& cable);
+    SelectedTarget(const CpuTarget& cpu, JtagChain& chain);
     SelectedTarget(const SelectedTarget&) = delete;
     SelectedTarget& operator=(const SelectedTarget&) = delete;
 
     const CpuTarget& cpu() const { return cpu_; }
-    Cable& cable() { return cable_; }
+    JtagChain& chain() { return chain_; }
+    Cable& cable() { return chain_.cable(); }
     char* bsr_image() { return bsr_image_; }
     uint32_t bsr_length() const { return static_cast<uint32_t>(cpu_.bsr_length); }
 
@@ -45,16 +46,16 @@ public:
     // Idle clocks on a cable that times itself; nothing on the parallel port, whose scans outlast
     // the waits a flash chip asks for.
     void bus_wait(uint64_t ns) override { wait_ns_ = ns; }
-    bool answers_late() const override { return cable_.answers_late(); }
-    const char* fault() const override { return cable_.fault(); }
-    void flush() override { cable_.flush(); }
+    bool answers_late() const override { return chain_.answers_late(); }
+    const char* fault() const override { return chain_.fault(); }
+    void flush() override { chain_.flush(); }
 
     // One scan that leaves the flash alone: chip enable and both strobes inactive, the data
     // pins released.
     void bus_release();
 
 private:
-    void scan() { cable_.scan_dr(bsr_image_, bsr_length()); }
+    void scan() { chain_.scan_dr(bsr_image_, bsr_length()); }
     void put_address(uint32_t address) { set_address(cpu_.pins, bsr_image_, address >> address_shift_); }
 
     // Reads per pipelined run: the samples of the queued runs wait in `samples_` until the
@@ -77,7 +78,7 @@ private:
     void wait_rest(uint32_t lead_scans);
 
     const CpuTarget& cpu_;
-    Cable& cable_;
+    JtagChain& chain_;
     int ncs_cell_ = kNoNcsCell;
     uint32_t address_shift_ = 0;
     char bsr_image_[kMaxBsrLength + 1];

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "platform/platform.h"
 #include "sim/board.h"
 #include "sim/cpu_pins.h"
@@ -168,8 +168,9 @@ public:
           width(data_width)
     {
         platform_install(&platform_);
-        cable_ = std::make_unique<LptCable>(0x378);
-        target_ = std::make_unique<SelectedTarget>(*cpu_select(cpu), *cable_);
+        cable_ = std::make_unique<LptCable>(platform_, 0x378);
+        chain_ = std::make_unique<JtagChain>(*cable_);
+        target_ = std::make_unique<SelectedTarget>(*cpu_select(cpu), *chain_);
         target_->set_ncs_cell(cpu_ncs_cell(target_->cpu(), static_cast<uint32_t>(region) << 29));
         tap_reset(*cable_);
         jtag_scan_ir(*cable_, 4, kExtest);
@@ -208,6 +209,7 @@ private:
     sim::VirtualBoard board_;
     sim::SimPlatform platform_;
     std::unique_ptr<LptCable> cable_;
+    std::unique_ptr<JtagChain> chain_;
     std::unique_ptr<SelectedTarget> target_;
 
 public:

@@ -6,14 +6,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "sim/board.h"
 #include "sim/sim_platform.h"
+#include "sim/tap_controller.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
@@ -33,8 +36,7 @@ TEST(LptCable, FindPortProbesEveryCandidateAndTheLastEchoWins)
     };
     for (const Case& c : cases) {
         FakePlatform port(c.echoing);
-        platform_install(&port);
-        EXPECT_EQ(lpt_find_port(), c.expected);
+        EXPECT_EQ(lpt_find_port(port), c.expected);
         // Each candidate in turn: the probe pattern written, then read back.
         ASSERT_EQ(port.events.size(), 6u);
         const uint16_t order[] = {0x378, 0x278, 0x3BC};
@@ -65,18 +67,17 @@ std::vector<std::pair<int, int>> clocks_of(const FakePlatform& port)
 TEST(LptCable, EveryWalkIsWholeClocksOfTwoWritesCostingItsLength)
 {
     FakePlatform port;
-    platform_install(&port);
-    LptCable cable(kBase);
+    LptCable cable(port, kBase);
     std::string image(298, '0');
     const struct {
         const char* what;
         std::function<void()> walk;
         size_t clocks;
     } cases[] = {
-        {"reset", [&] { cable.tap_reset(); }, 5},
-        {"IR scan", [&] { cable.scan_ir(4, "0000"); }, 4 + 7},
-        {"DR scan", [&] { cable.scan_dr(image.c_str(), 298); }, 298 + 6},
-        {"one-bit DR scan", [&] { cable.scan_dr("1", 1); }, 1 + 6},
+        {"reset", [&] { tap_reset(cable); }, 5},
+        {"IR scan", [&] { jtag_scan_ir(cable, 4, "0000"); }, 4 + 7},
+        {"DR scan", [&] { jtag_scan_dr(cable, image.c_str(), 298); }, 298 + 6},
+        {"one-bit DR scan", [&] { jtag_scan_dr(cable, "1", 1); }, 1 + 6},
     };
     for (const auto& c : cases) {
         port.events.clear();
@@ -84,25 +85,41 @@ TEST(LptCable, EveryWalkIsWholeClocksOfTwoWritesCostingItsLength)
         EXPECT_EQ(clocks_of(port).size(), c.clocks) << c.what;
     }
     port.events.clear();
-    cable.tap_reset();
+    tap_reset(cable);
     for (const auto& [tms, tdi] : clocks_of(port))
         EXPECT_TRUE(tms == 1 && tdi == 0);
     port.events.clear();
-    cable.park();
+    cable_park(cable);
     EXPECT_EQ(port.writes_to(kBase), (std::vector<uint8_t>{0x08, 0x00, 0x08}));
 }
 
 TEST(LptCable, ReadTdoLooksOnlyAtStatusBitSix)
 {
     FakePlatform port;
-    platform_install(&port);
-    LptCable cable(kBase);
+    LptCable cable(port, kBase);
     for (const auto& [status, tdo] : {std::pair{0x40, 1}, {0xFF, 1}, {0x00, 0}, {0xBF, 0}, {0x80, 0}}) {
         port.events.clear();
         port.status = {static_cast<uint8_t>(status)};
-        EXPECT_EQ(cable.lpt_read_tdo(), tdo) << std::hex << status;
-        EXPECT_EQ(port.events, (std::vector<PortEvent>{{'R', kBase + 1, static_cast<uint8_t>(status)}}));
+        char read = 'x';
+        cable.shift("0", 1, false, {.capture = &read});
+        EXPECT_EQ(read, tdo ? '1' : '0') << std::hex << status;
+        EXPECT_EQ(port.events.back(), (PortEvent{'R', kBase + 1, static_cast<uint8_t>(status)}));
+        EXPECT_EQ(port.events.size(), 3u) << "one clock, then the status port once";
     }
+}
+
+TEST(LptCable, AnotherWiringIsAnotherRow)
+{
+    // TDO on the inverted BUSY bit, the other lines moved: the same walk through other masks.
+    constexpr LptWiring kOther = {0x40, 0x20, 0x10, 0x80, 0x80, true, {0x00, 0x80, 0x80}};
+    FakePlatform port;
+    port.status = {0x7F};
+    LptCable cable(port, kBase, kOther);
+    char read = 'x';
+    cable.shift("1", 1, true, {.capture = &read});
+    cable_park(cable);
+    EXPECT_EQ(read, '1');
+    EXPECT_EQ(port.writes_to(kBase), (std::vector<uint8_t>{0xE0, 0xF0, 0x00, 0x80, 0x80}));
 }
 
 // The walks against the board's own TAP controller.
@@ -111,9 +128,9 @@ protected:
     CableOnBoard() : board(sim::BoardConfig{}), platform(board, sim::KeySetup{true, "", {}, 0})
     {
         platform_install(&platform);
-        cable = std::make_unique<LptCable>(kBase);
-        cable->park();
-        cable->tap_reset();
+        cable = std::make_unique<LptCable>(platform, kBase);
+        cable_park(*cable);
+        tap_reset(*cable);
     }
 
     sim::VirtualBoard board;
@@ -131,12 +148,12 @@ TEST_F(CableOnBoard, InstructionScansLoadTheInstructionAndEndInIdle)
                  {"0000", 0x0, sim::DataRegister::Boundary},
                  {"1111", 0xF, sim::DataRegister::Bypass}};
     for (const auto& c : cases) {
-        cable->scan_ir(4, c.bits);
+        jtag_scan_ir(*cable, 4, c.bits);
         EXPECT_EQ(board.tap().instruction(), c.value) << c.bits;
         EXPECT_EQ(board.tap().selected(), c.selected) << c.bits;
         EXPECT_EQ(board.tap().state(), sim::TapState::RunTestIdle) << c.bits;
     }
-    cable->tap_reset();
+    tap_reset(*cable);
     EXPECT_EQ(board.tap().state(), sim::TapState::TestLogicReset);
 }
 
@@ -146,26 +163,26 @@ TEST_F(CableOnBoard, CaptureReadsTheRegisterThatShiftsOutAndShiftsInTheOldBits)
     std::string expected;
     for (int bit = 0; bit < 32; ++bit)
         expected += ((0x1B4E20D3u >> bit) & 1) ? '1' : '0';
-    cable->scan_ir(4, "1011");
+    jtag_scan_ir(*cable, 4, "1011");
     char buffer[33] = "00001111000011110000111100001111";
-    cable->scan_dr_capture(buffer, buffer, 32);
+    jtag_scan_dr_capture(*cable, buffer, buffer, 32);
     EXPECT_EQ(std::string(buffer, 32), expected);
     EXPECT_EQ(board.tap().state(), sim::TapState::RunTestIdle);
 
     // Through the boundary register: what one scan shifts in, the next captures unchanged
     // without pins attached; a sample keeps only the cells asked for.
-    cable->scan_ir(4, "0000");
+    jtag_scan_ir(*cable, 4, "0000");
     std::string image(298, '0');
     for (size_t i = 0; i < image.size(); i += 7)
         image[i] = '1';
-    cable->scan_dr(image.c_str(), 298);
+    jtag_scan_dr(*cable, image.c_str(), 298);
     std::string capture(298, 'x');
-    cable->scan_dr_capture(image.c_str(), capture.data(), 298);
+    jtag_scan_dr_capture(*cable, image.c_str(), capture.data(), 298);
     EXPECT_EQ(capture, image);
     const uint16_t cells[] = {0, 6, 7, 14, 296, 297};
     char sample[6];
     const uint64_t reads = board.stats().port_reads;
-    cable->scan_dr_sample(image.c_str(), 298, cells, 6, sample);
+    jtag_scan_dr_sample(*cable, image.c_str(), 298, cells, 6, sample);
     cable->flush();
     EXPECT_EQ(board.stats().port_reads - reads, 6u) << "the status port is read at the listed cells only";
     for (size_t k = 0; k < 6; ++k)
@@ -174,15 +191,134 @@ TEST_F(CableOnBoard, CaptureReadsTheRegisterThatShiftsOutAndShiftsInTheOldBits)
 
 TEST_F(CableOnBoard, OnlyTheLowBitOfACharacterIsShifted)
 {
-    cable->scan_ir(4, std::string("a`\0"
-                                  "1",
-                                  4)
-                          .c_str());
+    jtag_scan_ir(*cable, 4,
+                 std::string("a`\0"
+                             "1",
+                             4)
+                     .c_str());
     EXPECT_EQ(board.tap().instruction(), 0x9);
-    cable->scan_ir(4,
-                   "3\x02"
-                   "21");
+    jtag_scan_ir(*cable, 4,
+                 "3\x02"
+                 "21");
     EXPECT_EQ(board.tap().instruction(), 0x9);
+}
+
+// A chain on the bit seam: the board's TAP (KTR5200) between devices that know only BYPASS,
+// each an IR of its own length and a 1-bit DR; index 0 is nearest TDO.
+class ChainDouble final : public Cable {
+public:
+    struct Other {
+        sim::TapState state = sim::TapState::TestLogicReset;
+        std::vector<uint8_t> ir, shift_ir;
+        uint8_t bypass = 0;
+    };
+    ChainDouble(std::vector<uint32_t> before, std::vector<uint32_t> after) : cpu(*sim::find_cpu_facts("KTR5200"), stats)
+    {
+        for (uint32_t length : before)
+            near_tdo.emplace_back().ir.assign(length, 0);
+        for (uint32_t length : after)
+            near_tdi.emplace_back().ir.assign(length, 0);
+    }
+    void park() override {}
+    void tms_path(uint8_t path, uint8_t clocks, int) override
+    {
+        for (uint8_t k = 0; k < clocks; ++k)
+            clock((path >> k) & 1, 0);
+    }
+    void shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink) override
+    {
+        for (uint32_t i = 0, next = 0; i < length; ++i) {
+            const char out = clock(exit && i + 1 == length, bits[i] & 1) ? '1' : '0';
+            if (sink.capture)
+                sink.capture[i] = out;
+            else if (next < sink.count && sink.cells[next] == i)
+                sink.sample[next++] = out;
+        }
+    }
+
+    sim::SimStats stats;
+    sim::TapController cpu;
+    std::vector<Other> near_tdo, near_tdi;
+
+private:
+    // TDI enters the device nearest it; every device hands its old TDO on towards the cable.
+    static uint8_t step(Other& d, uint8_t tms, uint8_t tdi)
+    {
+        using S = sim::TapState;
+        uint8_t out = d.state == S::ShiftDr ? d.bypass : d.state == S::ShiftIr ? d.shift_ir[0] : 1;
+        if (d.state == S::ShiftDr)
+            d.bypass = tdi;
+        if (d.state == S::ShiftIr) {
+            d.shift_ir.erase(d.shift_ir.begin());
+            d.shift_ir.push_back(tdi);
+        }
+        if (d.state == S::CaptureIr || d.state == S::CaptureDr) {
+            d.shift_ir.assign(d.ir.size(), 0);
+            d.shift_ir[0] = 1;
+            d.bypass = 0;
+        }
+        if (d.state == S::UpdateIr)
+            d.ir = d.shift_ir;
+        d.state = sim::kTapNext[static_cast<int>(d.state)][tms];
+        return out;
+    }
+    uint8_t clock(uint8_t tms, uint8_t tdi)
+    {
+        for (auto d = near_tdi.rbegin(); d != near_tdi.rend(); ++d)
+            tdi = step(*d, tms, tdi);
+        const uint8_t out = cpu.tdo();
+        cpu.tck_rising(tms, tdi);
+        cpu.tck_falling();
+        tdi = out;
+        for (auto d = near_tdo.rbegin(); d != near_tdo.rend(); ++d)
+            tdi = step(*d, tms, tdi);
+        return tdi;
+    }
+};
+
+TEST(JtagChain, OtherDevicesSitInBypassAndTheCellsLineUp)
+{
+    const struct {
+        std::vector<uint32_t> before, after;  // IR lengths
+    } cases[] = {{{}, {}}, {{5}, {}}, {{}, {3}}, {{4, 8}, {2, 7, 300}}, {{1, 1, 1}, {6}}};
+    for (const auto& c : cases) {
+        ChainDouble cable(c.before, c.after);
+        const auto sum = [](const std::vector<uint32_t>& v) {
+            return uint32_t(std::accumulate(v.begin(), v.end(), 0u));
+        };
+        JtagChain chain(cable, {uint32_t(c.before.size()), uint32_t(c.after.size()), sum(c.before), sum(c.after)});
+        const std::string where =
+            std::to_string(c.before.size()) + " before, " + std::to_string(c.after.size()) + " after";
+        chain.tap_reset();
+        chain.scan_ir(4, "1011");
+        EXPECT_EQ(cable.cpu.instruction(), 0xDu) << where;
+        for (const auto* side : {&cable.near_tdo, &cable.near_tdi})
+            for (const auto& other : *side)
+                EXPECT_EQ(other.ir, std::vector<uint8_t>(other.ir.size(), 1)) << where;
+        char id[33] = "00001111000011110000111100001111";
+        chain.scan_dr_capture(id, id, 32);
+        for (int bit = 0; bit < 32; ++bit)
+            EXPECT_EQ(id[bit], (0x1B4E20D3u >> bit) & 1 ? '1' : '0') << where << " bit " << bit;
+
+        chain.scan_ir(4, kExtest);
+        std::string image(298, '0');
+        for (size_t i = 0; i < image.size(); i += 5)
+            image[i] = '1';
+        chain.scan_dr(image.c_str(), 298);
+        std::vector<uint8_t> latched;
+        for (char bit : image)
+            latched.push_back(bit & 1);
+        EXPECT_EQ(cable.cpu.latches(), latched) << where;
+        std::string capture(298, 'x');
+        chain.scan_dr_capture(image.c_str(), capture.data(), 298);
+        EXPECT_EQ(capture, image) << where;
+        const uint16_t cells[] = {0, 5, 6, 150, 297};
+        char sample[5];
+        chain.scan_dr_sample(image.c_str(), 298, cells, 5, sample);
+        for (size_t k = 0; k < 5; ++k)
+            EXPECT_EQ(sample[k], image[cells[k]]) << where << " cell " << cells[k];
+        EXPECT_EQ(cable.cpu.state(), sim::TapState::RunTestIdle) << where;
+    }
 }
 
 TEST(Tap, Reverse32ReversesOnlyTheFirst32Characters)

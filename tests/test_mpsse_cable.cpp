@@ -9,7 +9,7 @@
 
 #include "jtag/lpt_cable.h"
 #include "jtag/mpsse_cable.h"
-#include "jtag/tap.h"
+#include "jtag/tap_walker.h"
 #include "sim/board.h"
 #include "sim/sim_platform.h"
 
@@ -46,11 +46,12 @@ struct LptRig {
     sim::SimPlatform platform;
     LptCable cable;
     explicit LptRig(sim::BoardConfig config)
-        : board(config), platform(board, sim::KeySetup{true, {}, {}, 0}),
-          cable((platform_install(&platform), board.config().port_base))
+        : board(config),
+          platform(board, sim::KeySetup{true, {}, {}, 0}),
+          cable((platform_install(&platform), platform), board.config().port_base)
     {
-        cable.park();
-        cable.tap_reset();
+        cable_park(cable);
+        tap_reset(cable);
     }
 };
 
@@ -75,10 +76,10 @@ TEST(MpsseCable, ReadsTheIdcodeOfEveryCpu)
     for (const auto& c : cases)
         for (bool ft2232d : {false, true}) {
             UsbRig rig(board_config(c.cpu, false, {.ft2232d = ft2232d}));
-            rig.cable.tap_reset();
-            rig.cable.scan_ir(4, c.instruction);
+            tap_reset(rig.cable);
+            jtag_scan_ir(rig.cable, 4, c.instruction);
             std::string capture(32, '0');
-            rig.cable.scan_dr_capture(capture.data(), capture.data(), 32);
+            jtag_scan_dr_capture(rig.cable, capture.data(), capture.data(), 32);
             uint32_t idcode = 0;
             for (int i = 0; i < 32; ++i)
                 idcode |= uint32_t(capture[i] == '1') << i;
@@ -94,24 +95,24 @@ TEST(MpsseCable, BoundaryScansMatchTheParallelPortPath)
     for (const char* cpu : kCpus) {
         LptRig lpt(board_config(cpu, true));
         UsbRig usb(board_config(cpu, true));
-        usb.cable.park();
-        usb.cable.tap_reset();
-        lpt.cable.scan_ir(4, "0000");
-        usb.cable.scan_ir(4, "0000");
+        cable_park(usb.cable);
+        tap_reset(usb.cable);
+        jtag_scan_ir(lpt.cable, 4, "0000");
+        jtag_scan_ir(usb.cable, 4, "0000");
         const uint32_t n = lpt.board.cpu().bsr_length;
         const std::vector<uint16_t> cells = {0, 1, 9, 70, 71, uint16_t(n / 2 + 3), uint16_t(n - 2), uint16_t(n - 1)};
         for (int round = 0; round < 4; ++round) {
             std::string image = random_bits(n, random);
-            lpt.cable.scan_dr(image.data(), n);
-            usb.cable.scan_dr(image.data(), n);
+            jtag_scan_dr(lpt.cable, image.data(), n);
+            jtag_scan_dr(usb.cable, image.data(), n);
             std::string lpt_capture = random_bits(n, random);
             std::string usb_capture = lpt_capture;
-            lpt.cable.scan_dr_capture(lpt_capture.data(), lpt_capture.data(), n);
-            usb.cable.scan_dr_capture(usb_capture.data(), usb_capture.data(), n);
+            jtag_scan_dr_capture(lpt.cable, lpt_capture.data(), lpt_capture.data(), n);
+            jtag_scan_dr_capture(usb.cable, usb_capture.data(), usb_capture.data(), n);
             EXPECT_EQ(usb_capture, lpt_capture) << cpu;
             std::string sample(cells.size(), '?');
-            lpt.cable.scan_dr_capture(image.data(), lpt_capture.data(), n);
-            usb.cable.scan_dr_sample(image.data(), n, cells.data(), uint32_t(cells.size()), sample.data());
+            jtag_scan_dr_capture(lpt.cable, image.data(), lpt_capture.data(), n);
+            jtag_scan_dr_sample(usb.cable, image.data(), n, cells.data(), uint32_t(cells.size()), sample.data());
             usb.cable.flush();
             for (size_t k = 0; k < cells.size(); ++k)
                 EXPECT_EQ(sample[k], lpt_capture[cells[k]]) << cpu << " cell " << cells[k];
@@ -132,8 +133,8 @@ TEST(MpsseCable, IdleClocksKeepTheTapInRunTestIdle)
 {
     for (bool ft2232d : {false, true}) {
         UsbRig rig(board_config("KTR5200", false, {.ft2232d = ft2232d}));
-        rig.cable.tap_reset();
-        rig.cable.scan_ir(4, "0000");
+        tap_reset(rig.cable);
+        jtag_scan_ir(rig.cable, 4, "0000");
         rig.cable.flush();
         const sim::SimStats before = rig.board.stats();
         rig.cable.idle(7);
@@ -155,8 +156,8 @@ TEST(MpsseCable, SampledScansShareRoundTripsAndNeverOverfillTheChip)
     } cases[] = {{false, 1}, {true, 6}};  // 1000 scans of two answer bytes: 4 KB or 384 bytes a trip
     for (const auto& c : cases) {
         UsbRig rig(board_config("KTR5200", false, {.ft2232d = c.ft2232d}));
-        rig.cable.tap_reset();
-        rig.cable.scan_ir(4, "0000");
+        tap_reset(rig.cable);
+        jtag_scan_ir(rig.cable, 4, "0000");
         rig.cable.flush();
         const uint64_t trips_before = rig.board.stats().usb_round_trips;
         std::mt19937 random(11);
@@ -166,7 +167,7 @@ TEST(MpsseCable, SampledScansShareRoundTripsAndNeverOverfillTheChip)
         std::vector<std::string> images, samples(1000, std::string(16, '?'));
         for (int scan = 0; scan < 1000; ++scan) {
             images.push_back(random_bits(298, random));
-            rig.cable.scan_dr_sample(images.back().data(), 298, cells.data(), 16, samples[scan].data());
+            jtag_scan_dr_sample(rig.cable, images.back().data(), 298, cells.data(), 16, samples[scan].data());
         }
         rig.cable.flush();
         EXPECT_EQ(rig.board.stats().usb_round_trips - trips_before, c.round_trips);
@@ -204,13 +205,13 @@ TEST(MpsseCable, FailuresBecomeOneLineFaultsThatStopTheCable)
             ASSERT_EQ(opened, nullptr) << c.name;
             c.meddle(board.mpsse());
             std::string capture(32, '0');
-            cable.scan_dr_capture(capture.data(), capture.data(), 32);
+            jtag_scan_dr_capture(cable, capture.data(), capture.data(), 32);
         }
         ASSERT_NE(cable.fault(), nullptr) << c.name;
         EXPECT_STREQ(cable.fault(), c.fault) << c.name;
         const uint64_t clocks = board.stats().tck_clocks;
-        cable.tap_reset();
-        cable.scan_dr("1111", 4);
+        tap_reset(cable);
+        jtag_scan_dr(cable, "1111", 4);
         cable.flush();
         EXPECT_EQ(board.stats().tck_clocks, clocks) << c.name;
     }
@@ -242,7 +243,7 @@ TEST(MpsseCable, ClockAndPinsFollowTheSettingsAndTheChip)
         EXPECT_NEAR(rig.board.mpsse().tck_hz(), c.tck_hz, 1.0);
         EXPECT_EQ(rig.board.mpsse().low_direction(), c.direction);
         EXPECT_EQ(rig.board.mpsse().low_pins() & 0xFB & c.direction, 0x08 | (settings.gpio_value & c.direction));
-        rig.cable.park();
+        cable_park(rig.cable);
         EXPECT_EQ(rig.board.mpsse().low_pins() & 0x0B, 0);
     }
     for (const char* bad : {"0x01:0x00", "10", "0x10:", ":30", "0x100:0x30", "zz:10", ""}) {

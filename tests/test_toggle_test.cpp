@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console_host.h"
 #include "jtag/lpt_cable.h"
 #include "sim/board.h"
 #include "targets/cpu_table.h"
@@ -23,12 +24,14 @@ uint64_t dr_scan_writes(int length) { return static_cast<uint64_t>(length + 6) *
 
 uint64_t port_writes(const FakePlatform& console) { return console.writes_to(0x378).size(); }
 
-ToggleEnd run_toggle(FakePlatform& console, const char* cpu)
+Status run_toggle(FakePlatform& console, const char* cpu)
 {
     platform_install(&console);
-    LptCable cable(0x378);
-    SelectedTarget target(*cpu_select(cpu), cable);
-    return toggle_test(cable, target.bsr_image(), target.bsr_length(), target.cpu().toggle);
+    LptCable cable(console, 0x378);
+    JtagChain chain(cable);
+    SelectedTarget target(*cpu_select(cpu), chain);
+    ConsoleHost host(true);
+    return toggle_test(chain, host, target.bsr_image(), target.bsr_length(), target.cpu().toggle).status;
 }
 
 struct KeyCase {
@@ -55,7 +58,7 @@ TEST_P(ToggleKeys, EndsAtEscOrAtTheEndOfInput)
     FakePlatform console;
     console.type(c.keys);
     console.input_closed = c.input_closed;
-    EXPECT_EQ(run_toggle(console, c.cpu), ToggleEnd::escape);
+    EXPECT_EQ(run_toggle(console, c.cpu), Status::cancelled);
     EXPECT_EQ(console.console, kBanner) << "keys are read without a trace";
     EXPECT_EQ(port_writes(console),
               kStartWrites + static_cast<uint64_t>(c.passes) * dr_scan_writes(cpu_select(c.cpu)->bsr_length));
