@@ -130,8 +130,8 @@ void ConsoleHost::report(const EngineEvent& event)
         con_printf("Unlocked every block of the device\n");
         break;
     case EventKind::blocks_unlocked:
-        con_printf("Unlocked %d block%s from 0x%08X to 0x%08X\n", static_cast<int>(event.count), event.count == 1 ? "" : "s",
-                   event.address, event.address + event.total - 1);
+        con_printf("Unlocked %d block%s from 0x%08X to 0x%08X\n", static_cast<int>(event.count),
+                   event.count == 1 ? "" : "s", event.address, event.address + event.total - 1);
         break;
     case EventKind::device_id_unknown:
         con_printf("Not defined DEVICE ID\n");
