@@ -44,6 +44,8 @@ void print_help()
         "  --cable-info   print what that file says; --cable-list: the FTDI adapters plugged in\n"
         "  --cable-serial SERIAL, --srst hold  the adapter with that serial; nSRST held during the job\n"
         "  --report FILE  the job's record in JSON, written however the job ends\n"
+        "  --chain-list   the devices on the JTAG chain; --bsdl-dir DIR: BSDL files that name them\n"
+        "  --device N, --chain L0,L1,...  the chain position a job runs on; every device's IR length\n"
         "  --help, --version\n"
         "\n"
         "Options take '-' or '/', with the value attached or separate (-CKTR5200, -C KTR5200).\n"

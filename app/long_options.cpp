@@ -61,6 +61,10 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"cable-list", &options.cable_list, kNoValue},
         {"srst", nullptr, &LongOptions::srst},
         {"report", nullptr, &LongOptions::report_path},
+        {"chain-list", &options.chain_list, kNoValue},
+        {"bsdl-dir", nullptr, kNoValue, &LongOptions::bsdl_dirs},
+        {"device", nullptr, &LongOptions::device},
+        {"chain", nullptr, &LongOptions::chain},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {

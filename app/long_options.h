@@ -34,6 +34,10 @@ struct LongOptions {
     bool cable_list = false;                // --cable-list: the FTDI adapters plugged in
     const char* srst = nullptr;             // --srst hold|release
     const char* report_path = nullptr;      // --report FILE: the job's record in JSON
+    bool chain_list = false;                // --chain-list: the devices on the JTAG chain
+    std::vector<const char*> bsdl_dirs;     // --bsdl-dir DIR, repeatable: BSDL files that name them
+    const char* device = nullptr;           // --device N: the chain position a job runs on
+    const char* chain = nullptr;            // --chain L0,L1,...: every device's IR length
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "jtag/chain_position.h"
+
 struct JobReport;
 
 struct RunOptions {
@@ -27,6 +29,8 @@ struct RunOptions {
     bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
     const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
     JobReport* report = nullptr;        // --report: where the run records itself
+    ChainPosition chain;                // --device: where the job's device sits among the others
+    uint32_t chain_ir_length = 0;       // that device's IR length as the chain was read; 0: not read
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the

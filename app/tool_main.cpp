@@ -10,6 +10,7 @@
 #include "app/bsdl_board.h"
 #include "app/cable_choice.h"
 #include "app/cause_lines.h"
+#include "app/chain_list.h"
 #include "app/command_check.h"
 #include "app/command_line.h"
 #include "app/console_host.h"
@@ -213,6 +214,21 @@ void end_cable(Cable* cable, CableEnd end)
     cable_park(*cable);
 }
 
+// --chain-list, --device, --chain, --bsdl-dir: the chain is read, and listed or the job's device
+// picked, before anything else is sent; or the run ends here.
+ChainChoice read_chain(Cable& cable, const LongOptions& o, int argc, char** argv, const BsdlTarget& bsdl)
+{
+    const CpuTarget* cpu = nullptr;
+    if (o.bsdl != nullptr && !o.chain_list)
+        cpu = &bsdl.cpu();
+    else if (argc >= 2)
+        cpu = cpu_select(scan_options(argc, argv).cpu_name);
+    ChainChoice choice;
+    if (RunEnd end{0, CableEnd::park}; !chain_stage(cable, o, cpu, choice, end))
+        throw ExitRequest{end};
+    return choice;
+}
+
 }  // namespace
 
 int tool_main(int argc, char** argv, Platform& platform)
@@ -258,7 +274,9 @@ int tool_main(int argc, char** argv, Platform& platform)
         refuse_misread_command_line(argc, argv, long_options);
         check_job_options(long_options, argc, argv);
         BsdlTarget bsdl;
-        if (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty()) {
+        // --chain-list only names devices: a BSDL file there describes no board to program.
+        if (!long_options.chain_list &&
+            (long_options.bsdl != nullptr || long_options.bus != nullptr || !long_options.holds.empty())) {
             bsdl_board_load(long_options, argc >= 2 ? scan_options(argc, argv) : RunOptions{}, bsdl);
         }
         uses_usb = wants_usb_cable(long_options, error);
@@ -270,10 +288,16 @@ int tool_main(int argc, char** argv, Platform& platform)
         cable = open_cable(uses_usb, long_options, bare, report);
         if (uses_usb)
             note_usb_cable(report);
-        // The device alone on its chain; the chain counts what the job sends, for the report.
+        // The chain counts what the job sends, for the report; the device is alone on it until the
+        // chain options say where it sits.
         chain = std::make_unique<JtagChain>(*cable);
         chain->park();
         chain->tap_reset();
+        const ChainChoice choice =
+            chain_options_given(long_options) ? read_chain(*cable, long_options, argc, argv, bsdl) : ChainChoice{};
+        // Among other devices: they are held in BYPASS around every scan from here on.
+        if (!choice.position.alone())
+            chain = std::make_unique<JtagChain>(*cable, choice.position);
         if (argc < 2) {
             print_usage();
             quit(1);
@@ -287,6 +311,8 @@ int tool_main(int argc, char** argv, Platform& platform)
         options.verify_erase = long_options.verify_erase;
         options.report = &report;
         options.bsdl_path = long_options.bsdl;
+        options.chain = choice.position;
+        options.chain_ir_length = choice.ir_length;
         check_options(options, argc);
         end = mode_stage(options, *chain, long_options.bsdl != nullptr ? &bsdl.cpu() : nullptr);
     } catch (const ExitRequest& request) {

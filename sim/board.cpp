@@ -81,9 +81,11 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
       cpu_(cpu_facts(config, bsdl_)),
       bus_(stats_),
       tap_(cpu_, stats_),
-      port_(clock_, stats_, tap_, !config.no_port, config.port_base, config.port_ns),
-      mpsse_(clock_, stats_, tap_, config.usb)
+      chain_(tap_, bus_, clock_, config.chain_before, config.chain_after),
+      port_(clock_, stats_, chain_, !config.no_port, config.port_base, config.port_ns),
+      mpsse_(clock_, stats_, chain_, config.usb)
 {
+    chain_.set_tdo_stuck(config.tdo_stuck);
     CpuModel model{};
     if (!config.with_bus || (config.bsdl.empty() && !cpu_model_from_name(config.cpu.c_str(), &model)))
         return;
@@ -172,6 +174,7 @@ std::string stats_text(const VirtualBoard& board)
     if (board.mpsse().wiring().shown)
         add(reset_counters);
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
+    text += chain_stats_text(board.chain());
     for (const std::string& note : board.bus().violation_notes())
         text += "rule_violation: " + note + "\n";
     // Where the run left the board: a stopped job must leave the TAP reset and the flash deselected.

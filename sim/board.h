@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "sim/bus.h"
+#include "sim/chain_device.h"
 #include "sim/cpu_facts.h"
 #include "sim/flash_bank.h"
 #include "sim/mpsse_engine.h"
+#include "sim/scan_chain.h"
 #include "sim/scan_pins.h"
 #include "sim/stats.h"
 #include "sim/tap_controller.h"
@@ -40,6 +42,11 @@ struct BoardConfig {
     std::string bsdl;
     std::string bus_map;
     std::vector<std::string> holds;
+    // Further devices on the JTAG chain, each list from the TDI side: between the cable's TDI
+    // and the CPU, and between the CPU and the cable's TDO.
+    std::vector<ChainDeviceSpec> chain_before;
+    std::vector<ChainDeviceSpec> chain_after;
+    int tdo_stuck = -1;  // the level a broken TDO line holds, or -1
 };
 
 class VirtualBoard {
@@ -63,6 +70,9 @@ public:
     uint64_t now_ns() const { return clock_.ns; }
     TapController& tap() { return tap_; }
     const TapController& tap() const { return tap_; }
+    // The whole chain the cables clock: the CPU's TAP and the further devices.
+    ScanChain& chain() { return chain_; }
+    const ScanChain& chain() const { return chain_; }
     // The external bus, with a plain memory on `region` until other devices are attached.
     Bus& bus() { return bus_; }
     const Bus& bus() const { return bus_; }
@@ -81,6 +91,7 @@ private:
     SimStats stats_;
     Bus bus_;
     TapController tap_;
+    ScanChain chain_;
     VirtualPort port_;
     MpsseEngine mpsse_;
     std::unique_ptr<ScanPins> pins_;

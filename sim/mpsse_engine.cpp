@@ -28,8 +28,8 @@ bool h_series_only(uint8_t op) { return (op >= 0x8A && op <= 0x8F) || op == 0x96
 constexpr uint64_t kTickThirds = 50;
 }  // namespace
 
-MpsseEngine::MpsseEngine(VirtualClock& clock, SimStats& stats, TapController& tap, const MpsseConfig& config)
-    : clock_(clock), stats_(stats), tap_(tap), config_(config)
+MpsseEngine::MpsseEngine(VirtualClock& clock, SimStats& stats, ScanChain& chain, const MpsseConfig& config)
+    : clock_(clock), stats_(stats), chain_(chain), config_(config)
 {}
 
 const char* MpsseEngine::fail(std::string text)
@@ -144,7 +144,7 @@ void MpsseEngine::reset_lines()
     const bool nsrst = line_low(config_.wiring.nsrst);
     if (ntrst) {
         stats_.ntrst_pulses += ntrst_low_ ? 0 : 1;
-        tap_.trst();
+        chain_.trst();
     }
     if (nsrst && !nsrst_low_) {
         ++stats_.nsrst_pulses;
@@ -488,13 +488,13 @@ void MpsseEngine::tck_edge(bool rising)
     if (!(low_dir_ & kTck) || !header_connected())
         return;  // an undriven TCK gives the target no edges
     if (ntrst_low_) {
-        tap_.trst();  // held in Test-Logic-Reset whatever TMS says
+        chain_.trst();  // held in Test-Logic-Reset whatever TMS says
         return;
     }
     if (rising)
-        tap_.tck_rising(static_cast<uint8_t>(level_at_target(kTms)), static_cast<uint8_t>(level_at_target(kTdi)));
+        chain_.tck_rising(static_cast<uint8_t>(level_at_target(kTms)), static_cast<uint8_t>(level_at_target(kTdi)));
     else
-        tap_.tck_falling();
+        chain_.tck_falling();
 }
 
 void MpsseEngine::set_line(uint8_t line, int bit)
@@ -512,12 +512,12 @@ uint8_t MpsseEngine::tdo_level() const
         return (low_value_ & kTdi) ? 1 : 0;
     if (low_dir_ & kTdo)
         return (low_value_ & kTdo) ? 1 : 0;  // driving TDO: the chip reads its own output
-    return tap_.tdo();
+    return chain_.tdo();
 }
 
 uint8_t MpsseEngine::low_pins() const
 {
-    uint8_t inputs = static_cast<uint8_t>(~kTdo | (tap_.tdo() ? kTdo : 0));  // all pulled up but TDO
+    uint8_t inputs = static_cast<uint8_t>(~kTdo | (chain_.tdo() ? kTdo : 0));  // all pulled up but TDO
     return static_cast<uint8_t>((low_value_ & low_dir_) | (inputs & ~low_dir_));
 }
 

@@ -16,8 +16,8 @@
 
 #include "platform/device_lock.h"
 #include "platform/usb_transport.h"
+#include "sim/scan_chain.h"
 #include "sim/stats.h"
-#include "sim/tap_controller.h"
 #include "sim/virtual_clock.h"
 
 namespace sim {
@@ -71,7 +71,7 @@ public:
     // What a USB transfer that never completes costs before the host gives up.
     static constexpr uint64_t kTimeoutNs = 1'000'000'000;
 
-    MpsseEngine(VirtualClock& clock, SimStats& stats, TapController& tap, const MpsseConfig& config);
+    MpsseEngine(VirtualClock& clock, SimStats& stats, ScanChain& chain, const MpsseConfig& config);
 
     const char* open(const UsbDeviceChoice& choice, uint8_t direction) override;
     UsbChip chip() const override;
@@ -128,7 +128,7 @@ private:
 
     VirtualClock& clock_;
     SimStats& stats_;
-    TapController& tap_;
+    ScanChain& chain_;
     MpsseConfig config_;
     std::string error_;
     bool open_ = false;

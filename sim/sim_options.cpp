@@ -308,6 +308,44 @@ std::string check_combination(const SimOptions& options)
     return {};
 }
 
+// IDCODE:IRLEN, IDCODE in hexadecimal (bit 0 set, as IEEE 1149.1 has it) or "none".
+std::string add_chain_device(std::vector<ChainDeviceSpec>& chain, const char* option, const std::string& value)
+{
+    const size_t colon = value.find(':');
+    const std::string_view id = std::string_view(value).substr(0, colon);
+    ChainDeviceSpec spec;
+    uint64_t idcode = 0;
+    uint64_t length = 0;
+    spec.has_idcode = id != "none";
+    const bool id_ok = !spec.has_idcode || (parse_number_text(id, idcode) && idcode <= 0xFFFFFFFFu && (idcode & 1));
+    if (colon == std::string::npos || !id_ok || !parse_u64(std::string_view(value).substr(colon + 1), length) ||
+        length < ChainDevice::kMinIrLength || length > ChainDevice::kMaxIrLength)
+        return std::string("bad ") + option + " '" + value +
+               "' (IDCODE:IRLEN, an IDCODE with bit 0 set such as 0x0362D093 or none, and 2 to 32 IR bits)";
+    spec.idcode = static_cast<uint32_t>(idcode);
+    spec.ir_length = static_cast<uint32_t>(length);
+    chain.push_back(spec);
+    return {};
+}
+
+std::string add_chain_before(SimOptions& options, const std::string& value)
+{
+    return add_chain_device(options.chain_before, "--chain-before", value);
+}
+
+std::string add_chain_after(SimOptions& options, const std::string& value)
+{
+    return add_chain_device(options.chain_after, "--chain-after", value);
+}
+
+std::string set_tdo_stuck(SimOptions& options, const std::string& value)
+{
+    if (value != "0" && value != "1")
+        return "bad --tdo-stuck '" + value + "' (0: held low, 1: pulled up with nothing driving it)";
+    options.tdo_stuck = value == "1";
+    return {};
+}
+
 std::string set_stats(SimOptions& options, const std::string&)
 {
     options.stats = true;
@@ -339,7 +377,8 @@ constexpr OptionRow kOptions[] = {
     {"--lock", true, add_lock},         {"--stats", false, set_stats},
     {"--help", false, set_help},        {"-h", false, set_help},
     {"--version", false, set_version},  {"--bsdl", true, set_bsdl},
-    {"--hold", true, add_hold},
+    {"--hold", true, add_hold},         {"--chain-before", true, add_chain_before},
+    {"--chain-after", true, add_chain_after}, {"--tdo-stuck", true, set_tdo_stuck},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -485,6 +524,9 @@ BoardConfig board_config(const SimOptions& options)
     config.bsdl = options.bsdl;
     config.bus_map = options.bus_map;
     config.holds = options.holds;
+    config.chain_before = options.chain_before;
+    config.chain_after = options.chain_after;
+    config.tdo_stuck = options.tdo_stuck;
     if (!options.flash_in.empty())
         config.flash_in = read_flash_in(options.flash_in, flash_bytes(options));
     return config;
@@ -553,6 +595,10 @@ const char* sim_usage()
            "  --protect BLOCK     erase block BLOCK (from 0) is protected, or locked down on an\n"
            "                      Intel-style chip (repeatable)\n"
            "  --lock BLOCK        an Intel-style chip starts with the lock bit of BLOCK set (repeatable)\n"
+           "  --chain-before IDCODE:IRLEN  a further device between the cable's TDI and the CPU\n"
+           "  --chain-after IDCODE:IRLEN   one between the CPU and the cable's TDO (both repeatable,\n"
+           "                      listed from the TDI side; IDCODE in hex or none, 2 to 32 IR bits)\n"
+           "  --tdo-stuck 0|1     the cable's TDO line broken: held low, or floating up to 1\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"

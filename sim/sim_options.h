@@ -40,6 +40,10 @@ struct SimOptions {
     std::string flash_in;   // file with the initial flash contents
     std::string flash_out;  // file that receives the flash contents after the run
     FlashFaults faults;
+    // --chain-before / --chain-after: further devices on the JTAG chain, from the TDI side on.
+    std::vector<ChainDeviceSpec> chain_before;
+    std::vector<ChainDeviceSpec> chain_after;
+    int tdo_stuck = -1;  // --tdo-stuck 0|1: TDO broken at that level
     bool stats = false;
     bool help = false;
     bool version = false;

@@ -3,9 +3,9 @@
 
 namespace sim {
 
-VirtualPort::VirtualPort(VirtualClock& clock, SimStats& stats, TapController& tap, bool present, uint16_t base,
+VirtualPort::VirtualPort(VirtualClock& clock, SimStats& stats, ScanChain& chain, bool present, uint16_t base,
                          uint64_t access_ns)
-    : clock_(clock), stats_(stats), tap_(tap), present_(present), base_(base), access_ns_(access_ns)
+    : clock_(clock), stats_(stats), chain_(chain), present_(present), base_(base), access_ns_(access_ns)
 {}
 
 }  // namespace sim

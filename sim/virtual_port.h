@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "sim/scan_chain.h"
 #include "sim/stats.h"
-#include "sim/tap_controller.h"
 #include "sim/virtual_clock.h"
 
 namespace sim {
@@ -23,7 +23,7 @@ public:
     static constexpr uint8_t kNothing = 0xFF;
 
     // `present` false: no port at any address.
-    VirtualPort(VirtualClock& clock, SimStats& stats, TapController& tap, bool present, uint16_t base,
+    VirtualPort(VirtualClock& clock, SimStats& stats, ScanChain& chain, bool present, uint16_t base,
                 uint64_t access_ns);
 
     void write(uint16_t port, uint8_t value)
@@ -36,9 +36,9 @@ public:
         data_ = value;
         if (tck_change) {
             if (value & kTck)
-                tap_.tck_rising((value & kTms) >> 1, value & kTdi);
+                chain_.tck_rising((value & kTms) >> 1, value & kTdi);
             else
-                tap_.tck_falling();
+                chain_.tck_falling();
         }
     }
 
@@ -48,7 +48,7 @@ public:
         ++stats_.port_reads;
         if (present_) [[likely]] {
             if (port == base_ + 1)
-                return static_cast<uint8_t>(kStatusIdle | (tap_.tdo() ? kTdoStatus : 0));
+                return static_cast<uint8_t>(kStatusIdle | (chain_.tdo() ? kTdoStatus : 0));
             if (port == base_)
                 return data_;
         }
@@ -62,7 +62,7 @@ public:
 private:
     VirtualClock& clock_;
     SimStats& stats_;
-    TapController& tap_;
+    ScanChain& chain_;
     bool present_;
     uint16_t base_;
     uint64_t access_ns_;

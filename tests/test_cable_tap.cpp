@@ -203,6 +203,32 @@ TEST_F(CableOnBoard, OnlyTheLowBitOfACharacterIsShifted)
     EXPECT_EQ(board.tap().instruction(), 0x9);
 }
 
+// Position 0 (after the CPU) has an IDCODE and 6 IR bits, position 2 (before it) none and 3.
+TEST(CableOnChain, InstructionCaptureShowsEveryDeviceAndOneLeftActiveUnderExtestIsAViolation)
+{
+    sim::BoardConfig config;
+    config.chain_after = {{true, 0x0362D093, 6}};
+    config.chain_before = {{false, 0, 3}};
+    sim::VirtualBoard board(config);
+    sim::SimPlatform platform(board, sim::KeySetup{true, "", {}, 0});
+    platform_install(&platform);
+    LptCable cable(platform, kBase);
+    tap_reset(cable);
+    // Position 0's register first: each captures ...01, bit 0 first. BYPASS, EXTEST, BYPASS.
+    char bits[] = "1111110000111";
+    jtag_scan_ir_capture(cable, bits, bits, 13);
+    EXPECT_EQ(std::string(bits, 13), "1000001000100");
+    EXPECT_EQ(board.stats().rule_violations, 0u);
+    jtag_scan_ir(cable, 13, "1111110000010");  // position 2 left at opcode 2 while the CPU drives its pins
+    EXPECT_EQ(board.stats().rule_violations, 1u);
+    const std::string stats = sim::stats_text(board);
+    EXPECT_NE(stats.find("chain_device: position 0, idcode 0x0362D093, IR 6 bits, saw BYPASS x2\n"), std::string::npos)
+        << stats;
+    EXPECT_NE(stats.find("chain_device: position 2, no idcode, IR 3 bits, saw BYPASS x1 0x2 x1\n"), std::string::npos);
+    EXPECT_NE(stats.find("neither in BYPASS nor IDCODE under EXTEST (its opcode, position) (0x00000002, 0x00000002)"),
+              std::string::npos);
+}
+
 // A chain on the bit seam: the board's TAP (KTR5200) between devices that know only BYPASS,
 // each an IR of its own length and a 1-bit DR; index 0 is nearest TDO.
 class ChainDouble final : public Cable {

@@ -47,6 +47,12 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--cpu", "PAXON", "--region", "7"},
         {"--region", "7", "--cpu", "MIRTA"},
         {"--stats=1"},
+        // An IDCODE's bit 0 is 1; an IR holds its captured 01 and at most 32 bits here.
+        {"--chain-before", "0x0362D092:6"},
+        {"--chain-after", "none:1"},
+        {"--chain-after", "none:33"},
+        {"--chain-after", "0x0362D093"},
+        {"--tdo-stuck", "2"},
     };
     for (const Args& args : cases) {
         sim::SimParse parse = sim::parse_sim_options(args);
