@@ -3,6 +3,9 @@
 // as the stop key, the process's interrupts and clock.
 #pragma once
 
+#include <cstdint>
+
+#include "app/console_progress.h"
 #include "jtag/host.h"
 
 class ConsoleHost final : public Host {
@@ -18,4 +21,5 @@ public:
 
 private:
     bool input_end_stops_;
+    ConsoleProgress progress_{"Write"};
 };

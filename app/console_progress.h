@@ -6,16 +6,17 @@
 
 #include <cstdint>
 
-#include "flash/flash_progress.h"
-
-class ConsoleProgress final : public Progress {
+class ConsoleProgress final {
 public:
     // `label` begins every line ("Write").
     explicit ConsoleProgress(const char* label) : label_(label) {}
 
-    void update(uint32_t done, uint32_t total) override;
-    // "<label>: %8d / %d [Byte]" and a newline, as the plain progress ends.
-    void finish(uint32_t done, uint32_t total) override;
+    // The job whose lines follow; a job's label stays until it is finished.
+    void set_label(const char* label) { label_ = label; }
+    // `done` of `total` bytes, while the job runs.
+    void update(uint32_t done, uint32_t total);
+    // "<label>: %8d / %d [Byte]" and a newline: the job finished with `done` of `total` bytes.
+    void finish(uint32_t done, uint32_t total);
 
 private:
     void start();

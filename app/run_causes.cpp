@@ -62,7 +62,7 @@ void print_other_model_line(const FlashSession& session, int32_t bus_width, int3
 {
     for (const FlashDescriptor& d : flash_descriptors()) {
         FlashModel m{};
-        if (&d == &session.descriptor || flash_setup_model(d, bus_width, interleave, m) != FlashStatus::ok)
+        if (&d == &session.descriptor || flash_setup_model(d, bus_width, interleave, m) != Status::ok)
             continue;
         for (const DeviceVariant& v : d.variants)
             if (m.*v.slot == session.identity.device_id) {
@@ -87,14 +87,14 @@ void print_misaligned_line(const FlashGeometry& g, uint32_t start)
                    g.block_start[b]);
 }
 
-void print_job_failure_line(FlashStatus status, const FlashSession& session, bool chip_erase)
+void print_job_failure_line(const Outcome& outcome, const FlashSession& session, bool chip_erase)
 {
     const FlashGeometry& g = session.geometry;
-    const uint32_t at = session.stop_address;
-    if (session.status_cause_shown)
+    const uint32_t at = outcome.address;
+    if (outcome.detail != nullptr)
         return;
-    switch (status) {
-    case FlashStatus::erase_failed:
+    switch (outcome.status) {
+    case Status::erase_failed:
         if (chip_erase)
             con_printf(
                 "The chip erase did not finish in the time allowed: the chip's typical time is %u ms, its "
@@ -107,20 +107,19 @@ void print_job_failure_line(FlashStatus status, const FlashSession& session, boo
             con_printf("Block %d at 0x%08X did not finish erasing within the chip's maximum, %u ms\n", block_of(g, at),
                        at, g.block_erase_max_ms);
         break;
-    case FlashStatus::timeout:
+    case Status::timeout:
         con_printf("The write buffer at 0x%08X in block %d did not finish within the chip's maximum, %u us\n", at,
                    block_of(g, at), g.buffer_write_max_us);
         break;
-    case FlashStatus::mismatch: {
-        const FlashMismatch& m = session.mismatch;
-        const uint32_t stayed_one = m.read & ~m.written & session.model.data_mask;
-        const uint32_t stayed_zero = ~m.read & m.written & session.model.data_mask;
+    case Status::mismatch: {
+        const uint32_t stayed_one = outcome.actual & ~outcome.expected & session.model.data_mask;
+        const uint32_t stayed_zero = ~outcome.actual & outcome.expected & session.model.data_mask;
         std::string bits;
         if (stayed_one != 0)
             bits = bits_text(stayed_one) + " stayed 1";
         if (stayed_zero != 0)
             bits += (bits.empty() ? "" : ", ") + bits_text(stayed_zero) + " stayed 0 (not erased)";
-        con_printf("At 0x%08X in block %d: %s\n", m.address, block_of(g, m.address), bits.c_str());
+        con_printf("At 0x%08X in block %d: %s\n", at, block_of(g, at), bits.c_str());
         break;
     }
     default:

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "flash/flash_session.h"
-#include "flash/flash_status.h"
+#include "jtag/outcome.h"
 #include "targets/cpu_target.h"
 
 // Under an IDCODE mismatch: the value read, the one expected, and the built-in CPU that has it.
@@ -20,8 +20,9 @@ void print_other_model_line(const FlashSession& session, int32_t bus_width, int3
 // Under "Not alignd writing address": the alignment and the nearest block starts.
 void print_misaligned_line(const FlashGeometry& g, uint32_t start);
 
-// After an erase or program error message: where, and what did not take or how long it had.
-void print_job_failure_line(FlashStatus status, const FlashSession& session, bool chip_erase = false);
+// After an erase or program error message: where, and what did not take or how long it had;
+// nothing when the chip's status register already said why.
+void print_job_failure_line(const Outcome& outcome, const FlashSession& session, bool chip_erase = false);
 
 // A range asked for past the end of the flash: `what` stops there (the job goes on).
 void print_range_end_line(const char* what, const FlashGeometry& g, uint32_t start, uint64_t asked);

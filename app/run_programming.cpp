@@ -12,7 +12,6 @@
 #include "app/cause_lines.h"
 #include "app/console_answer.h"
 #include "app/console_host.h"
-#include "app/console_progress.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
 #include "app/run_causes.h"
@@ -158,11 +157,11 @@ uint8_t setups_to_try(const CpuTarget& cpu, const RunOptions& o)
     return setups;
 }
 
-const FlashDescriptor* detect_flash(SelectedTarget& target, const CpuTarget& cpu, RunOptions& o)
+const FlashDescriptor* detect_flash(SelectedTarget& target, Host& host, const CpuTarget& cpu, RunOptions& o)
 {
     FlashDetection found;
     const uint8_t setups = setups_to_try(cpu, o);
-    if (flash_detect(target, o.start_offset, setups, found) != FlashStatus::ok) {
+    if (flash_detect(target, host, o.start_offset, setups, found) != Status::ok) {
         std::string tried;
         for (const auto& [setup, name] : {std::pair{kSetup16x1, "16x1"}, {kSetup8x2, "8x2"}, {kSetup8x1, "8x1"}})
             if (setups & setup)
@@ -186,7 +185,7 @@ void print_found(const FlashSession& s, const RunOptions& o)
 }
 
 // Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
-FlashStatus check_erase_blocks(FlashSession& session, const RunOptions& o, bool chip_erase)
+Outcome check_erase_blocks(FlashSession& session, const RunOptions& o, bool chip_erase)
 {
     const FlashGeometry& g = session.geometry;
     int32_t first = 0;
@@ -218,7 +217,7 @@ bool beyond_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
     return true;
 }
 
-FlashStatus program_image(FlashSession& session, const RunOptions& o, std::span<const uint8_t> image)
+Outcome program_image(FlashSession& session, const RunOptions& o, std::span<const uint8_t> image)
 {
     if (session.descriptor.style == CommandStyle::intel)
         return flash_intel_program(session, o.start_offset, image);
@@ -227,7 +226,7 @@ FlashStatus program_image(FlashSession& session, const RunOptions& o, std::span<
     return flash_program(session, o.start_offset, image);
 }
 
-FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_erase)
+Outcome erase_range(FlashSession& session, const RunOptions& o, bool chip_erase)
 {
     if (chip_erase) {
         con_printf("\nFlash erasing all ...., Start: 0x%08X\n", o.start_offset);
@@ -238,35 +237,30 @@ FlashStatus erase_range(FlashSession& session, const RunOptions& o, bool chip_er
 
 // --verify-erase: every erased word that the image does not program is read back; the
 // programmed ones are verified as they are written.
-FlashStatus check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
+Outcome check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
 {
     const uint32_t step = s.model.bytes_per_word;
     const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
-    Progress* job_progress = s.progress;
-    ConsoleProgress progress("Check");
-    s.progress = &progress;
-    FlashStatus result = FlashStatus::ok;
+    Outcome result;
     if (erased.begin < start)
         result = flash_check_blank(s, erased.begin, start - erased.begin);
-    if (result == FlashStatus::ok && programmed_end < erased.end)
+    if (result.ok() && programmed_end < erased.end)
         result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
                                    static_cast<uint32_t>(erased.end - programmed_end));
-    s.progress = job_progress;
     return result;
 }
 
 // How the run ends after an erase or program that did not succeed.
-RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession& session, const JobRange& range,
-                  JobReport& report)
+RunEnd job_failed(const Outcome& outcome, SelectedTarget& target, const JobRange& range, JobReport& report)
 {
-    report.failing_address = session.stop_address;
-    switch (status) {
-    case FlashStatus::cancelled:
-        report_stop("ESC", session.stop_address, range);
+    report.failing_address = outcome.address;
+    switch (outcome.status) {
+    case Status::cancelled:
+        report_stop("ESC", outcome.address, range);
         return {1, CableEnd::reset_park};
-    case FlashStatus::interrupted:
-    case FlashStatus::cable_fault:
-        report_stop(stop_reason(target.cable()), session.stop_address, range);
+    case Status::interrupted:
+    case Status::cable_fault:
+        report_stop(stop_reason(target.cable()), outcome.address, range);
         target.bus_release();
         return {1, CableEnd::reset_park};
     default:
@@ -277,8 +271,8 @@ RunEnd job_failed(FlashStatus status, SelectedTarget& target, const FlashSession
 // Between stages: an interrupt or a cable failure ends the run before the flash changes.
 bool stopped_before_change(SelectedTarget& target)
 {
-    const char* reason = stop_reason(target.cable());
-    if (reason == nullptr)
+    const std::string reason = stop_reason(target.cable());
+    if (reason.empty())
         return false;
     report_stop(reason, 0, {});
     target.bus_release();
@@ -332,9 +326,9 @@ RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions&
     report.length = bytes.size();
     if (o.erase_size != 0 && !o.erase_all)
         print_range_end_line("read", session.geometry, o.start_offset, o.erase_size);
-    const FlashStatus status = flash_read_range(session, o.start_offset, bytes);
-    if (status != FlashStatus::ok)
-        return job_failed(status, target, session, {}, report);
+    const Outcome read = flash_read_range(session, o.start_offset, bytes);
+    if (!read.ok())
+        return job_failed(read, target, {}, report);
     if (!backup.commit(bytes))
         return kEndRun;
     con_printf("\nFlash reading OK: %u bytes from 0x%08X into %s\n", static_cast<unsigned>(bytes.size()),
@@ -359,10 +353,10 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
     if (beyond_reach(target, uint64_t{o.start_offset} + file.size()))
         return kEndRun;
     report.stage("verify");
-    const FlashStatus status = flash_verify_range(session, o.start_offset, file);
-    if (status != FlashStatus::ok) {
-        print_job_failure_line(status, session);
-        return job_failed(status, target, session, {}, report);
+    const Outcome verified = flash_verify_range(session, o.start_offset, file);
+    if (!verified.ok()) {
+        print_job_failure_line(verified, session);
+        return job_failed(verified, target, {}, report);
     }
     con_printf("\nFlash verifying OK: %u bytes from 0x%08X match %s\n", static_cast<unsigned>(file.size()),
                o.start_offset, o.verify_path);
@@ -437,11 +431,12 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         return kStopped;
     chain.scan_ir(cpu.instruction_length, cpu.extest_instruction);
 
-    const FlashDescriptor* descriptor = o.detect ? detect_flash(target, cpu, o) : flash_descriptor_find(o.flash_model);
+    const FlashDescriptor* descriptor =
+        o.detect ? detect_flash(target, host, cpu, o) : flash_descriptor_find(o.flash_model);
     if (o.detect && descriptor == nullptr)
         return kEndRun;
     FlashModel model{};
-    if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != FlashStatus::ok) {
+    if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != Status::ok) {
         con_printf("Cannot support flash programming for your flash setting\n");
         print_setups_line(o.flash_model, o.bus_width, o.interleave);
         return kEndRun;
@@ -456,19 +451,16 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         return kEndRun;
     }
     target.set_word_bytes(model.bytes_per_word);
-    FlashSession session(target, *descriptor, model, o.interleave);
-    ConsoleProgress progress(o.read_path ? "Read" : o.verify_path ? "Verify" : "Write");
-    session.progress = &progress;
+    FlashSession session(target, host, *descriptor, model, o.interleave);
 
     report.stage("identify");
-    const FlashStatus identified =
-        flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
+    const Outcome identified = flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
     // A failed cable reads all ones: its own line, not the flash's.
     if (stopped_before_change(target))
         return kStopped;
-    if (identified != FlashStatus::ok) {
+    if (!identified.ok()) {
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
@@ -477,11 +469,11 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
 
-    const FlashStatus geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
-                                                                       : flash_query_cfi(session, o.start_offset);
+    const Outcome geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
+                                                                   : flash_query_cfi(session, o.start_offset);
     if (stopped_before_change(target))
         return kStopped;
-    if (geometry != FlashStatus::ok) {
+    if (!geometry.ok()) {
         con_printf("Not defined FLASH Qeury INFO\n");
         print_other_model_line(session, o.bus_width, o.interleave);
         return kEndRun;
@@ -538,19 +530,20 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         report.length = o.erase_size;
     if (beyond_reach(target, range.end) || beyond_cpu_pins(cpu, g, range.end))
         return kEndRun;
-    if (check_erase_blocks(session, o, chip_erase) != FlashStatus::ok)
+    if (!check_erase_blocks(session, o, chip_erase).ok())
         return kEndRun;
     report.stage("erase");
     if (!chip_erase && !o.erase_all)
         print_range_end_line("erase", g, o.start_offset, o.erase_size);
-    if (FlashStatus erased = erase_range(session, o, chip_erase); erased != FlashStatus::ok) {
+    if (const Outcome erased = erase_range(session, o, chip_erase); !erased.ok()) {
         print_job_failure_line(erased, session, chip_erase);
-        return job_failed(erased, target, session, range, report);
+        return job_failed(erased, target, range, report);
     }
     if (o.verify_erase)
-        if (FlashStatus checked = check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
-            checked != FlashStatus::ok)
-            return job_failed(checked, target, session, range, report);
+        if (const Outcome checked =
+                check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
+            !checked.ok())
+            return job_failed(checked, target, range, report);
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
@@ -558,10 +551,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     }
 
     report.stage("program");
-    const FlashStatus status = program_image(session, o, image);
-    if (status != FlashStatus::ok) {
-        print_job_failure_line(status, session);
-        return job_failed(status, target, session, range, report);
+    const Outcome programmed = program_image(session, o, image);
+    if (!programmed.ok()) {
+        print_job_failure_line(programmed, session);
+        return job_failed(programmed, target, range, report);
     }
     con_printf("\nFlash writing & verifying OK\n\n");
     chain.flush();  // the last reset cycle may still be queued on a USB cable

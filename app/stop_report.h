@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "jtag/cable.h"
 
@@ -12,8 +13,8 @@ struct JobRange {
     uint64_t end = 0;
 };
 
-// The reason to stop now (an interrupt or a cable failure), or nullptr to go on.
-const char* stop_reason(const Cable& cable);
+// The reason to stop now (a cable failure or an interrupt), or an empty text to go on.
+std::string stop_reason(const Cable& cable);
 
 // "Stopped by <reason> ..." with where and what may be half-written.
-void report_stop(const char* reason, uint32_t at, const JobRange& range);
+void report_stop(const std::string& reason, uint32_t at, const JobRange& range);

@@ -156,8 +156,8 @@ Ending find_parallel_cable(bool bare, JobReport& report, std::unique_ptr<Cable>&
 // USB device is opened with the user's own rights.
 Ending become_user()
 {
-    if (const char* refusal = drop_root_privileges()) {
-        con_printf("%s\n", refusal);
+    if (const std::string refusal = drop_root_privileges(); !refusal.empty()) {
+        con_printf("%s\n", refusal.c_str());
         return process_end(1);
     }
     return {};

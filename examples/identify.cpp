@@ -36,20 +36,20 @@ int identify(const CpuTarget& cpu, const FlashDescriptor& descriptor, JtagChain&
         return fail("the CPU's IDCODE does not match");
     chain.scan_ir(cpu.instruction_length, cpu.extest_instruction);
     FlashModel model{};
-    if (flash_setup_model(descriptor, 16, 1, model) != FlashStatus::ok)
+    if (flash_setup_model(descriptor, 16, 1, model) != Status::ok)
         return fail("the flash has no 16-bit set-up");
     SelectedTarget target(cpu, chain);
     target.set_ncs_cell(cpu_ncs_cell(cpu, 0));
     target.set_word_bytes(model.bytes_per_word);
-    FlashSession session(target, descriptor, model, 1);  // the session reports to `host` once it takes one
-    const bool known = flash_read_id(session, 0, model.maker_id_offset, model.device_id_offset) == FlashStatus::ok;
+    FlashSession session(target, host, descriptor, model, 1);
+    const bool known = flash_read_id(session, 0, model.maker_id_offset, model.device_id_offset).ok();
     std::printf("maker 0x%04X, device 0x%04X\n", session.identity.maker_id, session.identity.device_id);
     if (!known)
         return fail("the flash does not answer as the model says");
-    const FlashStatus geometry =
+    const Outcome geometry =
         flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, 0) : flash_query_cfi(session, 0);
     flash_reset_cycle(session, 0);
-    if (geometry != FlashStatus::ok)
+    if (!geometry.ok())
         return fail("the flash's size is unknown");
     std::printf("size %u KB in %d blocks\n", session.geometry.device_size / 1024, session.geometry.block_count);
     return 0;

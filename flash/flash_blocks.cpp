@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "flash/flash_blocks.h"
 
-#include "platform/console.h"
-
 void geometry_clear_query(FlashGeometry& g)
 {
     for (char& c : g.qry)
@@ -23,33 +21,34 @@ void geometry_clear_query(FlashGeometry& g)
         region = 0;
 }
 
-void geometry_print_timeouts(const FlashGeometry& g)
+void geometry_report_timeouts(Host& host, const FlashGeometry& g)
 {
-    con_printf("Typical timeout for word write:   %d[us]\n", static_cast<int>(g.word_write_timeout_us));
-    con_printf("Typical timeout for buffer write: %d[us]\n", static_cast<int>(g.buffer_write_timeout_us));
-    con_printf("Typical timeout for block erase:  %d[ms]\n", static_cast<int>(g.block_erase_timeout_ms));
-    con_printf("Typical timeout for chip erase:   %d[ms]\n", static_cast<int>(g.chip_erase_timeout_ms));
+    host.report({.kind = EventKind::typical_word_write, .count = g.word_write_timeout_us});
+    host.report({.kind = EventKind::typical_buffer_write, .count = g.buffer_write_timeout_us});
+    host.report({.kind = EventKind::typical_block_erase, .count = g.block_erase_timeout_ms});
+    host.report({.kind = EventKind::typical_chip_erase, .count = g.chip_erase_timeout_ms});
 }
 
-void geometry_print_region(int index, uint32_t descriptor)
+void geometry_report_region(Host& host, int index, uint32_t descriptor)
 {
-    con_printf("Block region #%d", index);
-    con_printf("   block numbers : %3d, size: %d[KB]\n", static_cast<int>(region_blocks(descriptor)),
-               static_cast<int>(region_block_size(descriptor) / 1024));
+    host.report({.kind = EventKind::erase_region,
+                 .count = region_blocks(descriptor),
+                 .total = region_block_size(descriptor),
+                 .block = index});
 }
 
 uint32_t geometry_aligned_base(const FlashGeometry& g, uint32_t base) { return base & ~(g.device_size - 1); }
 
-bool geometry_build_blocks(FlashGeometry& g, uint32_t aligned_base)
+bool geometry_build_blocks(Host& host, FlashGeometry& g, uint32_t aligned_base)
 {
     uint32_t total = 0;
     for (int r = 0; r < g.region_count; ++r)
         total += region_blocks(g.regions[r]);
     if (total > kMaxBlocks) {
-        con_printf("Error, MAX BLOCK NUMBER is overflow, blocknum: %d\n", static_cast<int>(total));
+        host.report({.kind = EventKind::too_many_blocks, .count = total});
         return false;
     }
-    con_printf("Device size: %d[KBytes]\n", static_cast<int>(g.device_size / 1024));
+    host.report({.kind = EventKind::device_size, .total = g.device_size});
 
     g.block_count = static_cast<int32_t>(total);
     g.block_start[0] = aligned_base;

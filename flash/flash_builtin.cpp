@@ -4,7 +4,6 @@
 
 #include "flash/flash_blocks.h"
 #include "flash/flash_ops.h"
-#include "platform/console.h"
 
 namespace {
 // The AMD-family maxima of chips without a CFI table: a word or byte programs within 360 us,
@@ -28,14 +27,14 @@ const BuiltinGeometry* flash_builtin_for(const FlashSession& s)
     return nullptr;
 }
 
-FlashStatus flash_builtin_geometry(FlashSession& s, uint32_t base)
+Outcome flash_builtin_geometry(FlashSession& s, uint32_t base)
 {
     FlashGeometry& g = s.geometry;
     geometry_clear_query(g);
     const BuiltinGeometry* found = flash_builtin_for(s);
     if (found == nullptr) {
-        con_printf("Not defined DEVICE ID\n");
-        return FlashStatus::refused;
+        flash_report(s, {.kind = EventKind::device_id_unknown, .actual = s.identity.device_id});
+        return outcome_of(Status::refused);
     }
 
     // Two chips side by side double every block and the device.
@@ -52,8 +51,8 @@ FlashStatus flash_builtin_geometry(FlashSession& s, uint32_t base)
     for (int r = 0; r < found->region_count; ++r)
         g.regions[r] = region_descriptor(found->regions[r].blocks, found->regions[r].block_size * chips);
 
-    geometry_print_timeouts(g);
+    geometry_report_timeouts(s.host, g);
     for (int r = 0; r < g.region_count; ++r)
-        geometry_print_region(r, g.regions[r]);
-    return geometry_build_blocks(g, geometry_aligned_base(g, base)) ? FlashStatus::ok : FlashStatus::refused;
+        geometry_report_region(s.host, r, g.regions[r]);
+    return outcome_of(geometry_build_blocks(s.host, g, geometry_aligned_base(g, base)) ? Status::ok : Status::refused);
 }

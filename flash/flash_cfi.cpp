@@ -6,7 +6,7 @@
 
 #include "flash/flash_blocks.h"
 #include "flash/flash_ops.h"
-#include "platform/console.h"
+#include "flash/flash_poll.h"
 
 namespace {
 
@@ -84,17 +84,19 @@ void leave_query(FlashSession& s, uint32_t base)
     flash_chip_enable(s, '1');
 }
 
-FlashStatus refuse(FlashSession& s, uint32_t base)
+// Refused, after saying why.
+Outcome refuse(FlashSession& s, uint32_t base, EventKind why, uint32_t count = 0)
 {
     leave_query(s, base);
-    return FlashStatus::refused;
+    flash_report(s, {.kind = why, .count = count});
+    return outcome_of(Status::refused);
 }
 
 // A failed cable reads all ones: nothing read since is printed as the flash's.
-FlashStatus cable_stop(FlashSession& s, uint32_t base)
+Outcome cable_stop(FlashSession& s, uint32_t base)
 {
     leave_query(s, base);
-    return FlashStatus::cable_fault;
+    return flash_ended(s, {.address = base}, Status::cable_fault);
 }
 
 uint32_t cfi_max(FlashSession& s, uint32_t base, uint32_t offset, uint32_t typical)
@@ -113,7 +115,7 @@ bool regions_cover_device(const FlashGeometry& g)
 
 }  // namespace
 
-FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
+Outcome flash_query_cfi(FlashSession& s, uint32_t base)
 {
     FlashGeometry& g = s.geometry;
     geometry_clear_query(g);
@@ -125,8 +127,7 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     if (s.bus.fault() != nullptr)
         return cable_stop(s, base);
     if (std::memcmp(g.qry, "QRY", 3) != 0) {
-        con_printf("Cannot read QRY info.\n");
-        return refuse(s, base);
+        return refuse(s, base, EventKind::no_cfi_table);
     }
 
     g.word_write_timeout_us = cfi_time(s, base, kWordWriteTime);
@@ -135,7 +136,7 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     g.chip_erase_timeout_ms = cfi_time(s, base, kChipEraseTime);
     if (s.bus.fault() != nullptr)
         return cable_stop(s, base);
-    geometry_print_timeouts(g);
+    geometry_report_timeouts(s.host, g);
     g.word_write_max_us = cfi_max(s, base, kWordWriteMax, g.word_write_timeout_us);
     g.buffer_write_max_us = cfi_max(s, base, kBufferWriteMax, g.buffer_write_timeout_us);
     g.block_erase_max_ms = cfi_max(s, base, kBlockEraseMax, g.block_erase_timeout_ms);
@@ -143,8 +144,7 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
 
     uint32_t size_code = cfi_byte(s, base, kDeviceSize);
     if (size_code + (s.chips == 2 ? 1u : 0u) >= 32) {
-        con_printf("Error, CFI device size out of range\n");
-        return refuse(s, base);
+        return refuse(s, base, EventKind::cfi_size_out_of_range);
     }
     // Two chips side by side double every block and the device.
     const uint32_t chips = static_cast<uint32_t>(s.chips);
@@ -158,8 +158,7 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
         g.unlocks_each_block = unlocks_each_block(s, base);
     g.region_count = static_cast<uint8_t>(cfi_byte(s, base, kRegionCount));
     if (g.region_count == 0) {
-        con_printf("Error, The number of Erase Regions is ZERO\n");
-        return refuse(s, base);
+        return refuse(s, base, EventKind::cfi_no_regions);
     }
 
     uint32_t first_region = kCfiRegions;
@@ -168,8 +167,7 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
         first_region += kRegionStride;
     }
     if (g.region_count > kMaxRegions) {
-        con_printf("Error, Max eraseregion is %d\n", kMaxRegions);
-        return refuse(s, base);
+        return refuse(s, base, EventKind::cfi_too_many_regions, kMaxRegions);
     }
 
     for (int r = 0; r < g.region_count; ++r) {
@@ -179,16 +177,15 @@ FlashStatus flash_query_cfi(FlashSession& s, uint32_t base)
     if (s.bus.fault() != nullptr)
         return cable_stop(s, base);
     for (int r = 0; r < g.region_count; ++r)
-        geometry_print_region(r, g.regions[r]);
+        geometry_report_region(s.host, r, g.regions[r]);
     if (!regions_cover_device(g)) {
-        con_printf("Error, Erase regions do not match device size\n");
-        return refuse(s, base);
+        return refuse(s, base, EventKind::cfi_regions_mismatch);
     }
 
     leave_query(s, base);
-    if (!geometry_build_blocks(g, aligned_base)) {
+    if (!geometry_build_blocks(s.host, g, aligned_base)) {
         flash_chip_enable(s, '1');  // already released; the refusal scans it once more
-        return FlashStatus::refused;
+        return outcome_of(Status::refused);
     }
-    return FlashStatus::ok;
+    return outcome_of(Status::ok);
 }

@@ -58,15 +58,15 @@ bool variant_matches(FlashSession& s, uint32_t base, const DeviceVariant& v)
 }
 
 // The built-in model of this set-up whose codes the chip gives, or nullptr.
-const FlashDescriptor* builtin_answering(BusCycles& bus, uint32_t base, const SetupTry& t)
+const FlashDescriptor* builtin_answering(BusCycles& bus, Host& host, uint32_t base, const SetupTry& t)
 {
     for (const FlashDescriptor& d : flash_descriptors()) {
         FlashModel model{};
-        if (flash_setup_model(d, t.bus_width, t.interleave, model) != FlashStatus::ok)
+        if (flash_setup_model(d, t.bus_width, t.interleave, model) != Status::ok)
             continue;
-        FlashSession s(bus, d, model, t.interleave);
+        FlashSession s(bus, host, d, model, t.interleave);
         reset_all(s, base);
-        const bool answered = flash_read_id(s, base, model.maker_id_offset, model.device_id_offset) == FlashStatus::ok;
+        const bool answered = flash_read_id(s, base, model.maker_id_offset, model.device_id_offset).ok();
         reset_all(s, base);
         if (!answered)
             continue;
@@ -78,13 +78,13 @@ const FlashDescriptor* builtin_answering(BusCycles& bus, uint32_t base, const Se
 }
 
 // The generic driver of the command set the CFI table names, or nullptr.
-const FlashDescriptor* generic_answering(BusCycles& bus, uint32_t base, const SetupTry& t)
+const FlashDescriptor* generic_answering(BusCycles& bus, Host& host, uint32_t base, const SetupTry& t)
 {
     const FlashDescriptor& amd = flash_generic_descriptor(CommandStyle::amd);
     FlashModel model{};
-    if (flash_setup_model(amd, t.bus_width, t.interleave, model) != FlashStatus::ok)
+    if (flash_setup_model(amd, t.bus_width, t.interleave, model) != Status::ok)
         return nullptr;
-    FlashSession s(bus, amd, model, t.interleave);
+    FlashSession s(bus, host, amd, model, t.interleave);
     const uint32_t command_set = query(s, base, kCommandSet);
     if (command_set == lanes(s, 0x02))
         return &amd;
@@ -95,18 +95,18 @@ const FlashDescriptor* generic_answering(BusCycles& bus, uint32_t base, const Se
 
 }  // namespace
 
-FlashStatus flash_detect(BusCycles& bus, uint32_t base, uint8_t setups, FlashDetection& found)
+Status flash_detect(BusCycles& bus, Host& host, uint32_t base, uint8_t setups, FlashDetection& found)
 {
     for (const SetupTry& t : kOrder) {
         if ((setups & t.setup) == 0)
             continue;
-        const FlashDescriptor* d = builtin_answering(bus, base, t);
+        const FlashDescriptor* d = builtin_answering(bus, host, base, t);
         if (d == nullptr)
-            d = generic_answering(bus, base, t);
+            d = generic_answering(bus, host, base, t);
         if (d != nullptr) {
             found = {d, t.bus_width, t.interleave};
-            return FlashStatus::ok;
+            return Status::ok;
         }
     }
-    return FlashStatus::refused;
+    return Status::refused;
 }

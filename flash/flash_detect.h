@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "flash/flash_descriptor.h"
-#include "flash/flash_status.h"
+#include "jtag/host.h"
+#include "jtag/outcome.h"
 #include "targets/bus_cycles.h"
 
 struct FlashDetection {
@@ -17,5 +18,5 @@ struct FlashDetection {
 // Tries the set-ups among `setups` (FlashSetup bits) in the order 16x1, 8x2, 8x1, each probe
 // followed by a reset: first every built-in model of the set-up by its codes, then a CFI query
 // that names the AMD (0x0002) or Intel/Sharp (0x0001, 0x0003) command set. Chip enable is left
-// released. Refused when nothing answers consistently.
-FlashStatus flash_detect(BusCycles& bus, uint32_t base, uint8_t setups, FlashDetection& found);
+// released. Refused when nothing answers consistently. Nothing is reported to `host`.
+Status flash_detect(BusCycles& bus, Host& host, uint32_t base, uint8_t setups, FlashDetection& found);

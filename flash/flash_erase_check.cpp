@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "flash/flash_poll.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -20,26 +19,26 @@ struct NotErased {
 };
 
 // `count` words from `first`, `step` bytes apart, in runs; notes the first that is not erased.
-FlashStatus read_spaced(FlashSession& s, uint32_t first, uint32_t step, uint32_t count, NotErased& bad)
+Status read_spaced(FlashSession& s, uint32_t first, uint32_t step, uint32_t count, NotErased& bad)
 {
     const uint32_t erased = data_mask_of(s.model.data_bits);
     uint32_t words[kRunWords];
     for (uint32_t done = 0; done < count && !bad.found;) {
         const uint32_t n = std::min(count - done, kRunWords);
         s.bus.bus_read_run(first + done * step, step, n, s.model.data_bits, words);
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
             return stop;
         for (uint32_t k = 0; k < n && !bad.found; ++k)
             if (words[k] != erased)
                 bad = {true, first + (done + k) * step, words[k]};
         done += n;
     }
-    return FlashStatus::ok;
+    return Status::ok;
 }
 
 }  // namespace
 
-FlashStatus flash_check_erased_block(FlashSession& s, const ErasedBlock& block)
+Outcome flash_check_erased_block(FlashSession& s, const ErasedBlock& block)
 {
     const FlashGeometry& g = s.geometry;
     const uint32_t start = g.block_start[block.index];
@@ -50,21 +49,29 @@ FlashStatus flash_check_erased_block(FlashSession& s, const ErasedBlock& block)
         bad = {true, start, block.first_word};
     const bool too_quick =
         block.erase_ns != 0 && block.erase_ns * kSuspectFraction < ms_to_ns(g.block_erase_timeout_ms);
-    FlashStatus result = FlashStatus::ok;
+    Status result = Status::ok;
     if (!bad.found && !too_quick && words >= kSampleWords) {
         const uint32_t spacing = words / kSampleWords * step;
         result = read_spaced(s, start + spacing - step, spacing, kSampleWords, bad);
     }
     // A suspect block is read whole, for what the sample missed or the first word not erased.
     const bool first_bad = bad.found && bad.address == start;
-    if (result == FlashStatus::ok && !first_bad && (bad.found || too_quick || words < kSampleWords)) {
+    if (result == Status::ok && !first_bad && (bad.found || too_quick || words < kSampleWords)) {
         bad = {};
         result = read_spaced(s, start, step, words, bad);
     }
-    if (result != FlashStatus::ok || !bad.found)
-        return result;
-    con_printf("\nErase Error, ADDR  0x%08x\n", start);
-    con_printf("Block %d (-b %d) at 0x%08X is not blank after its erase: 0x%08X reads 0x%X\n",
-               static_cast<int>(block.index), static_cast<int>(block.index), start, bad.address, bad.word);
-    return FlashStatus::erase_failed;
+    if (result != Status::ok)
+        return flash_ended(s, {.address = start, .block = block.index}, result);
+    if (!bad.found)
+        return outcome_of(Status::ok);
+    const uint32_t erased = data_mask_of(s.model.data_bits);
+    flash_report(s, {.kind = EventKind::erase_error, .address = start});
+    flash_report(s, {.kind = EventKind::block_not_blank,
+                     .address = start,
+                     .expected = erased,
+                     .actual = bad.word,
+                     .count = bad.address - start,
+                     .block = block.index});
+    return {
+        .status = Status::erase_failed, .address = start, .expected = erased, .actual = bad.word, .block = block.index};
 }

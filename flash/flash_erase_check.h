@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "flash/flash_session.h"
-#include "flash/flash_status.h"
 
 // A block whose erase has just reported done.
 struct ErasedBlock {
@@ -18,9 +17,10 @@ struct ErasedBlock {
 // One read run over a spread sample of the block's words (64 of them, its last word included;
 // its first word is the one the poll ended on). When a sampled word is not erased, or the erase
 // took under a tenth of the chip's typical block-erase time, the whole block is read. Chip
-// enable is the caller's. erase_failed after printing the block and the first word not erased.
-FlashStatus flash_check_erased_block(FlashSession& session, const ErasedBlock& block);
+// enable is the caller's. erase_failed after reporting the block and the first word not erased,
+// which the outcome holds.
+Outcome flash_check_erased_block(FlashSession& session, const ErasedBlock& block);
 
-// Reads every word of [start, start + length) with progress and ESC: erase_failed after printing
+// Reads every word of [start, start + length) with progress and ESC: erase_failed after reporting
 // the first word that is not erased and how many are not.
-FlashStatus flash_check_blank(FlashSession& session, uint32_t start, uint32_t length);
+Outcome flash_check_blank(FlashSession& session, uint32_t start, uint32_t length);

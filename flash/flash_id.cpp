@@ -2,7 +2,7 @@
 // Manufacturer and device codes, read in autoselect mode.
 #include "flash/flash_ops.h"
 
-FlashStatus flash_read_id(FlashSession& s, uint32_t base, uint32_t maker_offset, uint32_t device_offset)
+Outcome flash_read_id(FlashSession& s, uint32_t base, uint32_t maker_offset, uint32_t device_offset)
 {
     flash_chip_enable(s, '0');
     if (s.descriptor.style == CommandStyle::amd)
@@ -18,6 +18,6 @@ FlashStatus flash_read_id(FlashSession& s, uint32_t base, uint32_t maker_offset,
     // All data lines high: nothing drives the bus. No maker has code 0: a bus that reads all
     // zeros, or the wrong CPU's pin map, is not a flash either.
     if (maker == s.model.data_mask || device == s.model.data_mask || maker == 0)
-        return FlashStatus::refused;
-    return FlashStatus::ok;
+        return {.status = Status::refused, .address = base, .actual = maker};
+    return outcome_of(Status::ok);
 }

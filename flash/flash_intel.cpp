@@ -3,10 +3,8 @@
 
 #include <algorithm>
 
-#include "flash/flash_keys.h"
 #include "flash/flash_poll.h"
 #include "flash/flash_program_parts.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -23,12 +21,12 @@ constexpr uint8_t kCmdUnlockConfirm = 0xD0;
 uint32_t lanes(const FlashSession& s, uint8_t code) { return s.chips == 2 ? code * 0x0101u : code; }
 
 // What the chips report: ready only when every chip is, the error bits of either.
-struct Status {
+struct StatusRead {
     bool ready;
     uint32_t bits;
 };
 
-Status read_status(FlashSession& s, uint32_t address)
+StatusRead read_status(FlashSession& s, uint32_t address)
 {
     const uint32_t word = flash_read(s, address);
     const uint32_t low = word & 0xFF;
@@ -49,105 +47,106 @@ private:
     uint32_t address_;
 };
 
-FlashStatus wait_ready(FlashSession& s, uint32_t address, uint64_t max_ns, Status& status)
+Status wait_ready(FlashSession& s, uint32_t address, uint64_t max_ns, StatusRead& status)
 {
-    const PollClock clock(max_ns);
+    const PollClock clock(s.host, max_ns);
     for (uint32_t busy = 0;;) {
         status = read_status(s, address);
         if (status.ready)
-            return FlashStatus::ok;
+            return Status::ok;
         if (++busy > kPollLimit && clock.max_passed())
-            return FlashStatus::timeout;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return Status::timeout;
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
             return stop;
     }
 }
 
-// Waits for the operation just started; on an error, `error_line` with the address, then the cause.
-FlashStatus finish(FlashSession& s, uint32_t address, uint64_t max_ns, const char* error_line, FlashStatus failed,
-                   bool unlocking = false)
+// Waits for the operation just started; on an error, `error` at the address, then the cause
+// the status register gives, which the outcome's detail keeps.
+Outcome finish(FlashSession& s, uint32_t address, uint64_t max_ns, EventKind error, Status failed,
+               bool unlocking = false)
 {
-    Status status{};
-    const FlashStatus result = wait_ready(s, address, max_ns, status);
-    if (result != FlashStatus::ok && result != FlashStatus::timeout)
-        return result;
-    if (result == FlashStatus::ok && (status.bits & kSrErrors) == 0)
-        return FlashStatus::ok;
-    con_printf(error_line, address);
+    StatusRead status{};
+    const Status result = wait_ready(s, address, max_ns, status);
+    if (result != Status::ok && result != Status::timeout)
+        return flash_ended(s, {.address = address}, result);
+    if (result == Status::ok && (status.bits & kSrErrors) == 0)
+        return outcome_of(Status::ok);
+    flash_report(s, {.kind = error, .address = address});
+    Outcome out{.status = failed, .address = address};
     if (status.ready) {
-        con_printf("Status register 0x%02X: %s\n", status.bits, flash_intel_cause(status.bits, unlocking));
-        s.status_cause_shown = true;
+        out.actual = status.bits;
+        out.detail = flash_intel_cause(status.bits, unlocking);
+        flash_report(s, {.kind = EventKind::status_register, .actual = status.bits, .text = out.detail});
     }
-    return failed;
+    return out;
 }
 
 void clear_status(FlashSession& s, uint32_t address) { flash_write(s, address, lanes(s, kCmdClearStatus)); }
 
 // One word, or one write buffer of `count` words from `address`.
-FlashStatus program_unit(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
+Outcome program_unit(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
 {
     const uint32_t step = s.model.bytes_per_word;
     const FlashGeometry& g = s.geometry;
-    constexpr const char* kError = "\nProgram Error, ADDR: 0x%X\n";
+    constexpr EventKind kError = EventKind::program_error;
     clear_status(s, address);
     if (s.model.buffer_words == 0) {
         flash_write(s, address, s.model.cmd_program);
         flash_write(s, address, words[0]);
-        return finish(s, address, us_to_ns(g.word_write_max_us), kError, FlashStatus::mismatch);
+        return finish(s, address, us_to_ns(g.word_write_max_us), kError, Status::mismatch);
     }
     // Until the chip has a buffer free for us.
-    Status status{};
-    const PollClock clock(us_to_ns(g.buffer_write_max_us));
+    StatusRead status{};
+    const PollClock clock(s.host, us_to_ns(g.buffer_write_max_us));
     for (uint32_t tries = 0;; ++tries) {
         flash_write(s, address, s.model.cmd_write_buffer);
         status = read_status(s, address);
         if (status.ready)
             break;
         if (tries > kPollLimit && clock.max_passed()) {
-            con_printf(kError, address);
-            return FlashStatus::timeout;
+            flash_report(s, {.kind = kError, .address = address});
+            return {.status = Status::timeout, .address = address};
         }
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
-            return stop;
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
+            return flash_ended(s, {.address = address}, stop);
     }
     flash_write(s, address, lanes(s, static_cast<uint8_t>(count - 1)));
     for (uint32_t k = 0; k < count; ++k)
         flash_write(s, address + k * step, words[k]);
     flash_write(s, address, s.model.cmd_buffer_confirm);
-    return finish(s, address, us_to_ns(g.buffer_write_max_us), kError, FlashStatus::mismatch);
+    return finish(s, address, us_to_ns(g.buffer_write_max_us), kError, Status::mismatch);
 }
 
 // Programs the units of one run of `count` words that hold more than the erased value.
 template <typename Report>
-FlashStatus program_run(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count, uint32_t unit,
-                        Report report)
+Outcome program_run(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count, uint32_t unit,
+                    Report report)
 {
     const uint32_t step = s.model.bytes_per_word;
     for (uint32_t k = 0; k < count; k += unit) {
         report(k);
         if (std::all_of(words + k, words + k + unit, [&](uint32_t w) { return w == s.model.data_mask; }))
             continue;
-        if (FlashStatus r = program_unit(s, address + k * step, words + k, unit); r != FlashStatus::ok)
+        const uint32_t at = address + k * step;
+        if (Outcome r = program_unit(s, at, words + k, unit); !r.ok())
             return r;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
-            return stop;
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
+            return flash_ended(s, {.address = at}, stop);
     }
-    return FlashStatus::ok;
+    return outcome_of(Status::ok);
 }
 
 // The run read back in read-array mode, against what was programmed.
-FlashStatus run_verified(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
+Outcome run_verified(FlashSession& s, uint32_t address, const uint32_t* words, uint32_t count)
 {
     uint32_t read[kChunkWords];
     flash_write(s, address, s.model.cmd_reset);
     s.bus.bus_read_run(address, s.model.bytes_per_word, count, s.model.data_bits, read);
     for (uint32_t k = 0; k < count; ++k)
-        if (read[k] != words[k]) {
-            s.stop_address = address + k * s.model.bytes_per_word;
-            report_mismatch(s, s.stop_address, words[k], read[k]);
-            return FlashStatus::mismatch;
-        }
-    return flash_stop_check(s);
+        if (read[k] != words[k])
+            return report_mismatch(s, address + k * s.model.bytes_per_word, words[k], read[k]);
+    return flash_ended(s, {.address = address}, flash_stop_check(s));
 }
 
 }  // namespace
@@ -168,23 +167,22 @@ const char* flash_intel_cause(uint32_t status, bool unlocking)
     return unlocking ? "unlock failed" : "erase failed";
 }
 
-FlashStatus flash_intel_erase_block(FlashSession& s, uint32_t address)
+Outcome flash_intel_erase_block(FlashSession& s, uint32_t address)
 {
     ReadArrayAfter read_array(s, address);
     clear_status(s, address);
     flash_write(s, address, s.model.cmd_erase_setup);
     flash_write(s, address, s.model.cmd_block_erase);
-    return finish(s, address, ms_to_ns(s.geometry.block_erase_max_ms), "\nErase Error, ADDR  0x%08x\n",
-                  FlashStatus::erase_failed);
+    return finish(s, address, ms_to_ns(s.geometry.block_erase_max_ms), EventKind::erase_error, Status::erase_failed);
 }
 
-FlashStatus flash_intel_unlock(FlashSession& s, uint32_t address)
+Outcome flash_intel_unlock(FlashSession& s, uint32_t address)
 {
     ReadArrayAfter read_array(s, address);
     clear_status(s, address);
     flash_write(s, address, lanes(s, kCmdLockSetup));
     flash_write(s, address, lanes(s, kCmdUnlockConfirm));
-    return finish(s, address, kUnlockMaxNs, "\nUnlock Error, ADDR  0x%08x\n", FlashStatus::refused, true);
+    return finish(s, address, kUnlockMaxNs, EventKind::unlock_error, Status::refused, true);
 }
 
 uint32_t flash_intel_lock_status(FlashSession& s, uint32_t address)
@@ -194,45 +192,42 @@ uint32_t flash_intel_lock_status(FlashSession& s, uint32_t address)
     return (word | word >> 8) & 0x03;
 }
 
-FlashStatus flash_intel_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
+Outcome flash_intel_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
-    WriteProgress plain;
-    Progress& progress = s.progress != nullptr ? *s.progress : plain;
-    con_printf("\nWriting address: 0x%x\n", start);
+    flash_report(s, {.kind = EventKind::program_started, .address = start});
 
     const uint32_t step = s.model.bytes_per_word;
     const uint32_t unit = std::clamp<uint32_t>(s.model.buffer_words, 1, kMaxBufferWords);
     uint32_t words[kChunkWords];
-    FlashStatus result = FlashStatus::ok;
+    Outcome result;
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     {
         ReadArrayAfter read_array(s, start);
-        while (offset < length && result == FlashStatus::ok) {
+        while (offset < length && result.ok()) {
             const uint32_t address = start + offset;
-            s.stop_address = address;
-            if (result = flash_stop_check(s); result != FlashStatus::ok)
+            if (Status stop = flash_stop_check(s); stop != Status::ok) {
+                result = flash_ended(s, {.address = address}, stop);
                 break;
+            }
             const uint32_t left = (length - offset + step - 1) / step;
             const uint32_t count = std::min(kChunkWords, (left + unit - 1) / unit * unit);
             for (uint32_t k = 0; k < count; ++k)
                 words[k] = image_word(s, image, offset + k * step);
-            result = program_run(s, address, words, count, unit, [&](uint32_t k) {
-                s.stop_address = address + k * step;
-                progress.update(offset + k * step, length);
-            });
-            if (result == FlashStatus::ok)
+            result = program_run(s, address, words, count, unit,
+                                 [&](uint32_t k) { flash_progress(s, kWriteLabel, offset + k * step, length); });
+            if (result.ok())
                 result = run_verified(s, address, words, count);
-            if (result != FlashStatus::ok)
+            if (!result.ok())
                 break;
             offset += count * step;
-            if (flash_esc_pressed())
-                result = FlashStatus::cancelled;
+            if (s.host.stop_key())
+                result = flash_ended(s, {.address = start + offset - unit * step}, Status::cancelled);
         }
     }
     flash_chip_enable(s, '1');
-    if (result == FlashStatus::ok)
-        progress.finish(offset, length);
+    if (result.ok())
+        flash_progress(s, kWriteLabel, offset, length, true);
     return result;
 }

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "flash/flash_session.h"
-#include "flash/flash_status.h"
+#include "jtag/outcome.h"
 
 // Status register bits.
 constexpr uint32_t kSrReady = 0x80;
@@ -21,12 +21,13 @@ constexpr uint32_t kSrErrors = kSrEraseError | kSrProgramError | kSrVoltage | kS
 // unlock error.
 const char* flash_intel_cause(uint32_t status, bool unlocking = false);
 
-// Erases one block; erase_failed after the "Erase Error" line and the cause line.
-FlashStatus flash_intel_erase_block(FlashSession& session, uint32_t address);
+// Erases one block; erase_failed after reporting the error and the status register, whose
+// cause the outcome's detail holds.
+Outcome flash_intel_erase_block(FlashSession& session, uint32_t address);
 // Programs `image` from `start` a write buffer (or a word) at a time, then reads it back in runs.
-FlashStatus flash_intel_program(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
+Outcome flash_intel_program(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
 // Clears the lock bit of the block at `address` (on some chips: of every block).
-FlashStatus flash_intel_unlock(FlashSession& session, uint32_t address);
+Outcome flash_intel_unlock(FlashSession& session, uint32_t address);
 // Lock status of the block at `address` from the read-identifier mode: bit 0 locked, bit 1
 // locked down, of either chip.
 uint32_t flash_intel_lock_status(FlashSession& session, uint32_t address);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
 #include "flash/flash_program_parts.h"
@@ -95,8 +94,8 @@ bool reads_as_command(const FlashSession& s, uint32_t word)
 
 // Programs the words from `offset` on, up to a run's worth, an erased word, a word that must
 // open a run, or ESC (which sets `esc`).
-FlashStatus run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint8_t> image, uint32_t start,
-                           uint32_t offset, WordRun& run, Progress& progress, bool& esc)
+Status run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint8_t> image, uint32_t start, uint32_t offset,
+                      WordRun& run, bool& esc)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     run.address = start + offset;
@@ -105,20 +104,20 @@ FlashStatus run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint
         const uint32_t word = image_word(s, image, offset);
         if (word == s.model.data_mask || (run.count > 0 && reads_as_command(s, word)))
             break;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
             return stop;
         if (run.count > 0 && run.pace_ns != 0)
             s.bus.bus_wait(run.pace_ns);
         bypass.program(start + offset, word);
-        progress.update(offset, length);
+        flash_progress(s, kWriteLabel, offset, length);
         run.words[run.count++] = word;
         offset += s.model.bytes_per_word;
-        if (flash_esc_pressed()) {
+        if (s.host.stop_key()) {
             esc = true;
             break;
         }
     }
-    return FlashStatus::ok;
+    return Status::ok;
 }
 
 // Only the last program of the run may still be running. The run is read back from its last
@@ -126,7 +125,7 @@ FlashStatus run_programmed(FlashSession& s, Bypass& bypass, std::span<const uint
 // busy and the reads after them cannot be trusted yet; once it stands still, every word read
 // is the array. A word that reads wrong then was never taken (written while the chip was busy)
 // or did not program: it is programmed once more, with a poll.
-FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
+Status run_verified(FlashSession& s, Bypass& bypass, WordRun& run, Outcome& out)
 {
     const uint32_t step = s.model.bytes_per_word;
     const uint32_t bits = s.model.data_bits;
@@ -136,16 +135,16 @@ FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
     s.bus.bus_read_run_queued(last, step, 1, bits, &lead);
     s.bus.bus_read_run_queued(last, 0u - step, run.count, bits, run.read);
     s.bus.bus_collect();
-    if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+    if (Status stop = flash_stop_check(s); stop != Status::ok)
         return stop;
     if (((lead ^ run.read[0]) & flash_toggle_mask(s)) != 0) {
         uint32_t read = 0;
-        const FlashStatus settled = chip_settled(s, last, kWordPollLimit, s.geometry.word_write_max_us, &read);
-        if (settled == FlashStatus::timeout) {
-            report_mismatch(s, last, run.words[run.count - 1], read);
-            return FlashStatus::mismatch;
+        const Status settled = chip_settled(s, last, kWordPollLimit, s.geometry.word_write_max_us, &read);
+        if (settled == Status::timeout) {
+            out = report_mismatch(s, last, run.words[run.count - 1], read);
+            return Status::mismatch;
         }
-        if (settled != FlashStatus::ok)
+        if (settled != Status::ok)
             return settled;
         s.bus.bus_read_run(last, 0u - step, run.count, bits, run.read);
     }
@@ -156,47 +155,47 @@ FlashStatus run_verified(FlashSession& s, Bypass& bypass, WordRun& run)
         bypass.program(address, run.words[i]);
         ++run.again;
         uint32_t read = 0;
-        const FlashStatus again = word_verified(s, address, run.words[i], &read);
-        if (again == FlashStatus::mismatch)
-            report_mismatch(s, address, run.words[i], read);
-        if (again != FlashStatus::ok)
+        const Status again = word_verified(s, address, run.words[i], &read);
+        if (again == Status::mismatch)
+            out = report_mismatch(s, address, run.words[i], read);
+        if (again != Status::ok)
             return again;
     }
-    return FlashStatus::ok;
+    return Status::ok;
 }
 
 }  // namespace
 
-FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
+Outcome flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
-    WriteProgress plain;
-    Progress& progress = program_begin(s, plain, start);
+    flash_report(s, {.kind = EventKind::program_started, .address = start});
 
-    FlashStatus result = FlashStatus::ok;
+    Status result = Status::ok;
+    Outcome mismatch;
+    uint32_t address = start;
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     const uint32_t step = s.model.bytes_per_word;
     Bypass bypass(s, start);
     WordRun run;
     while (offset < length) {
-        const uint32_t address = start + offset;
-        s.stop_address = address;
-        if (result = flash_stop_check(s); result != FlashStatus::ok)
+        address = start + offset;
+        if (result = flash_stop_check(s); result != Status::ok)
             break;
         bool esc = false;
         if (const uint32_t erased = erased_words(s, image, offset, 1); erased != 0) {
-            result =
-                erased_verified(s, address, erased, [&](uint32_t k) { progress.update(offset + k * step, length); });
-            if (result != FlashStatus::ok)
+            result = erased_verified(s, address, erased, mismatch,
+                                     [&](uint32_t k) { flash_progress(s, kWriteLabel, offset + k * step, length); });
+            if (result != Status::ok)
                 break;
             offset += erased * step;
-            esc = flash_esc_pressed();
+            esc = s.host.stop_key();
         } else {
-            result = run_programmed(s, bypass, image, start, offset, run, progress, esc);
-            if (result == FlashStatus::ok)
-                result = run_verified(s, bypass, run);
-            if (result != FlashStatus::ok)
+            result = run_programmed(s, bypass, image, start, offset, run, esc);
+            if (result == Status::ok)
+                result = run_verified(s, bypass, run, mismatch);
+            if (result != Status::ok)
                 break;
             if (run.again != 0)
                 run.slow_down(s.geometry);
@@ -206,14 +205,16 @@ FlashStatus flash_program(FlashSession& s, uint32_t start, std::span<const uint8
         // lets the CPU's own logic release the bus.
         if (esc) {
             bypass.leave();
-            return FlashStatus::cancelled;
+            return flash_ended(s, {.address = address}, Status::cancelled);
         }
     }
     bypass.leave();
     flash_chip_enable(s, '1');
 
     flash_reset_cycle(s, start);
-    if (result == FlashStatus::ok)
-        progress.finish(offset, length);
-    return result;
+    if (result == Status::ok)
+        flash_progress(s, kWriteLabel, offset, length, true);
+    if (result == Status::mismatch)
+        return mismatch;
+    return flash_ended(s, {.address = address}, result);
 }

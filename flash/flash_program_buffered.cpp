@@ -4,11 +4,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
 #include "flash/flash_program_parts.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -44,16 +42,20 @@ public:
     }
 
     // The read-backs of `n` written buffers, oldest first.
-    FlashStatus verified(PendingBuffer* list, uint32_t n)
+    Status verified(PendingBuffer* list, uint32_t n)
     {
         s_.bus.bus_collect();
-        if (FlashStatus stop = flash_stop_check(s_); stop != FlashStatus::ok)
+        if (Status stop = flash_stop_check(s_); stop != Status::ok)
             return stop;
         for (uint32_t i = 0; i < n; ++i)
             if (!read_back(list[i]))
                 return recovered(list + i, n - i);
-        return FlashStatus::ok;
+        return Status::ok;
     }
+
+    // Where the job is: the oldest buffer not yet read back, or the next to write.
+    uint32_t at = 0;
+    Outcome mismatch;  // the word that did not read back, once one did not
 
 private:
     uint32_t last_address(const PendingBuffer& b) const { return b.address + (count_ - 1) * step_; }
@@ -82,15 +84,15 @@ private:
     // it may have reached the chip while it was busy: ignored, in part, with data words taken
     // for commands (a query entry among them). So: wait until no program runs, back to read
     // array when others followed, and read each again; one still wrong is programmed once more.
-    FlashStatus recovered(PendingBuffer* list, uint32_t n)
+    Status recovered(PendingBuffer* list, uint32_t n)
     {
         uint32_t read = 0;
-        s_.stop_address = list[0].address;
-        const FlashStatus settled =
+        at = list[0].address;
+        const Status settled =
             chip_settled(s_, last_address(list[0]), kBufferPollLimit, s_.geometry.buffer_write_max_us, &read);
-        if (settled == FlashStatus::timeout)
-            con_printf("\nProgram Error, ADDR: 0x%X\n", list[0].address);
-        if (settled != FlashStatus::ok)
+        if (settled == Status::timeout)
+            flash_report(s_, {.kind = EventKind::program_error, .address = at});
+        if (settled != Status::ok)
             return settled;
         const uint32_t last_word = list[0].words[count_ - 1];
         if (read == last_word && list[0].read[0] != last_word)
@@ -99,17 +101,17 @@ private:
             flash_write(s_, start_, s_.model.cmd_reset);
         for (uint32_t i = 0; i < n; ++i) {
             PendingBuffer& b = list[i];
-            s_.stop_address = b.address;
+            at = b.address;
             s_.bus.bus_read_run(last_address(b), 0u - step_, count_, s_.model.data_bits, b.read);
-            if (FlashStatus stop = flash_stop_check(s_); stop != FlashStatus::ok)
+            if (Status stop = flash_stop_check(s_); stop != Status::ok)
                 return stop;
             if (read_back(b))
                 continue;
             program(b);
-            if (FlashStatus again = done_and_verified(b); again != FlashStatus::ok)
+            if (Status again = done_and_verified(b); again != Status::ok)
                 return again;
         }
-        return FlashStatus::ok;
+        return Status::ok;
     }
 
     // The chip did not finish within the wait: the next buffers get longer, up to the chip's
@@ -124,17 +126,17 @@ private:
 
     // A buffer programmed once more: the poll of its last word, then every word read back; a word
     // that still shows status is polled again before it counts as a mismatch.
-    FlashStatus done_and_verified(const PendingBuffer& b)
+    Status done_and_verified(const PendingBuffer& b)
     {
         const uint32_t last_word = b.words[count_ - 1];
-        const PollClock clock(us_to_ns(s_.geometry.buffer_write_max_us));
+        const PollClock clock(s_.host, us_to_ns(s_.geometry.buffer_write_max_us));
         uint32_t differing = 0;
         while (flash_read(s_, last_address(b)) != last_word) {
             if (++differing > kBufferPollLimit && clock.max_passed()) {
-                con_printf("\nProgram Error, ADDR: 0x%X\n", b.address);
-                return FlashStatus::timeout;
+                flash_report(s_, {.kind = EventKind::program_error, .address = b.address});
+                return Status::timeout;
             }
-            if (FlashStatus stop = flash_stop_check(s_); stop != FlashStatus::ok)
+            if (Status stop = flash_stop_check(s_); stop != Status::ok)
                 return stop;
         }
         uint32_t read[kMaxBufferWords];
@@ -142,13 +144,13 @@ private:
         for (uint32_t k = 0; k < count_; ++k) {
             if (read[k] == b.words[k])
                 continue;
-            const FlashStatus again = word_verified(s_, b.address + k * step_, b.words[k], &read[k]);
-            if (again == FlashStatus::mismatch)
-                report_mismatch(s_, b.address + k * step_, b.words[k], read[k]);
-            if (again != FlashStatus::ok)
+            const Status again = word_verified(s_, b.address + k * step_, b.words[k], &read[k]);
+            if (again == Status::mismatch)
+                mismatch = report_mismatch(s_, b.address + k * step_, b.words[k], read[k]);
+            if (again != Status::ok)
                 return again;
         }
-        return FlashStatus::ok;
+        return Status::ok;
     }
 
     FlashSession& s_;
@@ -160,11 +162,10 @@ private:
 
 }  // namespace
 
-FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
+Outcome flash_program_buffered(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
-    WriteProgress plain;
-    Progress& progress = program_begin(s, plain, start);
+    flash_report(s, {.kind = EventKind::program_started, .address = start});
 
     const uint32_t count = std::clamp<uint32_t>(s.model.buffer_words, 1, kMaxBufferWords);
     const uint32_t step = s.model.bytes_per_word;
@@ -174,30 +175,30 @@ FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<co
     PendingBuffer pending[kMaxWindow];
     uint32_t waiting = 0;
 
-    FlashStatus result = FlashStatus::ok;
+    Status result = Status::ok;
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     while (offset < length) {
         const uint32_t address = start + offset;
-        s.stop_address = waiting != 0 ? pending[0].address : address;
-        if (result = flash_stop_check(s); result != FlashStatus::ok)
+        writer.at = waiting != 0 ? pending[0].address : address;
+        if (result = flash_stop_check(s); result != Status::ok)
             break;
         if (const uint32_t erased = erased_words(s, image, offset, count); erased != 0) {
             if (waiting != 0) {
                 result = writer.verified(pending, waiting);
                 waiting = 0;
-                if (result != FlashStatus::ok)
+                if (result != Status::ok)
                     break;
             }
-            result = erased_verified(s, address, erased, [&](uint32_t k) {
+            result = erased_verified(s, address, erased, writer.mismatch, [&](uint32_t k) {
                 if (k % count == 0)
-                    progress.update(offset + k * step, length);
+                    flash_progress(s, kWriteLabel, offset + k * step, length);
             });
-            if (result != FlashStatus::ok)
+            if (result != Status::ok)
                 break;
             offset += erased * step;
         } else {
-            progress.update(offset, length);
+            flash_progress(s, kWriteLabel, offset, length);
             PendingBuffer& b = pending[waiting++];
             b.address = address;
             for (uint32_t k = 0; k < count; ++k)
@@ -207,18 +208,20 @@ FlashStatus flash_program_buffered(FlashSession& s, uint32_t start, std::span<co
             if (waiting == window) {
                 result = writer.verified(pending, waiting);
                 waiting = 0;
-                if (result != FlashStatus::ok)
+                if (result != Status::ok)
                     break;
             }
         }
-        if (flash_esc_pressed())
-            return FlashStatus::cancelled;
+        if (s.host.stop_key())
+            return flash_ended(s, {.address = writer.at}, Status::cancelled);
     }
-    if (result == FlashStatus::ok && waiting != 0)
+    if (result == Status::ok && waiting != 0)
         result = writer.verified(pending, waiting);
     flash_chip_enable(s, '1');
 
-    if (result == FlashStatus::ok)
-        progress.finish(offset, length);
-    return result;
+    if (result == Status::ok)
+        flash_progress(s, kWriteLabel, offset, length, true);
+    if (result == Status::mismatch)
+        return writer.mismatch;
+    return flash_ended(s, {.address = writer.at}, result);
 }

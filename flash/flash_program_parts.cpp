@@ -2,7 +2,6 @@
 #include "flash/flash_program_parts.h"
 
 #include "flash/flash_poll.h"
-#include "platform/console.h"
 
 namespace {
 constexpr uint8_t kErased = 0xFF;
@@ -19,45 +18,39 @@ uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint3
     return value & s.model.data_mask;
 }
 
-void report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read)
+Outcome report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read)
 {
-    s.mismatch = {address, written, read};
-    con_printf("\nProgram Error, Write: 0x%X, Read: 0x%X\n", written, read);
+    flash_report(s, {.kind = EventKind::program_mismatch, .address = address, .expected = written, .actual = read});
+    return {.status = Status::mismatch, .address = address, .expected = written, .actual = read};
 }
 
-Progress& program_begin(FlashSession& s, WriteProgress& plain, uint32_t start)
+Status word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
 {
-    con_printf("\nWriting address: 0x%x\n", start);
-    return s.progress != nullptr ? *s.progress : plain;
-}
-
-FlashStatus word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read)
-{
-    const PollClock clock(us_to_ns(s.geometry.word_write_max_us));
+    const PollClock clock(s.host, us_to_ns(s.geometry.word_write_max_us));
     for (uint32_t reads = 1;; ++reads) {
         *read = flash_read(s, address);
         if (*read == word)
-            return FlashStatus::ok;
+            return Status::ok;
         if (reads >= kWordPollLimit && clock.max_passed())
-            return FlashStatus::mismatch;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return Status::mismatch;
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
             return stop;
     }
 }
 
-FlashStatus chip_settled(FlashSession& s, uint32_t address, uint32_t limit, uint32_t max_us, uint32_t* read)
+Status chip_settled(FlashSession& s, uint32_t address, uint32_t limit, uint32_t max_us, uint32_t* read)
 {
     const uint32_t toggle = flash_toggle_mask(s);
-    const PollClock clock(us_to_ns(max_us));
+    const PollClock clock(s.host, us_to_ns(max_us));
     uint32_t before = flash_read(s, address);
     for (uint32_t reads = 1;; ++reads) {
         *read = flash_read(s, address);
         if (((*read ^ before) & toggle) == 0)
-            return FlashStatus::ok;
+            return Status::ok;
         before = *read;
         if (reads >= limit && clock.max_passed())
-            return FlashStatus::timeout;
-        if (FlashStatus stop = flash_stop_check(s); stop != FlashStatus::ok)
+            return Status::timeout;
+        if (Status stop = flash_stop_check(s); stop != Status::ok)
             return stop;
     }
 }

@@ -7,7 +7,6 @@
 #include <span>
 
 #include "flash/flash_session.h"
-#include "flash/flash_status.h"
 
 constexpr uint32_t kWordPollLimit = 5000;
 constexpr uint32_t kBufferPollLimit = 100000;
@@ -18,22 +17,21 @@ constexpr uint32_t kRunWords = 256;
 // image read as erased.
 uint32_t image_word(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset);
 
-// Prints the program error and keeps where it was for the cause line.
-void report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read);
+// Reports the program error; the outcome of the job, with where it was for the cause line.
+Outcome report_mismatch(FlashSession& s, uint32_t address, uint32_t written, uint32_t read);
 
-// Prints the line that opens a programming job; the session's progress, or `plain` lines where
-// it has none.
-Progress& program_begin(FlashSession& s, WriteProgress& plain, uint32_t start);
+// The progress label of every programming job.
+constexpr const char* kWriteLabel = "Write";
 
 // The word reads back as written within the poll's bounds; the last word read is left in `read`.
-FlashStatus word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read);
+Status word_verified(FlashSession& s, uint32_t address, uint32_t word, uint32_t* read);
 
 // DQ6 of every chip: it toggles on each read while a program runs.
 inline uint32_t flash_toggle_mask(const FlashSession& s) { return flash_done_mask(s) >> 1; }
 
 // Reads `address` until two reads in a row agree on DQ6: no program runs any more. The last
 // word read is left in `read`; timeout when it still toggles after `limit` reads and `max_us`.
-FlashStatus chip_settled(FlashSession& s, uint32_t address, uint32_t limit, uint32_t max_us, uint32_t* read);
+Status chip_settled(FlashSession& s, uint32_t address, uint32_t limit, uint32_t max_us, uint32_t* read);
 
 // How many words from `offset` on hold the erased value, in whole `unit`s of words, at most a
 // run's worth. Programming the erased value changes nothing on NOR flash: such words are only
@@ -41,9 +39,9 @@ FlashStatus chip_settled(FlashSession& s, uint32_t address, uint32_t limit, uint
 uint32_t erased_words(const FlashSession& s, std::span<const uint8_t> image, uint32_t offset, uint32_t unit);
 
 // Reads back `count` erased words from `address` in one pipelined run; `report(k)` is called
-// before word k counts as checked, for the progress lines.
+// before word k counts as checked, for the progress lines. A mismatch is left in `out`.
 template <typename Report>
-FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, Report report)
+Status erased_verified(FlashSession& s, uint32_t address, uint32_t count, Outcome& out, Report report)
 {
     uint32_t read[kRunWords];
     const uint32_t step = s.model.bytes_per_word;
@@ -52,11 +50,11 @@ FlashStatus erased_verified(FlashSession& s, uint32_t address, uint32_t count, R
         report(k);
         if (read[k] == s.model.data_mask)
             continue;
-        const FlashStatus again = word_verified(s, address + k * step, s.model.data_mask, &read[k]);
-        if (again == FlashStatus::mismatch)
-            report_mismatch(s, address + k * step, s.model.data_mask, read[k]);
-        if (again != FlashStatus::ok)
+        const Status again = word_verified(s, address + k * step, s.model.data_mask, &read[k]);
+        if (again == Status::mismatch)
+            out = report_mismatch(s, address + k * step, s.model.data_mask, read[k]);
+        if (again != Status::ok)
             return again;
     }
-    return FlashStatus::ok;
+    return Status::ok;
 }

@@ -2,7 +2,6 @@
 #include "flash/flash_protect.h"
 
 #include "flash/flash_intel.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -24,14 +23,20 @@ int32_t first_protected(FlashSession& s, uint32_t base, int32_t first, int32_t l
     return block;
 }
 
-FlashStatus check_amd(FlashSession& s, uint32_t base, int32_t first, int32_t last)
+// Refused, after `why` names the block.
+Outcome refuse_block(FlashSession& s, EventKind why, int32_t block)
+{
+    const uint32_t address = s.geometry.block_start[block];
+    flash_report(s, {.kind = why, .address = address, .block = block});
+    return {.status = Status::refused, .address = address, .block = block};
+}
+
+Outcome check_amd(FlashSession& s, uint32_t base, int32_t first, int32_t last)
 {
     const int32_t block = first_protected(s, base, first, last);
     if (block == last)
-        return FlashStatus::ok;
-    con_printf("Block %d at 0x%08X is protected: refused before any erase\n", static_cast<int>(block),
-               s.geometry.block_start[block]);
-    return FlashStatus::refused;
+        return outcome_of(Status::ok);
+    return refuse_block(s, EventKind::block_protected, block);
 }
 
 struct Locks {
@@ -54,67 +59,59 @@ Locks read_locks(FlashSession& s, uint32_t base, int32_t first, int32_t last)
     return locks;
 }
 
-FlashStatus unlock_blocks(FlashSession& s, int32_t first, int32_t last)
+Outcome unlock_blocks(FlashSession& s, int32_t first, int32_t last)
 {
     const FlashGeometry& g = s.geometry;
     if (!g.unlocks_each_block) {
-        const FlashStatus result = flash_intel_unlock(s, g.block_start[first]);
-        if (result == FlashStatus::ok)
-            con_printf("Unlocked every block of the device\n");
+        const Outcome result = flash_intel_unlock(s, g.block_start[first]);
+        if (result.ok())
+            flash_report(s, {.kind = EventKind::device_unlocked});
         return result;
     }
-    int32_t unlocked = 0;
+    uint32_t unlocked = 0;
     for (int32_t block = first; block < last; ++block) {
         if ((flash_intel_lock_status(s, g.block_start[block]) & kLocked) == 0)
             continue;
-        if (FlashStatus result = flash_intel_unlock(s, g.block_start[block]); result != FlashStatus::ok)
+        if (Outcome result = flash_intel_unlock(s, g.block_start[block]); !result.ok()) {
+            result.block = block;
             return result;
+        }
         ++unlocked;
     }
     flash_write(s, g.block_start[first], s.model.cmd_reset);
-    con_printf("Unlocked %d block%s from 0x%08X to 0x%08X\n", static_cast<int>(unlocked), unlocked == 1 ? "" : "s",
-               g.block_start[first], g.block_start[last] - 1);
-    return FlashStatus::ok;
+    flash_report(s, {.kind = EventKind::blocks_unlocked,
+                     .address = g.block_start[first],
+                     .count = unlocked,
+                     .total = g.block_start[last] - g.block_start[first]});
+    return outcome_of(Status::ok);
 }
 
-FlashStatus check_intel(FlashSession& s, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
-                        bool whole_device)
+Outcome check_intel(FlashSession& s, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
+                    bool whole_device)
 {
-    const FlashGeometry& g = s.geometry;
     const Locks locks = read_locks(s, base, first, last);
-    if (locks.locked_down >= 0) {
-        con_printf("Block %d at 0x%08X is locked down: refused before any erase (only a reset lifts it)\n",
-                   static_cast<int>(locks.locked_down), g.block_start[locks.locked_down]);
-        return FlashStatus::refused;
-    }
+    if (locks.locked_down >= 0)
+        return refuse_block(s, EventKind::block_locked_down, locks.locked_down);
     if (locks.count == 0)
-        return FlashStatus::ok;
-    if (unlock == UnlockRequest::none) {
-        con_printf("Block %d at 0x%08X is locked: refused before any erase (--unlock unlocks the range)\n",
-                   static_cast<int>(locks.first_locked), g.block_start[locks.first_locked]);
-        return FlashStatus::refused;
-    }
-    if (!g.unlocks_each_block && unlock != UnlockRequest::all && !whole_device) {
-        con_printf(
-            "Block %d at 0x%08X is locked, and an unlock on this chip unlocks every block: give "
-            "--unlock-all, or the whole device as the range\n",
-            static_cast<int>(locks.first_locked), g.block_start[locks.first_locked]);
-        return FlashStatus::refused;
-    }
+        return outcome_of(Status::ok);
+    if (unlock == UnlockRequest::none)
+        return refuse_block(s, EventKind::block_locked, locks.first_locked);
+    if (!s.geometry.unlocks_each_block && unlock != UnlockRequest::all && !whole_device)
+        return refuse_block(s, EventKind::block_locked_unlock_all, locks.first_locked);
     return unlock_blocks(s, first, last);
 }
 
 }  // namespace
 
-FlashStatus flash_check_blocks(FlashSession& s, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
-                               bool whole_device)
+Outcome flash_check_blocks(FlashSession& s, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
+                           bool whole_device)
 {
     if (first >= last)
-        return FlashStatus::ok;
+        return outcome_of(Status::ok);
     flash_chip_enable(s, '0');
-    const FlashStatus result = s.descriptor.style == CommandStyle::intel
-                                   ? check_intel(s, base, first, last, unlock, whole_device)
-                                   : check_amd(s, base, first, last);
+    const Outcome result = s.descriptor.style == CommandStyle::intel
+                               ? check_intel(s, base, first, last, unlock, whole_device)
+                               : check_amd(s, base, first, last);
     flash_chip_enable(s, '1');
     return result;
 }

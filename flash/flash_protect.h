@@ -5,15 +5,15 @@
 #include <cstdint>
 
 #include "flash/flash_session.h"
-#include "flash/flash_status.h"
+#include "jtag/outcome.h"
 
 // What the user allows to be unlocked: nothing, the locked blocks of the range, or (where an
 // unlock clears every block at once) the whole device.
 enum class UnlockRequest { none, range, all };
 
-// Blocks `first` to `last` - 1 of the block table are about to be erased. Refused, after a line
+// Blocks `first` to `last` - 1 of the block table are about to be erased. Refused, after an event
 // that names the first block a program or erase could not change, when a block is protected
 // (AMD-style), locked down, or locked and unlocking was not asked for; Intel-style locked blocks
-// are unlocked, with a line that says so, when it was. `whole_device`: the range is the device.
-FlashStatus flash_check_blocks(FlashSession& session, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
-                               bool whole_device);
+// are unlocked, with an event that says so, when it was. `whole_device`: the range is the device.
+Outcome flash_check_blocks(FlashSession& session, uint32_t base, int32_t first, int32_t last, UnlockRequest unlock,
+                           bool whole_device);

@@ -4,10 +4,8 @@
 #include <vector>
 
 #include "flash/flash_erase_check.h"
-#include "flash/flash_keys.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -17,43 +15,41 @@ constexpr uint32_t kChunkWords = 256;
 
 // Reads `length` bytes from `start` a chunk at a time, handing each chunk's words to `take`.
 template <typename Take>
-FlashStatus read_chunks(FlashSession& s, uint32_t start, uint32_t length, const char* label, Take take)
+Outcome read_chunks(FlashSession& s, uint32_t start, uint32_t length, const char* label, Take take)
 {
-    WriteProgress plain(label);
-    Progress& progress = s.progress != nullptr ? *s.progress : plain;
     const uint32_t step = s.model.bytes_per_word;
     uint32_t words[kChunkWords];
-    FlashStatus result = FlashStatus::ok;
+    Status result = Status::ok;
+    uint32_t offset = 0;
     flash_chip_enable(s, '0');
-    for (uint32_t offset = 0; offset < length;) {
-        s.stop_address = start + offset;
-        if (result = flash_stop_check(s); result != FlashStatus::ok)
+    while (offset < length) {
+        if (result = flash_stop_check(s); result != Status::ok)
             break;
-        progress.update(offset, length);
+        flash_progress(s, label, offset, length);
         const uint32_t count = std::min<uint32_t>(kChunkWords, (length - offset + step - 1) / step);
         s.bus.bus_read_run(start + offset, step, count, s.model.data_bits, words);
-        if (result = flash_stop_check(s); result != FlashStatus::ok)
+        if (result = flash_stop_check(s); result != Status::ok)
             break;
         take(offset, words, count);
-        offset += count * step;
-        if (flash_esc_pressed()) {
-            result = FlashStatus::cancelled;
+        if (s.host.stop_key()) {
+            result = Status::cancelled;
             break;
         }
+        offset += count * step;
     }
     flash_chip_enable(s, '1');
-    if (result == FlashStatus::ok)
-        progress.finish(length, length);
-    return result;
+    if (result == Status::ok)
+        flash_progress(s, label, length, length, true);
+    return flash_ended(s, {.address = start + offset}, result);
 }
 
 }  // namespace
 
-FlashStatus flash_read_range(FlashSession& s, uint32_t start, std::span<uint8_t> bytes)
+Outcome flash_read_range(FlashSession& s, uint32_t start, std::span<uint8_t> bytes)
 {
     const uint32_t length = static_cast<uint32_t>(bytes.size());
     const uint32_t step = s.model.bytes_per_word;
-    con_printf("\nReading address: 0x%x\n", start);
+    flash_report(s, {.kind = EventKind::read_started, .address = start});
     return read_chunks(s, start, length, "Read", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
         for (uint32_t k = 0; k < count; ++k)
             for (uint32_t b = 0; b < step && offset + k * step + b < length; ++b)
@@ -61,14 +57,14 @@ FlashStatus flash_read_range(FlashSession& s, uint32_t start, std::span<uint8_t>
     });
 }
 
-FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
+Outcome flash_verify_range(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     const uint32_t step = s.model.bytes_per_word;
-    con_printf("\nVerifying address: 0x%x\n", start);
+    flash_report(s, {.kind = EventKind::verify_started, .address = start});
     uint32_t differing = 0;
-    uint32_t first_differing = 0;
-    const FlashStatus result =
+    Outcome first{.status = Status::mismatch};
+    const Outcome result =
         read_chunks(s, start, length, "Verify", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
             for (uint32_t k = 0; k < count; ++k) {
                 // A last word the file covers only in part is compared on the file's bytes.
@@ -82,38 +78,40 @@ FlashStatus flash_verify_range(FlashSession& s, uint32_t start, std::span<const 
                     continue;
                 if (differing++ != 0)
                     continue;
-                first_differing = start + offset + k * step;
-                s.mismatch = {first_differing, want, words[k] & mask};
-                con_printf("\nVerify error at 0x%08X: flash 0x%X, file 0x%X\n", first_differing, words[k] & mask, want);
+                first.address = start + offset + k * step;
+                first.expected = want;
+                first.actual = words[k] & mask;
+                flash_report(s, {.kind = EventKind::verify_mismatch,
+                                 .address = first.address,
+                                 .expected = want,
+                                 .actual = first.actual});
             }
         });
-    if (result != FlashStatus::ok)
+    if (!result.ok() || differing == 0)
         return result;
-    if (differing != 0) {
-        s.stop_address = first_differing;  // where the job's record says the flash first differs
-        con_printf("%u of %u words differ\n", differing, (length + step - 1) / step);
-        return FlashStatus::mismatch;
-    }
-    return FlashStatus::ok;
+    flash_report(s, {.kind = EventKind::words_differ, .count = differing, .total = (length + step - 1) / step});
+    return first;
 }
 
-FlashStatus flash_check_blank(FlashSession& s, uint32_t start, uint32_t length)
+Outcome flash_check_blank(FlashSession& s, uint32_t start, uint32_t length)
 {
     const uint32_t step = s.model.bytes_per_word;
     const uint32_t erased = data_mask_of(s.model.data_bits);
-    con_printf("\nChecking erased words: 0x%08X to 0x%08X\n", start, start + length - 1);
+    flash_report(s, {.kind = EventKind::blank_check_started, .address = start, .total = length});
     uint32_t not_erased = 0;
-    const FlashStatus result =
+    Outcome first{.status = Status::erase_failed, .expected = erased};
+    const Outcome result =
         read_chunks(s, start, length, "Check", [&](uint32_t offset, const uint32_t* words, uint32_t count) {
-            for (uint32_t k = 0; k < count; ++k)
-                if (words[k] != erased && not_erased++ == 0)
-                    con_printf("\nErase check error at 0x%08X: flash 0x%X\n", start + offset + k * step, words[k]);
+            for (uint32_t k = 0; k < count; ++k) {
+                if (words[k] == erased || not_erased++ != 0)
+                    continue;
+                first.address = start + offset + k * step;
+                first.actual = words[k];
+                flash_report(s, {.kind = EventKind::word_not_blank, .address = first.address, .actual = words[k]});
+            }
         });
-    if (result != FlashStatus::ok)
+    if (!result.ok() || not_erased == 0)
         return result;
-    if (not_erased != 0) {
-        con_printf("%u of %u erased words are not blank\n", not_erased, length / step);
-        return FlashStatus::erase_failed;
-    }
-    return FlashStatus::ok;
+    flash_report(s, {.kind = EventKind::words_not_blank, .count = not_erased, .total = length / step});
+    return first;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Everything a flash operation works with: the bus cycles, the chosen model's record and
-// descriptor, and what identification and geometry found. Owned by the run.
+// descriptor, what identification and geometry found, and the host it reports to. Owned by
+// the run.
 #pragma once
 
 #include <cstdint>
@@ -8,34 +9,26 @@
 #include "flash/flash_descriptor.h"
 #include "flash/flash_geometry.h"
 #include "flash/flash_model.h"
-#include "flash/flash_progress.h"
+#include "jtag/host.h"
+#include "jtag/outcome.h"
 #include "targets/bus_cycles.h"
 
-// The word that did not read back as written (or as the file has it), for the line that says why
-// a job failed.
-struct FlashMismatch {
-    uint32_t address = 0;
-    uint32_t written = 0;
-    uint32_t read = 0;
-};
-
 struct FlashSession {
-    FlashSession(BusCycles& bus_cycles, const FlashDescriptor& chosen, const FlashModel& record, int32_t chip_count)
-        : bus(bus_cycles), descriptor(chosen), model(record), chips(chip_count)
+    FlashSession(BusCycles& bus_cycles, Host& job_host, const FlashDescriptor& chosen, const FlashModel& record,
+                 int32_t chip_count)
+        : bus(bus_cycles), host(job_host), descriptor(chosen), model(record), chips(chip_count)
     {}
 
     BusCycles& bus;
+    Host& host;
     const FlashDescriptor& descriptor;
     FlashModel model;
     int32_t chips;  // chips side by side on the data bus
     FlashIdentity identity{};
     FlashGeometry geometry{};
-    Progress* progress = nullptr;  // nullptr: the plain write progress lines
-    // Where the last erase or program stopped early (the block or word it was at).
-    uint32_t stop_address = 0;
-    FlashMismatch mismatch{};  // the last program or verify mismatch
-    bool status_cause_shown = false;  // a chip's status register already said why it failed
 };
+
+inline void flash_report(FlashSession& s, const EngineEvent& event) { s.host.report(event); }
 
 inline void flash_write(FlashSession& s, uint32_t address, uint32_t data)
 {

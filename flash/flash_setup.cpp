@@ -55,11 +55,11 @@ void set_intel_commands(const Wiring& w, const CommandSet& c, FlashModel& m)
 
 }  // namespace
 
-FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32_t interleave, FlashModel& model)
+Status flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32_t interleave, FlashModel& model)
 {
     const uint8_t setup = flash_setup_of(bus_width, interleave);
     if ((setup & d.setups) == 0)
-        return FlashStatus::refused;
+        return Status::refused;
 
     FlashModel m{};
     m.data_bits = static_cast<uint32_t>(bus_width * interleave);
@@ -75,7 +75,7 @@ FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32
     if (d.style == CommandStyle::intel) {
         set_intel_commands(w, c, m);
         model = m;
-        return FlashStatus::ok;
+        return Status::ok;
     }
     m.unlock_addr1 = command_offset(w, c.unlock_addr1);
     m.unlock_addr2 = command_offset(w, c.unlock_addr2);
@@ -108,5 +108,5 @@ FlashStatus flash_setup_model(const FlashDescriptor& d, int32_t bus_width, int32
             m.*v.slot = device_code(w, m.data_bits, v);
     }
     model = m;
-    return FlashStatus::ok;
+    return Status::ok;
 }

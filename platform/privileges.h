@@ -5,7 +5,9 @@
 // device: an image, a backup, an adapter.
 #pragma once
 
+#include <string>
+
 // Nothing to do unless the effective user is root and the real one is not (Windows: never).
-// nullptr when the process now runs as the real user and group (or did already), else a
-// one-line reason: then the tool must not go on.
-const char* drop_root_privileges();
+// Empty when the process now runs as the real user and group (or did already), else a one-line
+// reason: then the tool must not go on.
+std::string drop_root_privileges();

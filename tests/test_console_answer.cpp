@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/console_answer.h"
+#include "app/console_host.h"
 #include "app/console_progress.h"
 #include "app/exit.h"
 #include "tests/support/fake_platform.h"
@@ -138,6 +139,29 @@ TEST(ConsoleProgress, RedrawsOnWallTimeNotVirtualTime)
     const std::string& text = progress_text(console, true, 300'000'000);
     // The first draw and the final line.
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1) << text;
+}
+
+// The engine's events no end-to-end run provokes, as the console words them.
+TEST(ConsoleHost, WordsEngineEventsAsTheToolAlwaysHas)
+{
+    const std::pair<EngineEvent, const char*> cases[] = {
+        {{.kind = EventKind::typical_word_write, .count = 7}, "Typical timeout for word write:   7[us]\n"},
+        {{.kind = EventKind::erase_region, .count = 15, .total = 0x10000, .block = 0},
+         "Block region #0   block numbers :  15, size: 64[KB]\n"},
+        {{.kind = EventKind::cfi_too_many_regions, .count = 8}, "Error, Max eraseregion is 8\n"},
+        {{.kind = EventKind::block_erasing, .address = 0x8000, .count = 3, .block = 3}, "   4th Block, 0x00008000 \n"},
+        {{.kind = EventKind::block_erase_not_done, .address = 0x10000, .block = 4},
+         "Block 4 (-b 4) at 0x00010000 never reported its erase done\n"},
+        {{.kind = EventKind::status_register, .actual = 0xA0, .text = "unlock failed"},
+         "Status register 0xA0: unlock failed\n"},
+    };
+    for (const auto& [event, text] : cases) {
+        FakePlatform console;
+        platform_install(&console);
+        ConsoleHost host;
+        host.report(event);
+        EXPECT_EQ(console.console, text);
+    }
 }
 
 }  // namespace

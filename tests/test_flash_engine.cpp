@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ranges>
 #include <string>
 #include <vector>
 
@@ -80,17 +81,23 @@ std::unique_ptr<FlashRig> make_rig(const ChipCase& c, sim::FlashFaults faults = 
     return rig;
 }
 
-constexpr FlashStatus kOk = FlashStatus::ok;
+constexpr Status kOk = Status::ok;
 
 // Identification and geometry at address 0, then back to read array, as a run does them.
-FlashStatus identify(FlashRig& rig)
+Status identify(FlashRig& rig)
 {
     FlashSession& s = rig.s();
-    if (flash_read_id(s, 0, s.model.maker_id_offset, s.model.device_id_offset) != kOk)
-        return FlashStatus::refused;
-    FlashStatus result = flash_builtin_for(s) ? flash_builtin_geometry(s, 0) : flash_query_cfi(s, 0);
+    if (!flash_read_id(s, 0, s.model.maker_id_offset, s.model.device_id_offset).ok())
+        return Status::refused;
+    const Outcome result = flash_builtin_for(s) ? flash_builtin_geometry(s, 0) : flash_query_cfi(s, 0);
     flash_reset_cycle(s, 0);
-    return result;
+    return result.status;
+}
+
+// The write-buffer routine or the word-at-a-time one.
+Outcome program(FlashRig& rig, bool buffered, std::span<const uint8_t> image)
+{
+    return buffered ? flash_program_buffered(rig.s(), 0, image) : flash_program(rig.s(), 0, image);
 }
 
 std::vector<uint8_t> pattern(size_t length, uint8_t seed = 3)
@@ -107,7 +114,7 @@ TEST(FlashIdentify, EveryChipInEverySetUpGivesItsCodesAndBlocks)
 {
     for (const ChipCase& c : chip_cases()) {
         auto rig = make_rig(c);
-        ASSERT_EQ(identify(*rig), kOk) << label(c) << "\n" << rig->platform.console;
+        ASSERT_EQ(identify(*rig), kOk) << label(c);
         EXPECT_EQ(rig->s().identity.maker_id, c.maker) << label(c);
         EXPECT_EQ(rig->s().identity.device_id, c.device) << label(c);
         EXPECT_EQ(rig->s().geometry.device_size, c.device_size) << label(c);
@@ -129,60 +136,31 @@ TEST(FlashIdentify, EveryChipInEverySetUpGivesItsCodesAndBlocks)
         EXPECT_EQ(address, rig->bank.size_bytes()) << label(c);
         EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << label(c);
 
-        std::string device_line = "Device size: " + std::to_string(c.device_size / kKB) + "[KBytes]\n";
-        EXPECT_NE(rig->platform.console.find(device_line), std::string::npos) << label(c);
+        // Reported as found: the four typical times, the regions, the device size.
+        const std::vector<EngineEvent>& e = rig->host.events;
+        ASSERT_EQ(e.size(), 4 + c.regions.size() + 1) << label(c);
+        for (size_t r = 0; r < c.regions.size(); ++r) {
+            EXPECT_EQ(e[4 + r].kind, EventKind::erase_region) << label(c);
+            EXPECT_EQ(e[4 + r].block, static_cast<int32_t>(r)) << label(c);
+            EXPECT_EQ(std::pair(e[4 + r].count, e[4 + r].total), std::pair(c.regions[r].blocks, c.regions[r].size))
+                << label(c) << " region " << r;
+        }
+        EXPECT_EQ(e.back().kind, EventKind::device_size) << label(c);
+        EXPECT_EQ(e.back().total, c.device_size) << label(c);
     }
 }
 
-struct SummaryCase {
-    const char* sim_name;
-    BusSetup setup;
-    const char* tool_model;
-    int32_t width;
-    int32_t chips;
-    const char* text;
-};
-
-TEST(FlashIdentify, SummaryLines)
+TEST(FlashIdentify, TypicalTimesAreReported)
 {
-    const SummaryCase cases[] = {
-        {"S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1,
-         "Typical timeout for word write:   7[us]\n"
-         "Typical timeout for buffer write: 0[us]\n"
-         "Typical timeout for block erase:  1000[ms]\n"
-         "Typical timeout for chip erase:   14000[ms]\n"
-         "Block region #0   block numbers :  15, size: 64[KB]\n"
-         "Block region #1   block numbers :   1, size: 32[KB]\n"
-         "Block region #2   block numbers :   2, size: 8[KB]\n"
-         "Block region #3   block numbers :   1, size: 16[KB]\n"
-         "Device size: 1024[KBytes]\n"},
-        {"EN29LV040A", BusSetup::x8x2, "EN29LV040A", 8, 2,
-         "Typical timeout for word write:   300[us]\n"
-         "Typical timeout for buffer write: 0[us]\n"
-         "Typical timeout for block erase:  1000[ms]\n"
-         "Typical timeout for chip erase:   5000[ms]\n"
-         "Block region #0   block numbers :   8, size: 128[KB]\n"
-         "Device size: 1024[KBytes]\n"},
-        {"S29GL064M", BusSetup::x16, "S29GL064M", 16, 1,
-         "Typical timeout for word write:   128[us]\n"
-         "Typical timeout for buffer write: 128[us]\n"
-         "Typical timeout for block erase:  1024[ms]\n"
-         "Typical timeout for chip erase:   0[ms]\n"
-         "Block region #0   block numbers :   8, size: 8[KB]\n"
-         "Block region #1   block numbers : 127, size: 64[KB]\n"
-         "Device size: 8192[KBytes]\n"},
-        {"SST39VF6401", BusSetup::x16, "SST39VF6401", 16, 1,
-         "Typical timeout for word write:   16[us]\n"
-         "Typical timeout for buffer write: 0[us]\n"
-         "Typical timeout for block erase:  16[ms]\n"
-         "Typical timeout for chip erase:   64[ms]\n"
-         "Block region #0   block numbers : 128, size: 64[KB]\n"
-         "Device size: 8192[KBytes]\n"},
-    };
-    for (const SummaryCase& c : cases) {
-        FlashRig rig(c.sim_name, c.setup, c.tool_model, c.width, c.chips);
-        ASSERT_EQ(identify(rig), kOk) << c.sim_name;
-        EXPECT_EQ(rig.platform.console, c.text) << c.sim_name;
+    // Chip case; word write, buffer write (us), block erase, chip erase (ms).
+    const std::pair<size_t, std::vector<uint32_t>> cases[] = {
+        {0, {7, 0, 1000, 14000}}, {9, {300, 0, 1000, 5000}}, {12, {128, 128, 1024, 0}}, {15, {16, 0, 16, 64}}};
+    for (const auto& [chip, typical] : cases) {
+        auto rig = make_rig(chip_cases()[chip]);
+        ASSERT_EQ(identify(*rig), kOk);
+        const std::vector<EngineEvent>& e = rig->host.events;
+        EXPECT_EQ(rig->host.kinds()[0], EventKind::typical_word_write);
+        EXPECT_EQ(std::vector({e[0].count, e[1].count, e[2].count, e[3].count}), typical) << label(chip_cases()[chip]);
     }
 }
 
@@ -191,7 +169,7 @@ TEST(FlashIdentify, NoFlashAnswering)
     sim::FlashFaults faults;
     faults.no_flash = true;
     FlashRig rig("S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, faults);
-    EXPECT_EQ(flash_read_id(rig.s(), 0, 0, 2), FlashStatus::refused);
+    EXPECT_EQ(flash_read_id(rig.s(), 0, 0, 2).status, Status::refused);
     EXPECT_EQ(rig.s().identity.maker_id, 0xFFFF);
     EXPECT_EQ(rig.s().identity.device_id, 0xFFFF);
     EXPECT_EQ(rig.bus.chip_enabled(), false);
@@ -201,8 +179,8 @@ TEST(FlashIdentify, BuiltinGeometryRefusesAnUnknownCode)
 {
     FlashRig rig("S29GL064M", BusSetup::x16, "S29AL008D", 16, 1);
     rig.s().identity.device_id = 0x227E;
-    EXPECT_EQ(flash_builtin_geometry(rig.s(), 0), FlashStatus::refused);
-    EXPECT_EQ(rig.platform.console, "Not defined DEVICE ID\n");
+    EXPECT_EQ(flash_builtin_geometry(rig.s(), 0).status, Status::refused);
+    EXPECT_EQ(rig.host.kinds(), std::vector{EventKind::device_id_unknown});
     EXPECT_EQ(rig.s().geometry.block_count, 0);
 }
 
@@ -210,7 +188,7 @@ TEST(FlashIdentify, BlockTableStartsAtTheBaseRoundedDownToTheDevice)
 {
     FlashRig rig("S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1);
     rig.s().identity.device_id = 0x22B9;
-    ASSERT_EQ(flash_builtin_geometry(rig.s(), 0x8009'0000), kOk);
+    ASSERT_EQ(flash_builtin_geometry(rig.s(), 0x8009'0000).status, kOk);
     EXPECT_EQ(rig.s().geometry.block_start[0], 0x8008'0000u);
     EXPECT_EQ(rig.s().geometry.block_start[rig.s().geometry.block_count], 0x8010'0000u);
 }
@@ -219,39 +197,34 @@ TEST(FlashIdentify, BlockTableStartsAtTheBaseRoundedDownToTheDevice)
 struct CfiCase {
     const char* what;
     std::vector<std::pair<int, uint8_t>> edits;  // CFI address, value
-    FlashStatus result;
-    const char* message;
+    Status result;
+    EventKind last;  // the last event: the device size, or why the table was refused
+    uint32_t count;  // of a refusal's event
     int32_t blocks;
 };
 
 TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
 {
     const CfiCase cases[] = {
-        {"as read", {}, kOk, "Device size: 8192[KBytes]\n", 135},
-        {"size code 32", {{0x27, 0x20}}, FlashStatus::refused, "Error, CFI device size out of range\n", 0},
-        {"size code 255", {{0x27, 0xFF}}, FlashStatus::refused, "Error, CFI device size out of range\n", 0},
-        {"no regions", {{0x2C, 0}}, FlashStatus::refused, "Error, The number of Erase Regions is ZERO\n", 0},
-        {"nine regions", {{0x2C, 9}}, FlashStatus::refused, "Error, Max eraseregion is 8\n", 0},
-        {"regions short of the device",
-         {{0x31, 0x7D}},
-         FlashStatus::refused,
-         "Error, Erase regions do not match device size\n",
-         0},
-        {"regions past the device",
-         {{0x27, 0x16}},
-         FlashStatus::refused,
-         "Error, Erase regions do not match device size\n",
-         0},
+        {"as read", {}, kOk, EventKind::device_size, 0, 135},
+        {"size code 32", {{0x27, 0x20}}, Status::refused, EventKind::cfi_size_out_of_range, 0, 0},
+        {"size code 255", {{0x27, 0xFF}}, Status::refused, EventKind::cfi_size_out_of_range, 0, 0},
+        {"no regions", {{0x2C, 0}}, Status::refused, EventKind::cfi_no_regions, 0, 0},
+        {"nine regions", {{0x2C, 9}}, Status::refused, EventKind::cfi_too_many_regions, 8, 0},
+        {"regions short of the device", {{0x31, 0x7D}}, Status::refused, EventKind::cfi_regions_mismatch, 0, 0},
+        {"regions past the device", {{0x27, 0x16}}, Status::refused, EventKind::cfi_regions_mismatch, 0, 0},
         // 16 MB as 4096 blocks of 4 kKB, then as 8192 blocks of 2 kKB.
         {"4096 blocks",
          {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x0F}, {0x2F, 0x10}, {0x30, 0}},
          kOk,
-         "Device size: 16384[KBytes]\n",
+         EventKind::device_size,
+         0,
          4096},
         {"8192 blocks",
          {{0x27, 0x18}, {0x2C, 1}, {0x2D, 0xFF}, {0x2E, 0x1F}, {0x2F, 0x08}, {0x30, 0}},
-         FlashStatus::refused,
-         "Error, MAX BLOCK NUMBER is overflow, blocknum: 8192\n",
+         Status::refused,
+         EventKind::too_many_blocks,
+         8192,
          0},
     };
     const sim::NorModel& original = *sim::FlashBank::find_nor_model("S29GL064M");
@@ -262,8 +235,10 @@ TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
         sim::NorModel edited = original;
         edited.cfi = table;
         FlashRig rig(edited, BusSetup::x16, "S29GL064M", 16, 1);
-        EXPECT_EQ(flash_query_cfi(rig.s(), 0), c.result) << c.what;
-        EXPECT_NE(rig.platform.console.find(c.message), std::string::npos) << c.what << "\n" << rig.platform.console;
+        EXPECT_EQ(flash_query_cfi(rig.s(), 0).status, c.result) << c.what;
+        ASSERT_FALSE(rig.host.events.empty()) << c.what;
+        EXPECT_EQ(rig.host.events.back().kind, c.last) << c.what;
+        EXPECT_EQ(rig.host.events.back().count, c.count) << c.what;
         EXPECT_EQ(rig.s().geometry.block_count, c.blocks) << c.what;
         EXPECT_EQ(rig.bus.chip_enabled(), false) << c.what;
         EXPECT_EQ(rig.bank.chip(0).mode(rig.clock.ns), sim::NorChip::Mode::read_array) << c.what;
@@ -273,8 +248,8 @@ TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
 TEST(FlashIdentify, ChipWithoutCfiRefusesTheQuery)
 {
     FlashRig rig("S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1);
-    EXPECT_EQ(flash_query_cfi(rig.s(), 0), FlashStatus::refused);
-    EXPECT_EQ(rig.platform.console, "Cannot read QRY info.\n");
+    EXPECT_EQ(flash_query_cfi(rig.s(), 0).status, Status::refused);
+    EXPECT_EQ(rig.host.kinds(), std::vector{EventKind::no_cfi_table});
     EXPECT_EQ(rig.bus.chip_enabled(), false);
 }
 
@@ -287,7 +262,7 @@ std::unique_ptr<FlashRig> identified_rig(const ChipCase& c, sim::FlashFaults fau
     auto rig = make_rig(c, faults);
     EXPECT_EQ(identify(*rig), kOk) << label(c);
     rig->bank.load(std::vector<uint8_t>(rig->bank.size_bytes(), 0x00));
-    rig->platform.console.clear();
+    rig->host.events.clear();
     rig->bus.writes = 0;
     rig->bus.reads = 0;
     return rig;
@@ -309,46 +284,55 @@ struct RangeCase {
     const char* what;
     uint32_t start;
     uint32_t size;
-    FlashStatus result;
+    Status result;
     uint32_t erased_from;
     uint32_t erased_to;
-    const char* needs;
+    uint32_t blocks;  // the erase needs
 };
 
 TEST(FlashErase, BlockRanges)
 {
     // Bottom boot: 16 kKB, 8 kKB, 8 kKB, 32 kKB, then 15 x 64 kKB.
     const RangeCase cases[] = {
-        {"one block exactly", 0x10000, 0x10000, kOk, 0x10000, 0x20000, "Flash needs 1 Blocks\n"},
-        {"one byte into the next block", 0x10000, 0x10001, kOk, 0x10000, 0x30000, "Flash needs 2 Blocks\n"},
-        {"small blocks", 0, 0x9000, kOk, 0, 0x10000, "Flash needs 4 Blocks\n"},
-        {"past the end", 0xE0000, 0x100000, kOk, 0xE0000, 0x100000, "Flash needs 2 Blocks\n"},
-        {"size 0", 0x4000, 0, kOk, 0, 0, "Flash needs 0 Blocks\n"},
+        {"one block exactly", 0x10000, 0x10000, kOk, 0x10000, 0x20000, 1},
+        {"one byte into the next block", 0x10000, 0x10001, kOk, 0x10000, 0x30000, 2},
+        {"small blocks", 0, 0x9000, kOk, 0, 0x10000, 4},
+        {"past the end", 0xE0000, 0x100000, kOk, 0xE0000, 0x100000, 2},
+        {"size 0", 0x4000, 0, kOk, 0, 0, 0},
     };
     for (const RangeCase& c : cases) {
         auto rig = identified_rig(bottom_boot_x16());
-        EXPECT_EQ(flash_erase_blocks(rig->s(), c.start, c.size), c.result) << c.what;
+        EXPECT_EQ(flash_erase_blocks(rig->s(), c.start, c.size).status, c.result) << c.what;
         EXPECT_TRUE(erased_exactly(*rig, c.erased_from, c.erased_to)) << c.what;
-        EXPECT_NE(rig->platform.console.find(c.needs), std::string::npos) << c.what;
+        ASSERT_EQ(rig->host.of(EventKind::erase_blocks_needed).size(), 1u) << c.what;
+        EXPECT_EQ(rig->host.of(EventKind::erase_blocks_needed)[0].count, c.blocks) << c.what;
+        EXPECT_EQ(rig->host.of(EventKind::block_erasing).size(), c.blocks) << c.what;
         EXPECT_EQ(rig->bus.chip_enabled(), false) << c.what;
     }
 }
 
-TEST(FlashErase, BlockLinesAreNumberedInTheWholeTableThreeToALine)
+TEST(FlashErase, BlocksAreNumberedInTheWholeTableAndCountedInTheJob)
 {
     auto rig = identified_rig(bottom_boot_x16());
-    ASSERT_EQ(flash_erase_blocks(rig->s(), 0x4000, 0x1C000), kOk);
-    EXPECT_EQ(rig->platform.console,
-              "\nFlash erasing ...., Start: 0x00004000, Size: 0x1C000\n"
-              "Flash needs 4 Blocks\n"
-              "   2th Block, 0x00004000    3th Block, 0x00006000    4th Block, 0x00008000 \n"
-              "   5th Block, 0x00010000 ");
+    ASSERT_EQ(flash_erase_blocks(rig->s(), 0x4000, 0x1C000).status, kOk);
+    const std::vector<EngineEvent>& e = rig->host.events;
+    ASSERT_EQ(e.size(), 6u);
+    EXPECT_EQ(e[0].kind, EventKind::erase_started);
+    EXPECT_EQ(e[0].address, 0x4000u);
+    EXPECT_EQ(e[0].count, 0x1C000u);
+    const uint32_t starts[] = {0x4000, 0x6000, 0x8000, 0x10000};
+    for (uint32_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(e[2 + k].kind, EventKind::block_erasing);
+        EXPECT_EQ(e[2 + k].block, static_cast<int32_t>(k + 1));
+        EXPECT_EQ(e[2 + k].address, starts[k]);
+        EXPECT_EQ(e[2 + k].count, k + 1);
+    }
 }
 
 TEST(FlashErase, SizeZeroStillReturnsToReadArray)
 {
     auto rig = identified_rig(bottom_boot_x16());
-    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x4000, 0), kOk);
+    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x4000, 0).status, kOk);
     EXPECT_EQ(rig->bus.writes, 1u);
     EXPECT_EQ(rig->bus.reads, 0u);
 }
@@ -357,8 +341,8 @@ TEST(FlashErase, StartOffABlockIsRefusedWithoutBusTraffic)
 {
     for (uint32_t start : {0x10001u, 0x3FFFu, 0x100000u}) {
         auto rig = identified_rig(bottom_boot_x16());
-        EXPECT_EQ(flash_erase_blocks(rig->s(), start, 0x1000), FlashStatus::refused) << start;
-        EXPECT_NE(rig->platform.console.find("Erasing start address is not on sector boundary\n"), std::string::npos);
+        EXPECT_EQ(flash_erase_blocks(rig->s(), start, 0x1000).status, Status::refused) << start;
+        EXPECT_EQ(rig->host.kinds(), (std::vector{EventKind::erase_started, EventKind::erase_start_unaligned}));
         EXPECT_EQ(rig->bus.writes + rig->bus.reads, 0u);
         EXPECT_TRUE(erased_exactly(*rig, 0, 0));
     }
@@ -368,13 +352,15 @@ TEST(FlashErase, EscStopsBetweenBlocksOtherKeysDoNot)
 {
     auto rig = identified_rig(bottom_boot_x16());
     rig->platform.press(kEsc);
-    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x30000), FlashStatus::cancelled);
+    const Outcome cancelled = flash_erase_blocks(rig->s(), 0x10000, 0x30000);
+    EXPECT_EQ(cancelled.status, Status::cancelled);
+    EXPECT_EQ(cancelled.address, 0x10000u);
     EXPECT_TRUE(erased_exactly(*rig, 0x10000, 0x20000));
 
     rig = identified_rig(bottom_boot_x16());
     rig->platform.press('x');
     rig->platform.press(' ');
-    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x30000), kOk);
+    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x30000).status, kOk);
     EXPECT_TRUE(erased_exactly(*rig, 0x10000, 0x40000));
 }
 
@@ -383,9 +369,13 @@ TEST(FlashErase, SlowBlockFailsAndStopsTheRange)
     sim::FlashFaults slow;
     slow.slow_erase_factor = 100;
     auto rig = identified_rig(bottom_boot_x16(), slow);
-    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x20000), FlashStatus::erase_failed);
-    EXPECT_NE(rig->platform.console.find("\nErase Error, ADDR  0x00010000\n"), std::string::npos);
-    EXPECT_EQ(rig->platform.console.find("0x00020000"), std::string::npos);
+    const Outcome failed = flash_erase_blocks(rig->s(), 0x10000, 0x20000);
+    EXPECT_EQ(failed.status, Status::erase_failed);
+    EXPECT_EQ(failed.address, 0x10000u);
+    EXPECT_EQ(failed.block, 4);
+    ASSERT_EQ(rig->host.of(EventKind::block_erase_not_done).size(), 1u);
+    EXPECT_EQ(rig->host.of(EventKind::block_erase_not_done)[0].address, 0x10000u);
+    EXPECT_EQ(rig->host.of(EventKind::block_erasing).size(), 1u) << "the next block is not begun";
     // Given up once both more than 5000 reads and the chip's 15 s maximum have passed.
     EXPECT_GT(rig->bus.reads, 5001u);
     EXPECT_GE(rig->clock.ns, 15'000'000'000u);
@@ -396,8 +386,8 @@ TEST(FlashErase, ChipEraseOfEveryChipCompletes)
 {
     for (const ChipCase& c : chip_cases()) {
         auto rig = identified_rig(c);
-        EXPECT_EQ(flash_erase_chip(rig->s(), 0), kOk) << label(c);
-        EXPECT_EQ(rig->platform.console, "Erasing ALL\n") << label(c);
+        EXPECT_EQ(flash_erase_chip(rig->s(), 0).status, kOk) << label(c);
+        EXPECT_EQ(rig->host.kinds(), std::vector{EventKind::chip_erased}) << label(c);
         EXPECT_TRUE(erased_exactly(*rig, 0, rig->bank.size_bytes())) << label(c);
         EXPECT_EQ(rig->bus.chip_enabled(), false) << label(c);
         EXPECT_GE(rig->clock.ns, 7'000'000'000u) << label(c);
@@ -414,8 +404,8 @@ TEST(FlashErase, SlowChipEraseIsReportedWithinABound)
         const ChipCase& c = chip_cases()[chip];
         auto rig = identified_rig(c, slow);
         uint64_t begin = rig->clock.ns;
-        EXPECT_EQ(flash_erase_chip(rig->s(), 0), FlashStatus::erase_failed) << label(c);
-        EXPECT_EQ(rig->platform.console, "\nErase Error, ADDR  0x00000000\n") << label(c);
+        EXPECT_EQ(flash_erase_chip(rig->s(), 0).status, Status::erase_failed) << label(c);
+        EXPECT_EQ(rig->host.kinds(), std::vector{EventKind::erase_error}) << label(c);
         // Given up well after the typical time, and well before the slow chip would finish.
         uint64_t spent_s = (rig->clock.ns - begin) / 1'000'000'000;
         EXPECT_GT(spent_s, 2 * typical_s) << label(c);
@@ -451,7 +441,7 @@ TEST(FlashErase, TwoChipsSideBySideMustBothFinish)
     uint64_t until = rig->clock.ns + 4'000'000'000;
     SecondChipLags lagging(rig->bank, until);
     rig->bus.route(lagging);
-    EXPECT_EQ(flash_erase_blocks(rig->s(), 0, 0x20000), kOk);
+    EXPECT_EQ(flash_erase_blocks(rig->s(), 0, 0x20000).status, kOk);
     EXPECT_GE(rig->clock.ns, until);
     EXPECT_TRUE(erased_exactly(*rig, 0, 0x20000));
 
@@ -459,7 +449,7 @@ TEST(FlashErase, TwoChipsSideBySideMustBothFinish)
     until = rig->clock.ns + 15'000'000'000;
     SecondChipLags lagging_chip(rig->bank, until);
     rig->bus.route(lagging_chip);
-    EXPECT_EQ(flash_erase_chip(rig->s(), 0), kOk);
+    EXPECT_EQ(flash_erase_chip(rig->s(), 0).status, kOk);
     EXPECT_GE(rig->clock.ns, until);
 }
 
@@ -481,9 +471,8 @@ TEST(FlashProgram, FlashHoldsTheImageAfterwards)
         for (size_t length : {0u, 1u, 7u, 32u, 33u, 100u, 515u}) {
             auto rig = make_rig(c);
             std::vector<uint8_t> bytes = pattern(length, static_cast<uint8_t>(length));
-            FlashStatus result =
-                pc.buffered ? flash_program_buffered(rig->s(), 0, bytes) : flash_program(rig->s(), 0, bytes);
-            ASSERT_EQ(result, kOk) << label(c) << " length " << length << "\n" << rig->platform.console;
+            const Outcome result = program(*rig, pc.buffered, bytes);
+            ASSERT_EQ(result.status, kOk) << label(c) << " length " << length;
             std::vector<uint8_t> flash = rig->bank.contents();
             EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin())) << label(c) << " " << length;
             // Padding and everything after it stays erased.
@@ -499,37 +488,44 @@ TEST(FlashProgram, AtAnOffsetStartAddress)
 {
     auto rig = make_rig(chip_cases()[0]);
     std::vector<uint8_t> bytes = pattern(64);
-    ASSERT_EQ(flash_program(rig->s(), 0x30000, bytes), kOk);
+    ASSERT_EQ(flash_program(rig->s(), 0x30000, bytes).status, kOk);
     std::vector<uint8_t> flash = rig->bank.contents();
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), flash.begin() + 0x30000));
     EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 0x30000, [](uint8_t b) { return b == 0xFF; }));
 }
 
-TEST(FlashProgram, ProgressAndClosingLines)
+// The job's opening event, then (done, total) of each progress event; the last one finishes.
+::testing::AssertionResult progress_is(const test_support::RecordingHost& host, uint32_t start,
+                                       const std::vector<std::pair<uint32_t, uint32_t>>& want)
+{
+    const std::vector<EngineEvent>& e = host.events;
+    if (e.size() != want.size() + 1 || e[0].kind != EventKind::program_started || e[0].address != start)
+        return ::testing::AssertionFailure() << e.size() << " events";
+    for (size_t k = 0; k < want.size(); ++k) {
+        const EngineEvent& p = e[k + 1];
+        if (p.kind != EventKind::progress || p.count != want[k].first || p.total != want[k].second ||
+            p.finished != (k + 1 == want.size()) || std::string(p.text) != "Write")
+            return ::testing::AssertionFailure() << "progress " << k << ": " << p.count << " / " << p.total;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(FlashProgram, ProgressAndTheFinishedJob)
 {
     {
         auto rig = make_rig(chip_cases()[0]);
-        ASSERT_EQ(flash_program(rig->s(), 0x4000, pattern(5)), kOk) << rig->platform.console;
-        EXPECT_EQ(rig->platform.console,
-                  "\nWriting address: 0x4000\n"
-                  "Write:        0 / 5 [Byte]\r"
-                  "Write:        2 / 5 [Byte]\r"
-                  "Write:        4 / 5 [Byte]\r"
-                  "Write:        6 / 5 [Byte]\n");
+        ASSERT_EQ(flash_program(rig->s(), 0x4000, pattern(5)).status, kOk);
+        EXPECT_TRUE(progress_is(rig->host, 0x4000, {{0, 5}, {2, 5}, {4, 5}, {6, 5}}));
     }
     {
         auto rig = make_rig(chip_cases()[12]);
-        ASSERT_EQ(flash_program_buffered(rig->s(), 0, pattern(40)), kOk);
-        EXPECT_EQ(rig->platform.console,
-                  "\nWriting address: 0x0\n"
-                  "Write:        0 / 40 [Byte]\r"
-                  "Write:       32 / 40 [Byte]\r"
-                  "Write:       64 / 40 [Byte]\n");
+        ASSERT_EQ(flash_program_buffered(rig->s(), 0, pattern(40)).status, kOk);
+        EXPECT_TRUE(progress_is(rig->host, 0, {{0, 40}, {32, 40}, {64, 40}}));
     }
     for (bool buffered : {false, true}) {
         auto rig = make_rig(chip_cases()[12]);
-        ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, {}) : flash_program(rig->s(), 0, {}), kOk);
-        EXPECT_EQ(rig->platform.console, "\nWriting address: 0x0\nWrite:        0 / 0 [Byte]\n");
+        ASSERT_EQ(program(*rig, buffered, {}).status, kOk);
+        EXPECT_TRUE(progress_is(rig->host, 0, {{0, 0}}));
         // Only the single-word routine ends with a reset cycle.
         EXPECT_EQ(rig->bus.writes, buffered ? 0u : 1u);
     }
@@ -556,7 +552,7 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
     for (const auto& c : cases) {
         auto rig = make_rig(chip_cases()[c.chip]);
         const std::vector<uint8_t> image = pattern(c.buffered ? 32 * 5 : 200);
-        ASSERT_EQ(c.buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk);
+        ASSERT_EQ(program(*rig, c.buffered, image).status, kOk);
         EXPECT_EQ(rig->bus.writes, c.writes) << label(chip_cases()[c.chip]);
         EXPECT_EQ(rig->bus.reads, c.reads) << label(chip_cases()[c.chip]);
         EXPECT_EQ(rig->bank.chip(0).counters().buffer_aborts, 0u);
@@ -567,12 +563,15 @@ TEST(FlashProgram, CyclesPerWordAndPerBuffer)
         auto rig = make_rig(chip_cases()[buffered ? 14 : 13]);
         std::vector<uint8_t> image(256, 0xFF);
         image[100] = 0x12;
-        ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk);
+        ASSERT_EQ(program(*rig, buffered, image).status, kOk);
         EXPECT_EQ(rig->bus.writes, buffered ? 21u : 4u + 1) << "one word or one buffer programmed";
         rig->bank.load(std::vector<uint8_t>(512, 0x00));
-        EXPECT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image),
-                  FlashStatus::mismatch);
-        EXPECT_NE(rig->platform.console.find("\nProgram Error, Write: 0xFFFF, Read: 0x0\n"), std::string::npos);
+        const Outcome failed = program(*rig, buffered, image);
+        EXPECT_EQ(failed.status, Status::mismatch);
+        EXPECT_EQ(failed.address, 0u);
+        EXPECT_EQ(failed.expected, 0xFFFFu);
+        EXPECT_EQ(failed.actual, 0u);
+        EXPECT_EQ(rig->host.of(EventKind::program_mismatch).size(), 1u);
     }
 }
 
@@ -593,8 +592,7 @@ TEST(FlashProgram, WritesThatFindTheChipBusyAreRetried)
         rig->bus.set_scan_ns(6'080);
         rig->bus.late = late;
         const std::vector<uint8_t> image = pattern(1024);
-        ASSERT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image), kOk)
-            << rig->platform.console;
+        ASSERT_EQ(program(*rig, buffered, image).status, kOk);
         EXPECT_TRUE(std::equal(image.begin(), image.end(), rig->bank.contents().begin()));
         const sim::NorCounters& n = rig->bank.chip(0).counters();
         if (buffered && !late) {
@@ -622,7 +620,9 @@ struct StuckCase {
     bool buffered;
     uint32_t address;
     int bit;
-    const char* message;
+    Status result;
+    uint32_t at;    // where the outcome says it stopped
+    uint32_t read;  // the word read there (a mismatch)
     uint32_t untouched_from;
 };
 
@@ -630,11 +630,11 @@ TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
 {
     const StuckCase cases[] = {
         // A whole run is written before it is read back: 256 words.
-        {"word", 0, false, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x200},
-        {"byte", 2, false, 0x11, 7, "\nProgram Error, Write: 0x0, Read: 0x80\n", 0x100},
-        {"second chip", 9, false, 0x11, 9, "\nProgram Error, Write: 0x0, Read: 0x200\n", 0x200},
-        {"inside a buffer", 12, true, 0x10, 3, "\nProgram Error, Write: 0x0, Read: 0x8\n", 0x20},
-        {"last word of a buffer", 12, true, 0x3E, 0, "\nProgram Error, ADDR: 0x20\n", 0x40},
+        {"word", 0, false, 0x10, 3, Status::mismatch, 0x10, 0x8, 0x200},
+        {"byte", 2, false, 0x11, 7, Status::mismatch, 0x11, 0x80, 0x100},
+        {"second chip", 9, false, 0x11, 9, Status::mismatch, 0x10, 0x200, 0x200},
+        {"inside a buffer", 12, true, 0x10, 3, Status::mismatch, 0x10, 0x8, 0x20},
+        {"last word of a buffer", 12, true, 0x3E, 0, Status::timeout, 0x20, 0, 0x40},
     };
     for (const StuckCase& c : cases) {
         sim::FlashFaults faults;
@@ -643,12 +643,14 @@ TEST(FlashProgram, StuckBitIsReportedWithWrittenAndReadValues)
         faults.stuck_bit_index = c.bit;
         auto rig = make_rig(chip_cases()[c.chip], faults);
         const std::vector<uint8_t> zeros(0x400, 0x00);
-        FlashStatus result =
-            c.buffered ? flash_program_buffered(rig->s(), 0, zeros) : flash_program(rig->s(), 0, zeros);
-        EXPECT_EQ(result, c.buffered && c.address == 0x3E ? FlashStatus::timeout : FlashStatus::mismatch) << c.what;
-        const std::string& text = rig->platform.console;
-        EXPECT_NE(text.find(c.message), std::string::npos) << c.what << "\n" << text;
-        EXPECT_EQ(text.find("/ 1024 [Byte]\n"), std::string::npos) << c.what;
+        const Outcome result = program(*rig, c.buffered, zeros);
+        EXPECT_EQ(result.status, c.result) << c.what;
+        EXPECT_EQ(result.address, c.at) << c.what;
+        EXPECT_EQ(result.actual, c.read) << c.what;
+        const EventKind said = c.result == Status::mismatch ? EventKind::program_mismatch : EventKind::program_error;
+        ASSERT_EQ(rig->host.of(said).size(), 1u) << c.what;
+        EXPECT_EQ(rig->host.of(said)[0].actual, c.read) << c.what;
+        EXPECT_FALSE(rig->host.events.back().finished) << c.what;
         EXPECT_EQ(rig->bus.chip_enabled(), false) << c.what;
         // Out of unlock bypass too: the chip reads its array again.
         EXPECT_EQ(rig->bank.chip(0).mode(rig->clock.ns), sim::NorChip::Mode::read_array) << c.what;
@@ -667,7 +669,7 @@ TEST(FlashProgram, WordPollGivesUpAfterExactly5000ReadsOfTheSecondProgram)
     faults.stuck_address = 0;
     faults.stuck_bit_index = 0;
     auto rig = make_rig(chip_cases()[0], faults);
-    EXPECT_EQ(flash_program(rig->s(), 0, std::vector<uint8_t>{0x00, 0x00}), FlashStatus::mismatch);
+    EXPECT_EQ(flash_program(rig->s(), 0, std::vector<uint8_t>{0x00, 0x00}).status, Status::mismatch);
     // The run's read-back (the word twice), then the poll after it is programmed once more.
     EXPECT_EQ(rig->bus.reads, 2u + 5000);
     EXPECT_EQ(rig->bank.chip(0).counters().bypass_programs, 2u);
@@ -680,8 +682,7 @@ TEST(FlashProgram, EscStopsAfterTheCurrentWord)
         rig->platform.press('a');
         rig->platform.press(kEsc);
         const std::vector<uint8_t> image = pattern(256);
-        EXPECT_EQ(buffered ? flash_program_buffered(rig->s(), 0, image) : flash_program(rig->s(), 0, image),
-                  FlashStatus::cancelled);
+        EXPECT_EQ(program(*rig, buffered, image).status, Status::cancelled);
         // 'a' went after the first word or buffer, ESC after the second.
         std::vector<uint8_t> flash = rig->bank.contents();
         size_t written = buffered ? 64 : 4;
@@ -702,7 +703,7 @@ TEST(FlashProgram, UnlockBypassWhereTheChipHasIt)
         const ChipCase& c = chip_cases()[static_cast<size_t>(chip)];
         auto rig = make_rig(c);
         const std::vector<uint8_t> image = pattern(64);
-        ASSERT_EQ(flash_program(rig->s(), 0, image), kOk) << label(c);
+        ASSERT_EQ(flash_program(rig->s(), 0, image).status, kOk) << label(c);
         const uint32_t words = 64 / rig->model().bytes_per_word;
         // Unlock and enter once, two cycles a word, the bypass reset, then the plain reset.
         EXPECT_EQ(rig->bus.writes, bypass ? 3 + 2 * words + 2 + 1 : 4 * words + 1) << label(c);
@@ -758,7 +759,7 @@ TEST(FlashStop, InterruptOrCableFaultEndsTheJobAtTheNextCycle)
             StopAfter stopper(rig->bank, rig->bus, 400, cable);
             rig->bus.route(stopper);
             const std::vector<uint8_t> image = pattern(0x2000);
-            FlashStatus status = FlashStatus::ok;
+            Outcome status;
             switch (j.job) {
             case blocks:
                 status = flash_erase_blocks(rig->s(), 0, 0x100000);
@@ -776,13 +777,14 @@ TEST(FlashStop, InterruptOrCableFaultEndsTheJobAtTheNextCycle)
                 break;
             }
             interrupts_reset();
-            EXPECT_EQ(status, cable ? FlashStatus::cable_fault : FlashStatus::interrupted);
+            EXPECT_EQ(status.status, cable ? Status::cable_fault : Status::interrupted);
+            EXPECT_STREQ(status.detail, cable ? "port gone" : "SIGINT");
             EXPECT_FALSE(rig->bus.chip_enabled());
             // Stopped well before the end: the last bytes of the range were never reached (a chip
             // erase, once started, erases everything).
             const std::vector<uint8_t> flash = rig->bank.contents();
             EXPECT_EQ(flash[j.job <= chip ? 0xFFFFF : 0x1FFF], j.job == chip ? 0xFF : 0x00);
-            EXPECT_LT(rig->s().stop_address, j.job <= chip ? 0x100000u : 0x2000u);
+            EXPECT_LT(status.address, j.job <= chip ? 0x100000u : 0x2000u);
         }
     }
 }
@@ -793,7 +795,7 @@ TEST(FlashStop, TimeBoundsWaitForTheChipsMaximumOnAFastPort)
     // sector erase of 0.7 s ends; the poll must go on until the chip's maximum.
     auto rig = identified_rig(bottom_boot_x16());
     rig->bus.set_scan_ns(6'080);
-    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x10000), kOk);
+    EXPECT_EQ(flash_erase_blocks(rig->s(), 0x10000, 0x10000).status, kOk);
     EXPECT_TRUE(erased_exactly(*rig, 0x10000, 0x20000));
 }
 
@@ -808,24 +810,26 @@ TEST(IntelEngine, LockedBlockIsNamedByTheStatusRegister)
         FlashRig rig(chip, BusSetup::x16, "S29AL008D", 16, 1);
         const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
         FlashModel model{};
-        ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
-        FlashSession s(rig.bus, intel, model, 1);
-        ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+        ASSERT_EQ(flash_setup_model(intel, 16, 1, model), Status::ok);
+        FlashSession s(rig.bus, rig.host, intel, model, 1);
+        ASSERT_EQ(flash_query_cfi(s, 0).status, Status::ok);
         EXPECT_EQ(s.model.buffer_words, 32u) << "64 bytes, from the query table";
-        rig.platform.console.clear();
+        rig.host.events.clear();
         const std::vector<uint8_t> image(64, 0x00);
+        Outcome failed;
         if (erase) {
             flash_chip_enable(s, '0');
-            EXPECT_EQ(flash_intel_erase_block(s, 0x8000), FlashStatus::erase_failed);
+            failed = flash_intel_erase_block(s, 0x8000);
         } else {
-            EXPECT_EQ(flash_intel_program(s, 0x8000, image), FlashStatus::mismatch);
+            failed = flash_intel_program(s, 0x8000, image);
         }
-        EXPECT_NE(rig.platform.console.find(erase ? "\nErase Error, ADDR  0x00008000\nStatus register 0xA2: the "
-                                                    "block is locked\n"
-                                                  : "\nProgram Error, ADDR: 0x8000\nStatus register 0x92: the block "
-                                                    "is locked\n"),
-                  std::string::npos)
-            << rig.platform.console;
+        EXPECT_EQ(failed.status, erase ? Status::erase_failed : Status::mismatch);
+        EXPECT_EQ(failed.address, 0x8000u);
+        EXPECT_STREQ(failed.detail, "the block is locked");
+        const std::vector<EventKind> said = {erase ? EventKind::erase_error : EventKind::program_error,
+                                             EventKind::status_register};
+        EXPECT_TRUE(std::ranges::equal(rig.host.kinds() | std::views::drop(erase ? 0 : 1), said));
+        EXPECT_EQ(rig.host.of(EventKind::status_register)[0].actual, erase ? 0xA2u : 0x92u);
         EXPECT_EQ(rig.bank.intel_chip(0).mode(), sim::IntelChip::Mode::read_array) << "read array on the way out";
     }
 }
@@ -838,19 +842,21 @@ TEST(IntelEngine, UnlockRefusedAndNoStatusHaveTheirOwnCauses)
     FlashRig rig(*sim::FlashBank::find_nor_model("28F256P30"), BusSetup::x16, "S29AL008D", 16, 1, faults);
     const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
     FlashModel model{};
-    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
-    FlashSession s(rig.bus, intel, model, 1);
-    ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
-    rig.platform.console.clear();
+    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), Status::ok);
+    FlashSession s(rig.bus, rig.host, intel, model, 1);
+    ASSERT_EQ(flash_query_cfi(s, 0).status, Status::ok);
+    rig.host.events.clear();
     flash_chip_enable(s, '0');
-    EXPECT_EQ(flash_intel_unlock(s, 0x8000), FlashStatus::refused);
-    EXPECT_EQ(rig.platform.console, "\nUnlock Error, ADDR  0x00008000\nStatus register 0xA0: unlock failed\n");
+    const Outcome unlock = flash_intel_unlock(s, 0x8000);
+    EXPECT_EQ(unlock.status, Status::refused);
+    EXPECT_EQ(unlock.actual, 0xA0u);
+    EXPECT_STREQ(unlock.detail, "unlock failed");
+    EXPECT_EQ(rig.host.kinds(), (std::vector{EventKind::unlock_error, EventKind::status_register}));
     flash_chip_enable(s, '1');
-    rig.platform.console.clear();
-    EXPECT_EQ(flash_intel_erase_block(s, 0), FlashStatus::erase_failed);
-    EXPECT_TRUE(rig.platform.console.ends_with(
-        "Status register 0xFF: not a status (nothing answers, or not an Intel-style chip)\n"))
-        << rig.platform.console;
+    const Outcome erase = flash_intel_erase_block(s, 0);
+    EXPECT_EQ(erase.status, Status::erase_failed);
+    EXPECT_EQ(erase.actual, 0xFFu);
+    EXPECT_STREQ(erase.detail, "not a status (nothing answers, or not an Intel-style chip)");
 }
 
 }  // namespace
@@ -863,14 +869,14 @@ TEST(IntelEngine, WordProgramWhereTheTableHasNoBuffer)
     FlashRig rig(*sim::FlashBank::find_nor_model("28F128J3"), BusSetup::x16, "S29AL008D", 16, 1);
     const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
     FlashModel model{};
-    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), FlashStatus::ok);
-    FlashSession s(rig.bus, intel, model, 1);
-    ASSERT_EQ(flash_query_cfi(s, 0), FlashStatus::ok);
+    ASSERT_EQ(flash_setup_model(intel, 16, 1, model), Status::ok);
+    FlashSession s(rig.bus, rig.host, intel, model, 1);
+    ASSERT_EQ(flash_query_cfi(s, 0).status, Status::ok);
     s.model.buffer_words = 0;
     std::vector<uint8_t> image(600);
     for (size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<uint8_t>(i * 37 + 5);
-    EXPECT_EQ(flash_intel_program(s, 0x20000, image), FlashStatus::ok);
+    EXPECT_EQ(flash_intel_program(s, 0x20000, image).status, Status::ok);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.bank.contents().begin() + 0x20000));
     EXPECT_EQ(rig.bank.intel_chip(0).counters().word_programs, 300u);
     EXPECT_EQ(rig.bank.intel_chip(0).counters().buffer_programs, 0u);

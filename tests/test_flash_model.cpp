@@ -41,7 +41,7 @@ TEST(FlashModelTable, CommandsLandOnTheChipsCommandAddresses)
         const sim::NorModel& chip = chip_of(d);
         for (const BoardSetUp& u : kSetUps) {
             FlashModel m{};
-            if (flash_setup_model(d, u.width, u.chips, m) != FlashStatus::ok)
+            if (flash_setup_model(d, u.width, u.chips, m) != Status::ok)
                 continue;
             ++supported;
             SCOPED_TRACE(std::string(d.name) + " " + std::to_string(u.width) + "x" + std::to_string(u.chips));
@@ -91,14 +91,14 @@ TEST(FlashModelTable, CommandsLandOnTheChipsCommandAddresses)
 TEST(FlashModelTable, ModelsOfOneCommandSetKnowEachOthersCodes)
 {
     FlashModel gl064{}, k8d{};
-    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("S29GL064M"), 16, 1, gl064), FlashStatus::ok);
-    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("K8D6316"), 16, 1, k8d), FlashStatus::ok);
+    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("S29GL064M"), 16, 1, gl064), Status::ok);
+    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("K8D6316"), 16, 1, k8d), Status::ok);
     EXPECT_EQ(std::memcmp(&gl064, &k8d, sizeof gl064), 0);
     EXPECT_NE(gl064.dev_k8d6316, 0u);
     EXPECT_NE(gl064.dev_s29gl128n, 0u);
     EXPECT_FALSE(flash_descriptor_find("K8D6316")->write_buffer) << "programmed a word at a time";
     FlashModel al008{};
-    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("S29AL008D"), 16, 1, al008), FlashStatus::ok);
+    ASSERT_EQ(flash_setup_model(*flash_descriptor_find("S29AL008D"), 16, 1, al008), Status::ok);
     EXPECT_EQ(al008.dev_s29al004d_top, 0u) << "another model's codes stay unknown";
 }
 
@@ -110,7 +110,7 @@ TEST(FlashModelTable, RefusedSetUpsAndNamesLeaveTheRecordUntouched)
     for (const FlashDescriptor& d : flash_descriptors()) {
         for (const auto& s : setups) {
             FlashModel m = sentinel;
-            EXPECT_EQ(flash_setup_model(d, s[0], s[1], m), FlashStatus::refused) << d.name;
+            EXPECT_EQ(flash_setup_model(d, s[0], s[1], m), Status::refused) << d.name;
             EXPECT_EQ(m.unlock_addr1, 0xDEADBEEFu);
         }
     }

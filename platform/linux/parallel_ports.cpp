@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <ctime>
 
@@ -35,29 +36,29 @@ int64_t monotonic_ms()
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-// Reads a small text file whole; false if it cannot be read.
-bool read_text(const char* path, char* text, size_t size)
+// Reads a small text file whole (at most `limit` bytes); false if it cannot be read.
+bool read_text(const char* path, std::string& text, size_t limit = 16383)
 {
     FILE* file = std::fopen(path, "r");
     if (file == nullptr)
         return false;
-    size_t got = std::fread(text, 1, size - 1, file);
-    text[got] = '\0';
+    text.resize(limit);
+    text.resize(std::fread(text.data(), 1, limit, file));
     std::fclose(file);
     return true;
 }
 
 uint16_t kernel_base(int index)
 {
-    static char text[16384];
+    std::string text;
     char path[64];
     std::snprintf(path, sizeof path, "/proc/sys/dev/parport/parport%d/base-addr", index);
-    if (read_text(path, text, sizeof text)) {
-        if (uint16_t base = parport_base_from_sysctl(text))
+    if (read_text(path, text)) {
+        if (uint16_t base = parport_base_from_sysctl(text.c_str()))
             return base;
     }
-    if (read_text("/proc/ioports", text, sizeof text))
-        return parport_base_from_ioports(text, index);
+    if (read_text("/proc/ioports", text))
+        return parport_base_from_ioports(text.c_str(), index);
     return 0;
 }
 

@@ -2,7 +2,6 @@
 #include "platform/privileges.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <grp.h>
@@ -10,21 +9,19 @@
 
 namespace {
 
-const char* refusal(const char* call)
+std::string refusal(const char* call)
 {
-    static char reason[120];
-    std::snprintf(reason, sizeof reason, "Cannot drop root privileges: %s: %s", call, std::strerror(errno));
-    return reason;
+    return std::string("Cannot drop root privileges: ") + call + ": " + std::strerror(errno);
 }
 
 }  // namespace
 
-const char* drop_root_privileges()
+std::string drop_root_privileges()
 {
     const uid_t user = getuid();
     const gid_t group = getgid();
     if (geteuid() != 0 || user == 0)
-        return nullptr;
+        return {};
     // Groups first, while root may still change them; the supplementary groups root could
     // have brought along go as well.
     if (setgroups(1, &group) != 0)
@@ -37,5 +34,5 @@ const char* drop_root_privileges()
     bool all_user = getresuid(&real, &effective, &saved) == 0 && real == user && effective == user && saved == user;
     if (!all_user || setuid(0) == 0)
         return "Cannot drop root privileges: root could be regained after setresuid";
-    return nullptr;
+    return {};
 }

@@ -2,4 +2,4 @@
 #include "platform/privileges.h"
 
 // Windows has no setuid start: the process already runs as the user who started it.
-const char* drop_root_privileges() { return nullptr; }
+std::string drop_root_privileges() { return {}; }

@@ -31,8 +31,9 @@ int main(int argc, char** argv)
     LinuxPlatform platform;
     const char* refused = platform.port_access();
     // As the tool does: root goes right after the port access.
-    if (const char* refusal = drop_root_privileges())
-        refused = refusal;
+    const std::string refusal = drop_root_privileges();
+    if (!refusal.empty())
+        refused = refusal.c_str();
     std::printf("access: %s\n", refused ? refused : "granted");
     uid_t real, effective, saved;
     getresuid(&real, &effective, &saved);

@@ -13,6 +13,7 @@
 #include "sim/virtual_clock.h"
 #include "targets/bus_cycles.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/recording_host.h"
 
 namespace test_support {
 
@@ -96,8 +97,8 @@ private:
     sim::DevicePins pins_;
 };
 
-// The whole rig: a virtual bank of one model, its bus, the platform and a flash session for
-// that model and set-up.
+// The whole rig: a virtual bank of one model, its bus, the platform, a host that records what
+// the engine reports, and a flash session for that model and set-up.
 struct FlashRig {
     FlashRig(const char* sim_model, sim::BusSetup setup, const char* tool_model, int32_t width, int32_t chips,
              sim::FlashFaults faults = {})
@@ -114,9 +115,9 @@ struct FlashRig {
         platform_install(&platform);
         const FlashDescriptor* descriptor = flash_descriptor_find(tool_model);
         FlashModel model{};
-        model_ok = descriptor != nullptr && flash_setup_model(*descriptor, width, chips, model) == FlashStatus::ok;
+        model_ok = descriptor != nullptr && flash_setup_model(*descriptor, width, chips, model) == Status::ok;
         if (model_ok)
-            session = std::make_unique<FlashSession>(bus, *descriptor, model, chips);
+            session = std::make_unique<FlashSession>(bus, host, *descriptor, model, chips);
     }
 
     FlashSession& s() { return *session; }
@@ -124,6 +125,7 @@ struct FlashRig {
 
     sim::VirtualClock clock;
     FakePlatform platform;
+    RecordingHost host;
     sim::FlashBank bank;
     DirectBus bus;
     std::unique_ptr<FlashSession> session;
