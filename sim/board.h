@@ -45,8 +45,8 @@ struct BoardConfig {
     std::vector<std::string> holds;
     // Further devices on the JTAG chain, each list from the TDI side: between the cable's TDI
     // and the CPU, and between the CPU and the cable's TDO.
-    std::vector<ChainDeviceSpec> chain_before;
-    std::vector<ChainDeviceSpec> chain_after;
+    std::vector<ChainDeviceFacts> chain_before;
+    std::vector<ChainDeviceFacts> chain_after;
     int tdo_stuck = -1;  // the level a broken TDO line holds, or -1
 };
 

@@ -3,8 +3,8 @@
 
 namespace sim {
 
-ChainDevice::ChainDevice(const ChainDeviceSpec& spec)
-    : spec_(spec), ir_mask_(spec.ir_length >= 32 ? 0xFFFFFFFFu : (1u << spec.ir_length) - 1u)
+ChainDevice::ChainDevice(const ChainDeviceFacts& facts)
+    : facts_(facts), ir_mask_(facts.ir_length >= 32 ? 0xFFFFFFFFu : (1u << facts.ir_length) - 1u)
 {
     trst();
 }
@@ -13,7 +13,7 @@ void ChainDevice::trst()
 {
     state_ = TapState::TestLogicReset;
     // IEEE 1149.1: IDCODE after Test-Logic-Reset where the device has it, else BYPASS.
-    instruction_ = spec_.has_idcode ? idcode_opcode() : bypass_opcode();
+    instruction_ = facts_.has_idcode ? idcode_opcode() : bypass_opcode();
 }
 
 void ChainDevice::tck_rising(uint8_t tms, uint8_t tdi)
@@ -24,14 +24,14 @@ void ChainDevice::tck_rising(uint8_t tms, uint8_t tdi)
         dr_shift_ = (dr_shift_ >> 1) | (in << (dr_length_ - 1));
         break;
     case TapState::ShiftIr:
-        ir_shift_ = (ir_shift_ >> 1) | (in << (spec_.ir_length - 1));
+        ir_shift_ = (ir_shift_ >> 1) | (in << (facts_.ir_length - 1));
         break;
     case TapState::CaptureIr:
         ir_shift_ = 0b01;
         break;
     case TapState::CaptureDr:
         dr_length_ = idcode_selected() ? 32 : 1;
-        dr_shift_ = idcode_selected() ? spec_.idcode : 0;
+        dr_shift_ = idcode_selected() ? facts_.idcode : 0;
         break;
     default:
         break;

@@ -6,14 +6,14 @@
 namespace sim {
 
 ScanChain::ScanChain(TapController& cpu, Bus& bus, const VirtualClock& clock,
-                     const std::vector<ChainDeviceSpec>& before, const std::vector<ChainDeviceSpec>& after)
+                     const std::vector<ChainDeviceFacts>& before, const std::vector<ChainDeviceFacts>& after)
     : cpu_(cpu), bus_(bus), clock_(clock), cpu_index_(before.size())
 {
     devices_.reserve(before.size() + after.size());
-    for (const ChainDeviceSpec& spec : before)
-        devices_.emplace_back(spec);
-    for (const ChainDeviceSpec& spec : after)
-        devices_.emplace_back(spec);
+    for (const ChainDeviceFacts& facts : before)
+        devices_.emplace_back(facts);
+    for (const ChainDeviceFacts& facts : after)
+        devices_.emplace_back(facts);
 }
 
 const ChainDevice& ScanChain::device(uint32_t position) const
@@ -67,18 +67,18 @@ std::string chain_stats_text(const ScanChain& chain)
             continue;
         const ChainDevice& device = chain.device(position);
         char line[96];
-        if (device.spec().has_idcode)
+        if (device.facts().has_idcode)
             std::snprintf(line, sizeof line, "chain_device: position %u, idcode 0x%08X, IR %u bits, saw", position,
-                          static_cast<unsigned>(device.spec().idcode), static_cast<unsigned>(device.spec().ir_length));
+                          static_cast<unsigned>(device.facts().idcode), static_cast<unsigned>(device.facts().ir_length));
         else
             std::snprintf(line, sizeof line, "chain_device: position %u, no idcode, IR %u bits, saw", position,
-                          static_cast<unsigned>(device.spec().ir_length));
+                          static_cast<unsigned>(device.facts().ir_length));
         text += line;
         if (device.instructions_seen().empty())
             text += " no instruction";
         for (const auto& [instruction, count] : device.instructions_seen()) {
             const char* name = instruction == device.bypass_opcode()                               ? "BYPASS"
-                               : device.spec().has_idcode && instruction == device.idcode_opcode() ? "IDCODE"
+                               : device.facts().has_idcode && instruction == device.idcode_opcode() ? "IDCODE"
                                                                                                    : nullptr;
             char entry[48];
             if (name != nullptr)

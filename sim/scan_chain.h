@@ -20,8 +20,8 @@ public:
     // `before`: between the cable's TDI and the CPU; `after`: between the CPU and the cable's
     // TDO; each from the TDI side on. A further device left in anything but BYPASS or IDCODE
     // while the CPU drives its pins is an electrical-rule violation on `bus`.
-    ScanChain(TapController& cpu, Bus& bus, const VirtualClock& clock, const std::vector<ChainDeviceSpec>& before,
-              const std::vector<ChainDeviceSpec>& after);
+    ScanChain(TapController& cpu, Bus& bus, const VirtualClock& clock, const std::vector<ChainDeviceFacts>& before,
+              const std::vector<ChainDeviceFacts>& after);
 
     void tck_rising(uint8_t tms, uint8_t tdi)
     {

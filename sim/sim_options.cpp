@@ -287,22 +287,22 @@ std::string check_combination(const SimOptions& options)
 }
 
 // IDCODE:IRLEN, IDCODE in hexadecimal (bit 0 set, as IEEE 1149.1 has it) or "none".
-std::string add_chain_device(std::vector<ChainDeviceSpec>& chain, const char* option, const std::string& value)
+std::string add_chain_device(std::vector<ChainDeviceFacts>& chain, const char* option, const std::string& value)
 {
     const size_t colon = value.find(':');
     const std::string_view id = std::string_view(value).substr(0, colon);
-    ChainDeviceSpec spec;
+    ChainDeviceFacts facts;
     uint64_t idcode = 0;
     uint64_t length = 0;
-    spec.has_idcode = id != "none";
-    const bool id_ok = !spec.has_idcode || (parse_unsigned(id, idcode) && idcode <= 0xFFFFFFFFu && (idcode & 1));
+    facts.has_idcode = id != "none";
+    const bool id_ok = !facts.has_idcode || (parse_unsigned(id, idcode) && idcode <= 0xFFFFFFFFu && (idcode & 1));
     if (colon == std::string::npos || !id_ok || !parse_digits(std::string_view(value).substr(colon + 1), length) ||
         length < ChainDevice::kMinIrLength || length > kMaxInstructionLength)
         return std::string("bad ") + option + " '" + value +
                "' (IDCODE:IRLEN, an IDCODE with bit 0 set such as 0x0362D093 or none, and 2 to 32 IR bits)";
-    spec.idcode = static_cast<uint32_t>(idcode);
-    spec.ir_length = static_cast<uint32_t>(length);
-    chain.push_back(spec);
+    facts.idcode = static_cast<uint32_t>(idcode);
+    facts.ir_length = static_cast<uint32_t>(length);
+    chain.push_back(facts);
     return {};
 }
 

@@ -41,8 +41,8 @@ struct SimOptions {
     std::string flash_out;  // file that receives the flash contents after the run
     FlashFaults faults;
     // --chain-before / --chain-after: further devices on the JTAG chain, from the TDI side on.
-    std::vector<ChainDeviceSpec> chain_before;
-    std::vector<ChainDeviceSpec> chain_after;
+    std::vector<ChainDeviceFacts> chain_before;
+    std::vector<ChainDeviceFacts> chain_after;
     int tdo_stuck = -1;  // --tdo-stuck 0|1: TDO broken at that level
     bool stats = false;
     bool help = false;
