@@ -15,6 +15,7 @@ struct JobReport {
     std::string vid_pid, serial, description;
     std::string cpu;
     std::optional<uint32_t> idcode_expected, idcode_read;
+    std::optional<uint32_t> chain_device, chain_devices;  // where the CPU sits, once the chain was read
     std::string flash_model;
     int32_t bus_width = 0;
     int32_t chips = 0;

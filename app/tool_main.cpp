@@ -324,7 +324,11 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
             return *end;
     // Among other devices: they are held in BYPASS around every scan from here on.
     if (!choice.position.alone())
-        run.chain = std::make_unique<JtagChain>(*run.cable, choice.position);
+        run.chain->place(choice.position);
+    if (choice.ir_length != 0) {
+        report.chain_device = choice.device;
+        report.chain_devices = choice.position.devices_before + choice.position.devices_after + 1;
+    }
     if (argc < 2) {
         print_usage();
         return quit(1);

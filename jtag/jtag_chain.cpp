@@ -5,11 +5,14 @@
 
 #include "jtag/tap_walker.h"
 
-JtagChain::JtagChain(Cable& cable, const ChainPosition& position)
-    : cable_(cable),
-      position_(position),
-      ones_(std::max({position.devices_before, position.devices_after, position.ir_before, position.ir_after}), '1')
-{}
+JtagChain::JtagChain(Cable& cable, const ChainPosition& position) : cable_(cable) { place(position); }
+
+void JtagChain::place(const ChainPosition& position)
+{
+    position_ = position;
+    ones_.assign(std::max({position.devices_before, position.devices_after, position.ir_before, position.ir_after}),
+                 '1');
+}
 
 void JtagChain::park() { cable_park(cable_); }
 

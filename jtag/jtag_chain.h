@@ -26,6 +26,9 @@ class JtagChain {
 public:
     explicit JtagChain(Cable& cable, const ChainPosition& position = {});
 
+    // The device among others once the chain has been read; what was counted so far stays.
+    void place(const ChainPosition& position);
+
     Cable& cable() { return cable_; }
     const ChainPosition& position() const { return position_; }
     const ScanCounts& counts() const { return counts_; }

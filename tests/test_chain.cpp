@@ -4,6 +4,9 @@
 // position of the CPU.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -140,23 +143,29 @@ TEST(Chain, ProgramsTheCpuAtEachPosition)
         Args sim;
         const char* device;
         const char* lengths;
+        int devices;
     } cases[] = {
-        {{}, "0", "4"},
-        {kMustShow, "1", "8,4,6"},
-        {{"--chain-after", "0x12345679:16", "--chain-after", "none:2"}, "2", "2,16,4"},
-        {{"--chain-before", "none:3", "--chain-before", "0x0362D093:6"}, "0", "4,6,3"},
+        {{}, "0", "4", 1},
+        {kMustShow, "1", "8,4,6", 3},
+        {{"--chain-after", "0x12345679:16", "--chain-after", "none:2"}, "2", "2,16,4", 3},
+        {{"--chain-before", "none:3", "--chain-before", "0x0362D093:6"}, "0", "4,6,3", 3},
     };
     flash_job::ScratchDir dir;
     const flash_job::Bytes image = flash_job::pattern(4096, 22);
     const std::string path = dir.write("image.bin", image);
+    const std::string report = (dir.path() / "report.json").string();
     for (const char* cable : {"parport", "ftdi"})
         for (const auto& c : cases) {
             SimSession session(with({"--cable", cable}, c.sim));
             SimRun run = session.run({"--device", c.device, "--chain", c.lengths, "-C", "KTR5200", "-F", "S29AL008D",
-                                      "-w", "16", "-i", "1", "-f" + path});
+                                      "-w", "16", "-i", "1", "-f" + path, "--report", report});
             EXPECT_EQ(run.status, 0) << cable << " --device " << c.device << "\n" << run.console;
             EXPECT_TRUE(flash_job::has(run.console, "Flash writing & verifying OK")) << cable << " " << c.device;
             EXPECT_EQ(run.stats.rule_violations, 0u) << cable << " --device " << c.device;
+            std::ifstream in(report);
+            const auto target = nlohmann::json::parse(std::string(std::istreambuf_iterator<char>(in), {}))["target"];
+            EXPECT_EQ(target["chain_device"], std::stoi(c.device)) << cable;
+            EXPECT_EQ(target["chain_devices"], c.devices) << cable;
             flash_job::Bytes flash = session.board().flash()->contents();
             flash.resize(image.size());
             EXPECT_EQ(flash_job::first_difference(flash, image), "") << cable << " --device " << c.device;

@@ -111,6 +111,8 @@ const std::map<std::string, std::vector<nlohmann::json::value_t>> kReportSchema 
                                                  {"/target/cpu", text},
                                                  {"/target/idcode_expected", text_or_null},
                                                  {"/target/idcode_read", text_or_null},
+                                                 {"/target/chain_device", number_or_null},
+                                                 {"/target/chain_devices", number_or_null},
                                                  {"/flash/model", text},
                                                  {"/flash/bus_width", number},
                                                  {"/flash/chips", number},
