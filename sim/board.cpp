@@ -60,7 +60,7 @@ CpuFacts cpu_facts(const BoardConfig& config, const BsdlDevice& device, std::str
 }
 
 // Where the flash's A0 sits on the CPU bus: above the byte bits of a 16-bit bus word.
-uint32_t address_shift(BusSetup setup) { return setup == BusSetup::x8 ? 0 : 1; }
+uint32_t address_shift(FlashSetup setup) { return setup == FlashSetup::x8 ? 0 : 1; }
 const char* tap_state_name(TapState state)
 {
     static constexpr const char* kNames[kTapStateCount] = {
@@ -102,7 +102,7 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
         return;
     }
     const NorModel* nor = FlashBank::find_nor_model(config.flash);
-    BusSetup setup = BusSetup::x16;
+    FlashSetup setup = FlashSetup::x16;
     if (nor != nullptr)
         setup = config.bus_setup_given ? config.bus_setup : FlashBank::default_setup(*nor);
     if (nor == nullptr || !FlashBank::supports(*nor, setup)) {

@@ -34,7 +34,7 @@ struct BoardConfig {
     // The flash on the bus (a model name as FlashBank knows it); empty: a plain memory stands in.
     std::string flash;
     bool bus_setup_given = false;  // else the model's first supported set-up
-    BusSetup bus_setup = BusSetup::x16;
+    FlashSetup bus_setup = FlashSetup::x16;
     FlashFaults faults;
     std::vector<uint8_t> flash_in;  // initial flash contents from CPU byte 0
     MpsseConfig usb;                // the USB adapter on the JTAG header, beside the parallel cable

@@ -8,35 +8,35 @@ namespace sim {
 
 const NorModel* FlashBank::find_nor_model(std::string_view name) { return nor_model_find(name); }
 
-bool FlashBank::supports(const NorModel& model, BusSetup setup)
+bool FlashBank::supports(const NorModel& model, FlashSetup setup)
 {
     switch (model.bus) {
     case NorBusWidth::x16_only:
-        return setup == BusSetup::x16;
+        return setup == FlashSetup::x16;
     case NorBusWidth::x8_only:
-        return setup != BusSetup::x16;
+        return setup != FlashSetup::x16;
     case NorBusWidth::x8_x16:
         return true;
     }
     return false;
 }
 
-BusSetup FlashBank::default_setup(const NorModel& model)
+FlashSetup FlashBank::default_setup(const NorModel& model)
 {
-    for (BusSetup s : {BusSetup::x16, BusSetup::x8, BusSetup::x8x2})
+    for (FlashSetup s : {FlashSetup::x16, FlashSetup::x8, FlashSetup::x8x2})
         if (supports(model, s))
             return s;
-    return BusSetup::x16;
+    return FlashSetup::x16;
 }
 
-FlashBank::FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults)
+FlashBank::FlashBank(const NorModel& model, FlashSetup setup, FlashFaults faults)
     : model_(model), setup_(setup), faults_(faults)
 {
     if (!supports(model, setup))
         throw std::invalid_argument("flash chip cannot be wired in this bus set-up");
-    const int count = setup == BusSetup::x8x2 ? 2 : 1;
+    const int count = setup == FlashSetup::x8x2 ? 2 : 1;
     for (int lane = 0; lane < count; ++lane) {
-        const bool byte_mode = setup != BusSetup::x16;
+        const bool byte_mode = setup != FlashSetup::x16;
         if (model.command_set == NorCommandSet::intel) {
             auto chip = std::make_unique<IntelChip>(model, byte_mode);
             chip->set_status_fault(faults.intel_status);
@@ -83,13 +83,13 @@ void FlashBank::place_stuck_bit(uint32_t address, int bit)
 {
     const uint32_t chip_mask = model_.size_bytes - 1;
     switch (setup_) {
-    case BusSetup::x16:
+    case FlashSetup::x16:
         chips_[0]->set_stuck_bit(((address & ~1u) + static_cast<uint32_t>(bit / 8)) & chip_mask, bit % 8);
         break;
-    case BusSetup::x8:
+    case FlashSetup::x8:
         chips_[0]->set_stuck_bit(address & chip_mask, bit);
         break;
-    case BusSetup::x8x2:
+    case FlashSetup::x8x2:
         if (bit >= 0 && bit < 16)
             chips_[static_cast<size_t>(bit / 8)]->set_stuck_bit((address >> 1) & chip_mask, bit % 8);
         break;
@@ -107,15 +107,15 @@ ChipPins FlashBank::chip_pins(const DevicePins& pins, int lane) const
     c.oe_n = pins.oe_n;
     c.we_n = pins.we_n;
     switch (setup_) {
-    case BusSetup::x16:
+    case FlashSetup::x16:
         c.address = (pins.address >> 1) & (model_.size_bytes / 2 - 1);
         c.data = static_cast<uint16_t>(levels);
         break;
-    case BusSetup::x8:
+    case FlashSetup::x8:
         c.address = pins.address & (model_.size_bytes - 1);
         c.data = static_cast<uint16_t>(levels & 0xFF);
         break;
-    case BusSetup::x8x2:
+    case FlashSetup::x8x2:
         c.address = (pins.address >> 1) & (model_.size_bytes - 1);
         c.data = static_cast<uint16_t>((levels >> (8 * lane)) & 0xFF);
         break;
@@ -155,7 +155,7 @@ void FlashBank::load(const std::vector<uint8_t>& bytes)
         std::fill(chip->cells().begin(), chip->cells().end(), uint8_t{0xFF});
     const size_t n = std::min<size_t>(bytes.size(), size_bytes());
     for (size_t i = 0; i < n; ++i) {
-        if (setup_ == BusSetup::x8x2)
+        if (setup_ == FlashSetup::x8x2)
             chips_[i & 1]->cells()[i >> 1] = bytes[i];
         else
             chips_[0]->cells()[i] = bytes[i];
@@ -164,7 +164,7 @@ void FlashBank::load(const std::vector<uint8_t>& bytes)
 
 std::vector<uint8_t> FlashBank::contents() const
 {
-    if (setup_ != BusSetup::x8x2)
+    if (setup_ != FlashSetup::x8x2)
         return chips_[0]->cells();
     std::vector<uint8_t> out(size_bytes());
     for (size_t i = 0; i < out.size(); ++i)

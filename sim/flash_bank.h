@@ -14,7 +14,7 @@
 
 namespace sim {
 
-enum class BusSetup { x16, x8, x8x2 };
+enum class FlashSetup { x16, x8, x8x2 };
 
 struct FlashFaults {
     bool no_flash = false;
@@ -42,12 +42,12 @@ class FlashBank : public BusDevice {
 public:
     // nullptr if unknown; accepts ":top" / ":bottom" on chips with boot variants.
     static const NorModel* find_nor_model(std::string_view name);
-    static bool supports(const NorModel& model, BusSetup setup);
+    static bool supports(const NorModel& model, FlashSetup setup);
     // The model's first supported set-up in the order x16, x8, x8x2.
-    static BusSetup default_setup(const NorModel& model);
+    static FlashSetup default_setup(const NorModel& model);
 
     // Throws std::invalid_argument when the model cannot be wired that way.
-    FlashBank(const NorModel& model, BusSetup setup, FlashFaults faults = {});
+    FlashBank(const NorModel& model, FlashSetup setup, FlashFaults faults = {});
 
     uint32_t size_bytes() const;                   // as seen from the CPU (both chips in x8x2)
     void load(const std::vector<uint8_t>& bytes);  // from CPU byte 0; the rest stays 0xFF
@@ -58,7 +58,7 @@ public:
     const IntelChip& intel_chip(int lane) const;
     int chip_count() const { return static_cast<int>(chips_.size()); }
     const NorModel& model() const { return model_; }
-    BusSetup setup() const { return setup_; }
+    FlashSetup setup() const { return setup_; }
 
     void pins_changed(const DevicePins& before, const DevicePins& after, uint64_t now_ns) override;
     uint32_t data_out(const DevicePins& pins, uint64_t now_ns, uint32_t& levels) const override;
@@ -68,7 +68,7 @@ private:
     void place_stuck_bit(uint32_t address, int bit);
 
     const NorModel& model_;
-    BusSetup setup_;
+    FlashSetup setup_;
     FlashFaults faults_;
     std::vector<std::unique_ptr<FlashChip>> chips_;
 };

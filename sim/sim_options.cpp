@@ -147,8 +147,8 @@ std::string set_bus(SimOptions& options, const std::string& value)
     }
     constexpr struct {
         const char* name;
-        BusSetup setup;
-    } kSetups[] = {{"16x1", BusSetup::x16}, {"8x1", BusSetup::x8}, {"8x2", BusSetup::x8x2}};
+        FlashSetup setup;
+    } kSetups[] = {{"16x1", FlashSetup::x16}, {"8x1", FlashSetup::x8}, {"8x2", FlashSetup::x8x2}};
     for (const auto& row : kSetups)
         if (value == row.name) {
             options.bus = row.setup;
@@ -260,7 +260,7 @@ std::string check_combination(const SimOptions& options)
     const NorModel* model = FlashBank::find_nor_model(options.flash);
     if (options.bus_given && !FlashBank::supports(*model, options.bus))
         return "flash '" + options.flash + "' cannot be wired for that --bus";
-    const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    const FlashSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
     for (const std::vector<uint32_t>* blocks : {&options.faults.protected_blocks, &options.faults.locked_blocks})
         for (uint32_t block : *blocks)
             if (block >= nor_unit_count(*model))
@@ -270,7 +270,7 @@ std::string check_combination(const SimOptions& options)
         return "--lock needs an Intel-style flash (--protect protects a sector of the others)";
     if (options.faults.intel_status != 0 && model->command_set != NorCommandSet::intel)
         return "--fault voltage-low, program-fail, erase-fail and sequence-error need an Intel-style flash";
-    if (options.faults.stuck_bit && bus == BusSetup::x8 && options.faults.stuck_bit_index >= 8)
+    if (options.faults.stuck_bit && bus == FlashSetup::x8 && options.faults.stuck_bit_index >= 8)
         return "--fault stuck-bit: an 8-bit bus has data bits 0 to 7 only";
     if (options.faults.ignore_erase && nor_erase_block(*model, options.faults.ignore_erase_block).bytes == 0)
         return "--fault ignore-erase: flash '" + options.flash + "' has no block " +
@@ -373,8 +373,8 @@ uint64_t flash_bytes(const SimOptions& options)
     const NorModel* model = FlashBank::find_nor_model(options.flash);
     if (model == nullptr)
         return 0;
-    const BusSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
-    return uint64_t{model->size_bytes} * (bus == BusSetup::x8x2 ? 2 : 1);
+    const FlashSetup bus = options.bus_given ? options.bus : FlashBank::default_setup(*model);
+    return uint64_t{model->size_bytes} * (bus == FlashSetup::x8x2 ? 2 : 1);
 }
 
 // A FIFO or a device would be read without end (or until memory runs out), so only

@@ -36,7 +36,7 @@ struct SimOptions {
     int region = 0;                   // chip-select region the flash sits on
     std::string flash = "S29AL008D";  // model on the bus (":top" / ":bottom" where it has both)
     bool bus_given = false;
-    BusSetup bus = BusSetup::x16;
+    FlashSetup bus = FlashSetup::x16;
     std::string flash_in;   // file with the initial flash contents
     std::string flash_out;  // file that receives the flash contents after the run
     FlashFaults faults;

@@ -10,7 +10,7 @@
 #include "sim/flash_bank.h"
 #include "tests/support/nor_bus_driver.h"
 
-using sim::BusSetup;
+using sim::FlashSetup;
 using sim::FlashBank;
 using sim::FlashFaults;
 
@@ -37,25 +37,25 @@ struct ModelCase {
     bool known;
     const char* boot;
     uint32_t size;
-    std::optional<BusSetup> default_setup;
+    std::optional<FlashSetup> default_setup;
     bool x16, x8, x8x2;
 };
 
 TEST(Models, NamesSetupsAndSizes)
 {
     const ModelCase cases[] = {
-        {"S29AL008D", true, "top", 1 << 20, BusSetup::x16, true, true, true},
-        {"S29AL008D:top", true, "top", 1 << 20, BusSetup::x16, true, true, true},
-        {"S29AL008D:bottom", true, "bottom", 1 << 20, BusSetup::x16, true, true, true},
-        {"S29AL004D:bottom", true, "bottom", 1 << 19, BusSetup::x16, true, true, true},
-        {"EN29LV040A", true, "", 1 << 19, BusSetup::x8, false, true, true},
-        {"AM29LV040B", true, "", 1 << 19, BusSetup::x8, false, true, true},
-        {"S29GL064M", true, "", 1 << 23, BusSetup::x16, true, true, true},
-        {"S29GL128N", true, "", 1 << 24, BusSetup::x16, true, true, true},
-        {"K8D6316", true, "", 1 << 23, BusSetup::x16, true, true, true},
-        {"SST39VF6401", true, "", 1 << 23, BusSetup::x16, true, false, false},
-        {"28F128J3", true, "", 1 << 24, BusSetup::x16, true, true, true},
-        {"28F256P30", true, "", 1 << 25, BusSetup::x16, true, false, false},
+        {"S29AL008D", true, "top", 1 << 20, FlashSetup::x16, true, true, true},
+        {"S29AL008D:top", true, "top", 1 << 20, FlashSetup::x16, true, true, true},
+        {"S29AL008D:bottom", true, "bottom", 1 << 20, FlashSetup::x16, true, true, true},
+        {"S29AL004D:bottom", true, "bottom", 1 << 19, FlashSetup::x16, true, true, true},
+        {"EN29LV040A", true, "", 1 << 19, FlashSetup::x8, false, true, true},
+        {"AM29LV040B", true, "", 1 << 19, FlashSetup::x8, false, true, true},
+        {"S29GL064M", true, "", 1 << 23, FlashSetup::x16, true, true, true},
+        {"S29GL128N", true, "", 1 << 24, FlashSetup::x16, true, true, true},
+        {"K8D6316", true, "", 1 << 23, FlashSetup::x16, true, true, true},
+        {"SST39VF6401", true, "", 1 << 23, FlashSetup::x16, true, false, false},
+        {"28F128J3", true, "", 1 << 24, FlashSetup::x16, true, true, true},
+        {"28F256P30", true, "", 1 << 25, FlashSetup::x16, true, false, false},
         {"s29al008d", false, "", 0, {}, false, false, false},
         {"S29AL008D:middle", false, "", 0, {}, false, false, false},
         {"S29AL008D:", false, "", 0, {}, false, false, false},
@@ -71,11 +71,11 @@ TEST(Models, NamesSetupsAndSizes)
         EXPECT_EQ(m->boot, c.boot);
         EXPECT_EQ(m->size_bytes, c.size);
         EXPECT_EQ(FlashBank::default_setup(*m), *c.default_setup);
-        EXPECT_EQ(FlashBank::supports(*m, BusSetup::x16), c.x16);
-        EXPECT_EQ(FlashBank::supports(*m, BusSetup::x8), c.x8);
-        EXPECT_EQ(FlashBank::supports(*m, BusSetup::x8x2), c.x8x2);
+        EXPECT_EQ(FlashBank::supports(*m, FlashSetup::x16), c.x16);
+        EXPECT_EQ(FlashBank::supports(*m, FlashSetup::x8), c.x8);
+        EXPECT_EQ(FlashBank::supports(*m, FlashSetup::x8x2), c.x8x2);
     }
-    EXPECT_THROW(FlashBank(model("AM29LV040B"), BusSetup::x16), std::invalid_argument);
+    EXPECT_THROW(FlashBank(model("AM29LV040B"), FlashSetup::x16), std::invalid_argument);
 }
 
 TEST(Models, SectorRunsCoverEveryChip)
@@ -96,7 +96,7 @@ TEST(Models, SectorRunsCoverEveryChip)
 }
 
 struct OrderCase {
-    BusSetup setup;
+    FlashSetup setup;
     const char* model;
     uint32_t size;
     uint32_t address;   // CPU address read
@@ -106,10 +106,10 @@ struct OrderCase {
 TEST(Wiring, LoadReadAndContentsInCpuByteOrder)
 {
     const OrderCase cases[] = {
-        {BusSetup::x16, "S29AL004D", 1 << 19, 0x10, 0x7871},  // bytes 0x10 (low) and 0x11 (high)
-        {BusSetup::x8, "S29AL004D", 1 << 19, 0x11, 0x78},     // CPU A0 is the chip's A-1
-        {BusSetup::x8, "AM29LV040B", 1 << 19, 0x11, 0x78},
-        {BusSetup::x8x2, "AM29LV040B", 1 << 20, 0x10, 0x7871},  // chip 0 low lane, chip 1 high
+        {FlashSetup::x16, "S29AL004D", 1 << 19, 0x10, 0x7871},  // bytes 0x10 (low) and 0x11 (high)
+        {FlashSetup::x8, "S29AL004D", 1 << 19, 0x11, 0x78},     // CPU A0 is the chip's A-1
+        {FlashSetup::x8, "AM29LV040B", 1 << 19, 0x11, 0x78},
+        {FlashSetup::x8x2, "AM29LV040B", 1 << 20, 0x10, 0x7871},  // chip 0 low lane, chip 1 high
     };
     for (const OrderCase& c : cases) {
         SCOPED_TRACE(c.model);
@@ -128,7 +128,7 @@ TEST(Wiring, LoadReadAndContentsInCpuByteOrder)
 
 TEST(Wiring, PairSplitsEachBusWordOverTheChips)
 {
-    FlashBank bank(model("EN29LV040A"), BusSetup::x8x2);
+    FlashBank bank(model("EN29LV040A"), FlashSetup::x8x2);
     bank.load({0x11, 0x22, 0x33, 0x44});
     EXPECT_EQ(bank.chip(0).cells()[0], 0x11);
     EXPECT_EQ(bank.chip(1).cells()[0], 0x22);
@@ -147,7 +147,7 @@ TEST(Wiring, PairSplitsEachBusWordOverTheChips)
 
 TEST(Wiring, PairCommandsReachOnlyTheChipWhoseByteCarriesThem)
 {
-    FlashBank bank(model("AM29LV040B"), BusSetup::x8x2);
+    FlashBank bank(model("AM29LV040B"), FlashSetup::x8x2);
     NorBusDriver bus(bank, 100);
     // Unlock and autoselect in the low byte only.
     bus.write(0xAAA, 0xFFAA);
@@ -158,7 +158,7 @@ TEST(Wiring, PairCommandsReachOnlyTheChipWhoseByteCarriesThem)
 
 TEST(Wiring, ByteModeProgramsEitherHalfOfAWord)
 {
-    FlashBank bank(model("S29AL008D:bottom"), BusSetup::x8);
+    FlashBank bank(model("S29AL008D:bottom"), FlashSetup::x8);
     NorBusDriver bus(bank, 100);
     kByteMode.program(bus, 0x21, 0x5A);
     bus.wait(10'000);
@@ -180,7 +180,7 @@ TEST(Faults, NoFlashNeverDrivesNorListens)
 {
     FlashFaults f;
     f.no_flash = true;
-    FlashBank bank(model("S29AL008D"), BusSetup::x16, f);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16, f);
     bank.load({0x00, 0x00});
     NorBusDriver bus(bank);
     kWord.command(bus, 0x90);
@@ -190,7 +190,7 @@ TEST(Faults, NoFlashNeverDrivesNorListens)
 }
 
 struct StuckCase {
-    BusSetup setup;
+    FlashSetup setup;
     const char* model;
     NorCommands cmds;
     uint32_t stuck_address;
@@ -202,11 +202,11 @@ struct StuckCase {
 TEST(Faults, StuckBitNeverProgramsToZero)
 {
     const StuckCase cases[] = {
-        {BusSetup::x16, "S29AL008D", kWord, 0x11, 9, 0x10, 0x0200},
-        {BusSetup::x16, "S29AL008D", kWord, 0x10, 3, 0x10, 0x0008},
-        {BusSetup::x8, "AM29LV040B", kByteOnly, 0x11, 5, 0x11, 0x20},
-        {BusSetup::x8x2, "EN29LV040A", kPair, 0x21, 12, 0x20, 0x1000},
-        {BusSetup::x8x2, "EN29LV040A", kPair, 0x20, 1, 0x20, 0x0002},
+        {FlashSetup::x16, "S29AL008D", kWord, 0x11, 9, 0x10, 0x0200},
+        {FlashSetup::x16, "S29AL008D", kWord, 0x10, 3, 0x10, 0x0008},
+        {FlashSetup::x8, "AM29LV040B", kByteOnly, 0x11, 5, 0x11, 0x20},
+        {FlashSetup::x8x2, "EN29LV040A", kPair, 0x21, 12, 0x20, 0x1000},
+        {FlashSetup::x8x2, "EN29LV040A", kPair, 0x20, 1, 0x20, 0x0002},
     };
     for (const StuckCase& c : cases) {
         SCOPED_TRACE(c.bit);
@@ -219,7 +219,7 @@ TEST(Faults, StuckBitNeverProgramsToZero)
         c.cmds.program(bus, c.word_address, 0);
         bus.wait(20'000);
         EXPECT_EQ(bus.read(c.word_address), c.reads_back);
-        const uint32_t next = c.word_address + (c.setup == BusSetup::x8 ? 1 : 2);
+        const uint32_t next = c.word_address + (c.setup == FlashSetup::x8 ? 1 : 2);
         c.cmds.program(bus, next, 0);
         bus.wait(20'000);
         EXPECT_EQ(bus.read(next), 0u) << "other words program normally";
@@ -230,7 +230,7 @@ TEST(Faults, SlowEraseMultipliesEveryEraseTime)
 {
     FlashFaults f;
     f.slow_erase_factor = 3;
-    FlashBank bank(model("SST39VF6401"), BusSetup::x16, f);
+    FlashBank bank(model("SST39VF6401"), FlashSetup::x16, f);
     NorBusDriver bus(bank, 100);
     kSst.erase(bus, 0, 0x30);
     uint64_t started = bus.now();

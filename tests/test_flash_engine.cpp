@@ -17,7 +17,7 @@
 
 namespace {
 
-using sim::BusSetup;
+using sim::FlashSetup;
 using test_support::FlashRig;
 
 constexpr uint32_t kKB = 1024;
@@ -30,7 +30,7 @@ struct Region {
 
 struct ChipCase {
     const char* sim_name;
-    BusSetup setup;
+    FlashSetup setup;
     const char* tool_model;
     int32_t width;
     int32_t chips;
@@ -53,23 +53,23 @@ const std::vector<ChipCase>& chip_cases()
     static const std::vector<Region> al004_bottom = {{1, 16 * kKB}, {2, 8 * kKB}, {1, 32 * kKB}, {7, 64 * kKB}};
     static const std::vector<Region> gl064 = {{8, 8 * kKB}, {127, 64 * kKB}};
     static const std::vector<ChipCase> cases = {
-        {"S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x22DA, 1024 * kKB, al008_top},
-        {"S29AL008D:bottom", BusSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x225B, 1024 * kKB, al008_bottom},
-        {"S29AL008D:top", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0xDA, 1024 * kKB, al008_top},
-        {"S29AL008D:bottom", BusSetup::x8, "S29AL008D", 8, 1, 0x01, 0x5B, 1024 * kKB, al008_bottom},
-        {"S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22B9, 512 * kKB, al004_top},
-        {"S29AL004D:bottom", BusSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22BA, 512 * kKB, al004_bottom},
-        {"S29AL004D:top", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xB9, 512 * kKB, al004_top},
-        {"S29AL004D:bottom", BusSetup::x8, "S29AL004D", 8, 1, 0x01, 0xBA, 512 * kKB, al004_bottom},
-        {"EN29LV040A", BusSetup::x8, "EN29LV040A", 8, 1, 0x1C, 0x4F, 512 * kKB, {{8, 64 * kKB}}},
-        {"EN29LV040A", BusSetup::x8x2, "EN29LV040A", 8, 2, 0x1C1C, 0x4F4F, 1024 * kKB, {{8, 128 * kKB}}},
-        {"AM29LV040B", BusSetup::x8, "AM29LV040B", 8, 1, 0x01, 0x4F, 512 * kKB, {{8, 64 * kKB}}},
-        {"AM29LV040B", BusSetup::x8x2, "AM29LV040B", 8, 2, 0x0101, 0x4F4F, 1024 * kKB, {{8, 128 * kKB}}},
-        {"S29GL064M", BusSetup::x16, "S29GL064M", 16, 1, 0x0001, 0x227E, 8192 * kKB, gl064},
-        {"K8D6316", BusSetup::x16, "K8D6316", 16, 1, 0x00EC, 0x22E2, 8192 * kKB, gl064},
-        {"S29GL128N", BusSetup::x16, "S29GL128N", 16, 1, 0x0001, 0x227E, 16384 * kKB, {{128, 128 * kKB}}},
+        {"S29AL008D:top", FlashSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x22DA, 1024 * kKB, al008_top},
+        {"S29AL008D:bottom", FlashSetup::x16, "S29AL008D", 16, 1, 0x0001, 0x225B, 1024 * kKB, al008_bottom},
+        {"S29AL008D:top", FlashSetup::x8, "S29AL008D", 8, 1, 0x01, 0xDA, 1024 * kKB, al008_top},
+        {"S29AL008D:bottom", FlashSetup::x8, "S29AL008D", 8, 1, 0x01, 0x5B, 1024 * kKB, al008_bottom},
+        {"S29AL004D:top", FlashSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22B9, 512 * kKB, al004_top},
+        {"S29AL004D:bottom", FlashSetup::x16, "S29AL004D", 16, 1, 0x0001, 0x22BA, 512 * kKB, al004_bottom},
+        {"S29AL004D:top", FlashSetup::x8, "S29AL004D", 8, 1, 0x01, 0xB9, 512 * kKB, al004_top},
+        {"S29AL004D:bottom", FlashSetup::x8, "S29AL004D", 8, 1, 0x01, 0xBA, 512 * kKB, al004_bottom},
+        {"EN29LV040A", FlashSetup::x8, "EN29LV040A", 8, 1, 0x1C, 0x4F, 512 * kKB, {{8, 64 * kKB}}},
+        {"EN29LV040A", FlashSetup::x8x2, "EN29LV040A", 8, 2, 0x1C1C, 0x4F4F, 1024 * kKB, {{8, 128 * kKB}}},
+        {"AM29LV040B", FlashSetup::x8, "AM29LV040B", 8, 1, 0x01, 0x4F, 512 * kKB, {{8, 64 * kKB}}},
+        {"AM29LV040B", FlashSetup::x8x2, "AM29LV040B", 8, 2, 0x0101, 0x4F4F, 1024 * kKB, {{8, 128 * kKB}}},
+        {"S29GL064M", FlashSetup::x16, "S29GL064M", 16, 1, 0x0001, 0x227E, 8192 * kKB, gl064},
+        {"K8D6316", FlashSetup::x16, "K8D6316", 16, 1, 0x00EC, 0x22E2, 8192 * kKB, gl064},
+        {"S29GL128N", FlashSetup::x16, "S29GL128N", 16, 1, 0x0001, 0x227E, 16384 * kKB, {{128, 128 * kKB}}},
         // Its sectors and blocks are two CFI regions over the same memory; the blocks count.
-        {"SST39VF6401", BusSetup::x16, "SST39VF6401", 16, 1, 0x00BF, 0x236B, 8192 * kKB, {{128, 64 * kKB}}},
+        {"SST39VF6401", FlashSetup::x16, "SST39VF6401", 16, 1, 0x00BF, 0x236B, 8192 * kKB, {{128, 64 * kKB}}},
     };
     return cases;
 }
@@ -168,7 +168,7 @@ TEST(FlashIdentify, NoFlashAnswering)
 {
     sim::FlashFaults faults;
     faults.no_flash = true;
-    FlashRig rig("S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1, faults);
+    FlashRig rig("S29AL008D:top", FlashSetup::x16, "S29AL008D", 16, 1, faults);
     EXPECT_EQ(flash_read_id(rig.s(), 0, 0, 2).status, Status::refused);
     EXPECT_EQ(rig.s().identity.maker_id, 0xFFFF);
     EXPECT_EQ(rig.s().identity.device_id, 0xFFFF);
@@ -177,7 +177,7 @@ TEST(FlashIdentify, NoFlashAnswering)
 
 TEST(FlashIdentify, BuiltinGeometryRefusesAnUnknownCode)
 {
-    FlashRig rig("S29GL064M", BusSetup::x16, "S29AL008D", 16, 1);
+    FlashRig rig("S29GL064M", FlashSetup::x16, "S29AL008D", 16, 1);
     rig.s().identity.device_id = 0x227E;
     EXPECT_EQ(flash_builtin_geometry(rig.s(), 0).status, Status::refused);
     EXPECT_EQ(rig.host.kinds(), std::vector{EventKind::device_id_unknown});
@@ -186,7 +186,7 @@ TEST(FlashIdentify, BuiltinGeometryRefusesAnUnknownCode)
 
 TEST(FlashIdentify, BlockTableStartsAtTheBaseRoundedDownToTheDevice)
 {
-    FlashRig rig("S29AL004D:top", BusSetup::x16, "S29AL004D", 16, 1);
+    FlashRig rig("S29AL004D:top", FlashSetup::x16, "S29AL004D", 16, 1);
     rig.s().identity.device_id = 0x22B9;
     ASSERT_EQ(flash_builtin_geometry(rig.s(), 0x8009'0000).status, kOk);
     EXPECT_EQ(rig.s().geometry.block_start[0], 0x8008'0000u);
@@ -234,7 +234,7 @@ TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
             table[static_cast<size_t>(address)] = value;
         sim::NorModel edited = original;
         edited.cfi = table;
-        FlashRig rig(edited, BusSetup::x16, "S29GL064M", 16, 1);
+        FlashRig rig(edited, FlashSetup::x16, "S29GL064M", 16, 1);
         EXPECT_EQ(flash_query_cfi(rig.s(), 0).status, c.result) << c.what;
         ASSERT_FALSE(rig.host.events.empty()) << c.what;
         EXPECT_EQ(rig.host.events.back().kind, c.last) << c.what;
@@ -247,7 +247,7 @@ TEST(FlashIdentify, CfiDataIsCheckedBeforeUse)
 
 TEST(FlashIdentify, ChipWithoutCfiRefusesTheQuery)
 {
-    FlashRig rig("S29AL008D:top", BusSetup::x16, "S29AL008D", 16, 1);
+    FlashRig rig("S29AL008D:top", FlashSetup::x16, "S29AL008D", 16, 1);
     EXPECT_EQ(flash_query_cfi(rig.s(), 0).status, Status::refused);
     EXPECT_EQ(rig.host.kinds(), std::vector{EventKind::no_cfi_table});
     EXPECT_EQ(rig.bus.chip_enabled(), false);
@@ -807,7 +807,7 @@ TEST(IntelEngine, LockedBlockIsNamedByTheStatusRegister)
 {
     const sim::NorModel& chip = *sim::FlashBank::find_nor_model("28F256P30");
     for (bool erase : {true, false}) {
-        FlashRig rig(chip, BusSetup::x16, "S29AL008D", 16, 1);
+        FlashRig rig(chip, FlashSetup::x16, "S29AL008D", 16, 1);
         const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
         FlashModel model{};
         ASSERT_EQ(flash_setup_model(intel, 16, 1, model), Status::ok);
@@ -839,7 +839,7 @@ TEST(IntelEngine, UnlockRefusedAndNoStatusHaveTheirOwnCauses)
 {
     sim::FlashFaults faults;
     faults.protected_blocks = {1};
-    FlashRig rig(*sim::FlashBank::find_nor_model("28F256P30"), BusSetup::x16, "S29AL008D", 16, 1, faults);
+    FlashRig rig(*sim::FlashBank::find_nor_model("28F256P30"), FlashSetup::x16, "S29AL008D", 16, 1, faults);
     const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
     FlashModel model{};
     ASSERT_EQ(flash_setup_model(intel, 16, 1, model), Status::ok);
@@ -866,7 +866,7 @@ namespace {
 // A chip without a write buffer in its table is programmed a word at a time (0x40).
 TEST(IntelEngine, WordProgramWhereTheTableHasNoBuffer)
 {
-    FlashRig rig(*sim::FlashBank::find_nor_model("28F128J3"), BusSetup::x16, "S29AL008D", 16, 1);
+    FlashRig rig(*sim::FlashBank::find_nor_model("28F128J3"), FlashSetup::x16, "S29AL008D", 16, 1);
     const FlashDescriptor& intel = flash_generic_descriptor(CommandStyle::intel);
     FlashModel model{};
     ASSERT_EQ(flash_setup_model(intel, 16, 1, model), Status::ok);

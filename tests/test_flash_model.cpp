@@ -15,9 +15,9 @@ namespace {
 struct BoardSetUp {
     int32_t width;
     int32_t chips;
-    sim::BusSetup board;
+    sim::FlashSetup board;
 };
-constexpr BoardSetUp kSetUps[] = {{16, 1, sim::BusSetup::x16}, {8, 1, sim::BusSetup::x8}, {8, 2, sim::BusSetup::x8x2}};
+constexpr BoardSetUp kSetUps[] = {{16, 1, sim::FlashSetup::x16}, {8, 1, sim::FlashSetup::x8}, {8, 2, sim::FlashSetup::x8x2}};
 
 // The chip the board carries for a tool model name (boot-block chips: the top variant).
 const sim::NorModel& chip_of(const FlashDescriptor& d) { return *sim::FlashBank::find_nor_model(d.name); }
@@ -25,9 +25,9 @@ const sim::NorModel& chip_of(const FlashDescriptor& d) { return *sim::FlashBank:
 // Whether a byte offset on the CPU bus reaches the chip as command address `cmd` (the board's
 // wiring: the chip sees CPU A1 upwards in 16x1 and 8x2, the CPU byte address in 8x1, where an
 // 8/16-bit chip takes CPU A0 as A-1 and the datasheets' byte addresses continue the pattern).
-bool reaches(const sim::NorModel& chip, sim::BusSetup setup, uint32_t offset, uint32_t cmd)
+bool reaches(const sim::NorModel& chip, sim::FlashSetup setup, uint32_t offset, uint32_t cmd)
 {
-    if (setup != sim::BusSetup::x8)
+    if (setup != sim::FlashSetup::x8)
         return ((offset >> 1) & chip.cmd_address_mask) == cmd;
     if (chip.bus == sim::NorBusWidth::x8_only)
         return (offset & chip.cmd_address_mask) == cmd;
@@ -75,7 +75,7 @@ TEST(FlashModelTable, CommandsLandOnTheChipsCommandAddresses)
             for (const DeviceVariant& v : d.variants)
                 found = found || m.*v.slot == device;
             EXPECT_TRUE(found) << std::hex << device;
-            const uint32_t unit = u.board == sim::BusSetup::x8 && chip.bus == sim::NorBusWidth::x8_only ? 1 : 2;
+            const uint32_t unit = u.board == sim::FlashSetup::x8 && chip.bus == sim::NorBusWidth::x8_only ? 1 : 2;
             EXPECT_EQ(m.device_id_offset, unit);
             EXPECT_EQ(m.maker_id_offset, chip.maker_extra_address * m.bytes_per_word);
             EXPECT_EQ(m.buffer_words != 0, d.commands->buffer_words != 0);

@@ -11,7 +11,7 @@
 #include "sim/flash_bank.h"
 #include "tests/support/nor_bus_driver.h"
 
-using sim::BusSetup;
+using sim::FlashSetup;
 using sim::FlashBank;
 using sim::FlashFaults;
 
@@ -25,11 +25,11 @@ const sim::NorModel& model(const char* name)
     return *m;
 }
 
-const char* setup_name(BusSetup s) { return s == BusSetup::x16 ? "16x1" : s == BusSetup::x8 ? "8x1" : "8x2"; }
+const char* setup_name(FlashSetup s) { return s == FlashSetup::x16 ? "16x1" : s == FlashSetup::x8 ? "8x1" : "8x2"; }
 
 struct IdCase {
     const char* model;
-    BusSetup setup;
+    FlashSetup setup;
     NorCommands cmds;
     uint32_t base;
     uint32_t maker_at, maker;
@@ -58,30 +58,30 @@ TEST_P(Autoselect, ReadsMakerAndDeviceCodesUntilReset)
     EXPECT_EQ(bus.read(c.base + c.device_at), c.device) << "stays in autoselect";
 
     bus.write(c.base, 0xF0 * c.cmds.lanes);
-    EXPECT_EQ(bus.read(c.base + c.device_at), c.setup == BusSetup::x8 ? 0x3Cu : 0x3C3Cu);
+    EXPECT_EQ(bus.read(c.base + c.device_at), c.setup == FlashSetup::x8 ? 0x3Cu : 0x3C3Cu);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Chips, Autoselect,
-    testing::Values(IdCase{"S29AL008D", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22DA},
-                    IdCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x10000, 0, 0x0001, 2, 0x225B},
-                    IdCase{"S29AL008D:top", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xDA},
-                    IdCase{"S29AL004D:top", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22B9},
-                    IdCase{"S29AL004D:bottom", BusSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xBA},
-                    IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0, 0x7F, 1, 0x4F},
-                    IdCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0, 0x100, 0x1C, 1, 0x4F},
-                    IdCase{"EN29LV040A", BusSetup::x8x2, kPair, 0, 0x200, 0x1C1C, 2, 0x4F4F},
-                    IdCase{"AM29LV040B", BusSetup::x8, kByteOnly, 0x20000, 0, 0x01, 1, 0x4F},
-                    IdCase{"AM29LV040B", BusSetup::x8x2, kPair, 0, 0, 0x0101, 2, 0x4F4F},
-                    IdCase{"S29GL064M", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
-                    IdCase{"S29GL128N", BusSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
-                    IdCase{"K8D6316", BusSetup::x16, kWord, 0, 0, 0x00EC, 2, 0x22E2},
-                    IdCase{"SST39VF6401", BusSetup::x16, kSst, 0, 0, 0x00BF, 2, 0x236B},
-                    IdCase{"SST39VF6401", BusSetup::x16, {0xAAAA, 0x5554, 0x0101}, 0, 0, 0x00BF, 2, 0x236B}));
+    testing::Values(IdCase{"S29AL008D", FlashSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22DA},
+                    IdCase{"S29AL008D:bottom", FlashSetup::x16, kWord, 0x10000, 0, 0x0001, 2, 0x225B},
+                    IdCase{"S29AL008D:top", FlashSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xDA},
+                    IdCase{"S29AL004D:top", FlashSetup::x16, kWord, 0, 0, 0x0001, 2, 0x22B9},
+                    IdCase{"S29AL004D:bottom", FlashSetup::x8, kByteMode, 0, 0, 0x01, 2, 0xBA},
+                    IdCase{"EN29LV040A", FlashSetup::x8, kByteOnly, 0, 0, 0x7F, 1, 0x4F},
+                    IdCase{"EN29LV040A", FlashSetup::x8, kByteOnly, 0, 0x100, 0x1C, 1, 0x4F},
+                    IdCase{"EN29LV040A", FlashSetup::x8x2, kPair, 0, 0x200, 0x1C1C, 2, 0x4F4F},
+                    IdCase{"AM29LV040B", FlashSetup::x8, kByteOnly, 0x20000, 0, 0x01, 1, 0x4F},
+                    IdCase{"AM29LV040B", FlashSetup::x8x2, kPair, 0, 0, 0x0101, 2, 0x4F4F},
+                    IdCase{"S29GL064M", FlashSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
+                    IdCase{"S29GL128N", FlashSetup::x16, kWord, 0, 0, 0x0001, 2, 0x227E},
+                    IdCase{"K8D6316", FlashSetup::x16, kWord, 0, 0, 0x00EC, 2, 0x22E2},
+                    IdCase{"SST39VF6401", FlashSetup::x16, kSst, 0, 0, 0x00BF, 2, 0x236B},
+                    IdCase{"SST39VF6401", FlashSetup::x16, {0xAAAA, 0x5554, 0x0101}, 0, 0, 0x00BF, 2, 0x236B}));
 
 TEST(Autoselect, BrokenUnlockReturnsToReadArray)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     NorBusDriver bus(bank);
     bus.write(0xAAA, 0xAA);
     bus.write(0x556, 0x55);  // wrong address
@@ -97,7 +97,7 @@ TEST(Autoselect, BrokenUnlockReturnsToReadArray)
 
 TEST(Autoselect, ByteModeCommandsDecodeTheExtraLowAddressBit)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x8);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x8);
     NorBusDriver bus(bank);
     for (NorCommands off_by_one : {NorCommands{0xAAB, 0x555}, NorCommands{0xAAA, 0x554}}) {
         off_by_one.command(bus, 0x90);
@@ -125,7 +125,7 @@ class CfiQuery : public testing::TestWithParam<CfiCase> {};
 TEST_P(CfiQuery, AnswersTheQueryTable)
 {
     const CfiCase& c = GetParam();
-    FlashBank bank(model(c.model), BusSetup::x16);
+    FlashBank bank(model(c.model), FlashSetup::x16);
     NorBusDriver bus(bank);
     bus.write(0xAA, 0x98);
     EXPECT_EQ(cfi_byte(bus, 0x10), 'Q');
@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Chips, CfiQuery,
 
 TEST(CfiQuery, EnteredFromAutoselectToo)
 {
-    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    FlashBank bank(model("S29GL064M"), FlashSetup::x16);
     NorBusDriver bus(bank);
     kWord.command(bus, 0x90);
     bus.write(0xAA, 0x98);
@@ -165,7 +165,7 @@ TEST(CfiQuery, EnteredFromAutoselectToo)
 
 TEST(CfiQuery, ByteModeReadsAtTwiceTheCfiAddress)
 {
-    FlashBank bank(model("S29GL064M"), BusSetup::x8);
+    FlashBank bank(model("S29GL064M"), FlashSetup::x8);
     NorBusDriver bus(bank);
     bus.write(0xAA, 0x98);
     EXPECT_EQ(bus.read(0x20), 'Q');
@@ -174,7 +174,7 @@ TEST(CfiQuery, ByteModeReadsAtTwiceTheCfiAddress)
 
 TEST(CfiQuery, SstCountsWhichEntryWasUsed)
 {
-    FlashBank bank(model("SST39VF6401"), BusSetup::x16);
+    FlashBank bank(model("SST39VF6401"), FlashSetup::x16);
     NorBusDriver bus(bank);
     kSst.command(bus, 0x98);
     EXPECT_EQ(cfi_byte(bus, 0x10), 'Q');
@@ -188,7 +188,7 @@ TEST(CfiQuery, SstCountsWhichEntryWasUsed)
 TEST(CfiQuery, ChipsWithoutTableAnswerWithArrayData)
 {
     for (const char* name : {"S29AL008D", "S29AL004D:bottom"}) {
-        FlashBank bank(model(name), BusSetup::x16);
+        FlashBank bank(model(name), FlashSetup::x16);
         std::vector<uint8_t> image(0x40);
         for (size_t i = 0; i < image.size(); ++i)
             image[i] = static_cast<uint8_t>(i);
@@ -212,7 +212,7 @@ class ProgramBits : public testing::TestWithParam<ProgramCase> {};
 TEST_P(ProgramBits, OnlyClearsBits)
 {
     const ProgramCase& c = GetParam();
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     bank.load({0, 0, static_cast<uint8_t>(c.old_value), static_cast<uint8_t>(c.old_value >> 8)});
     NorBusDriver bus(bank);
     kWord.program(bus, 2, c.written);
@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(Values, ProgramBits,
 
 TEST(Program, StatusPollingUntilTypicalTime)
 {
-    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    FlashBank bank(model("S29GL064M"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.program(bus, 0x100, 0x0055);  // 60 us typical
     const uint64_t started = bus.now();
@@ -254,7 +254,7 @@ TEST(Program, StatusPollingUntilTypicalTime)
 
 TEST(Program, DQ7OfAStatusIsComplementForBothBitValues)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.program(bus, 0, 0x80);
     EXPECT_EQ(bus.read(0) & 0x80, 0u);
@@ -262,7 +262,7 @@ TEST(Program, DQ7OfAStatusIsComplementForBothBitValues)
 
 TEST(Program, CommandsIgnoredWhileBusy)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.erase(bus, 0, 0x30);
     bus.write(0, 0xF0);  // reset does not stop an erase either
@@ -289,7 +289,7 @@ void load_buffer(NorBusDriver& bus, uint32_t count_minus_one, uint32_t first, ui
 
 TEST(WriteBuffer, ProgramsSixteenWordsAfterConfirm)
 {
-    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    FlashBank bank(model("S29GL064M"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     load_buffer(bus, 15, kSector + 0x40, 16);
     EXPECT_EQ(bus.read(kSector + 0x40), 0xFFFFu) << "nothing before the confirm";
@@ -317,7 +317,7 @@ class WriteBufferAbort : public testing::TestWithParam<AbortCase> {};
 TEST_P(WriteBufferAbort, AbortsUntilUnlockAndReset)
 {
     const AbortCase& c = GetParam();
-    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    FlashBank bank(model("S29GL064M"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     load_buffer(bus, c.count_minus_one, c.first, 16);
     bus.write(c.confirm_at, c.confirm);
@@ -344,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteBufferAbort,
 
 TEST(WriteBuffer, AbortShowsComplementOfLastData)
 {
-    FlashBank bank(model("S29GL064M"), BusSetup::x16);
+    FlashBank bank(model("S29GL064M"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.unlock(bus);
     bus.write(kSector, 0x25);
@@ -358,7 +358,7 @@ TEST(WriteBuffer, AbortShowsComplementOfLastData)
 
 TEST(WriteBuffer, ChipsWithoutBufferIgnoreIt)
 {
-    FlashBank bank(model("K8D6316"), BusSetup::x16);
+    FlashBank bank(model("K8D6316"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     load_buffer(bus, 15, kSector, 16);
     bus.write(kSector + 0x1E, 0x29);
@@ -371,7 +371,7 @@ TEST(WriteBuffer, ChipsWithoutBufferIgnoreIt)
 
 struct EraseCase {
     const char* model;
-    BusSetup setup;
+    FlashSetup setup;
     NorCommands cmds;
     uint8_t code;
     uint32_t address;     // CPU address inside the unit
@@ -419,26 +419,26 @@ constexpr uint64_t kS = 1'000'000'000;
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, SectorErase,
-    testing::Values(EraseCase{"S29AL008D", BusSetup::x16, kWord, 0x30, 0x12345, 0x10000, 0x20000, kS * 7 / 10},
-                    EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xF4000, 0xF0000, 0xF8000, kS * 7 / 10},
-                    EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFA000, 0xFA000, 0xFC000, kS * 7 / 10},
-                    EraseCase{"S29AL008D:top", BusSetup::x16, kWord, 0x30, 0xFFFFE, 0xFC000, 0x100000, kS * 7 / 10},
-                    EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x0002, 0x0000, 0x4000, kS * 7 / 10},
-                    EraseCase{"S29AL008D:bottom", BusSetup::x8, kByteMode, 0x30, 0x5001, 0x4000, 0x6000, kS * 7 / 10},
-                    EraseCase{"S29AL008D:bottom", BusSetup::x16, kWord, 0x30, 0x8000, 0x8000, 0x10000, kS * 7 / 10},
-                    EraseCase{"S29AL004D:top", BusSetup::x16, kWord, 0x30, 0x70000, 0x70000, 0x78000, kS * 7 / 10},
-                    EraseCase{"S29AL004D:bottom", BusSetup::x16, kWord, 0x30, 0x7FFFE, 0x70000, 0x80000, kS * 7 / 10},
-                    EraseCase{"EN29LV040A", BusSetup::x8, kByteOnly, 0x30, 0x30001, 0x30000, 0x40000, kS / 2},
-                    EraseCase{"AM29LV040B", BusSetup::x8x2, kPair, 0x30, 0x20000, 0x20000, 0x40000, kS * 7 / 10},
-                    EraseCase{"S29GL064M", BusSetup::x16, kWord, 0x30, 0x2000, 0x2000, 0x4000, kS / 2},
-                    EraseCase{"S29GL128N", BusSetup::x16, kWord, 0x30, 0x30000, 0x20000, 0x40000, kS / 2},
-                    EraseCase{"K8D6316", BusSetup::x16, kWord, 0x30, 0x10000, 0x10000, 0x20000, kS * 7 / 10},
-                    EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x30, 0x12345, 0x12000, 0x13000, kS * 18 / 1000},
-                    EraseCase{"SST39VF6401", BusSetup::x16, kSst, 0x50, 0x12345, 0x10000, 0x20000, kS * 18 / 1000}));
+    testing::Values(EraseCase{"S29AL008D", FlashSetup::x16, kWord, 0x30, 0x12345, 0x10000, 0x20000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:top", FlashSetup::x16, kWord, 0x30, 0xF4000, 0xF0000, 0xF8000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:top", FlashSetup::x16, kWord, 0x30, 0xFA000, 0xFA000, 0xFC000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:top", FlashSetup::x16, kWord, 0x30, 0xFFFFE, 0xFC000, 0x100000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:bottom", FlashSetup::x16, kWord, 0x30, 0x0002, 0x0000, 0x4000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:bottom", FlashSetup::x8, kByteMode, 0x30, 0x5001, 0x4000, 0x6000, kS * 7 / 10},
+                    EraseCase{"S29AL008D:bottom", FlashSetup::x16, kWord, 0x30, 0x8000, 0x8000, 0x10000, kS * 7 / 10},
+                    EraseCase{"S29AL004D:top", FlashSetup::x16, kWord, 0x30, 0x70000, 0x70000, 0x78000, kS * 7 / 10},
+                    EraseCase{"S29AL004D:bottom", FlashSetup::x16, kWord, 0x30, 0x7FFFE, 0x70000, 0x80000, kS * 7 / 10},
+                    EraseCase{"EN29LV040A", FlashSetup::x8, kByteOnly, 0x30, 0x30001, 0x30000, 0x40000, kS / 2},
+                    EraseCase{"AM29LV040B", FlashSetup::x8x2, kPair, 0x30, 0x20000, 0x20000, 0x40000, kS * 7 / 10},
+                    EraseCase{"S29GL064M", FlashSetup::x16, kWord, 0x30, 0x2000, 0x2000, 0x4000, kS / 2},
+                    EraseCase{"S29GL128N", FlashSetup::x16, kWord, 0x30, 0x30000, 0x20000, 0x40000, kS / 2},
+                    EraseCase{"K8D6316", FlashSetup::x16, kWord, 0x30, 0x10000, 0x10000, 0x20000, kS * 7 / 10},
+                    EraseCase{"SST39VF6401", FlashSetup::x16, kSst, 0x30, 0x12345, 0x12000, 0x13000, kS * 18 / 1000},
+                    EraseCase{"SST39VF6401", FlashSetup::x16, kSst, 0x50, 0x12345, 0x10000, 0x20000, kS * 18 / 1000}));
 
 struct ChipEraseCase {
     const char* model;
-    BusSetup setup;
+    FlashSetup setup;
     NorCommands cmds;
     uint64_t typical_ns;
 };
@@ -463,15 +463,15 @@ TEST_P(ChipErase, ErasesEverythingAfterItsTypicalTime)
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, ChipErase,
-                         testing::Values(ChipEraseCase{"S29AL008D", BusSetup::x16, kWord, 14 * kS},
-                                         ChipEraseCase{"S29AL004D", BusSetup::x8, kByteMode, 11 * kS},
-                                         ChipEraseCase{"EN29LV040A", BusSetup::x8x2, kPair, 4 * kS},
-                                         ChipEraseCase{"S29GL064M", BusSetup::x16, kWord, 64 * kS},
-                                         ChipEraseCase{"SST39VF6401", BusSetup::x16, kSst, 40 * kS / 1000}));
+                         testing::Values(ChipEraseCase{"S29AL008D", FlashSetup::x16, kWord, 14 * kS},
+                                         ChipEraseCase{"S29AL004D", FlashSetup::x8, kByteMode, 11 * kS},
+                                         ChipEraseCase{"EN29LV040A", FlashSetup::x8x2, kPair, 4 * kS},
+                                         ChipEraseCase{"S29GL064M", FlashSetup::x16, kWord, 64 * kS},
+                                         ChipEraseCase{"SST39VF6401", FlashSetup::x16, kSst, 40 * kS / 1000}));
 
 TEST(Erase, UnknownCodeReturnsToReadArray)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     bank.load({0x00, 0x00});
     NorBusDriver bus(bank, 100);
     kWord.erase(bus, 0, 0x50);  // block erase exists only on the SST part
@@ -483,7 +483,7 @@ TEST(Erase, UnknownCodeReturnsToReadArray)
 
 struct BypassCase {
     const char* model;
-    BusSetup setup;
+    FlashSetup setup;
     NorCommands cmds;
     uint32_t maker;  // autoselect address 0, once the chip reads codes again
 };
@@ -505,7 +505,7 @@ TEST_P(UnlockBypass, ProgramsInTwoCyclesUntilNinetyThenZero)
     const BypassCase& c = GetParam();
     FlashBank bank(model(c.model), c.setup);
     NorBusDriver bus(bank, 100);
-    const uint32_t mask = c.setup == BusSetup::x8 ? 0xFF : 0xFFFF;
+    const uint32_t mask = c.setup == FlashSetup::x8 ? 0xFF : 0xFFFF;
     c.cmds.command(bus, 0x20);
     ASSERT_TRUE(all_in_bypass(bank, bus.now()));
 
@@ -540,10 +540,10 @@ TEST_P(UnlockBypass, ProgramsInTwoCyclesUntilNinetyThenZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, UnlockBypass,
-                         testing::Values(BypassCase{"S29AL008D", BusSetup::x16, kWord, 0x0001},
-                                         BypassCase{"S29AL004D:bottom", BusSetup::x8, kByteMode, 0x01},
-                                         BypassCase{"AM29LV040B", BusSetup::x8, kByteOnly, 0x01},
-                                         BypassCase{"AM29LV040B", BusSetup::x8x2, kPair, 0x0101}));
+                         testing::Values(BypassCase{"S29AL008D", FlashSetup::x16, kWord, 0x0001},
+                                         BypassCase{"S29AL004D:bottom", FlashSetup::x8, kByteMode, 0x01},
+                                         BypassCase{"AM29LV040B", FlashSetup::x8, kByteOnly, 0x01},
+                                         BypassCase{"AM29LV040B", FlashSetup::x8x2, kPair, 0x0101}));
 
 class NoUnlockBypass : public testing::TestWithParam<BypassCase> {};
 
@@ -557,21 +557,21 @@ TEST_P(NoUnlockBypass, UnlockThenTwentyReturnsToReadArray)
     bus.write(0, 0xA0 * c.cmds.lanes);
     bus.write(0x1234, 0);
     bus.wait(1'000'000);
-    EXPECT_EQ(bus.read(0x1234), c.setup == BusSetup::x8 ? 0xFFu : 0xFFFFu) << "no two-cycle program";
+    EXPECT_EQ(bus.read(0x1234), c.setup == FlashSetup::x8 ? 0xFFu : 0xFFFFu) << "no two-cycle program";
     c.cmds.command(bus, 0x90);
     EXPECT_EQ(bus.read(0), c.maker);
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, NoUnlockBypass,
-                         testing::Values(BypassCase{"EN29LV040A", BusSetup::x8x2, kPair, 0x7F7F},
-                                         BypassCase{"K8D6316", BusSetup::x16, kWord, 0x00EC},
-                                         BypassCase{"S29GL064M", BusSetup::x8, kByteMode, 0x01},
-                                         BypassCase{"S29GL128N", BusSetup::x16, kWord, 0x0001},
-                                         BypassCase{"SST39VF6401", BusSetup::x16, kSst, 0x00BF}));
+                         testing::Values(BypassCase{"EN29LV040A", FlashSetup::x8x2, kPair, 0x7F7F},
+                                         BypassCase{"K8D6316", FlashSetup::x16, kWord, 0x00EC},
+                                         BypassCase{"S29GL064M", FlashSetup::x8, kByteMode, 0x01},
+                                         BypassCase{"S29GL128N", FlashSetup::x16, kWord, 0x0001},
+                                         BypassCase{"SST39VF6401", FlashSetup::x16, kSst, 0x00BF}));
 
 TEST(UnlockBypass, EnteredOnlyAtTheFirstCommandAddress)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     NorBusDriver bus(bank);
     kWord.unlock(bus);
     bus.write(0x100, 0x20);
@@ -582,7 +582,7 @@ TEST(UnlockBypass, EnteredOnlyAtTheFirstCommandAddress)
 
 TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     kWord.command(bus, 0xA0);
     sim::DevicePins p = bus.pins();
@@ -606,7 +606,7 @@ TEST(Pins, AddressLatchedOnLaterFallingEdgeDataOnRisingEdge)
 
 TEST(Pins, DrivesOnlyWithChipEnableAndOutputEnableLow)
 {
-    FlashBank bank(model("S29AL008D"), BusSetup::x16);
+    FlashBank bank(model("S29AL008D"), FlashSetup::x16);
     NorBusDriver bus(bank, 100);
     uint32_t levels = 0;
     sim::DevicePins p;
@@ -626,7 +626,7 @@ namespace {
 
 // A 16-bit bus: word address k at CPU byte 2k; status in the low byte.
 struct IntelBus {
-    explicit IntelBus(const char* name) : bank(model(name), BusSetup::x16), bus(bank, 100) {}
+    explicit IntelBus(const char* name) : bank(model(name), FlashSetup::x16), bus(bank, 100) {}
     uint32_t status(uint32_t at) { return bus.read(at) & 0xFF; }
     // Ready, after whatever the chip was doing.
     uint32_t settled(uint32_t at)
@@ -711,7 +711,7 @@ TEST(IntelChip, J3UnlockClearsEveryBlock)
 {
     FlashFaults faults;
     faults.locked_blocks = {1, 5};
-    FlashBank bank(model("28F128J3"), BusSetup::x16, faults);
+    FlashBank bank(model("28F128J3"), FlashSetup::x16, faults);
     NorBusDriver bus(bank, 100);
     bus.write(0x40000, 0x60);
     bus.write(0x40000, 0xD0);
@@ -724,7 +724,7 @@ TEST(Protection, ProtectedSectorReadsOneAndKeepsItsCells)
 {
     FlashFaults faults;
     faults.protected_blocks = {3};
-    FlashBank bank(model("S29AL008D:bottom"), BusSetup::x16, faults);  // sector 3: 32 KB at 0x8000
+    FlashBank bank(model("S29AL008D:bottom"), FlashSetup::x16, faults);  // sector 3: 32 KB at 0x8000
     bank.load(std::vector<uint8_t>(bank.size_bytes(), 0x5A));
     NorBusDriver bus(bank, 100);
     kWord.command(bus, 0x90);

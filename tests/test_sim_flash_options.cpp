@@ -80,7 +80,7 @@ TEST(SimFlashOptions, GoodValues)
     ASSERT_TRUE(parse.ok()) << parse.error;
     const sim::SimOptions& o = parse.options;
     EXPECT_EQ(o.flash, "S29AL004D:bottom");
-    EXPECT_EQ(o.bus, sim::BusSetup::x8x2);
+    EXPECT_EQ(o.bus, sim::FlashSetup::x8x2);
     EXPECT_TRUE(o.faults.stuck_bit);
     EXPECT_EQ(o.faults.stuck_address, 0x1Fu);
     EXPECT_EQ(o.faults.stuck_bit_index, 15);

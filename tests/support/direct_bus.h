@@ -100,13 +100,13 @@ private:
 // The whole rig: a virtual bank of one model, its bus, the platform, a host that records what
 // the engine reports, and a flash session for that model and set-up.
 struct FlashRig {
-    FlashRig(const char* sim_model, sim::BusSetup setup, const char* tool_model, int32_t width, int32_t chips,
+    FlashRig(const char* sim_model, sim::FlashSetup setup, const char* tool_model, int32_t width, int32_t chips,
              sim::FlashFaults faults = {})
         : FlashRig(*sim::FlashBank::find_nor_model(sim_model), setup, tool_model, width, chips, faults)
     {}
 
     // `chip` must outlive the rig.
-    FlashRig(const sim::NorModel& chip, sim::BusSetup setup, const char* tool_model, int32_t width, int32_t chips,
+    FlashRig(const sim::NorModel& chip, sim::FlashSetup setup, const char* tool_model, int32_t width, int32_t chips,
              sim::FlashFaults faults = {})
         : bank(chip, setup, faults), bus(bank, clock)
     {

@@ -11,7 +11,7 @@
 class NorBusDriver {
 public:
     explicit NorBusDriver(sim::FlashBank& bank, uint64_t step_ns = 1000)
-        : bank_(bank), step_ns_(step_ns), bus_mask_(bank.setup() == sim::BusSetup::x8 ? 0xFF : 0xFFFF)
+        : bank_(bank), step_ns_(step_ns), bus_mask_(bank.setup() == sim::FlashSetup::x8 ? 0xFF : 0xFFFF)
     {}
 
     // One pin update, a step of time after the previous one.
