@@ -70,6 +70,8 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
     ordered_json cable = {{"kind", r.cable_kind}};
     if (r.cable_kind == "parport")
         cable["port"] = r.port;
+    else if (r.round_trips)
+        cable.update({{"server", r.server}, {"round_trips", *r.round_trips}});
     else
         cable.update({{"vid_pid", r.vid_pid}, {"serial", r.serial}, {"description", r.description}});
     ordered_json image = nullptr;

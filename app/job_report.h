@@ -10,9 +10,11 @@
 #include <vector>
 
 struct JobReport {
-    std::string cable_kind = "parport";  // or "ftdi"
+    std::string cable_kind = "parport";  // or "ftdi", "xvc", "remote-bitbang"
     uint16_t port = 0;                   // the parallel port's base
     std::string vid_pid, serial, description;
+    std::string server;                      // a network cable's server
+    std::optional<uint64_t> round_trips;     // the times it waited for the server's answers
     std::string cpu;
     std::optional<uint32_t> idcode_expected, idcode_read;
     std::optional<uint32_t> chain_device, chain_devices;  // where the CPU sits, once the chain was read

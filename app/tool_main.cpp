@@ -18,6 +18,7 @@
 #include "app/help.h"
 #include "app/job_report.h"
 #include "app/long_options.h"
+#include "app/network_cable.h"
 #include "app/options.h"
 #include "app/run_causes.h"
 #include "app/run_programming.h"
@@ -311,7 +312,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     report.stage("cable");
     if (Ending end = open_cable(run.uses_usb, long_options, bare, report, run.cable))
         return *end;
-    if (run.uses_usb)
+    if (run.uses_usb && !note_network_cable(report, run.cable.get()))
         note_usb_cable(report);
     // The chain counts what the job sends, for the report; the device is alone on it until the
     // chain options say where it sits.
@@ -380,6 +381,7 @@ int tool_main(int argc, char** argv, Platform& platform)
     }
     if (run.chain != nullptr && run.long_options.report_path != nullptr)
         note_counters(run.report, run.chain->counts());
+    note_network_cable(run.report, cable.get());
     write_report(run.long_options.report_path, run.report, end);
     return end.status;
 }

@@ -12,6 +12,9 @@ namespace {
 
 // Polls are counted in reads: every read is several full boundary-scan shifts.
 constexpr uint32_t kBlockPollLimit = 5000;
+// Where every poll costs a round trip, the polls are spread over the typical erase time instead:
+// about this many a block, with the cable's idle clocks between them.
+constexpr uint32_t kPacedPolls = 16;
 
 constexpr uint64_t kChipEraseFixedWaitNs = 8'000'000'000;
 // After the fixed wait the chip is polled for up to four times its typical chip-erase time, or
@@ -33,10 +36,13 @@ Status wait_block_erased(FlashSession& s, uint32_t address, uint32_t& last)
 {
     const uint32_t mask = flash_done_mask(s);
     const PollClock clock(s.host, ms_to_ns(s.geometry.block_erase_max_ms));
+    const uint64_t pace_ns = s.bus.answers_late() ? ms_to_ns(s.geometry.block_erase_timeout_ms) / kPacedPolls : 0;
+    const uint32_t poll_limit = pace_ns != 0 ? 4 * kPacedPolls : kBlockPollLimit;
     uint32_t busy_reads = 0;
     while (((last = flash_read(s, address)) & mask) != mask) {
-        if (++busy_reads > kBlockPollLimit && clock.max_passed())
+        if (++busy_reads > poll_limit && clock.max_passed())
             return Status::erase_failed;
+        s.bus.bus_wait(pace_ns);
         if (Status stop = flash_stop_check(s); stop != Status::ok)
             return stop;
     }

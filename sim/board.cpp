@@ -189,6 +189,13 @@ std::string stats_text(const VirtualBoard& board)
         {"nsrst_pulses", stats.nsrst_pulses},
         {"nsrst_dr_scans", stats.nsrst_dr_scans},
     };
+    const Counter net_counters[] = {
+        {"net_clients", stats.net_clients},
+        {"net_clients_dropped", stats.net_clients_dropped},
+        {"net_bytes_in", stats.net_bytes_in},
+        {"net_bytes_out", stats.net_bytes_out},
+        {"net_answer_batches", stats.net_answer_batches},
+    };
     std::string text;
     auto add = [&text](std::span<const Counter> list) {
         for (const Counter& counter : list)
@@ -201,6 +208,9 @@ std::string stats_text(const VirtualBoard& board)
     // The reset lines only where an adapter configuration wired them.
     if (board.mpsse().wiring().shown)
         add(reset_counters);
+    // Only a served board lists its clients' traffic.
+    if (stats.net_clients != 0)
+        add(net_counters);
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
     text += chain_stats_text(board.chain());
     for (const std::string& note : board.bus().violation_notes())

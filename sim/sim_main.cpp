@@ -67,7 +67,9 @@ int main(int argc, char** argv)
         tool_argv.push_back(arg.data());
     tool_argv.push_back(nullptr);
 
-    int status = tool_main(static_cast<int>(tool_argv.size() - 1), tool_argv.data(), platform);
+    int status = options.serve.kind != sim::ServeChoice::Kind::none
+                     ? sim::serve_board(options.serve, options.port_ns, board)
+                     : tool_main(static_cast<int>(tool_argv.size() - 1), tool_argv.data(), platform);
     // The board's clock ran at --port-ns per port access: the tool's elapsed time is what the
     // job would take on real hardware of that speed, and nothing else says so.
     if (platform.elapsed_time_printed())

@@ -279,6 +279,11 @@ std::string check_combination(const SimOptions& options)
         return "--bsdl FILE and --bus MAP (and --hold) describe one board together";
     if (!options.bsdl.empty() && options.cpu_given)
         return "--bsdl replaces --cpu: give one of them";
+    if ((options.serve.once || options.serve.stall_ms != ServeChoice{}.stall_ms) &&
+        options.serve.kind == ServeChoice::Kind::none)
+        return "--serve-once and --serve-stall-ms need --serve";
+    if (options.serve.kind != ServeChoice::Kind::none && !options.tool_args.empty())
+        return "--serve takes no tarnflash options after --: its clients bring their own";
     CpuModel cpu{};
     if (options.bsdl.empty() && cpu_model_from_name(options.cpu.c_str(), &cpu) &&
         !(cpu_pins(cpu).regions & (1u << options.region)))
@@ -324,6 +329,28 @@ std::string set_tdo_stuck(SimOptions& options, const std::string& value)
     return {};
 }
 
+std::string set_serve(SimOptions& options, const std::string& value)
+{
+    if (!serve_parse(value, options.serve))
+        return "bad --serve '" + value + "' (xvc:PORT or remote-bitbang:PORT, port 0 for a free one)";
+    return {};
+}
+
+std::string set_serve_once(SimOptions& options, const std::string&)
+{
+    options.serve.once = true;
+    return {};
+}
+
+std::string set_serve_stall_ms(SimOptions& options, const std::string& value)
+{
+    uint32_t ms = 0;
+    if (!parse_digits(value, ms) || ms == 0 || ms > 3'600'000)
+        return "bad --serve-stall-ms '" + value + "' (1 to 3600000 milliseconds)";
+    options.serve.stall_ms = static_cast<int>(ms);
+    return {};
+}
+
 std::string set_stats(SimOptions& options, const std::string&)
 {
     options.stats = true;
@@ -357,6 +384,8 @@ constexpr OptionRow kOptions[] = {
     {"--version", false, set_version},  {"--bsdl", true, set_bsdl},
     {"--hold", true, add_hold},         {"--chain-before", true, add_chain_before},
     {"--chain-after", true, add_chain_after}, {"--tdo-stuck", true, set_tdo_stuck},
+    {"--serve", true, set_serve},       {"--serve-once", false, set_serve_once},
+    {"--serve-stall-ms", true, set_serve_stall_ms},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -563,6 +592,11 @@ const char* sim_usage()
            "  --chain-after IDCODE:IRLEN   one between the CPU and the cable's TDO (both repeatable,\n"
            "                      listed from the TDI side; IDCODE in hex or none, 2 to 32 IR bits)\n"
            "  --tdo-stuck 0|1     the cable's TDO line broken: held low, or floating up to 1\n"
+           "  --serve xvc:PORT    serve the board on 127.0.0.1 to XVC clients, one at a time (or\n"
+           "                      remote-bitbang:PORT to OpenOCD's remote_bitbang); port 0 picks a\n"
+           "                      free port; the port is the first line printed. Until SIGINT/SIGTERM\n"
+           "  --serve-once        end when the first client is done\n"
+           "  --serve-stall-ms N  drop a client that leaves a command unfinished this long (5000)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"

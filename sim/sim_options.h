@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/board.h"
+#include "sim/board_server.h"
 
 namespace sim {
 
@@ -45,6 +46,7 @@ struct SimOptions {
     std::vector<ChainDeviceFacts> chain_after;
     int tdo_stuck = -1;  // --tdo-stuck 0|1: TDO broken at that level
     bool stats = false;
+    ServeChoice serve;  // --serve, --serve-once, --serve-stall-ms: the board served over the network
     bool help = false;
     bool version = false;
     std::vector<std::string> tool_args;  // everything after `--`, unchanged

@@ -25,6 +25,13 @@ struct SimStats {
     uint64_t ntrst_pulses = 0;
     uint64_t nsrst_pulses = 0;
     uint64_t nsrst_dr_scans = 0;
+    // Served over the network: clients, those dropped for what they sent, bytes each way, and
+    // the answers sent back (each after all the input that had arrived).
+    uint64_t net_clients = 0;
+    uint64_t net_clients_dropped = 0;
+    uint64_t net_bytes_in = 0;
+    uint64_t net_bytes_out = 0;
+    uint64_t net_answer_batches = 0;
 };
 
 }  // namespace sim
