@@ -1,0 +1,280 @@
+// SPDX-License-Identifier: Apache-2.0
+// The network cables end to end: tarnflash-sim serving its board on 127.0.0.1, the real tarnflash
+// (guarded) or OpenOCD driving it, and the server's answer to malformed input.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "tests/support/guarded_run.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A server in the background: its port is the first line it prints.
+struct Server {
+    GuardedRun run;
+    uint16_t port = 0;
+
+    explicit Server(Strings args)
+    {
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        args.insert(args.begin(), TARNFLASH_SIM_PATH);
+        run.start(args, {}, {.shim = false, .output = fds[1]});
+        close(fds[1]);
+        std::string line;
+        for (char c = 0; line.find('\n') == std::string::npos && read(fds[0], &c, 1) == 1;)
+            line += c;
+        close(fds[0]);
+        port = static_cast<uint16_t>(std::atoi(line.c_str()));
+        EXPECT_NE(port, 0) << line;
+    }
+    std::string where() const { return "127.0.0.1:" + std::to_string(port); }
+    std::string errors() const { return read_file(run.path("output")); }
+};
+
+std::string random_image(const std::string& path, size_t bytes)
+{
+    std::mt19937 random(static_cast<unsigned>(bytes));
+    std::string image(bytes, '\0');
+    for (char& c : image)
+        c = static_cast<char>(random());
+    std::ofstream(path, std::ios::binary) << image;
+    return image;
+}
+
+int connect_to(uint16_t port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+// Sends `bytes` (then half-closes when `end`) and reads until the server closes: what it answered.
+std::string exchange(uint16_t port, const std::string& bytes, bool end)
+{
+    const int fd = connect_to(port);
+    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    if (end)
+        shutdown(fd, SHUT_WR);
+    std::string answer;
+    char chunk[256];
+    for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) > 0;)
+        answer.append(chunk, static_cast<size_t>(got));
+    close(fd);
+    return answer;
+}
+
+std::string le32(uint32_t value) { return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16), static_cast<char>(value >> 24)}; }
+
+struct JobCase {
+    const char* serve;
+    Strings board;
+    Strings tool;
+    size_t bytes;
+};
+
+std::string boards(const std::string& name) { return std::string(TARNFLASH_BOARDS_DIR) + "/" + name; }
+
+class NetworkJob : public ::testing::TestWithParam<JobCase> {};
+
+TEST_P(NetworkJob, ProgramsAndVerifiesThroughTheServer)
+{
+    const JobCase& c = GetParam();
+    Strings board = {"--serve", std::string(c.serve) + ":0", "--serve-once", "--stats", "--flash-out", "/dev/null"};
+    board.insert(board.end(), c.board.begin(), c.board.end());
+    Server server(board);
+    GuardedRun client;
+    board.back() = client.path("flash.bin");
+    const std::string image = random_image(client.path("img.bin"), c.bytes);
+    Strings tool = {TARNFLASH_PATH, "--cable", std::string(c.serve) + ":" + server.where(), "--report", "r.json"};
+    tool.insert(tool.end(), c.tool.begin(), c.tool.end());
+    tool.insert(tool.end(), {"-i", "1", "-f", "img.bin"});
+    const RunResult job = client.run(tool, {});
+    EXPECT_EQ(job.status, 0) << job.output;
+    EXPECT_NE(job.output.find("Flash writing & verifying OK"), std::string::npos) << job.output;
+    const RunResult served = server.run.finish();
+    EXPECT_EQ(served.status, 0);
+    EXPECT_NE(served.output.find("rule_violations: 0\n"), std::string::npos) << served.output;
+    EXPECT_NE(served.output.find("net_clients_dropped: 0\n"), std::string::npos) << served.output;
+    const std::string report = read_file(client.path("r.json"));
+    EXPECT_NE(report.find("\"server\": \"" + server.where() + "\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"round_trips\": "), std::string::npos);
+    (void)image;
+}
+
+const std::string kMirtaMap = "addr=A(1..23) data=D(0..15) ncs=nCS0 noe=nOE nwe=nWE";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NetworkJob,
+    ::testing::Values(
+        JobCase{"xvc", {"--flash", "S29GL064M"}, {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16"}, 16384},
+        JobCase{"xvc", {"--cpu", "PAXON", "--flash", "S29AL008D"}, {"-C", "PAXON", "-F", "S29AL008D", "-w", "16"}, 4096},
+        JobCase{"xvc",
+                {"--chain-before", "0x0362D093:6", "--chain-after", "none:8", "--flash", "S29AL008D"},
+                {"--chain", "8,4,6", "--device", "1", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16"},
+                4096},
+        JobCase{"remote-bitbang", {"--bsdl", boards("mirta.bsd"), "--bus", kMirtaMap, "--flash", "S29GL064M"},
+                {"--bsdl", boards("mirta.bsd"), "--bus", kMirtaMap, "-F", "S29GL064M", "-w", "16"}, 8192},
+        JobCase{"remote-bitbang", {"--cpu", "MIRTA", "--flash", "SST39VF6401"}, {"-C", "MIRTA", "-F", "SST39VF6401", "-w", "16"}, 4096}));
+
+// Each row is one connection (an idle TAP's TDO reads 1); the server drops it with its line and serves the next.
+struct Malformed {
+    const char* serve;
+    std::string bytes;
+    bool end;
+    const char* line;
+    std::string answer;
+};
+
+TEST(NetworkServer, DropsMalformedClientsAndKeepsServing)
+{
+    const Malformed rows[] = {
+        {"xvc", "getinfo:bogus:", false, "XVC client dropped: unknown command 'bogus:'", "xvcServer_v1.0:16384\n"},
+        {"xvc", "shift:" + le32(16385 * 8 + 1), false, "shift: of 131081 bits is past the largest vector, 16384 bytes", ""},
+        {"xvc", "shift:" + le32(16) + "\x01\x02\x03", true, "in the middle of a command (truncated)", ""},
+        {"xvc", "getinf", false, "stalled in the middle of a command for 100 ms", ""},
+        {"xvc", "settck:" + le32(10) + "GETINFO:", false, "unknown command 'GETINFO:'", le32(40)},
+        {"remote-bitbang", "0R4R\n", false, "remote_bitbang client dropped: unknown request 0x0A", "11"},
+        {"remote-bitbang", "Bbrstux", false, "unknown request 'x'", ""},
+        {"remote-bitbang", "R0Q", false, nullptr, "1"},
+    };
+    for (const char* kind : {"xvc", "remote-bitbang"}) {
+        Server server({"--serve", std::string(kind) + ":0", "--serve-stall-ms", "100"});
+        size_t dropped = 0;
+        for (const Malformed& row : rows) {
+            if (std::string(row.serve) != kind)
+                continue;
+            EXPECT_EQ(exchange(server.port, row.bytes, row.end), row.answer) << row.line;
+            if (row.line != nullptr) {
+                EXPECT_NE(server.errors().find(row.line), std::string::npos) << server.errors();
+            }
+            dropped += row.line != nullptr;
+        }
+        // Random bytes: each connection is answered or dropped, and the server lives on.
+        std::mt19937 random(7);
+        for (int k = 0; k < 40; ++k) {
+            std::string noise(1 + random() % 40, '\0');
+            for (char& c : noise)
+                c = static_cast<char>(random());
+            exchange(server.port, noise, true);
+        }
+        if (std::string(kind) == "xvc")
+            EXPECT_EQ(exchange(server.port, "getinfo:", true), "xvcServer_v1.0:16384\n");
+        else
+            EXPECT_EQ(exchange(server.port, "0R4RQ", true), "11");
+        server.run.send(SIGTERM);
+        const RunResult ended = server.run.finish();
+        EXPECT_EQ(ended.status, 0) << ended.output;
+        EXPECT_GE(std::count(ended.output.begin(), ended.output.end(), '\n'), static_cast<long>(dropped));
+    }
+}
+
+TEST(NetworkServer, KilledMidJobStopsTheToolWithItsName)
+{
+    Server server({"--serve", "xvc:0", "--flash", "S29GL064M"});
+    GuardedRun client;
+    random_image(client.path("img.bin"), 256 * 1024);
+    client.start({TARNFLASH_PATH, "--cable", "xvc:" + server.where(), "--report", "r.json", "-C", "KTR5200", "-F",
+                  "S29GL064M", "-w", "16", "-i", "1", "-f", "img.bin"},
+                 {});
+    // Once programming has begun, the server goes away without a word.
+    while (read_file(client.path("output")).find("Write") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    server.run.send(SIGKILL);
+    server.run.finish();
+    const RunResult job = client.finish();
+    EXPECT_EQ(job.status, 1);
+    const std::string stop = "Stopped by a cable error (XVC server " + server.where() + ": closed the connection) at 0x";
+    EXPECT_NE(job.output.find(stop), std::string::npos) << job.output;
+    EXPECT_NE(job.output.find("may be half-written"), std::string::npos);
+    const std::string report = read_file(client.path("r.json"));
+    EXPECT_NE(report.find("\"status\": 1"), std::string::npos) << report;
+    EXPECT_NE(report.find(stop), std::string::npos) << report;
+}
+
+// One line, status 1, naming the server and the cause; nothing is left running.
+TEST(NetworkCable, RefusesWhatItCannotUse)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    listen(listener, 1);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    // A server that is no XVC server: it answers getinfo: with a greeting of its own.
+    std::thread impostor([listener] {
+        const int fd = accept(listener, nullptr, nullptr);
+        char request[8];
+        EXPECT_EQ(read(fd, request, sizeof request), 8);
+        EXPECT_EQ(write(fd, "hello\n", 6), 6);
+        close(fd);
+    });
+    const struct {
+        Strings args;
+        std::string line;
+    } rows[] = {
+        {{"--cable", "xvc:127.0.0.1:" + port}, "XVC server 127.0.0.1:" + port + ": answers 'hello' to getinfo:, not xvcServer_v1.0:N"},
+        {{"--cable", "xvc:127.0.0.1:" + port}, "Cannot reach the XVC server 127.0.0.1:" + port + ": Connection refused"},
+        {{"--cable", "remote-bitbang:unix:/nonexistent/socket"}, "Cannot reach the remote_bitbang server unix:/nonexistent/socket: No such file or directory"},
+        {{"--cable", "remote-bitbang:127.0.0.1"}, "bad --cable 'remote-bitbang:127.0.0.1' (xvc:HOST[:PORT], remote-bitbang:HOST:PORT or remote-bitbang:unix:PATH)"},
+        {{"--cable", "xvc:[::1:5"}, "bad --cable 'xvc:[::1:5'"},
+        {{"--cable", "xvc:h:70000"}, "bad --cable 'xvc:h:70000'"},
+        {{"--cable", "xvc:h", "--srst", "hold"}, "--srst needs a cable with a reset line: XVC has none"},
+        {{"--cable", "remote-bitbang:h:1", "--tck-hz", "1000"}, "--tck-hz is for XVC"},
+        {{"--cable", "xvc:h", "--cable-serial", "A"}, "are for a USB adapter, not a network cable"},
+    };
+    GuardedRun run;
+    for (size_t k = 0; k < std::size(rows); ++k) {
+        Strings args = {TARNFLASH_PATH};
+        args.insert(args.end(), rows[k].args.begin(), rows[k].args.end());
+        args.insert(args.end(), {"-C", "KTR5200", "-j"});
+        if (k == 1) {
+            impostor.join();
+            close(listener);
+        }
+        const RunResult refused = run.run(args, {});
+        EXPECT_EQ(refused.status, 1) << rows[k].line;
+        EXPECT_NE(refused.output.find(rows[k].line), std::string::npos) << refused.output;
+    }
+}
+
+// A program nobody here wrote reads the served board's IDCODE.
+TEST(NetworkServer, OpenOcdReadsTheCpuIdcode)
+{
+    const char* openocd = "/usr/bin/openocd";
+    if (!std::filesystem::exists(openocd))
+        GTEST_SKIP() << "no openocd";
+    Server server({"--serve", "remote-bitbang:0", "--serve-once", "--stats"});
+    GuardedRun run;
+    Strings args = {openocd};
+    for (const std::string& command : Strings{"gdb_port disabled", "telnet_port disabled", "tcl_port disabled", "adapter driver remote_bitbang",
+          "remote_bitbang host 127.0.0.1", "remote_bitbang port " + std::to_string(server.port),
+          "transport select jtag", "jtag newtap ktr cpu -irlen 4 -expected-id 0x1b4e20d3", "init", "scan_chain",
+          "shutdown"})
+        args.insert(args.end(), {"-c", command});
+    const RunResult scanned = run.run(args, {}, {.shim = false});
+    EXPECT_NE(scanned.output.find("ktr.cpu                Y     0x1b4e20d3 0x1b4e20d3     4"), std::string::npos)
+        << scanned.output;
+    const RunResult served = server.run.finish();
+    EXPECT_NE(served.output.find("net_clients_dropped: 0\n"), std::string::npos) << served.output;
+}
+
+}  // namespace
