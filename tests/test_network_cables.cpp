@@ -14,6 +14,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "jtag/bitbang_cable.h"
+#include "jtag/xvc_cable.h"
 #include "tests/support/guarded_run.h"
 
 namespace {
@@ -275,6 +277,74 @@ TEST(NetworkServer, OpenOcdReadsTheCpuIdcode)
         << scanned.output;
     const RunResult served = server.run.finish();
     EXPECT_NE(served.output.find("net_clients_dropped: 0\n"), std::string::npos) << served.output;
+}
+
+// A server that answers from a script, and for a shift its TDI vector back as TDO.
+struct LoopbackLink : ByteStream {
+    std::string sent;
+    std::string script;  // answers before any shift
+    bool bitbang = false;
+    bool write(const uint8_t* data, size_t length, std::vector<uint8_t>&) override
+    {
+        const std::string bytes(reinterpret_cast<const char*>(data), length);
+        for (size_t at = 0; !bitbang && (at = bytes.find("shift:", at)) != std::string::npos; at += 6) {
+            const uint32_t bits = static_cast<uint8_t>(bytes[at + 6]) | static_cast<uint8_t>(bytes[at + 7]) << 8;
+            const size_t vector = (bits + 7) / 8;
+            script += bytes.substr(at + 10 + vector, vector);
+        }
+        for (char c : bitbang ? bytes : "")
+            if (c == 'R')
+                script += sent.empty() ? '0' : sent.back() & 1 ? '1' : '0';  // the TDI just set
+        sent += bytes;
+        return true;
+    }
+    bool read(uint8_t* data, size_t length) override
+    {
+        if (script.size() < length)
+            return false;
+        std::copy_n(script.begin(), length, data);
+        script.erase(0, length);
+        return true;
+    }
+    const char* error() const override { return "closed the connection"; }
+};
+
+TEST(NetworkCable, XvcSplitsAtTheServersVectorAndPlacesTdo)
+{
+    EXPECT_EQ(xvc_parse_info("xvcServer_v1.0:2048\n"), 2048u);
+    for (const char* bad : {"xvcServer_v1.1:2048\n", "xvcServer_v1.0:\n", "xvcServer_v1.0:12x\n", "hello\n"})
+        EXPECT_EQ(xvc_parse_info(bad), 0u) << bad;
+    LoopbackLink link;
+    link.script = "xvcServer_v1.0:4\n" + le32(167);
+    XvcCable cable(link, "h:1");
+    ASSERT_EQ(cable.open(6'000'000), nullptr);
+    EXPECT_EQ(link.sent, "getinfo:settck:" + le32(167));
+    // Two bytes a vector: 5 TMS clocks and a 20-bit shift make 16 + 9 clocks.
+    const std::string bits = "10110011100011110000";
+    std::string captured(bits.size(), '?');
+    cable.tms_path(0b00110, 5, 1);
+    cable.shift(bits.c_str(), 20, true, {.capture = captured.data()});
+    EXPECT_EQ(captured, std::string(20, '?')) << "nothing is read before flush()";
+    cable.flush();
+    EXPECT_EQ(captured, bits);
+    const std::string shifts = link.sent.substr(19);
+    EXPECT_EQ(shifts, "shift:" + le32(16) + std::string("\x06\x00\xBF\x39", 4) + "shift:" + le32(9) +
+                          std::string("\x00\x01\x1E\x00", 4));
+    EXPECT_EQ(cable.round_trips(), 2u);
+}
+
+TEST(NetworkCable, RemoteBitbangSendsTwoEdgesAClockAndReadsBetween)
+{
+    LoopbackLink link;
+    link.bitbang = true;
+    BitbangCable cable(link, "h:1");
+    ASSERT_EQ(cable.open(true, false), nullptr);
+    char sampled[1] = {'?'};
+    const uint16_t cells[] = {1};
+    cable.shift("10", 2, true, {.cells = cells, .count = 1, .sample = sampled});
+    cable.close();
+    EXPECT_EQ(link.sent, "sR" "15" "2R6" "rQ");
+    EXPECT_EQ(sampled[0], '0');
 }
 
 }  // namespace
