@@ -99,8 +99,9 @@ bool network_cable_options(const LongOptions& o, std::string& error)
         return false;
     }
     if (o.cable_config || o.cable_serial || o.cable_id || o.cable_interface || o.cable_pins) {
-        error = "--cable-config, --cable-serial, --cable-id, --cable-interface and --cable-pins are for a USB "
-                "adapter, not a network cable";
+        error =
+            "--cable-config, --cable-serial, --cable-id, --cable-interface and --cable-pins are for a USB "
+            "adapter, not a network cable";
         return false;
     }
     if (address.xvc ? o.srst != nullptr : o.tck_hz != nullptr) {

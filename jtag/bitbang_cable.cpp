@@ -11,8 +11,7 @@ constexpr size_t kReadsMax = 64 * 1024;
 uint8_t bit_of(char c) { return static_cast<uint8_t>(c) & 1; }
 }  // namespace
 
-BitbangCable::BitbangCable(ByteStream& link, std::string server)
-    : NetCable(link, "remote_bitbang", std::move(server))
+BitbangCable::BitbangCable(ByteStream& link, std::string server) : NetCable(link, "remote_bitbang", std::move(server))
 {}
 
 BitbangCable::~BitbangCable() { close(); }

@@ -46,11 +46,11 @@ private:
     uint32_t period_ns_ = 0;
     int tdi_ = 0;  // TDI where the caller leaves it to the cable
 
-    std::vector<uint8_t> out_;      // whole commands not yet sent
-    std::vector<uint8_t> tms_;      // the command being gathered
+    std::vector<uint8_t> out_;  // whole commands not yet sent
+    std::vector<uint8_t> tms_;  // the command being gathered
     std::vector<uint8_t> tdi_bits_;
-    uint32_t bits_ = 0;             // its clocks so far
-    uint64_t answers_due_ = 0;      // answer bytes of the commands closed since the last read
+    uint32_t bits_ = 0;         // its clocks so far
+    uint64_t answers_due_ = 0;  // answer bytes of the commands closed since the last read
     std::vector<Placement> placements_;
 };
 

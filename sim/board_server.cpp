@@ -67,8 +67,7 @@ bool serve_parse(const std::string& value, ServeChoice& choice)
     const size_t colon = value.find(':');
     const std::string kind = value.substr(0, colon);
     uint32_t port = 0;
-    if (colon == std::string::npos || !parse_digits(std::string_view(value).substr(colon + 1), port) ||
-        port > 0xFFFF)
+    if (colon == std::string::npos || !parse_digits(std::string_view(value).substr(colon + 1), port) || port > 0xFFFF)
         return false;
     if (kind == "xvc")
         choice.kind = ServeChoice::Kind::xvc;

@@ -14,7 +14,10 @@ constexpr std::string_view kGetInfo = "getinfo:";
 constexpr std::string_view kSetTck = "settck:";
 constexpr std::string_view kShift = "shift:";
 
-uint32_t le32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
+uint32_t le32(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
 
 void put_le32(std::string& out, uint32_t value)
 {

@@ -81,7 +81,11 @@ std::string exchange(uint16_t port, const std::string& bytes, bool end)
     return answer;
 }
 
-std::string le32(uint32_t value) { return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16), static_cast<char>(value >> 24)}; }
+std::string le32(uint32_t value)
+{
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 24)};
+}
 
 struct JobCase {
     const char* serve;
@@ -98,8 +102,8 @@ TEST_P(NetworkJob, ProgramsAndVerifiesThroughTheServer)
 {
     const JobCase& c = GetParam();
     GuardedRun client;
-    Strings board = {"--serve", std::string(c.serve) + ":0", "--serve-once", "--stats", "--flash-out",
-                     client.path("flash.bin")};
+    Strings board = {"--serve",     std::string(c.serve) + ":0", "--serve-once", "--stats",
+                     "--flash-out", client.path("flash.bin")};
     board.insert(board.end(), c.board.begin(), c.board.end());
     Server server(board);
     const std::string image = random_image(client.path("img.bin"), c.bytes);
@@ -123,16 +127,23 @@ const std::string kMirtaMap = "addr=A(1..23) data=D(0..15) ncs=nCS0 noe=nOE nwe=
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NetworkJob,
-    ::testing::Values(
-        JobCase{"xvc", {"--flash", "S29GL064M"}, {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16"}, 16384},
-        JobCase{"xvc", {"--cpu", "PAXON", "--flash", "S29AL008D"}, {"-C", "PAXON", "-F", "S29AL008D", "-w", "16"}, 4096},
-        JobCase{"xvc",
-                {"--chain-before", "0x0362D093:6", "--chain-after", "none:8", "--flash", "S29AL008D"},
-                {"--chain", "8,4,6", "--device", "1", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16"},
-                4096},
-        JobCase{"remote-bitbang", {"--bsdl", boards("mirta.bsd"), "--bus", kMirtaMap, "--flash", "S29GL064M"},
-                {"--bsdl", boards("mirta.bsd"), "--bus", kMirtaMap, "-F", "S29GL064M", "-w", "16"}, 8192},
-        JobCase{"remote-bitbang", {"--cpu", "MIRTA", "--flash", "SST39VF6401"}, {"-C", "MIRTA", "-F", "SST39VF6401", "-w", "16"}, 4096}));
+    ::testing::Values(JobCase{"xvc", {"--flash", "S29GL064M"}, {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16"}, 16384},
+                      JobCase{"xvc",
+                              {"--cpu", "PAXON", "--flash", "S29AL008D"},
+                              {"-C", "PAXON", "-F", "S29AL008D", "-w", "16"},
+                              4096},
+                      JobCase{"xvc",
+                              {"--chain-before", "0x0362D093:6", "--chain-after", "none:8", "--flash", "S29AL008D"},
+                              {"--chain", "8,4,6", "--device", "1", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16"},
+                              4096},
+                      JobCase{"remote-bitbang",
+                              {"--bsdl", boards("mirta.bsd"), "--bus", kMirtaMap, "--flash", "S29GL064M"},
+                              {"--bsdl", boards("mirta.bsd"), "--bus", kMirtaMap, "-F", "S29GL064M", "-w", "16"},
+                              8192},
+                      JobCase{"remote-bitbang",
+                              {"--cpu", "MIRTA", "--flash", "SST39VF6401"},
+                              {"-C", "MIRTA", "-F", "SST39VF6401", "-w", "16"},
+                              4096}));
 
 // Each row is one connection (an idle TAP's TDO reads 1); the server drops it with its line and serves the next.
 struct Malformed {
@@ -147,7 +158,8 @@ TEST(NetworkServer, DropsMalformedClientsAndKeepsServing)
 {
     const Malformed rows[] = {
         {"xvc", "getinfo:bogus:", false, "XVC client dropped: unknown command 'bogus:'", "xvcServer_v1.0:16384\n"},
-        {"xvc", "shift:" + le32(16385 * 8 + 1), false, "shift: of 131081 bits is past the largest vector, 16384 bytes", ""},
+        {"xvc", "shift:" + le32(16385 * 8 + 1), false, "shift: of 131081 bits is past the largest vector, 16384 bytes",
+         ""},
         {"xvc", "shift:" + le32(16) + "\x01\x02\x03", true, "in the middle of a command (truncated)", ""},
         {"xvc", "getinf", false, "stalled in the middle of a command for 100 ms", ""},
         {"xvc", "settck:" + le32(10) + "GETINFO:", false, "unknown command 'GETINFO:'", le32(40)},
@@ -201,7 +213,8 @@ TEST(NetworkServer, KilledMidJobStopsTheToolWithItsName)
     server.run.finish();
     const RunResult job = client.finish();
     EXPECT_EQ(job.status, 1);
-    const std::string stop = "Stopped by a cable error (XVC server " + server.where() + ": closed the connection) at 0x";
+    const std::string stop =
+        "Stopped by a cable error (XVC server " + server.where() + ": closed the connection) at 0x";
     EXPECT_NE(job.output.find(stop), std::string::npos) << job.output;
     EXPECT_NE(job.output.find("may be half-written"), std::string::npos);
     const std::string report = read_file(client.path("r.json"));
@@ -233,10 +246,15 @@ TEST(NetworkCable, RefusesWhatItCannotUse)
         Strings args;
         std::string line;
     } rows[] = {
-        {{"--cable", "xvc:127.0.0.1:" + port}, "XVC server 127.0.0.1:" + port + ": answers 'hello' to getinfo:, not xvcServer_v1.0:N"},
-        {{"--cable", "xvc:127.0.0.1:" + port}, "Cannot reach the XVC server 127.0.0.1:" + port + ": Connection refused"},
-        {{"--cable", "remote-bitbang:unix:/nonexistent/socket"}, "Cannot reach the remote_bitbang server unix:/nonexistent/socket: No such file or directory"},
-        {{"--cable", "remote-bitbang:127.0.0.1"}, "bad --cable 'remote-bitbang:127.0.0.1' (xvc:HOST[:PORT], remote-bitbang:HOST:PORT or remote-bitbang:unix:PATH)"},
+        {{"--cable", "xvc:127.0.0.1:" + port},
+         "XVC server 127.0.0.1:" + port + ": answers 'hello' to getinfo:, not xvcServer_v1.0:N"},
+        {{"--cable", "xvc:127.0.0.1:" + port},
+         "Cannot reach the XVC server 127.0.0.1:" + port + ": Connection refused"},
+        {{"--cable", "remote-bitbang:unix:/nonexistent/socket"},
+         "Cannot reach the remote_bitbang server unix:/nonexistent/socket: No such file or directory"},
+        {{"--cable", "remote-bitbang:127.0.0.1"},
+         "bad --cable 'remote-bitbang:127.0.0.1' (xvc:HOST[:PORT], remote-bitbang:HOST:PORT or "
+         "remote-bitbang:unix:PATH)"},
         {{"--cable", "xvc:[::1:5"}, "bad --cable 'xvc:[::1:5'"},
         {{"--cable", "xvc:h:70000"}, "bad --cable 'xvc:h:70000'"},
         {{"--cable", "xvc:h", "--srst", "hold"}, "--srst needs a cable with a reset line: XVC has none"},
@@ -267,10 +285,11 @@ TEST(NetworkServer, OpenOcdReadsTheCpuIdcode)
     Server server({"--serve", "remote-bitbang:0", "--serve-once", "--stats"});
     GuardedRun run;
     Strings args = {openocd};
-    for (const std::string& command : Strings{"gdb_port disabled", "telnet_port disabled", "tcl_port disabled", "adapter driver remote_bitbang",
-          "remote_bitbang host 127.0.0.1", "remote_bitbang port " + std::to_string(server.port),
-          "transport select jtag", "jtag newtap ktr cpu -irlen 4 -expected-id 0x1b4e20d3", "init", "scan_chain",
-          "shutdown"})
+    for (const std::string& command :
+         Strings{"gdb_port disabled", "telnet_port disabled", "tcl_port disabled", "adapter driver remote_bitbang",
+                 "remote_bitbang host 127.0.0.1", "remote_bitbang port " + std::to_string(server.port),
+                 "transport select jtag", "jtag newtap ktr cpu -irlen 4 -expected-id 0x1b4e20d3", "init", "scan_chain",
+                 "shutdown"})
         args.insert(args.end(), {"-c", command});
     const RunResult scanned = run.run(args, {}, {.shim = false});
     EXPECT_NE(scanned.output.find("ktr.cpu                Y     0x1b4e20d3 0x1b4e20d3     4"), std::string::npos)
@@ -343,7 +362,11 @@ TEST(NetworkCable, RemoteBitbangSendsTwoEdgesAClockAndReadsBetween)
     const uint16_t cells[] = {1};
     cable.shift("10", 2, true, {.cells = cells, .count = 1, .sample = sampled});
     cable.close();
-    EXPECT_EQ(link.sent, "sR" "15" "2R6" "rQ");
+    EXPECT_EQ(link.sent,
+              "sR"
+              "15"
+              "2R6"
+              "rQ");
     EXPECT_EQ(sampled[0], '0');
 }
 
