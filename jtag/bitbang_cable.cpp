@@ -8,7 +8,6 @@ namespace {
 constexpr size_t kSendBytes = 64 * 1024;
 constexpr size_t kReadsMax = 64 * 1024;
 
-uint8_t bit_of(char c) { return static_cast<uint8_t>(c) & 1; }
 }  // namespace
 
 BitbangCable::BitbangCable(ByteStream& link, std::string server) : NetCable(link, "remote_bitbang", std::move(server))
@@ -62,41 +61,6 @@ void BitbangCable::send_queued()
 {
     if (!out_.empty() && fault() == nullptr && send(out_.data(), out_.size()))
         out_.clear();
-}
-
-void BitbangCable::tms_path(uint8_t path, uint8_t clocks, int tdi)
-{
-    if (fault() != nullptr)
-        return;
-    if (tdi >= 0)
-        tdi_ = tdi;
-    for (uint8_t k = 0; k < clocks; ++k)
-        clock((path >> k) & 1, tdi_, nullptr);
-}
-
-void BitbangCable::shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink)
-{
-    if (fault() != nullptr)
-        return;
-    uint32_t next_cell = 0;
-    for (uint32_t i = 0; i < length && fault() == nullptr; ++i) {
-        char* dest = nullptr;
-        if (sink.capture != nullptr) {
-            dest = sink.capture + i;
-        } else if (next_cell < sink.count && sink.cells[next_cell] == i) {
-            dest = sink.sample + next_cell;
-            ++next_cell;
-        }
-        clock(exit && i + 1 == length, bit_of(bits[i]), dest);
-    }
-    if (length > 0)
-        tdi_ = bit_of(bits[length - 1]);
-}
-
-void BitbangCable::idle(uint32_t clocks)
-{
-    for (uint32_t k = 0; k < clocks && fault() == nullptr; ++k)
-        clock(0, tdi_, nullptr);
 }
 
 void BitbangCable::flush()

@@ -25,18 +25,14 @@ public:
     void close();
 
     void park() override { flush(); }
-    void tms_path(uint8_t path, uint8_t clocks, int tdi = -1) override;
-    void shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink = {}) override;
     void flush() override;
-    void idle(uint32_t clocks) override;
 
 private:
-    void clock(int tms, int tdi, char* dest);
+    void clock(int tms, int tdi, char* dest) override;
     void send_queued();
 
     bool open_ = false;
     bool srst_held_ = false;
-    int tdi_ = 0;
     std::vector<uint8_t> out_;
     std::vector<char*> reads_;  // where each 'R' not yet answered goes
 };

@@ -22,9 +22,14 @@ public:
     // Times the cable waited for answers from the server.
     uint64_t round_trips() const { return round_trips_; }
     bool answers_late() const override { return true; }
+    void tms_path(uint8_t path, uint8_t clocks, int tdi = -1) override;
+    void shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink = {}) override;
+    void idle(uint32_t clocks) override;
     const char* fault() const override { return fault_.empty() ? nullptr : fault_.c_str(); }
 
 protected:
+    // One TCK clock with these TMS and TDI levels; TDO into `dest` (by flush()) when given.
+    virtual void clock(int tms, int tdi, char* dest) = 0;
     // Sets the fault ("XVC server 127.0.0.1:2542: closed the connection") once; always false.
     bool fail(const std::string& cause)
     {
@@ -44,6 +49,7 @@ protected:
     }
 
     ByteStream& link_;
+    int tdi_ = 0;                   // TDI where the caller leaves it to the cable
     std::vector<uint8_t> arrived_;  // answers read, from the first one not yet taken
     uint64_t round_trips_ = 0;
 

@@ -22,8 +22,6 @@ void put_le32(std::vector<uint8_t>& out, uint32_t value)
         out.push_back(static_cast<uint8_t>(value >> (8 * k)));
 }
 
-uint8_t bit_of(char c) { return static_cast<uint8_t>(c) & 1; }
-
 }  // namespace
 
 uint32_t xvc_parse_info(const std::string& line)
@@ -129,41 +127,6 @@ void XvcCable::send_queued()
 {
     if (!out_.empty() && send(out_.data(), out_.size()))
         out_.clear();
-}
-
-void XvcCable::tms_path(uint8_t path, uint8_t clocks, int tdi)
-{
-    if (fault() != nullptr)
-        return;
-    if (tdi >= 0)
-        tdi_ = tdi;
-    for (uint8_t k = 0; k < clocks; ++k)
-        clock((path >> k) & 1, tdi_, nullptr);
-}
-
-void XvcCable::shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink)
-{
-    if (fault() != nullptr)
-        return;
-    uint32_t next_cell = 0;
-    for (uint32_t i = 0; i < length; ++i) {
-        char* dest = nullptr;
-        if (sink.capture != nullptr) {
-            dest = sink.capture + i;
-        } else if (next_cell < sink.count && sink.cells[next_cell] == i) {
-            dest = sink.sample + next_cell;
-            ++next_cell;
-        }
-        clock(exit && i + 1 == length, bit_of(bits[i]), dest);
-    }
-    if (length > 0)
-        tdi_ = bit_of(bits[length - 1]);
-}
-
-void XvcCable::idle(uint32_t clocks)
-{
-    for (uint32_t k = 0; k < clocks && fault() == nullptr; ++k)
-        clock(0, tdi_, nullptr);
 }
 
 void XvcCable::flush()

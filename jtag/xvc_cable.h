@@ -24,10 +24,7 @@ public:
     uint32_t tck_hz() const override { return period_ns_ == 0 ? 0 : 1'000'000'000u / period_ns_; }
 
     void park() override { flush(); }
-    void tms_path(uint8_t path, uint8_t clocks, int tdi = -1) override;
-    void shift(const char* bits, uint32_t length, bool exit, const TdoSink& sink = {}) override;
     void flush() override;
-    void idle(uint32_t clocks) override;
 
 private:
     // Answer bits [answer_bit, answer_bit + count) go to dest[0..count).
@@ -37,14 +34,13 @@ private:
         char* dest;
     };
 
-    void clock(int tms, int tdi, char* dest);
+    void clock(int tms, int tdi, char* dest) override;
     void end_command();
     void send_queued();
 
     uint32_t max_vector_ = 0;
     uint32_t max_bits_ = 0;  // clocks in one command: both vectors within the server's maximum
     uint32_t period_ns_ = 0;
-    int tdi_ = 0;  // TDI where the caller leaves it to the cable
 
     std::vector<uint8_t> out_;  // whole commands not yet sent
     std::vector<uint8_t> tms_;  // the command being gathered
