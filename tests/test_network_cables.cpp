@@ -66,6 +66,21 @@ int connect_to(uint16_t port)
     return fd;
 }
 
+// A socket listening on 127.0.0.1 that nobody serves; its port into `port`.
+int loopback_listener(uint16_t& port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    listen(fd, 1);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 // Sends `bytes` (then half-closes when `end`) and reads until the server closes: what it answered.
 std::string exchange(uint16_t port, const std::string& bytes, bool end)
 {
@@ -225,15 +240,9 @@ TEST(NetworkServer, KilledMidJobStopsTheToolWithItsName)
 // One line, status 1, naming the server and the cause; nothing is left running.
 TEST(NetworkCable, RefusesWhatItCannotUse)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    listen(listener, 1);
-    const std::string port = std::to_string(ntohs(address.sin_port));
+    uint16_t number = 0;
+    const int listener = loopback_listener(number);
+    const std::string port = std::to_string(number);
     // A server that is no XVC server: it answers getinfo: with a greeting of its own.
     std::thread impostor([listener] {
         const int fd = accept(listener, nullptr, nullptr);
@@ -274,6 +283,20 @@ TEST(NetworkCable, RefusesWhatItCannotUse)
         EXPECT_EQ(refused.status, 1) << rows[k].line;
         EXPECT_NE(refused.output.find(rows[k].line), std::string::npos) << refused.output;
     }
+}
+
+// Connected, and the server never answers: the read ends at its bound.
+TEST(NetworkCable, ASilentServerTimesOut)
+{
+    uint16_t port = 0;
+    const int listener = loopback_listener(port);
+    NetStream stream;
+    ASSERT_EQ(stream.connect("127.0.0.1", port, 1000), nullptr);
+    stream.set_read_timeout(50);
+    uint8_t byte = 0;
+    EXPECT_FALSE(stream.read(&byte, 1));
+    EXPECT_STREQ(stream.error(), "gave no answer for 1 s");
+    close(listener);
 }
 
 // A program nobody here wrote reads the served board's IDCODE.
