@@ -18,7 +18,7 @@ public:
     ~BitbangCable() override;
 
     // Starts the session: with `srst_hold` SRST is asserted until the end ('s'), with
-    // `srst_release` it is let go at once ('r'); neither sends no reset character. nullptr, or
+    // `srst_release` it is let go at once ('r'); with neither, no reset character is sent. nullptr, or
     // the one-line reason (also kept as fault()).
     const char* open(bool srst_hold, bool srst_release);
     // 'Q' after what is queued; nothing more is sent after it.

@@ -49,6 +49,22 @@ void make_nonblocking(int fd)
 
 std::string seconds(int ms) { return std::to_string((ms + 999) / 1000) + " s"; }
 
+// One attempt at one address: 0, or the errno; ETIMEDOUT when `deadline_ms` passed first.
+int connect_once(int fd, const sockaddr* address, socklen_t length, int64_t deadline_ms)
+{
+    make_nonblocking(fd);
+    if (::connect(fd, address, length) == 0)
+        return 0;
+    if (errno != EINPROGRESS && errno != EAGAIN)
+        return errno;
+    if (!wait_for(fd, POLLOUT, deadline_ms))
+        return ETIMEDOUT;
+    int code = 0;
+    socklen_t size = sizeof code;
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, &code, &size);
+    return code;
+}
+
 }  // namespace
 
 bool net_supported() { return true; }
@@ -78,51 +94,40 @@ const char* NetStream::connect(const std::string& host, uint16_t port, int timeo
 {
     close();
     error_.clear();
-    sockaddr_storage address = {};
-    socklen_t address_length = 0;
+    const int64_t deadline = now_ms() + timeout_ms;
+    int code = 0;
     if (port == 0) {
-        sockaddr_un& local = reinterpret_cast<sockaddr_un&>(address);
+        sockaddr_un local = {};
         if (host.size() >= sizeof local.sun_path) {
             fail("the socket path is too long");
             return error();
         }
         local.sun_family = AF_UNIX;
         std::memcpy(local.sun_path, host.c_str(), host.size() + 1);
-        address_length = sizeof local;
+        fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        code = fd_ < 0 ? errno : connect_once(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local, deadline);
     } else {
         addrinfo hints = {};
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
-        if (const int code = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found); code != 0) {
-            fail(std::string("no such host (") + gai_strerror(code) + ")");
+        if (const int failure = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found); failure != 0) {
+            fail(std::string("no such host (") + gai_strerror(failure) + ")");
             return error();
         }
-        std::memcpy(&address, found->ai_addr, found->ai_addrlen);
-        address_length = found->ai_addrlen;
+        // Every address the name has, in the resolver's order (a name may be IPv6 first and
+        // served on IPv4 only).
+        for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+            close();
+            fd_ = socket(a->ai_family, SOCK_STREAM, 0);
+            code = fd_ < 0 ? errno : connect_once(fd_, a->ai_addr, a->ai_addrlen, deadline);
+            if (code == 0 || code == ETIMEDOUT)
+                break;
+        }
         freeaddrinfo(found);
     }
-    fd_ = socket(address.ss_family, SOCK_STREAM, 0);
-    if (fd_ < 0) {
-        fail(std::strerror(errno));
-        return error();
-    }
-    make_nonblocking(fd_);
-    int result = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), address_length);
-    if (result != 0 && (errno == EINPROGRESS || errno == EAGAIN)) {
-        if (!wait_for(fd_, POLLOUT, now_ms() + timeout_ms)) {
-            close();
-            fail("no connection within " + seconds(timeout_ms));
-            return error();
-        }
-        int code = 0;
-        socklen_t size = sizeof code;
-        getsockopt(fd_, SOL_SOCKET, SO_ERROR, &code, &size);
-        errno = code;
-        result = code == 0 ? 0 : -1;
-    }
-    if (result != 0) {
-        fail(std::strerror(errno));
+    if (code != 0) {
         close();
+        fail(code == ETIMEDOUT ? "no connection within " + seconds(timeout_ms) : std::strerror(code));
         return error();
     }
     // Small requests go out at once: the server answers nothing until it has them.
