@@ -158,6 +158,14 @@ else
     fail "tarnflash.exe without giveio: status $(cat "$work/giveio.wine.status")"
     cat "$work/giveio.wine"
 fi
+# No sockets in this build: a network cable is refused with one line.
+run_side network wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" --cable xvc:127.0.0.1:1 -C KTR5200 -j
+if grep -qF "This build has no network cables" "$work/network.wine" && [ "$(cat "$work/network.wine.status")" = 1 ]; then
+    pass "tarnflash.exe refuses a network cable (status 1)"
+else
+    fail "tarnflash.exe with --cable xvc: status $(cat "$work/network.wine.status")"
+    cat "$work/network.wine"
+fi
 echo "windows: scenarios took $(( $(now) - t )) s, all of Windows CI $(( $(now) - t_all )) s"
 
 echo "windows: $passed passed, $failed failed"
