@@ -285,6 +285,19 @@ TEST(NetworkCable, RefusesWhatItCannotUse)
     }
 }
 
+TEST(NetworkServer, APortInUseIsRefused)
+{
+    uint16_t port = 0;
+    const int listener = loopback_listener(port);
+    GuardedRun run;
+    const RunResult refused =
+        run.run({TARNFLASH_SIM_PATH, "--serve", "xvc:" + std::to_string(port)}, {}, {.shim = false});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.output,
+              "tarnflash-sim: cannot listen on 127.0.0.1:" + std::to_string(port) + ": Address already in use\n");
+    close(listener);
+}
+
 // Connected, and the server never answers: the read ends at its bound.
 TEST(NetworkCable, ASilentServerTimesOut)
 {

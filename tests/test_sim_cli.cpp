@@ -53,6 +53,11 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--chain-after", "none:33"},
         {"--chain-after", "0x0362D093"},
         {"--tdo-stuck", "2"},
+        {"--serve", "tcp:1"},
+        {"--serve", "xvc:70000"},
+        {"--serve-once"},
+        {"--serve", "xvc:0", "--serve-stall-ms", "0"},
+        {"--serve", "xvc:0", "--", "-j"},
     };
     for (const Args& args : cases) {
         SimParsed parse = sim_parse(args);
