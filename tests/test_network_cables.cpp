@@ -107,6 +107,7 @@ struct JobCase {
     Strings board;
     Strings tool;
     size_t bytes;
+    std::string line = {};  // one more line the tool prints
 };
 
 std::string boards(const std::string& name) { return std::string(TARNFLASH_BOARDS_DIR) + "/" + name; }
@@ -128,6 +129,7 @@ TEST_P(NetworkJob, ProgramsAndVerifiesThroughTheServer)
     const RunResult job = client.run(tool, {});
     EXPECT_EQ(job.status, 0) << job.output;
     EXPECT_NE(job.output.find("Flash writing & verifying OK"), std::string::npos) << job.output;
+    EXPECT_NE(job.output.find(c.line), std::string::npos) << job.output;
     const RunResult served = server.run.finish();
     EXPECT_EQ(served.status, 0);
     EXPECT_NE(served.output.find("rule_violations: 0\n"), std::string::npos) << served.output;
@@ -145,8 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(JobCase{"xvc", {"--flash", "S29GL064M"}, {"-C", "KTR5200", "-F", "S29GL064M", "-w", "16"}, 16384},
                       JobCase{"xvc",
                               {"--cpu", "PAXON", "--flash", "S29AL008D"},
-                              {"-C", "PAXON", "-F", "S29AL008D", "-w", "16"},
-                              4096},
+                              {"--tck-hz", "30000000", "-C", "PAXON", "-F", "S29AL008D", "-w", "16"},
+                              4096,
+                              "runs TCK at 25000000 Hz (a 40 ns period), not the 30000000 Hz asked\n"},
                       JobCase{"xvc",
                               {"--chain-before", "0x0362D093:6", "--chain-after", "none:8", "--flash", "S29AL008D"},
                               {"--chain", "8,4,6", "--device", "1", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16"},
