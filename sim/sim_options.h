@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/board.h"
+#include "sim/probe_sim_options.h"
 
 namespace sim {
 
@@ -44,6 +45,7 @@ struct SimOptions {
     std::vector<ChainDeviceFacts> chain_before;
     std::vector<ChainDeviceFacts> chain_after;
     int tdo_stuck = -1;  // --tdo-stuck 0|1: TDO broken at that level
+    ProbeSimOptions probes;  // --cable jlink|gpio and the virtual J-Links' and GPIO chip's options
     bool stats = false;
     bool help = false;
     bool version = false;
