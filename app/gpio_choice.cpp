@@ -17,8 +17,8 @@ struct PinName {
 };
 
 constexpr PinName kPins[] = {
-    {"tck", &GpioPins::tck, true},   {"tms", &GpioPins::tms, true},    {"tdi", &GpioPins::tdi, true},
-    {"tdo", &GpioPins::tdo, true},   {"trst", &GpioPins::trst, false}, {"srst", &GpioPins::srst, false},
+    {"tck", &GpioPins::tck, true}, {"tms", &GpioPins::tms, true},    {"tdi", &GpioPins::tdi, true},
+    {"tdo", &GpioPins::tdo, true}, {"trst", &GpioPins::trst, false}, {"srst", &GpioPins::srst, false},
 };
 
 constexpr const char* kPinsForm = " (tck=N,tms=N,tdi=N,tdo=N[,trst=N][,srst=N])";
@@ -47,7 +47,7 @@ std::string gpio_parse_pins(const char* text, GpioPins& pins)
         for (const PinName& p : kPins)
             if (pins.*p.offset == static_cast<int32_t>(offset))
                 return "--gpio-pins puts " + std::string(p.name) + " and " + pin->name + " on line " +
-                                 std::to_string(offset);
+                       std::to_string(offset);
         pins.*pin->offset = static_cast<int32_t>(offset);
     }
     for (const PinName& p : kPins)

@@ -37,8 +37,7 @@ void GpioCable::park()
 
 char GpioCable::clock(int tms, int tdi, bool read)
 {
-    const auto levels =
-        static_cast<uint8_t>((tms ? GpioTransport::kTms : 0) | (tdi ? GpioTransport::kTdi : 0));
+    const auto levels = static_cast<uint8_t>((tms ? GpioTransport::kTms : 0) | (tdi ? GpioTransport::kTdi : 0));
     set(levels);
     char bit = '0';
     if (read && fault_.empty()) {

@@ -40,8 +40,7 @@ public:
 
     VirtualGpio(VirtualClock& clock, ScanChain& chain, const GpioChipConfig& config)
         : clock_(clock), chain_(chain), config_(config)
-    {
-    }
+    {}
 
     const char* open(const std::string& chip, const GpioPins& pins) override;
     bool set_jtag(uint8_t levels) override;

@@ -84,8 +84,8 @@ std::string jlink_stats_text(const VirtualJlink& jlink)
     const JlinkCounters& c = jlink.counters();
     if (c.round_trips == 0)
         return {};
-    return "jlink_round_trips: " + std::to_string(c.round_trips) + "\njlink_jtag_io_calls: " +
-           std::to_string(c.jtag_io_calls) + "\njlink_clocks: " + std::to_string(c.clocks) +
+    return "jlink_round_trips: " + std::to_string(c.round_trips) +
+           "\njlink_jtag_io_calls: " + std::to_string(c.jtag_io_calls) + "\njlink_clocks: " + std::to_string(c.clocks) +
            "\njlink_tck_hz: " + std::to_string(jlink.tck_hz()) + "\n";
 }
 

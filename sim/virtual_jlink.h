@@ -35,8 +35,7 @@ class VirtualJlink final : public JaylinkTransport {
 public:
     VirtualJlink(VirtualClock& clock, ScanChain& chain, const JlinkConfig& config)
         : clock_(clock), chain_(chain), config_(config)
-    {
-    }
+    {}
 
     const char* list(std::vector<uint32_t>& serials) override;
     const char* open(uint32_t serial) override;
