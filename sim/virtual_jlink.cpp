@@ -67,6 +67,7 @@ const char* VirtualJlink::jtag_io(const uint8_t* tms, const uint8_t* tdi, uint8_
     ++counters_.jtag_io_calls;
     counters_.clocks += bits;
     std::fill(tdo, tdo + (bits + 7) / 8, uint8_t{0});
+    const uint64_t start = clock_.ns;
     for (uint32_t k = 0; k < bits; ++k) {
         const auto mask = static_cast<uint8_t>(1u << (k & 7));
         // TDO sampled at the rising edge, as the target drives it since the last falling one.
@@ -74,8 +75,9 @@ const char* VirtualJlink::jtag_io(const uint8_t* tms, const uint8_t* tdi, uint8_
             tdo[k >> 3] |= mask;
         chain_.tck_rising((tms[k >> 3] & mask) != 0, (tdi[k >> 3] & mask) != 0);
         chain_.tck_falling();
+        // The board sees time pass clock by clock, as a chip's busy timer does.
+        clock_.ns = start + uint64_t{k + 1} * 1'000'000'000u / tck_hz_;
     }
-    clock_.advance(uint64_t{bits} * 1'000'000'000u / tck_hz_);
     return nullptr;
 }
 
