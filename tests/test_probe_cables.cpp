@@ -58,8 +58,11 @@ TEST(ProbeCables, RefusalsNameTheProbeOrTheLine)
         {{}, with(jlink, {"--cable-id", "1366:0101"}), "\n--cable-id, --cable-interface, --cable-pins,"},
     };
     for (const auto& c : cases) {
-        SimRun run = run_sim(c.sim, c.tool);
+        SimSession session(c.sim);
+        SimRun run = session.run(c.tool);
         EXPECT_EQ(run.status, 1) << c.text;
+        // Closed and released whichever way the run ended.
+        EXPECT_FALSE(session.board().jlink().is_open() || session.board().gpio().requested()) << c.text;
         EXPECT_TRUE(flash_job::has(run.console, c.text)) << run.console;
         EXPECT_FALSE(flash_job::has(run.console, "JTAG ID")) << c.text;
     }
@@ -74,10 +77,11 @@ TEST(ProbeCables, ListsTheJlinksPluggedIn)
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.console, "no J-Link found\n");
     // With several plugged in, the one named does the job.
-    const SimRun chosen =
-        run_sim({"--jlink-serials", "11,22"}, {"--cable", "jlink", "--cable-serial", "22", "-C", "KTR5200", "-j"});
+    SimSession session({"--jlink-serials", "11,22"});
+    const SimRun chosen = session.run({"--cable", "jlink", "--cable-serial", "22", "-C", "KTR5200", "-j"});
     EXPECT_EQ(chosen.status, 0) << chosen.console;
     EXPECT_TRUE(flash_job::has(chosen.console, "\nJ-Link 22: TCK 4000 kHz\n")) << chosen.console;
+    EXPECT_FALSE(session.board().jlink().is_open());
 }
 
 TEST(ProbeCables, TheJlinkSaysTheSpeedItGranted)
