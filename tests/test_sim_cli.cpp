@@ -53,6 +53,10 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--chain-after", "none:33"},
         {"--chain-after", "0x0362D093"},
         {"--tdo-stuck", "2"},
+        {"--jlink-serials", "12,,3"},
+        {"--gpio-busy", "x=spi"},
+        {"--gpio-call-ns", "1000001"},
+        {"--cable", "jtag"},
     };
     for (const Args& args : cases) {
         SimParsed parse = sim_parse(args);
