@@ -2,10 +2,12 @@
 #include "app/adapter_query.h"
 
 #include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/adapter_file.h"
+#include "app/probe_cables.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/usb_transport.h"
@@ -77,6 +79,8 @@ bool adapter_query(const LongOptions& o, int& status)
 {
     if (o.cable_info)
         status = cable_info(o);
+    else if (o.cable_list && o.cable != nullptr && std::strcmp(o.cable, "jlink") == 0)
+        status = jlink_list();
     else if (o.cable_list)
         status = cable_list(o);
     else

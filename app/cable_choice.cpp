@@ -7,6 +7,7 @@
 #include "app/adapter_file.h"
 #include "app/exit.h"
 #include "app/network_cable.h"
+#include "app/probe_cables.h"
 #include "jtag/adapter_cable.h"
 #include "jtag/number_text.h"
 #include "platform/console.h"
@@ -35,6 +36,8 @@ bool wants_usb_cable(const LongOptions& o, std::string& error)
 {
     if (network_cable_wanted(o))
         return network_cable_options(o, error);
+    if (probe_cable_named(o))
+        return probe_cable_check(o, error);
     if (o.cable != nullptr && std::strcmp(o.cable, "ftdi") != 0 && std::strcmp(o.cable, "parport") != 0) {
         error =
             std::string("unknown --cable '") + o.cable + "' (ftdi for a USB adapter, parport for the parallel port)";
@@ -108,6 +111,8 @@ Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
 {
     if (network_cable_wanted(o))
         return open_network_cable(o, opened);
+    if (probe_cable_named(o))
+        return open_probe_cable(o, opened);
     UsbCableSetup setup;
     if (Ending end = usb_cable_setup(o, setup))
         return end;

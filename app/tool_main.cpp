@@ -20,6 +20,7 @@
 #include "app/long_options.h"
 #include "app/network_cable.h"
 #include "app/options.h"
+#include "app/probe_cables.h"
 #include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "jtag/chain_check.h"
@@ -312,7 +313,9 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     report.stage("cable");
     if (Ending end = open_cable(run.uses_usb, long_options, bare, report, run.cable))
         return *end;
-    if (run.uses_usb && !note_network_cable(report, run.cable.get()))
+    if (run.uses_usb && probe_cable_named(long_options))
+        note_probe_cable(long_options, *run.cable, report);
+    else if (run.uses_usb && !note_network_cable(report, run.cable.get()))
         note_usb_cable(report);
     // The chain counts what the job sends, for the report; the device is alone on it until the
     // chain options say where it sits.

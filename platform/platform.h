@@ -9,6 +9,8 @@
 #include <string>
 
 class UsbTransport;
+class JaylinkTransport;
+class GpioTransport;
 
 class Platform {
 public:
@@ -64,6 +66,9 @@ public:
 
     // The USB adapter's byte stream, or nullptr where this build has none.
     virtual UsbTransport* usb_transport() { return nullptr; }
+    // The J-Link and GPIO transports, or nullptr where this build has none.
+    virtual JaylinkTransport* jaylink_transport() { return nullptr; }
+    virtual GpioTransport* gpio_transport() { return nullptr; }
 
     // Console output, already formatted.
     virtual void console_write(const char* text, size_t length) = 0;

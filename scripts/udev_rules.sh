@@ -3,7 +3,8 @@
 # The udev rule of the package: the plugdev group (and the user at the seat) gets the FTDI
 # adapters the tool drives, 0403:6010 and 0403:6014, and those of OpenOCD's interface/ftdi/*.cfg
 # files that --cable-config reads. The tool itself says which: a file it refuses (SWD only, TDO
-# sampled on the falling edge, a command it does not know) adds nothing.
+# sampled on the falling edge, a command it does not know) adds nothing. SEGGER's J-Links come
+# from OpenOCD's own udev rule (OPENOCD_RULES, default /lib/udev/rules.d/60-openocd.rules).
 #   scripts/udev_rules.sh [SCRIPTS_FOLDER] > packaging/60-tarnflash.rules
 #   scripts/udev_rules.sh --check RULES [SCRIPTS_FOLDER]   (status 1 and the missing pairs)
 # The rule is kept in the tree, so that the package does not depend on the OpenOCD version of
@@ -18,6 +19,7 @@ if [ "${1:-}" = --check ]; then
     shift 2
 fi
 scripts=${1:-/usr/share/openocd/scripts}
+openocd_rules=${OPENOCD_RULES:-/lib/udev/rules.d/60-openocd.rules}
 [ -x "$tool" ] || { echo "udev_rules.sh: no $tool; build it, or name it in TARNFLASH" >&2; exit 1; }
 
 # vid:pid pairs, one a line, lower-case hex.
@@ -29,6 +31,9 @@ pairs() {
             [ -f "$cfg" ] || continue
             "$tool" --cable-config "$cfg" --cable-info 2>/dev/null | sed -n 's/^vid_pid //p' || true
         done
+        # The lines under OpenOCD's "# SEGGER J-Link" heading, up to the next blank line.
+        [ ! -f "$openocd_rules" ] || sed -n '/^# SEGGER J-Link/,/^$/s/.*idVendor}=="\([0-9a-fA-F]*\)", ATTRS{idProduct}=="\([0-9a-fA-F]*\)".*/\1:\2/p' \
+            "$openocd_rules"
     } | tr 'A-F' 'a-f' | LC_ALL=C sort -u
 }
 
@@ -36,7 +41,7 @@ if [ -n "$check" ]; then
     missing=$(comm -23 <(pairs) <(grep -o 'idVendor}=="[0-9a-f]*", ATTR{idProduct}=="[0-9a-f]*"' "$check" |
         sed 's/idVendor}=="\(.*\)", ATTR{idProduct}=="\(.*\)"/\1:\2/' | LC_ALL=C sort -u))
     if [ -n "$missing" ]; then
-        echo "$check lacks adapters of $scripts/interface/ftdi:" $missing >&2
+        echo "$check lacks adapters of $scripts/interface/ftdi or J-Links of $openocd_rules:" $missing >&2
         exit 1
     fi
     exit 0
@@ -44,8 +49,9 @@ fi
 
 cat <<'HEAD'
 # SPDX-License-Identifier: Apache-2.0
-# tarnflash: the FTDI USB JTAG adapters it drives, for the plugdev group and the user at the seat.
-# Made by scripts/udev_rules.sh from OpenOCD's interface/ftdi adapter files.
+# tarnflash: the FTDI USB JTAG adapters and SEGGER J-Links it drives, for the plugdev group and the
+# user at the seat. Made by scripts/udev_rules.sh from OpenOCD's interface/ftdi adapter files and
+# its udev rule's J-Links.
 HEAD
 pairs | while IFS=: read -r vid pid; do
     printf 'SUBSYSTEM=="usb", ATTR{idVendor}=="%s", ATTR{idProduct}=="%s", MODE="0660", GROUP="plugdev", TAG+="uaccess"\n' \

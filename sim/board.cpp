@@ -88,7 +88,9 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
       tap_(cpu_, stats_),
       chain_(tap_, bus_, clock_, config.chain_before, config.chain_after),
       port_(clock_, stats_, chain_, !config.no_port, config.port_base, config.port_ns),
-      mpsse_(clock_, stats_, chain_, config.usb)
+      mpsse_(clock_, stats_, chain_, config.usb),
+      jlink_(clock_, chain_, config.jlink),
+      gpio_(clock_, chain_, config.gpio)
 {
     chain_.set_tdo_stuck(config.tdo_stuck);
     CpuModel model{};
@@ -211,6 +213,7 @@ std::string stats_text(const VirtualBoard& board)
     // Only a served board lists its clients' traffic.
     if (stats.net_clients != 0)
         add(net_counters);
+    text += jlink_stats_text(board.jlink()) + gpio_stats_text(board.gpio());
     text += "virtual_seconds: " + seconds_text(board.now_ns()) + "\n";
     text += chain_stats_text(board.chain());
     for (const std::string& note : board.bus().violation_notes())

@@ -19,6 +19,8 @@
 #include "sim/stats.h"
 #include "sim/tap_controller.h"
 #include "sim/virtual_clock.h"
+#include "sim/virtual_gpio.h"
+#include "sim/virtual_jlink.h"
 #include "sim/virtual_port.h"
 #include "targets/bsdl_device.h"
 
@@ -48,6 +50,8 @@ struct BoardConfig {
     std::vector<ChainDeviceFacts> chain_before;
     std::vector<ChainDeviceFacts> chain_after;
     int tdo_stuck = -1;  // the level a broken TDO line holds, or -1
+    JlinkConfig jlink;    // J-Links on the host's USB, wired to the JTAG header
+    GpioChipConfig gpio;  // the host's GPIO chip, wired to the JTAG header
 };
 
 // A refused simulator command line or board: Status::refused, and its one line (no newline,
@@ -87,6 +91,10 @@ public:
     // The USB adapter's MPSSE engine; open() fails when the configuration has none plugged in.
     MpsseEngine& mpsse() { return mpsse_; }
     const MpsseEngine& mpsse() const { return mpsse_; }
+    VirtualJlink& jlink() { return jlink_; }
+    const VirtualJlink& jlink() const { return jlink_; }
+    VirtualGpio& gpio() { return gpio_; }
+    const VirtualGpio& gpio() const { return gpio_; }
     // The flash bank on the bus, or nullptr when a plain memory stands in.
     FlashBank* flash() { return flash_; }
 
@@ -102,6 +110,8 @@ private:
     ScanChain chain_;
     VirtualPort port_;
     MpsseEngine mpsse_;
+    VirtualJlink jlink_;
+    VirtualGpio gpio_;
     std::unique_ptr<ScanPins> pins_;
     FlashBank* flash_ = nullptr;
 };

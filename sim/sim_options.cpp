@@ -95,6 +95,8 @@ std::string set_usb_latency_us(SimOptions& options, const std::string& value)
 
 std::string set_cable(SimOptions& options, const std::string& value)
 {
+    if (value == "jlink" || value == "gpio")
+        return set_probe_cable(options, value);
     if (value != "ftdi" && value != "parport")
         return "bad --cable '" + value + "' (ftdi for the USB adapter, parport for the parallel port)";
     options.usb_cable = value == "ftdi";
@@ -386,6 +388,8 @@ constexpr OptionRow kOptions[] = {
     {"--chain-after", true, add_chain_after}, {"--tdo-stuck", true, set_tdo_stuck},
     {"--serve", true, set_serve},       {"--serve-once", false, set_serve_once},
     {"--serve-stall-ms", true, set_serve_stall_ms},
+    {"--jlink-serials", true, set_jlink_serials}, {"--jlink-no-jtag", false, set_jlink_no_jtag},
+    {"--gpio-busy", true, add_gpio_held}, {"--gpio-call-ns", true, set_gpio_call_ns},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -524,6 +528,9 @@ Outcome board_config(const SimOptions& options, BoardConfig& config, std::string
     config.chain_before = options.chain_before;
     config.chain_after = options.chain_after;
     config.tdo_stuck = options.tdo_stuck;
+    config.jlink = options.probes.jlink;
+    config.jlink.latency_us = options.usb_latency_us;
+    config.gpio = options.probes.gpio;
     if (options.flash_in.empty())
         return {};
     return read_flash_in(options.flash_in, flash_bytes(options), config.flash_in, words);
@@ -597,6 +604,11 @@ const char* sim_usage()
            "                      free port; the port is the first line printed. Until SIGINT/SIGTERM\n"
            "  --serve-once        end when the first client is done\n"
            "  --serve-stall-ms N  drop a client that leaves a command unfinished this long (5000)\n"
+           "  --cable jlink       a J-Link plugged in (with --usb-latency-us per round trip);\n"
+           "  --jlink-serials S,S  the J-Links plugged in, by serial number; --jlink-no-jtag: SWD only\n"
+           "  --cable gpio        a GPIO chip, gpiochip0 (54 lines), wired to the JTAG header;\n"
+           "  --gpio-busy N[=WHO]  line N held by another program; --gpio-call-ns N: cost of a system\n"
+           "                      call (default 2000)\n"
            "  --stats             print the board's counters to standard error at the end\n"
            "  -h, --help          this text; --version: the version (the tool's)\n"
            "The tarnflash options go after --, as on the real tool; 'tarnflash-sim -- --help' lists them.\n"
@@ -606,6 +618,8 @@ const char* sim_usage()
 
 std::string elapsed_time_note(const SimOptions& options)
 {
+    if (!options.probes.cable.empty())
+        return probe_time_note(options.probes);
     if (options.usb_cable)
         return "(tarnflash-sim: that elapsed time is virtual, the estimate for real hardware through the USB "
                "adapter at " +

@@ -8,6 +8,7 @@
 
 #include "sim/board.h"
 #include "sim/board_server.h"
+#include "sim/probe_sim_options.h"
 
 namespace sim {
 
@@ -45,6 +46,7 @@ struct SimOptions {
     std::vector<ChainDeviceFacts> chain_before;
     std::vector<ChainDeviceFacts> chain_after;
     int tdo_stuck = -1;  // --tdo-stuck 0|1: TDO broken at that level
+    ProbeSimOptions probes;  // --cable jlink|gpio and the virtual J-Links' and GPIO chip's options
     bool stats = false;
     ServeChoice serve;  // --serve, --serve-once, --serve-stall-ms: the board served over the network
     bool help = false;

@@ -51,6 +51,8 @@ public:
 
     // The board's USB adapter; with none plugged in its open() finds no device, as on a PC.
     UsbTransport* usb_transport() override { return &board_.mpsse(); }
+    JaylinkTransport* jaylink_transport() override { return &board_.jlink(); }
+    GpioTransport* gpio_transport() override { return &board_.gpio(); }
 
     void console_write(const char* text, size_t length) override;
     // Standard output's own answer; a captured console answers `captured_terminal`.

@@ -50,6 +50,11 @@ SimRun SimSession::run(const std::vector<std::string>& tool_options)
     std::vector<std::string> args{"tarnflash"};
     if (parse_.options.usb_cable)
         args.insert(args.end(), {"--cable", "ftdi"});
+    // The virtual J-Link and GPIO chip as a user would name them; later options win.
+    if (parse_.options.probes.cable == "jlink")
+        args.insert(args.end(), {"--cable", "jlink"});
+    if (parse_.options.probes.cable == "gpio")
+        args.insert(args.end(), {"--cable", "gpio:gpiochip0", "--gpio-pins", "tck=11,tms=25,tdi=10,tdo=9"});
     args.insert(args.end(), tool_options.begin(), tool_options.end());
     std::vector<char*> argv;
     for (std::string& arg : args)

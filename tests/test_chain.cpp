@@ -116,7 +116,7 @@ TEST(Chain, RefusalsComeBeforeAnyPinIsDriven)
         {kMustShow, {"--device", "2", "--chain", "8,4,6"}, "Position 2 has 6 IR bits, KTR5200 has 4\n"},
         {{}, {"--bsdl-dir", "/nonexistent"}, "Cannot list --bsdl-dir /nonexistent: No such file or directory\n"},
     };
-    for (const char* cable : {"parport", "ftdi"})
+    for (const char* cable : {"parport", "ftdi", "jlink", "gpio"})
         for (const auto& c : cases) {
             SimRun run = run_sim(with({"--cable", cable}, c.sim), with(c.tool, job));
             EXPECT_EQ(run.status, 1) << cable << " " << c.line;
@@ -154,7 +154,7 @@ TEST(Chain, ProgramsTheCpuAtEachPosition)
     const flash_job::Bytes image = flash_job::pattern(4096, 22);
     const std::string path = dir.write("image.bin", image);
     const std::string report = (dir.path() / "report.json").string();
-    for (const char* cable : {"parport", "ftdi"})
+    for (const char* cable : {"parport", "ftdi", "jlink", "gpio"})
         for (const auto& c : cases) {
             SimSession session(with({"--cable", cable}, c.sim));
             SimRun run = session.run({"--device", c.device, "--chain", c.lengths, "-C", "KTR5200", "-F", "S29AL008D",

@@ -99,7 +99,7 @@ class EverySetup : public testing::TestWithParam<SetupCase> {};
 
 // The job through the built-in row, or through the CPU's BSDL file and the bus map of the
 // set-up (the flash's own addresses, its region's chip select), on either cable.
-void run_setup(const SetupCase& c, bool bsdl, bool usb)
+void run_setup(const SetupCase& c, bool bsdl, const char* cable)
 {
     ScratchDir dir;
     const Bytes before = preload_for(c.flash, c.bus);
@@ -122,8 +122,8 @@ void run_setup(const SetupCase& c, bool bsdl, bool usb)
     Args board = {"--flash", c.flash, "--bus", c.bus, "--region", std::to_string(c.region)};
     const Args cpu = bsdl ? Args{"--bsdl", file + ".bsd", "--bus", map} : Args{"--cpu", c.cpu};
     board.insert(board.end(), cpu.begin(), cpu.end());
-    if (usb)
-        board.insert(board.end(), {"--cable", "ftdi"});
+    if (cable != nullptr)
+        board.insert(board.end(), {"--cable", cable});
     SimSession session(sim_args(board, dir.write("before.bin", before)));
     ASSERT_TRUE(session.ok()) << session.error();
     Args tool = {"-F", c.model, "-w", c.width, "-i", c.chips, "-o", hex(base + c.start), "-f" + image_path};
@@ -147,10 +147,19 @@ void run_setup(const SetupCase& c, bool bsdl, bool usb)
               "");
 }
 
-TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone) { run_setup(GetParam(), false, false); }
+TEST_P(EverySetup, WritesTheImageAndLeavesOtherBlocksAlone) { run_setup(GetParam(), false, nullptr); }
 
 // The same flash contents from the BSDL file: half of the set-ups on each cable.
-TEST_P(EverySetup, TheSameThroughTheCpusBsdlFile) { run_setup(GetParam(), true, (&GetParam() - kSetups) % 2 == 1); }
+TEST_P(EverySetup, TheSameThroughTheCpusBsdlFile)
+{
+    run_setup(GetParam(), true, (&GetParam() - kSetups) % 2 == 1 ? "ftdi" : nullptr);
+}
+
+// And through a J-Link or a Linux GPIO chip: half of the set-ups on each.
+TEST_P(EverySetup, TheSameThroughAJlinkOrGpioLines)
+{
+    run_setup(GetParam(), false, (&GetParam() - kSetups) % 2 == 1 ? "jlink" : "gpio");
+}
 
 std::string setup_name(const testing::TestParamInfo<SetupCase>& info)
 {

@@ -58,6 +58,10 @@ TEST(SimOptions, BadOptionsGiveOneLineMessages)
         {"--serve-once"},
         {"--serve", "xvc:0", "--serve-stall-ms", "0"},
         {"--serve", "xvc:0", "--", "-j"},
+        {"--jlink-serials", "12,,3"},
+        {"--gpio-busy", "x=spi"},
+        {"--gpio-call-ns", "1000001"},
+        {"--cable", "jtag"},
     };
     for (const Args& args : cases) {
         SimParsed parse = sim_parse(args);

@@ -237,7 +237,8 @@ TEST(ToolStartUp, PortlessEndsTouchNoPort)
     FakePlatform help;
     EXPECT_EQ(run_tool(help, {"--help"}), 0);
     for (const char* option :
-         {"-F MODEL", "-b BLOCK", "-eall", "--read FILE", "--cable ftdi", "--detect", "--unlock-all", "--version"})
+         {"-F MODEL", "-b BLOCK", "-eall", "--read FILE", "--cable ftdi", "--detect", "--unlock-all", "--version",
+          "--cable jlink", "--gpio-pins"})
         EXPECT_NE(help.console.find(option), std::string::npos) << option;
     const struct {
         std::vector<std::string> args;

@@ -38,6 +38,9 @@ public:
 
     // The libftdi1 transport, made on first use; nullptr in a build without libftdi1.
     UsbTransport* usb_transport() override;
+    // libjaylink's and libgpiod's transports; nullptr in a build without the library.
+    JaylinkTransport* jaylink_transport() override;
+    GpioTransport* gpio_transport() override;
 
 private:
     ParallelPorts ports_;
