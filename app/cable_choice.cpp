@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/adapter_file.h"
+#include "app/dap_cable_choice.h"
 #include "app/exit.h"
 #include "jtag/adapter_cable.h"
 #include "jtag/number_text.h"
@@ -32,6 +33,8 @@ void override_layout_gpio(MpsseSettings& s)
 
 bool wants_usb_cable(const LongOptions& o, std::string& error)
 {
+    if (wants_dap_cable(o, error))
+        return error.empty();
     if (o.cable != nullptr && std::strcmp(o.cable, "ftdi") != 0 && std::strcmp(o.cable, "parport") != 0) {
         error =
             std::string("unknown --cable '") + o.cable + "' (ftdi for a USB adapter, parport for the parallel port)";
@@ -103,6 +106,8 @@ Ending usb_cable_setup(const LongOptions& o, UsbCableSetup& setup)
 
 Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
 {
+    if (std::string dap_error; wants_dap_cable(o, dap_error))
+        return open_dap_cable(o, opened);
     UsbCableSetup setup;
     if (Ending end = usb_cable_setup(o, setup))
         return end;

@@ -9,6 +9,7 @@
 #include "app/backup_file.h"
 #include "app/bsdl_board.h"
 #include "app/cable_choice.h"
+#include "app/dap_cable_choice.h"
 #include "app/cause_lines.h"
 #include "app/chain_list.h"
 #include "app/command_check.h"
@@ -311,7 +312,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     report.stage("cable");
     if (Ending end = open_cable(run.uses_usb, long_options, bare, report, run.cable))
         return *end;
-    if (run.uses_usb)
+    if (run.uses_usb && !note_dap_cable(run.cable.get(), report))
         note_usb_cable(report);
     // The chain counts what the job sends, for the report; the device is alone on it until the
     // chain options say where it sits.

@@ -9,6 +9,7 @@
 #include <string>
 
 class UsbTransport;
+class DapTransport;
 
 class Platform {
 public:
@@ -64,6 +65,8 @@ public:
 
     // The USB adapter's byte stream, or nullptr where this build has none.
     virtual UsbTransport* usb_transport() { return nullptr; }
+    // The CMSIS-DAP probes' packets, or nullptr where this build has neither v1 nor v2.
+    virtual DapTransport* dap_transport() { return nullptr; }
 
     // Console output, already formatted.
     virtual void console_write(const char* text, size_t length) = 0;

@@ -88,7 +88,8 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
       tap_(cpu_, stats_),
       chain_(tap_, bus_, clock_, config.chain_before, config.chain_after),
       port_(clock_, stats_, chain_, !config.no_port, config.port_base, config.port_ns),
-      mpsse_(clock_, stats_, chain_, config.usb)
+      mpsse_(clock_, stats_, chain_, config.usb),
+      dap_(clock_, stats_, chain_, config.dap)
 {
     chain_.set_tdo_stuck(config.tdo_stuck);
     CpuModel model{};
@@ -184,6 +185,10 @@ std::string stats_text(const VirtualBoard& board)
         {"usb_bytes_out", stats.usb_bytes_out},
         {"usb_bytes_in", stats.usb_bytes_in},
     };
+    const Counter dap_counters[] = {
+        {"dap_packets", stats.dap_packets},   {"dap_round_trips", stats.dap_round_trips},
+        {"dap_commands", stats.dap_commands}, {"dap_rejected", stats.dap_rejected},
+    };
     const Counter reset_counters[] = {
         {"ntrst_pulses", stats.ntrst_pulses},
         {"nsrst_pulses", stats.nsrst_pulses},
@@ -198,6 +203,8 @@ std::string stats_text(const VirtualBoard& board)
     // Only runs that used the USB adapter list its counters: parallel-port output stays as it was.
     if (stats.usb_transfers != 0)
         add(usb_counters);
+    if (stats.dap_packets != 0)
+        add(dap_counters);
     // The reset lines only where an adapter configuration wired them.
     if (board.mpsse().wiring().shown)
         add(reset_counters);

@@ -51,6 +51,7 @@ public:
 
     // The board's USB adapter; with none plugged in its open() finds no device, as on a PC.
     UsbTransport* usb_transport() override { return &board_.mpsse(); }
+    DapTransport* dap_transport() override { return &board_.dap(); }
 
     void console_write(const char* text, size_t length) override;
     // Standard output's own answer; a captured console answers `captured_terminal`.
