@@ -50,6 +50,8 @@ SimRun SimSession::run(const std::vector<std::string>& tool_options)
     std::vector<std::string> args{"tarnflash"};
     if (parse_.options.usb_cable)
         args.insert(args.end(), {"--cable", "ftdi"});
+    if (parse_.options.dap_cable)
+        args.insert(args.end(), {"--cable", "cmsis-dap"});
     args.insert(args.end(), tool_options.begin(), tool_options.end());
     std::vector<char*> argv;
     for (std::string& arg : args)

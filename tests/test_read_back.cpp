@@ -167,19 +167,22 @@ namespace {
 TEST(UsbCable, EveryModelAndSetUpProgramsAndVerifies)
 {
     constexpr uint32_t kStart = 0x40000;
+    for (const Args& cable : {Args{"ftdi"}, Args{"cmsis-dap", "--dap-version", "1"}, Args{"cmsis-dap"}})
     for (const FlashWiring& w : kFlashWirings) {
         const char* cpu = cpu_of(w);
-        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + cpu);
+        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + cpu + " " + cable.back());
         ScratchDir dir;
         const Bytes image = pattern(0x301, 11);
-        const Args sim = {"--cable", "ftdi", "--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""};
+        Args sim = {"--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", "", "--cable"};
+        sim.insert(sim.end(), cable.begin(), cable.end());
         SimSession session(sim);
         SimRun run = session.run({"-C", cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(kStart),
                                   "-f" + dir.write("i.bin", image)});
         EXPECT_EQ(run.status, 0) << run.console;
         EXPECT_TRUE(has(run.console, "\nFlash writing & verifying OK\n"));
         EXPECT_EQ(run.stats.port_writes, 0u) << "the parallel port is never touched";
-        EXPECT_GT(run.stats.usb_round_trips, 0u);
+        EXPECT_GT(run.stats.usb_round_trips + run.stats.dap_round_trips, 0u);
+        EXPECT_EQ(run.stats.dap_rejected, 0u);
         EXPECT_EQ(run.stats.rule_violations, 0u);
         const Bytes flash = session.board().flash()->contents();
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + kStart));
