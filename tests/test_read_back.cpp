@@ -212,6 +212,19 @@ TEST(UsbCable, ChainCheckToggleTestAndRefusals)
          "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
         {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
         {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
+        {{"--cable", "cmsis-dap", "--no-usb"}, {}, "no CMSIS-DAP probe found\n"},
+        {{"--cable", "cmsis-dap", "--dap-fault", "no-jtag"},
+         {},
+         "CMSIS-DAP probe 2e8a:000c (serial E6614103E7): no JTAG (DAP_Info capabilities 0x01); this tool needs JTAG, "
+         "not SWD\n"},
+        {{"--cable", "cmsis-dap", "--dap-serial", "A", "--dap-serial", "B"},
+         {},
+         "several CMSIS-DAP probes plugged in (serials A B): choose one with --cable-serial\n"},
+        {{"--cable", "cmsis-dap", "--dap-serial", "A"}, {"--cable-serial", "C"}, "no CMSIS-DAP probe found\n"},
+        {{"--cable", "cmsis-dap"}, {"--cable-id", "2e8a"}, "bad --cable-id (VID:PID in hexadecimal, as 0d28:0204)\n"},
+        {{"--cable", "cmsis-dap"},
+         {"--cable-pins", "10:30"},
+         "--cable-config, --cable-interface and --cable-pins are for an FTDI adapter, not --cable cmsis-dap\n"},
     };
     for (const auto& r : refusals) {
         Args tool = {"-C", "KTR5200", "-j"};
