@@ -9,6 +9,7 @@
 #include "platform/linux/key_input.h"
 #include "platform/linux/parallel_ports.h"
 #include "platform/platform.h"
+#include "platform/dap_transport.h"
 #include "platform/usb_transport.h"
 
 class LinuxPlatform final : public Platform {
@@ -38,10 +39,13 @@ public:
 
     // The libftdi1 transport, made on first use; nullptr in a build without libftdi1.
     UsbTransport* usb_transport() override;
+    // The CMSIS-DAP probes, made on first use; nullptr in a build with neither v1 nor v2.
+    DapTransport* dap_transport() override;
 
 private:
     ParallelPorts ports_;
     DeviceLock port_locks_[3];  // the candidates, held from before the probe to the release
     KeyInput keys_;
     std::unique_ptr<UsbTransport> usb_;
+    std::unique_ptr<DapTransport> dap_;
 };
