@@ -188,6 +188,7 @@ std::string stats_text(const VirtualBoard& board)
     const Counter dap_counters[] = {
         {"dap_packets", stats.dap_packets},   {"dap_round_trips", stats.dap_round_trips},
         {"dap_commands", stats.dap_commands}, {"dap_rejected", stats.dap_rejected},
+        {"dap_disconnects", stats.dap_disconnects},
     };
     const Counter reset_counters[] = {
         {"ntrst_pulses", stats.ntrst_pulses},

@@ -180,7 +180,7 @@ void DapProbe::execute(const uint8_t* in, size_t length, std::vector<uint8_t>& o
     }
     case kDisconnect:
         connected_ = false;
-        ++disconnects_;
+        ++stats_.dap_disconnects;
         out = {kDisconnect, kOk};
         break;
     case kClock: {

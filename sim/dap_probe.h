@@ -59,8 +59,6 @@ public:
     size_t packet_size() const { return config_.packet_size; }
     uint32_t granted_hz() const { return hz_; }
     bool connected() const { return connected_; }
-    // DAP_Disconnect commands taken since the board was made.
-    uint64_t disconnects() const { return disconnects_; }
 
 private:
     struct Answer {
@@ -87,7 +85,6 @@ private:
     bool gone_ = false;
     size_t chosen_ = 0;
     bool connected_ = false;
-    uint64_t disconnects_ = 0;
     bool nreset_low_ = false;
     uint32_t hz_ = 1'000'000;
     uint64_t sequence_commands_ = 0;

@@ -26,11 +26,12 @@ struct SimStats {
     uint64_t nsrst_pulses = 0;
     uint64_t nsrst_dr_scans = 0;
     // The CMSIS-DAP probe's traffic: packets each way, reads that waited, commands run, commands
-    // answered DAP_ERROR or 0xFF.
+    // answered DAP_ERROR or 0xFF, DAP_Disconnect commands.
     uint64_t dap_packets = 0;
     uint64_t dap_round_trips = 0;
     uint64_t dap_commands = 0;
     uint64_t dap_rejected = 0;
+    uint64_t dap_disconnects = 0;
 };
 
 }  // namespace sim

@@ -95,7 +95,7 @@ TEST(DapCable, FailuresMidJobStopTheJobAndDisconnect)
         EXPECT_TRUE(std::filesystem::exists(report));
         std::filesystem::remove(report);
         // An unplugged probe hears nothing more; one that is still there is let go.
-        EXPECT_EQ(session.board().dap().disconnects() != 0, c.disconnected) << run.console;
+        EXPECT_EQ(run.stats.dap_disconnects, c.disconnected ? 1u : 0u) << run.console;
         EXPECT_FALSE(session.board().dap().connected() && c.disconnected);
         EXPECT_EQ(run.stats.dap_rejected, c.fault != nullptr && c.disconnected ? 1u : 0u);
     }
