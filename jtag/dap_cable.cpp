@@ -142,7 +142,8 @@ void DapCable::packet(const DapPacket& packet)
         return;
     // The answered packets' records go, so that the queues stay within the reserved room.
     if (next_answer_ == in_flight_.size() || next_answer_ >= packet_count_) {
-        const size_t done = next_answer_ == in_flight_.size() ? placements_.size() : in_flight_[next_answer_].first_placement;
+        const size_t done =
+            next_answer_ == in_flight_.size() ? placements_.size() : in_flight_[next_answer_].first_placement;
         placements_.erase(placements_.begin(), placements_.begin() + static_cast<std::ptrdiff_t>(done));
         in_flight_.erase(in_flight_.begin(), in_flight_.begin() + static_cast<std::ptrdiff_t>(next_answer_));
         for (InFlight& f : in_flight_) {

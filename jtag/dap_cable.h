@@ -68,6 +68,6 @@ private:
     std::vector<uint8_t> answer_;
     std::vector<DapPlacement> placements_;  // of the packets in flight, in order
     std::vector<InFlight> in_flight_;
-    size_t next_answer_ = 0;  // first packet in flight whose answer is not read
+    size_t next_answer_ = 0;           // first packet in flight whose answer is not read
     std::optional<DapPacker> packer_;  // made once the packet size is known
 };

@@ -17,15 +17,14 @@ std::string dap_add_serial(DapProbeConfig& dap, bool& serial_given, const std::s
 // no-jtag | error:N | unplug:N
 std::string dap_set_fault(DapProbeConfig& dap, const std::string& value);
 
-
 }  // namespace sim
 
 // The usage lines of these options, a literal to join the simulator's usage text.
-#define SIM_DAP_USAGE                                                                                     \
-    "  --cable cmsis-dap   the tool drives the board's CMSIS-DAP probe\n"                                 \
-    "  --dap-version 1|2   the probe's link: 1 HID reports, 2 USB bulk (default 2)\n"                     \
-    "  --dap-packet-size N, --dap-packet-count N  what DAP_Info reports (default 64 and 4 for v1,\n"      \
-    "                      512 and 8 for v2)\n"                                                          \
-    "  --dap-serial TEXT   a probe plugged in with that serial (repeatable: several probes)\n"           \
-    "  --dap-fault F       the probe misbehaves: no-jtag (SWD only), error:N (the Nth\n"                 \
+#define SIM_DAP_USAGE                                                                                                  \
+    "  --cable cmsis-dap   the tool drives the board's CMSIS-DAP probe\n"                                              \
+    "  --dap-version 1|2   the probe's link: 1 HID reports, 2 USB bulk (default 2)\n"                                  \
+    "  --dap-packet-size N, --dap-packet-count N  what DAP_Info reports (default 64 and 4 for v1,\n"                   \
+    "                      512 and 8 for v2)\n"                                                                        \
+    "  --dap-serial TEXT   a probe plugged in with that serial (repeatable: several probes)\n"                         \
+    "  --dap-fault F       the probe misbehaves: no-jtag (SWD only), error:N (the Nth\n"                               \
     "                      DAP_JTAG_Sequence answered DAP_ERROR), unplug:N (gone after the Nth)\n"

@@ -56,8 +56,8 @@ const char* DapProbe::open(const DapChoice& choice)
     close();
     std::vector<size_t> matching;
     for (size_t i = 0; i < config_.serials.size(); ++i) {
-        const bool id_ok = choice.id.vendor == 0 ||
-                           (choice.id.vendor == config_.id.vendor && choice.id.product == config_.id.product);
+        const bool id_ok =
+            choice.id.vendor == 0 || (choice.id.vendor == config_.id.vendor && choice.id.product == config_.id.product);
         if (config_.present && id_ok && (choice.serial.empty() || choice.serial == config_.serials[i]))
             matching.push_back(i);
     }

@@ -37,11 +37,11 @@ TEST(DapPacker, PacketsAsWorkedOutByHand)
         const char* clocks;
         const char* packets;
     } cases[] = {
-        {64, "T0T0T0T0T0", "14 01 45 00 | "},                         // five clocks to Test-Logic-Reset
-        {64, "t1t0t1t1", "14 01 04 0D | "},                           // TDI least significant bit first
-        {64, "t1+t0+t1+T1+", "14 02 83 05 C1 01 | "},                 // exit on the last clock, all captured
-        {64, "t0t0t1+t0+", "14 02 02 00 82 01 | "},                   // capturing starts a sequence
-        {64, "I", "14 01 00 00 00 00 00 00 00 00 00 | "},             // 64 clocks are written as 0
+        {64, "T0T0T0T0T0", "14 01 45 00 | "},                        // five clocks to Test-Logic-Reset
+        {64, "t1t0t1t1", "14 01 04 0D | "},                          // TDI least significant bit first
+        {64, "t1+t0+t1+T1+", "14 02 83 05 C1 01 | "},                // exit on the last clock, all captured
+        {64, "t0t0t1+t0+", "14 02 02 00 82 01 | "},                  // capturing starts a sequence
+        {64, "I", "14 01 00 00 00 00 00 00 00 00 00 | "},            // 64 clocks are written as 0
         {64, "It1", "14 02 00 00 00 00 00 00 00 00 00 01 01 | "},    // the 65th starts the next
         {8, "IIIIIt0", "14 01 28 00 00 00 00 00 | 14 01 01 00 | "},  // 40 clocks fill 8 bytes
         {8, "T0t0T0t0T0t0T0", "14 03 41 00 01 00 41 00 | 14 03 01 00 41 00 01 00 | 14 01 41 00 | "},
@@ -75,11 +75,13 @@ TEST(DapCable, FailuresMidJobStopTheJobAndDisconnect)
         const char* line;
         bool disconnected;
     } cases[] = {
-        {"error:40", "Stopped by a cable error (CMSIS-DAP probe 2e8a:000c (serial E6614103E7): DAP_JTAG_Sequence "
-                     "answered DAP_ERROR) at 0x",
+        {"error:40",
+         "Stopped by a cable error (CMSIS-DAP probe 2e8a:000c (serial E6614103E7): DAP_JTAG_Sequence "
+         "answered DAP_ERROR) at 0x",
          true},
-        {"unplug:40", "Stopped by a cable error (CMSIS-DAP probe 2e8a:000c (serial E6614103E7): USB read failed: "
-                      "no such device (the probe was unplugged)) at 0x",
+        {"unplug:40",
+         "Stopped by a cable error (CMSIS-DAP probe 2e8a:000c (serial E6614103E7): USB read failed: "
+         "no such device (the probe was unplugged)) at 0x",
          false},
         {nullptr, "Flash writing & verifying OK", true},
     };
@@ -88,8 +90,8 @@ TEST(DapCable, FailuresMidJobStopTheJobAndDisconnect)
         if (c.fault != nullptr)
             sim.insert(sim.end(), {"--dap-fault", c.fault});
         SimSession session(sim);
-        SimRun run = session.run({"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f" + image,
-                                  "--report", report});
+        SimRun run =
+            session.run({"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f" + image, "--report", report});
         EXPECT_EQ(run.status, c.fault != nullptr ? 1 : 0) << run.console;
         EXPECT_TRUE(flash_job::has(run.console, c.line)) << run.console;
         EXPECT_TRUE(std::filesystem::exists(report));
@@ -105,8 +107,9 @@ TEST(DapCable, ListNamesEveryProbeBesideTheAdapters)
 {
     SimRun list = run_sim({"--dap-serial", "A", "--dap-serial", "B", "--dap-version", "1"}, {"--cable-list"});
     EXPECT_EQ(list.status, 0);
-    EXPECT_EQ(list.console, "2e8a:000c A Virtual CMSIS-DAP v1 (CMSIS-DAP v1)\n"
-                            "2e8a:000c B Virtual CMSIS-DAP v1 (CMSIS-DAP v1)\n0403:6010 - Dual RS232-HS\n");
+    EXPECT_EQ(list.console,
+              "2e8a:000c A Virtual CMSIS-DAP v1 (CMSIS-DAP v1)\n"
+              "2e8a:000c B Virtual CMSIS-DAP v1 (CMSIS-DAP v1)\n0403:6010 - Dual RS232-HS\n");
     SimRun alone = run_sim({"--dap-serial", "A", "--no-usb"}, {"--cable-list"});
     EXPECT_EQ(alone.console, "no FTDI USB adapter found\n");
     EXPECT_EQ(list.stats.dap_packets + alone.stats.dap_packets, 0u);

@@ -93,8 +93,7 @@ public:
     bool read(uint8_t* packet, size_t capacity, size_t& got) override
     {
         int done = 0;
-        const int code =
-            libusb_bulk_transfer(handle_, bulk_.in, packet, static_cast<int>(capacity), &done, kTimeoutMs);
+        const int code = libusb_bulk_transfer(handle_, bulk_.in, packet, static_cast<int>(capacity), &done, kTimeoutMs);
         got = static_cast<size_t>(done);
         if (code != 0)
             return failed("USB read failed: ", code);

@@ -11,8 +11,7 @@ std::unique_ptr<DapLink> dap_hid_link() { return nullptr; }
 
 DapProbes::DapProbes(std::unique_ptr<DapLink> bulk, std::unique_ptr<DapLink> hid)
     : bulk_(std::move(bulk)), hid_(std::move(hid))
-{
-}
+{}
 
 const char* DapProbes::fail(std::string text)
 {
@@ -59,7 +58,8 @@ const char* DapProbes::open(const DapChoice& choice)
     std::vector<size_t> matching;
     for (size_t i = 0; i < found.size(); ++i) {
         const DapProbeInfo& p = found[i];
-        const bool id_ok = choice.id.vendor == 0 || (p.id.vendor == choice.id.vendor && p.id.product == choice.id.product);
+        const bool id_ok =
+            choice.id.vendor == 0 || (p.id.vendor == choice.id.vendor && p.id.product == choice.id.product);
         bool twin = false;  // the HID face of a probe already matched through its bulk interface
         for (size_t m : matching)
             twin = twin || (found[m].id.vendor == p.id.vendor && found[m].id.product == p.id.product &&
