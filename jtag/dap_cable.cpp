@@ -122,6 +122,11 @@ void DapCable::close()
     if (!opened_)
         return;
     flush();
+    // After a failure the answers still due are read and dropped, so that the next answer is the
+    // one to the commands below.
+    for (size_t got = 0; next_answer_ < in_flight_.size(); ++next_answer_)
+        if (!link_.read(answer_.data(), answer_.size(), got))
+            break;
     // nSRST back to the target's pull-up, then the probe's pins back to itself; both tried
     // after a fault too, in case the link still works.
     if (settings_.srst == DapSettings::Srst::hold) {
