@@ -8,6 +8,7 @@
 
 #include "app/adapter_file.h"
 #include "app/probe_cables.h"
+#include "app/dap_cable_choice.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/usb_transport.h"
@@ -52,7 +53,11 @@ std::vector<UsbId> named_ids(const LongOptions& o)
 
 int cable_list(const LongOptions& o)
 {
+    // CMSIS-DAP probes first, then the FTDI adapters; either kind is an answer.
+    const int probes = list_dap_probes();
     UsbTransport* usb = platform().usb_transport();
+    if (usb == nullptr && probes != 0)
+        return 0;
     if (usb == nullptr) {
         con_printf("This build has no USB cable: it was built without libftdi1\n");
         return 1;
@@ -62,6 +67,8 @@ int cable_list(const LongOptions& o)
         con_printf("%s\n", reason);
         return 1;
     }
+    if (found.empty() && probes != 0)
+        return 0;
     if (found.empty()) {
         con_printf("no FTDI USB adapter found\n");
         return 1;

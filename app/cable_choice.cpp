@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/adapter_file.h"
+#include "app/dap_cable_choice.h"
 #include "app/exit.h"
 #include "app/network_cable.h"
 #include "app/probe_cables.h"
@@ -38,6 +39,8 @@ bool wants_usb_cable(const LongOptions& o, std::string& error)
         return network_cable_options(o, error);
     if (probe_cable_named(o))
         return probe_cable_check(o, error);
+    if (wants_dap_cable(o, error))
+        return error.empty();
     if (o.cable != nullptr && std::strcmp(o.cable, "ftdi") != 0 && std::strcmp(o.cable, "parport") != 0) {
         error =
             std::string("unknown --cable '") + o.cable + "' (ftdi for a USB adapter, parport for the parallel port)";
@@ -113,6 +116,8 @@ Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
         return open_network_cable(o, opened);
     if (probe_cable_named(o))
         return open_probe_cable(o, opened);
+    if (std::string dap_error; wants_dap_cable(o, dap_error))
+        return open_dap_cable(o, opened);
     UsbCableSetup setup;
     if (Ending end = usb_cable_setup(o, setup))
         return end;

@@ -35,6 +35,8 @@ void print_help()
         "                 which USB adapter, its interface, its extra pins (ADBUS4-7) and the TCK rate\n"
         "  --cable xvc:HOST[:PORT]  an XVC server's adapter (port 2542 by default; --tck-hz sets its TCK)\n"
         "  --cable remote-bitbang:HOST:PORT|unix:PATH  an OpenOCD remote_bitbang server (--srst hold|release)\n"
+        "  --cable cmsis-dap  a CMSIS-DAP probe (v2 bulk, else v1 HID); --cable-id, --cable-serial, --tck-hz,\n"
+        "                 --srst as above; --cable-list lists the probes too\n"
         "  --bsdl FILE    the device described by a BSDL file instead of -C; -o is the flash's own address\n"
         "  --bus MAP      its flash signals: addr=A(1..22) data=D(0..15) ncs=nCS0 noe=nOE nwe=nWE\n"
         "  --hold PIN=0|1|z  a pin held low, high or released during the job (repeatable)\n"

@@ -14,6 +14,7 @@
 #include "app/command_check.h"
 #include "app/command_line.h"
 #include "app/console_host.h"
+#include "app/dap_cable_choice.h"
 #include "app/exit.h"
 #include "app/help.h"
 #include "app/job_report.h"
@@ -315,7 +316,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         return *end;
     if (run.uses_usb && probe_cable_named(long_options))
         note_probe_cable(long_options, *run.cable, report);
-    else if (run.uses_usb && !note_network_cable(report, run.cable.get()))
+    else if (run.uses_usb && !note_network_cable(report, run.cable.get()) && !note_dap_cable(run.cable.get(), report))
         note_usb_cable(report);
     // The chain counts what the job sends, for the report; the device is alone on it until the
     // chain options say where it sits.

@@ -11,6 +11,7 @@
 class UsbTransport;
 class JaylinkTransport;
 class GpioTransport;
+class DapTransport;
 
 class Platform {
 public:
@@ -69,6 +70,8 @@ public:
     // The J-Link and GPIO transports, or nullptr where this build has none.
     virtual JaylinkTransport* jaylink_transport() { return nullptr; }
     virtual GpioTransport* gpio_transport() { return nullptr; }
+    // The CMSIS-DAP probes' packets, or nullptr where this build has neither v1 nor v2.
+    virtual DapTransport* dap_transport() { return nullptr; }
 
     // Console output, already formatted.
     virtual void console_write(const char* text, size_t length) = 0;

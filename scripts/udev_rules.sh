@@ -4,7 +4,8 @@
 # adapters the tool drives, 0403:6010 and 0403:6014, and those of OpenOCD's interface/ftdi/*.cfg
 # files that --cable-config reads. The tool itself says which: a file it refuses (SWD only, TDO
 # sampled on the falling edge, a command it does not know) adds nothing. SEGGER's J-Links come
-# from OpenOCD's own udev rule (OPENOCD_RULES, default /lib/udev/rules.d/60-openocd.rules).
+# from OpenOCD's own udev rule (OPENOCD_RULES, default /lib/udev/rules.d/60-openocd.rules), and so
+# do CMSIS-DAP probes: the entries whose comments name CMSIS-DAP, for the USB device and its HID node.
 #   scripts/udev_rules.sh [SCRIPTS_FOLDER] > packaging/60-tarnflash.rules
 #   scripts/udev_rules.sh --check RULES [SCRIPTS_FOLDER]   (status 1 and the missing pairs)
 # The rule is kept in the tree, so that the package does not depend on the OpenOCD version of
@@ -37,7 +38,22 @@ pairs() {
     } | tr 'A-F' 'a-f' | LC_ALL=C sort -u
 }
 
+# The CMSIS-DAP rules: each OpenOCD entry under a comment that names CMSIS-DAP, the comment kept.
+cmsis_dap() {
+    [ -f "$openocd_rules" ] || { echo "udev_rules.sh: no $openocd_rules (Debian's openocd installs it)" >&2; exit 1; }
+    awk '/^#/ { named = ($0 ~ /CMSIS-DAP/); if (named) print; next }
+         named && /^ATTRS/ { match($0, /^(ATTRS\{[a-zA-Z]+\}=="[^"]*", )+/)
+                              print "SUBSYSTEM==\"usb|hidraw\", " substr($0, 1, RLENGTH) \
+                                    "MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"" }
+         /^$/ { named = 0 }' "$openocd_rules"
+}
+
 if [ -n "$check" ]; then
+    missing=$(cmsis_dap | grep -v '^#' | grep -vxF -f "$check" || true)
+    if [ -n "$missing" ]; then
+        echo "$check lacks CMSIS-DAP rules of $openocd_rules:" "$missing" >&2
+        exit 1
+    fi
     missing=$(comm -23 <(pairs) <(grep -o 'idVendor}=="[0-9a-f]*", ATTR{idProduct}=="[0-9a-f]*"' "$check" |
         sed 's/idVendor}=="\(.*\)", ATTR{idProduct}=="\(.*\)"/\1:\2/' | LC_ALL=C sort -u))
     if [ -n "$missing" ]; then
@@ -49,11 +65,12 @@ fi
 
 cat <<'HEAD'
 # SPDX-License-Identifier: Apache-2.0
-# tarnflash: the FTDI USB JTAG adapters and SEGGER J-Links it drives, for the plugdev group and the
-# user at the seat. Made by scripts/udev_rules.sh from OpenOCD's interface/ftdi adapter files and
-# its udev rule's J-Links.
+# tarnflash: the FTDI USB JTAG adapters, SEGGER J-Links and CMSIS-DAP probes it drives, for the
+# plugdev group and the user at the seat. Made by scripts/udev_rules.sh from OpenOCD's interface/ftdi
+# adapter files and its udev rule's J-Links and CMSIS-DAP entries (USB device and HID node).
 HEAD
 pairs | while IFS=: read -r vid pid; do
     printf 'SUBSYSTEM=="usb", ATTR{idVendor}=="%s", ATTR{idProduct}=="%s", MODE="0660", GROUP="plugdev", TAG+="uaccess"\n' \
         "$vid" "$pid"
 done
+cmsis_dap

@@ -90,7 +90,8 @@ VirtualBoard::VirtualBoard(const BoardConfig& config)
       port_(clock_, stats_, chain_, !config.no_port, config.port_base, config.port_ns),
       mpsse_(clock_, stats_, chain_, config.usb),
       jlink_(clock_, chain_, config.jlink),
-      gpio_(clock_, chain_, config.gpio)
+      gpio_(clock_, chain_, config.gpio),
+      dap_(clock_, stats_, chain_, config.dap)
 {
     chain_.set_tdo_stuck(config.tdo_stuck);
     CpuModel model{};
@@ -186,6 +187,11 @@ std::string stats_text(const VirtualBoard& board)
         {"usb_bytes_out", stats.usb_bytes_out},
         {"usb_bytes_in", stats.usb_bytes_in},
     };
+    const Counter dap_counters[] = {
+        {"dap_packets", stats.dap_packets},   {"dap_round_trips", stats.dap_round_trips},
+        {"dap_commands", stats.dap_commands}, {"dap_rejected", stats.dap_rejected},
+        {"dap_disconnects", stats.dap_disconnects},
+    };
     const Counter reset_counters[] = {
         {"ntrst_pulses", stats.ntrst_pulses},
         {"nsrst_pulses", stats.nsrst_pulses},
@@ -207,6 +213,8 @@ std::string stats_text(const VirtualBoard& board)
     // Only runs that used the USB adapter list its counters: parallel-port output stays as it was.
     if (stats.usb_transfers != 0)
         add(usb_counters);
+    if (stats.dap_packets != 0)
+        add(dap_counters);
     // The reset lines only where an adapter configuration wired them.
     if (board.mpsse().wiring().shown)
         add(reset_counters);

@@ -12,6 +12,7 @@
 #include "sim/bus.h"
 #include "sim/chain_device.h"
 #include "sim/cpu_facts.h"
+#include "sim/dap_probe.h"
 #include "sim/flash_bank.h"
 #include "sim/mpsse_engine.h"
 #include "sim/scan_chain.h"
@@ -40,6 +41,7 @@ struct BoardConfig {
     FlashFaults faults;
     std::vector<uint8_t> flash_in;  // initial flash contents from CPU byte 0
     MpsseConfig usb;                // the USB adapter on the JTAG header, beside the parallel cable
+    DapProbeConfig dap;             // the CMSIS-DAP probe on the same header
     // A CPU from a BSDL file instead of `cpu`, its pins wired to the flash by a bus map
     // ("addr=... data=... ncs=... noe=... nwe=...") and the pins the board needs held (PIN=0|1|z).
     std::string bsdl;
@@ -95,6 +97,7 @@ public:
     const VirtualJlink& jlink() const { return jlink_; }
     VirtualGpio& gpio() { return gpio_; }
     const VirtualGpio& gpio() const { return gpio_; }
+    DapProbe& dap() { return dap_; }
     // The flash bank on the bus, or nullptr when a plain memory stands in.
     FlashBank* flash() { return flash_; }
 
@@ -112,6 +115,7 @@ private:
     MpsseEngine mpsse_;
     VirtualJlink jlink_;
     VirtualGpio gpio_;
+    DapProbe dap_;
     std::unique_ptr<ScanPins> pins_;
     FlashBank* flash_ = nullptr;
 };

@@ -63,6 +63,8 @@ int main(int argc, char** argv)
     // The board's cable choice reaches the tool as its own option.
     if (options.usb_cable)
         tool_args.insert(tool_args.begin(), {"--cable", "ftdi"});
+    if (options.dap_cable)
+        tool_args.insert(tool_args.begin(), {"--cable", "cmsis-dap"});
     for (std::string& arg : tool_args)
         tool_argv.push_back(arg.data());
     tool_argv.push_back(nullptr);

@@ -8,6 +8,7 @@
 #include "jtag/number_text.h"
 #include "sim/cpu_facts.h"
 #include "sim/cpu_pins.h"
+#include "sim/dap_options.h"
 
 namespace sim {
 
@@ -97,6 +98,8 @@ std::string set_cable(SimOptions& options, const std::string& value)
 {
     if (value == "jlink" || value == "gpio")
         return set_probe_cable(options, value);
+    if ((options.dap_cable = value == "cmsis-dap"))
+        return {};
     if (value != "ftdi" && value != "parport")
         return "bad --cable '" + value + "' (ftdi for the USB adapter, parport for the parallel port)";
     options.usb_cable = value == "ftdi";
@@ -390,6 +393,11 @@ constexpr OptionRow kOptions[] = {
     {"--serve-stall-ms", true, set_serve_stall_ms},
     {"--jlink-serials", true, set_jlink_serials}, {"--jlink-no-jtag", false, set_jlink_no_jtag},
     {"--gpio-busy", true, add_gpio_held}, {"--gpio-call-ns", true, set_gpio_call_ns},
+    {"--dap-version", true, [](SimOptions& o, const std::string& v) { return dap_set_version(o.dap, v); }},
+    {"--dap-packet-size", true, [](SimOptions& o, const std::string& v) { return dap_set_packet_size(o.dap, v); }},
+    {"--dap-packet-count", true, [](SimOptions& o, const std::string& v) { return dap_set_packet_count(o.dap, v); }},
+    {"--dap-serial", true, [](SimOptions& o, const std::string& v) { return dap_add_serial(o.dap, o.dap_serial_given, v); }},
+    {"--dap-fault", true, [](SimOptions& o, const std::string& v) { return dap_set_fault(o.dap, v); }},
 };
 
 const OptionRow* find_option(const std::string& name)
@@ -516,6 +524,9 @@ Outcome board_config(const SimOptions& options, BoardConfig& config, std::string
     config.usb.present = !options.no_usb;
     config.usb.id = options.usb_id;
     config.usb.serial = options.usb_serial;
+    config.dap = options.dap;
+    config.dap.latency_us = options.usb_latency_us;
+    config.dap.present = !options.no_usb && (options.dap_cable || options.dap_serial_given);
     config.region = options.region;
     config.with_bus = true;
     config.flash = options.flash;
@@ -573,6 +584,7 @@ const char* sim_usage()
            "  --no-usb            no USB JTAG adapter plugged in\n"
            "  --cable ftdi        the tool drives the board's USB adapter (FT2232H MPSSE) instead\n"
            "                      of the parallel port (parport, the default)\n"
+           SIM_DAP_USAGE
            "  --usb-latency-us N  virtual microseconds per USB round trip (default 125)\n"
            "  --usb-id VID:PID    the USB adapter's IDs (default 0403:6010)\n"
            "  --usb-serial TEXT   its serial number (default none); with one, two simulators\n"
@@ -620,6 +632,11 @@ std::string elapsed_time_note(const SimOptions& options)
 {
     if (!options.probes.cable.empty())
         return probe_time_note(options.probes);
+    if (options.dap_cable)
+        return std::string("(tarnflash-sim: that elapsed time is virtual, the estimate for real hardware through the "
+                           "CMSIS-DAP probe: ") +
+               (options.dap.version == 1 ? "1 ms USB frames" : std::to_string(options.usb_latency_us) + " us per round trip") +
+               " and the TCK rate)\n";
     if (options.usb_cable)
         return "(tarnflash-sim: that elapsed time is virtual, the estimate for real hardware through the USB "
                "adapter at " +

@@ -9,6 +9,7 @@
 #include "sim/board.h"
 #include "sim/board_server.h"
 #include "sim/probe_sim_options.h"
+#include "sim/dap_probe.h"
 
 namespace sim {
 
@@ -35,6 +36,9 @@ struct SimOptions {
     bool no_usb = false;              // no USB adapter plugged in
     UsbId usb_id{0x0403, 0x6010};     // --usb-id: the virtual adapter's USB IDs
     std::string usb_serial;           // --usb-serial: its serial number (none by default)
+    bool dap_cable = false;           // --cable cmsis-dap: the tool drives the board's CMSIS-DAP probe
+    DapProbeConfig dap;               // --dap-*: that probe
+    bool dap_serial_given = false;
     int region = 0;                   // chip-select region the flash sits on
     std::string flash = "S29AL008D";  // model on the bus (":top" / ":bottom" where it has both)
     bool bus_given = false;

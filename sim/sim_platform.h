@@ -53,6 +53,7 @@ public:
     UsbTransport* usb_transport() override { return &board_.mpsse(); }
     JaylinkTransport* jaylink_transport() override { return &board_.jlink(); }
     GpioTransport* gpio_transport() override { return &board_.gpio(); }
+    DapTransport* dap_transport() override { return &board_.dap(); }
 
     void console_write(const char* text, size_t length) override;
     // Standard output's own answer; a captured console answers `captured_terminal`.

@@ -32,6 +32,13 @@ struct SimStats {
     uint64_t net_bytes_in = 0;
     uint64_t net_bytes_out = 0;
     uint64_t net_answer_batches = 0;
+    // The CMSIS-DAP probe's traffic: packets each way, reads that waited, commands run, commands
+    // answered DAP_ERROR or 0xFF, DAP_Disconnect commands.
+    uint64_t dap_packets = 0;
+    uint64_t dap_round_trips = 0;
+    uint64_t dap_commands = 0;
+    uint64_t dap_rejected = 0;
+    uint64_t dap_disconnects = 0;
 };
 
 }  // namespace sim

@@ -55,6 +55,8 @@ SimRun SimSession::run(const std::vector<std::string>& tool_options)
         args.insert(args.end(), {"--cable", "jlink"});
     if (parse_.options.probes.cable == "gpio")
         args.insert(args.end(), {"--cable", "gpio:gpiochip0", "--gpio-pins", "tck=11,tms=25,tdi=10,tdo=9"});
+    if (parse_.options.dap_cable)
+        args.insert(args.end(), {"--cable", "cmsis-dap"});
     args.insert(args.end(), tool_options.begin(), tool_options.end());
     std::vector<char*> argv;
     for (std::string& arg : args)

@@ -311,7 +311,7 @@ TEST(BsdlBoard, AJobOnABoardOfItsOwnOnBothCables)
 {
     flash_job::ScratchDir dir;
     const flash_job::Bytes image = flash_job::pattern(0x1801, 9);
-    for (const char* cable : {"parport", "ftdi", "jlink", "gpio"}) {
+    for (const char* cable : {"parport", "ftdi", "jlink", "gpio", "cmsis-dap"}) {
         SimSession session(
             {"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1", "--cable", cable});
         ASSERT_TRUE(session.ok()) << session.error();

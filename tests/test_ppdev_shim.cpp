@@ -323,6 +323,21 @@ TEST_P(BrokenOutputPipe, TheJobGoesOn)
 
 INSTANTIATE_TEST_SUITE_P(Programs, BrokenOutputPipe, testing::Values(false, true));
 
+// An interrupted job through a CMSIS-DAP probe lets the probe go (DAP_Disconnect) on its way out.
+TEST_P(InterruptedJob, LetsTheCmsisDapProbeGo)
+{
+    write_image(run_, 64 * 1024);
+    Strings job = {TARNFLASH_SIM_PATH, "--cable", "cmsis-dap", "--dap-version", "1", "--stats", "--"};
+    job.insert(job.end(), kJob.begin() + 1, kJob.end());
+    run_.start(job, {}, {.shim = false});
+    for (int i = 0; i < 2000 && read_file(run_.path("output")).find("Write:") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    run_.send(GetParam());
+    RunResult stopped = run_.finish();
+    EXPECT_EQ(stopped.status, 1) << tail(stopped.output);
+    EXPECT_NE(stopped.output.find("dap_disconnects: 1\n"), std::string::npos) << tail(stopped.output);
+}
+
 // A job holds its cable: a second one on the same adapter or port is refused at once with a line
 // that names it, one on another adapter runs. The first waits at the model menu on a pipe.
 TEST(DeviceLock, SecondJobOnTheSameCableIsRefused)
@@ -345,6 +360,10 @@ TEST(DeviceLock, SecondJobOnTheSameCableIsRefused)
         {{TARNFLASH_PATH, "-C", "KTR5200"}, {TARNFLASH_PATH, "-C", "KTR5200", "-j"}, 1, "parallel port 0x378"},
         {sim(serial, menu), sim(serial, chain), 1, "USB adapter 0403:cff8 serial " + serial},
         {sim(serial, menu), sim(serial + "B", chain), 0, ""},
+        {{TARNFLASH_SIM_PATH, "--cable", "cmsis-dap", "--dap-serial", serial, "--", "-C", "KTR5200"},
+         {TARNFLASH_SIM_PATH, "--cable", "cmsis-dap", "--dap-serial", serial, "--", "-C", "KTR5200", "-j"},
+         1,
+         "CMSIS-DAP probe 2e8a:000c serial " + serial},
     };
     for (const auto& c : cases) {
         GuardedRun holder;

@@ -167,19 +167,22 @@ namespace {
 TEST(UsbCable, EveryModelAndSetUpProgramsAndVerifies)
 {
     constexpr uint32_t kStart = 0x40000;
+    for (const Args& cable : {Args{"ftdi"}, Args{"cmsis-dap", "--dap-version", "1"}, Args{"cmsis-dap"}})
     for (const FlashWiring& w : kFlashWirings) {
         const char* cpu = cpu_of(w);
-        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + cpu);
+        SCOPED_TRACE(std::string(w.sim_flash) + " " + w.bus + " on " + cpu + " " + cable.back());
         ScratchDir dir;
         const Bytes image = pattern(0x301, 11);
-        const Args sim = {"--cable", "ftdi", "--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""};
+        Args sim = {"--cpu", cpu, "--flash", w.sim_flash, "--bus", w.bus, "--keys", "", "--cable"};
+        sim.insert(sim.end(), cable.begin(), cable.end());
         SimSession session(sim);
         SimRun run = session.run({"-C", cpu, "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(kStart),
                                   "-f" + dir.write("i.bin", image)});
         EXPECT_EQ(run.status, 0) << run.console;
         EXPECT_TRUE(has(run.console, "\nFlash writing & verifying OK\n"));
         EXPECT_EQ(run.stats.port_writes, 0u) << "the parallel port is never touched";
-        EXPECT_GT(run.stats.usb_round_trips, 0u);
+        EXPECT_GT(run.stats.usb_round_trips + run.stats.dap_round_trips, 0u);
+        EXPECT_EQ(run.stats.dap_rejected, 0u);
         EXPECT_EQ(run.stats.rule_violations, 0u);
         const Bytes flash = session.board().flash()->contents();
         EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + kStart));
@@ -209,6 +212,19 @@ TEST(UsbCable, ChainCheckToggleTestAndRefusals)
          "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
         {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
         {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
+        {{"--cable", "cmsis-dap", "--no-usb"}, {}, "no CMSIS-DAP probe found\n"},
+        {{"--cable", "cmsis-dap", "--dap-fault", "no-jtag"},
+         {},
+         "CMSIS-DAP probe 2e8a:000c (serial E6614103E7): no JTAG (DAP_Info capabilities 0x01); this tool needs JTAG, "
+         "not SWD\n"},
+        {{"--cable", "cmsis-dap", "--dap-serial", "A", "--dap-serial", "B"},
+         {},
+         "several CMSIS-DAP probes plugged in (serials A B): choose one with --cable-serial\n"},
+        {{"--cable", "cmsis-dap", "--dap-serial", "A"}, {"--cable-serial", "C"}, "no CMSIS-DAP probe found\n"},
+        {{"--cable", "cmsis-dap"}, {"--cable-id", "2e8a"}, "bad --cable-id (VID:PID in hexadecimal, as 0d28:0204)\n"},
+        {{"--cable", "cmsis-dap"},
+         {"--cable-pins", "10:30"},
+         "--cable-config, --cable-interface and --cable-pins are for an FTDI adapter, not --cable cmsis-dap\n"},
     };
     for (const auto& r : refusals) {
         Args tool = {"-C", "KTR5200", "-j"};

@@ -9,6 +9,8 @@
 
 #include "platform/output_terminal.h"
 
+#include "platform/linux/dap_probes.h"
+
 #ifdef TARNFLASH_USB_FTDI
 #include "platform/linux/ftdi_transport.h"
 #endif
@@ -58,3 +60,14 @@ void LinuxPlatform::console_write(const char* text, size_t length)
 }
 
 bool LinuxPlatform::console_is_terminal() { return stdout_is_terminal(); }
+
+DapTransport* LinuxPlatform::dap_transport()
+{
+    if (!dap_) {
+        std::unique_ptr<DapLink> bulk = dap_bulk_link();
+        std::unique_ptr<DapLink> hid = dap_hid_link();
+        if (bulk || hid)
+            dap_ = std::make_unique<DapProbes>(std::move(bulk), std::move(hid));
+    }
+    return dap_.get();
+}

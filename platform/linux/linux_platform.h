@@ -9,6 +9,7 @@
 #include "platform/linux/key_input.h"
 #include "platform/linux/parallel_ports.h"
 #include "platform/platform.h"
+#include "platform/dap_transport.h"
 #include "platform/usb_transport.h"
 
 class LinuxPlatform final : public Platform {
@@ -41,10 +42,13 @@ public:
     // libjaylink's and libgpiod's transports; nullptr in a build without the library.
     JaylinkTransport* jaylink_transport() override;
     GpioTransport* gpio_transport() override;
+    // The CMSIS-DAP probes, made on first use; nullptr in a build with neither v1 nor v2.
+    DapTransport* dap_transport() override;
 
 private:
     ParallelPorts ports_;
     DeviceLock port_locks_[3];  // the candidates, held from before the probe to the release
     KeyInput keys_;
     std::unique_ptr<UsbTransport> usb_;
+    std::unique_ptr<DapTransport> dap_;
 };
