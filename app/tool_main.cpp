@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/console_host.h"
 #include "app/exit.h"
+#include "app/free_argument.h"
 #include "app/help.h"
 #include "app/job_report.h"
 #include "app/long_options.h"
@@ -292,6 +293,8 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     if (Ending end = refuse_misread_command_line(argc, argv, long_options))
         return *end;
     if (Ending end = check_job_options(long_options, argc, argv))
+        return *end;
+    if (Ending end = refuse_free_argument(argc, argv, long_options))
         return *end;
     BsdlTarget bsdl;
     // --chain-list only names devices: a BSDL file there describes no board to program.
