@@ -480,19 +480,47 @@ TEST(ProgrammingRun, ChipEraseThatNeverFinishesEndsTheRun)
 
 // ---- start addresses the run refuses ----
 
-TEST(ProgrammingRun, StartInAMirrorAtTheTopOfTheAddressSpaceIsRefused)
+// The chip sees only its own 20 address bits, and a CPU's bits above its top address pin never
+// reach it: a start in any mirror programs the block it names there, and only a range that would
+// run past a mirror's end (onto the chip's first blocks) is refused.
+TEST(ProgrammingRun, StartInAMirrorReachesItsBlockAndNeverWraps)
 {
-    // The chip sees the low 20 address bits only: 0xFFFF8000 is its block at 0xF8000, a mirror 511 MB
-    // past its end in region 7, and start + length would be 2^32.
+    const struct {
+        const char* cpu;
+        const char* region;
+        uint32_t start;
+        uint32_t offset;  // in the chip
+        size_t image;
+        uint32_t erase_end;  // of the block holding the image's end
+    } cases[] = {{"KTR5200", "7", 0xFFFFC000, 0xFC000, 0x4000, 0x100000},
+                 {"KTR5200", "6", 0xDFFFC000, 0xFC000, 0x4000, 0x100000},
+                 {"ULN", "0", 0x02000000, 0, 0x4000, 0x10000},
+                 {"PAXON", "1", 0x3FFF8000, 0xF8000, 0x2000, 0xFA000},
+                 {"MIRTA", "3", 0x7FF00000, 0, 0x4000, 0x10000},
+                 {"KTR5200", "7", 0xFFFF8000, 0xF8000, 0x10000, 0}};
     ScratchDir dir;
     const Bytes before = pattern(0x100000, 17);
-    SimSession session(
-        {"--flash", "S29AL008D:top", "--region", "7", "--flash-in", dir.write("b.bin", before), "--keys", ""});
-    SimRun run = session.run({"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0xFFFF8000", "-e",
-                              "0x8000", "-f" + dir.write("i.bin", pattern(0x8000, 18))});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(has(run.console, "\nStart 0xFFFF8000 is past the end of the flash: 1024 KB from 0xE0000000\n"));
-    EXPECT_EQ(session.board().flash()->contents(), before);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.start));
+        SimSession session({"--cpu", c.cpu, "--flash", "S29AL008D:top", "--region", c.region, "--flash-in",
+                            dir.write("b.bin", before), "--keys", ""});
+        const Bytes image = pattern(c.image, 18);
+        SimRun run = session.run({"-C", c.cpu, "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", hex(c.start),
+                                  "-f" + dir.write("i.bin", image)});
+        const bool fits = c.offset + c.image <= 0x100000;
+        EXPECT_EQ(run.status, fits ? 0 : 1);
+        char line[96];
+        std::snprintf(line, sizeof line,
+                      "0x%08X is offset 0x%08X of the 1024 KB flash, which repeats every 0x100000 bytes\n", c.start,
+                      c.offset);
+        EXPECT_TRUE(
+            in_order(run.console,
+                     {line, fits ? "verifying OK" : "Cannot download, file size is bigger than flash device size\n"}));
+        EXPECT_EQ(
+            first_difference(session.board().flash()->contents(),
+                             fits ? expected_flash(before, 0x100000, c.offset, c.erase_end, c.offset, image) : before),
+            "");
+    }
 }
 
 TEST(ProgrammingRun, MisalignedStartIsRefusedBeforeErasing)
