@@ -22,6 +22,7 @@
 #include "app/options.h"
 #include "app/run_causes.h"
 #include "app/run_programming.h"
+#include "app/stop_report.h"
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
@@ -63,6 +64,11 @@ RunEnd idcode_mode(const CpuTarget& cpu, JtagChain& chain, JobReport* report, co
         report->idcode_read = read;
     if (const char* fault = chain.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
+        return {1, CableEnd::reset_park};
+    }
+    // An interrupt, even one before the check, is answered: the run did not do all it was asked.
+    if (const std::string reason = stop_reason(chain.cable()); !reason.empty()) {
+        report_stop(reason, 0, {});
         return {1, CableEnd::reset_park};
     }
     if (checked.ok())
@@ -360,8 +366,7 @@ int tool_main(int argc, char** argv, Platform& platform)
 {
     platform_install(&platform);
     // An interrupt stops a job at its next safe point instead of killing the process with the
-    // flash half-driven.
-    interrupts_reset();
+    // flash half-driven; one that came before this call (while the caller set up) is kept.
     interrupts_catch();
     ToolRun run;
     RunEnd end = run_tool(argc, argv, platform, run);
