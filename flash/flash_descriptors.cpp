@@ -57,7 +57,8 @@ constexpr FlashDescriptor kGenericAmd = {.name = "CFI flash",
                                          .code_group = kGroupGeneric,
                                          .variants = {},
                                          .write_buffer = true,
-                                         .buffer_from_cfi = true};
+                                         .buffer_from_cfi = true,
+                                         .block_status = false};
 constexpr FlashDescriptor kGenericIntel = {.name = "CFI flash",
                                            .chip_bus = ChipBus::x8_x16,
                                            .setups = kSetup16x1 | kSetup8x1 | kSetup8x2,
@@ -131,7 +132,8 @@ constexpr FlashDescriptor kDescriptors[] = {
      .commands = &kSst,
      .code_group = kGroupSst,
      .variants = kSst39vf6401,
-     .geometry = GeometrySource::cfi_blocks_region},
+     .geometry = GeometrySource::cfi_blocks_region,
+     .block_status = false},  // its software-ID mode defines the two codes alone
 };
 
 constexpr bool builtin_is_whole(const BuiltinGeometry& g)
