@@ -212,11 +212,8 @@ void write_report(const char* path, JobReport& report, RunEnd& end)
     const std::string& last = platform().console_last_line();
     const bool timing = last.find(" elapsed time:") != std::string::npos;
     const std::string& message = timing ? platform().console_line_before() : last;
-    std::string error;
-    if (!job_report_write(report, end.status, message, path, error)) {
-        con_printf("%s\n", error.c_str());
+    if (!job_report_write(report, end.status, message, path))
         end.status = 1;
-    }
 }
 
 void end_cable(Cable* cable, CableEnd end)
@@ -302,6 +299,12 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         return *end;
     if (Ending end = refuse_free_argument(argc, argv, long_options))
         return *end;
+    // Looked at before the cable; one that cannot be written is not tried again at the end.
+    if (long_options.report_path != nullptr &&
+        !report_target_usable(long_options.report_path, long_options.read_path, long_options.verify_path)) {
+        long_options.report_path = nullptr;
+        return process_end(1);
+    }
     BsdlTarget bsdl;
     // --chain-list only names devices: a BSDL file there describes no board to program.
     if (!long_options.chain_list &&
