@@ -29,8 +29,10 @@ std::string setup_refusal(size_t data_pins, int32_t width, int32_t chips)
         }
     if (fits)
         return {};
-    return "The bus map has " + std::to_string(data_pins) + " data pins: the flash bus is " +
-           (fitting.empty() ? std::string("none of 16x1, 8x2 and 8x1") : fitting) + ", which -w and -i must fit";
+    const std::string pins = "The bus map has " + std::to_string(data_pins) + " data pins: ";
+    if (fitting.empty())
+        return pins + "a flash bus has 8 (8x1) or 16 (16x1, 8x2)";
+    return pins + "its flash bus is " + fitting + ", which -w and -i must fit";
 }
 
 }  // namespace
