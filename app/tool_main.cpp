@@ -159,8 +159,8 @@ Ending find_parallel_cable(bool bare, JobReport& report, std::unique_ptr<Cable>&
 }
 
 // A setuid-root install is root for the parallel port's access alone: the tool becomes the real
-// user right after it, and at once on every path without a parallel port, so that every file and
-// USB device is opened with the user's own rights.
+// user for good right after it, and at once on every path without a parallel port, so that every
+// USB device is opened with the user's own rights (files are, from the start).
 Ending become_user()
 {
     if (const std::string refusal = drop_root_privileges(); !refusal.empty()) {
@@ -173,9 +173,14 @@ Ending become_user()
 // The one way to a cable.
 Ending open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report, std::unique_ptr<Cable>& cable)
 {
-    const char* no_port = usb ? nullptr : platform().port_access();
-    if (Ending end = become_user())
-        return end;
+    std::string refusal = usb ? std::string() : resume_root_privileges();
+    const char* no_port = usb || !refusal.empty() ? nullptr : platform().port_access();
+    if (refusal.empty())
+        refusal = drop_root_privileges();
+    if (!refusal.empty()) {
+        con_printf("%s\n", refusal.c_str());
+        return process_end(1);
+    }
     if (no_port != nullptr) {
         con_printf("%s\n", no_port);
         print_help_hint(bare);
@@ -368,6 +373,12 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
 int tool_main(int argc, char** argv, Platform& platform)
 {
     platform_install(&platform);
+    // Until the port is reached a setuid-root start is the user who ran it: every file named on
+    // the command line is opened with that user's rights.
+    if (const std::string refusal = suspend_root_privileges(); !refusal.empty()) {
+        con_printf("%s\n", refusal.c_str());
+        return 1;
+    }
     // An interrupt stops a job at its next safe point instead of killing the process with the
     // flash half-driven; one that came before this call (while the caller set up) is kept.
     interrupts_catch();
