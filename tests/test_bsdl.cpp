@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
-
-#include <sys/stat.h>
 
 #include "app/bsdl_board.h"
 #include "sim/cpu_facts.h"
@@ -275,7 +272,6 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
     {{"--bsdl", "/nonexistent/board.bsd", "-j"}, "Cannot read the BSDL file /nonexistent/board.bsd", 1, false},
     {{"--bsdl", "/dev/zero", "-j"}, "Cannot read the BSDL file /dev/zero: not a regular file", 1, false},
-    {{"--bsdl", "@P", "-j"}, "Cannot read the BSDL file @P: not a regular file", 1, false},
     {{"--bsdl", "@L", "-j"}, "Cannot read the BSDL file @L: over 16 MiB", 1, false},
     {{"--bsdl-info"}, "pin nWP out=61 ctl=60 dis=1 in=-", 0, false},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
@@ -288,11 +284,8 @@ TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
     const std::string image = dir.write("image.bin", flash_job::pattern(0x800, 5));
     std::ifstream in(board_file("example-soc.bsd"), std::ios::binary);
     const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // A FIFO no one writes to, and a file (sparse) just over the limit.
-    const std::string fifo = (dir.path() / "fifo.bsd").string();
     const std::string large = dir.write("large.bsd", {});
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::filesystem::resize_file(large, (16u << 20) + 1);
+    std::filesystem::resize_file(large, (16u << 20) + 1);  // sparse, just over the limit
     for (const BoardCase& c : kBoardCases) {
         std::string text = original;
         if (c.edit_from[0] != '\0')
@@ -303,11 +296,10 @@ TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
             tool.push_back(arg == "@M"          ? kMap
                            : arg == "-f@I"      ? "-f" + image
                            : arg == "@M,wp=nWP" ? kMap + ",wp=nWP"
-                           : arg == "@P"        ? fifo
                            : arg == "@L"        ? large
                                                 : arg);
         std::string line = c.line;
-        for (const auto& [mark, path] : {std::pair{"@F", file}, {"@P", fifo}, {"@L", large}})
+        for (const auto& [mark, path] : {std::pair{"@F", file}, {"@L", large}})
             if (line.find(mark) != std::string::npos)
                 line.replace(line.find(mark), 2, path);
         SimSession session({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1"});

@@ -131,6 +131,14 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"Block -1 is outside the flash: -b takes 0 to 18\n"},
          Ends::end_of_run,
          true},
+        // In a mirror, but past its end: the chip would wrap the rest onto its first blocks.
+        {"range past a mirror's end",
+         {},
+         with({"-o", "0x1FFFC000", "-fBIG"}),
+         {"0x1FFFC000 is offset 0x000FC000 of the 1024 KB flash, which repeats every 0x100000 bytes\n",
+          "Cannot download, file size is bigger than flash device size\n"},
+         Ends::quit,
+         true},
         // Moved by -b past the table that the start address gave: the chip would wrap it.
         {"start block past the end",
          {},

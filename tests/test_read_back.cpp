@@ -121,19 +121,15 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
         {"read onto a FIFO", {}, {"--read", fifo}, "Cannot write " + fifo + not_regular, false},
         {"read onto a link", {}, {"--read", link}, "Cannot write " + link + not_regular, false},
         {"read onto a device node", {}, {"--read", device}, "Cannot write " + device + not_regular, false},
-        {"report onto a FIFO", {}, {"--verify", image, "--report", fifo}, "Cannot write " + fifo + not_report, false},
-        {"report onto a device node",
+        {"report: FIFO", {}, {"--read", out, "--report", fifo}, "Cannot write " + fifo + not_report, false},
+        {"report: device", {}, {"--read", out, "--report", device}, "Cannot write " + device + not_report, false},
+        {"report: link", {}, {"--read", out, "--report", link}, "Cannot write " + link + not_report, false},
+        {"report: folder",
          {},
-         {"--verify", image, "--report", device},
-         "Cannot write " + device + not_report,
-         false},
-        {"report onto a link", {}, {"--read", out, "--report", link}, "Cannot write " + link + not_report, false},
-        {"report onto a folder",
-         {},
-         {"--verify", image, "--report", folder},
+         {"--read", out, "--report", folder},
          "Cannot write " + folder + ": Is a directory\n",
          false},
-        {"report onto the backup",
+        {"same file",
          {},
          {"--read", out, "--report", out},
          "--read and --report name the same file, " + out + "\n",
@@ -174,19 +170,17 @@ TEST(ReadBack, APlantedPartialLinkIsLeftAlone)
     for (const std::string& file : {out, report})
         std::filesystem::create_symlink(target, file + ".partial");
     // A file replaced keeps its permission bits.
-    dir.write("out.bin", {});
-    std::filesystem::permissions(out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const auto owner = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(dir.write("out.bin", {}), owner);
     const Args tool = {"-C", "KTR5200", "-F",    "S29AL008D", "-w", "16",       "-i",
                        "1",  "-e",      "0x100", "--read",    out,  "--report", report};
     EXPECT_EQ(run_sim({"--keys", "\\e"}, tool).status, 1);  // stopped: the name stays as it was
     EXPECT_EQ(run_sim({"--keys", ""}, tool).status, 0);
     EXPECT_EQ(dir.read("victim.bin"), victim);
     EXPECT_EQ(dir.read("out.bin"), Bytes(0x100, 0xFF));
-    EXPECT_EQ(std::filesystem::status(out).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(std::filesystem::status(out).permissions(), owner);
     EXPECT_TRUE(std::filesystem::is_symlink(out + ".partial") && std::filesystem::is_symlink(report + ".partial"));
-    const Bytes json = dir.read("r.json");
-    EXPECT_TRUE(has(std::string(json.begin(), json.end()), "\"status\": 0"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(report));
 }
 
 }  // namespace

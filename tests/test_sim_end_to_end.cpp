@@ -60,10 +60,9 @@ TEST(SimEndToEnd, IdcodeCheckOnEveryCpu)
     }
 }
 
-// A signal that came while the caller set up (a large board takes time) still stops the run.
 TEST(SimEndToEnd, AnInterruptBeforeTheRunStopsTheIdcodeCheck)
 {
-    interrupt_raise(SIGINT);
+    interrupt_raise(SIGINT);  // as while the caller set up: a large board takes time
     SimRun run = run_sim({}, {"-C", "KTR5200", "-j"});
     interrupts_reset();
     EXPECT_EQ(run.status, 1);
