@@ -187,7 +187,8 @@ constexpr FlashDescriptor kIntelNamed[] = {intel_named("28F128J3", kSetup16x1 | 
 
 const FlashDescriptor* flash_descriptor_find(const char* name)
 {
-    for (const auto& table : {std::span<const FlashDescriptor>(kDescriptors), std::span<const FlashDescriptor>(kIntelNamed)})
+    for (const auto& table :
+         {std::span<const FlashDescriptor>(kDescriptors), std::span<const FlashDescriptor>(kIntelNamed)})
         for (const FlashDescriptor& d : table)
             if (std::strcmp(d.name, name) == 0)
                 return &d;

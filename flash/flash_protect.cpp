@@ -108,8 +108,8 @@ Outcome flash_check_blocks(FlashSession& s, uint32_t base, int32_t first, int32_
 {
     // Where nothing defines a block's status, a read there could give anything: the erase
     // check finds a block that did not change.
-    const bool defined = s.descriptor.style == CommandStyle::intel || s.descriptor.block_status ||
-                         s.geometry.lists_protection;
+    const bool defined =
+        s.descriptor.style == CommandStyle::intel || s.descriptor.block_status || s.geometry.lists_protection;
     if (first >= last || !defined)
         return outcome_of(Status::ok);
     flash_chip_enable(s, '0');
