@@ -286,7 +286,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         print_version();
         return answered(run, 0);
     }
-    if (long_ok && (long_options.cable_info || long_options.cable_list))
+    if (long_ok && (long_options.cable_info || long_options.cable_list || long_options.bsdl_info))
         if (Ending end = become_user())  // no parallel port on this path
             return *end;
     if (int status = 0; long_ok && adapter_query(long_options, status))
