@@ -172,7 +172,7 @@ Outcome flash_query_cfi(FlashSession& s, uint32_t base)
         s.model.buffer_words = buffer_words_of(s, g.write_buffer_code);
     if (s.descriptor.style == CommandStyle::intel)
         g.unlocks_each_block = unlocks_each_block(s, base);
-    else
+    else if (!s.descriptor.block_status)  // the model's datasheet may have said already
         g.lists_protection = lists_protection(s, base);
     g.region_count = static_cast<uint8_t>(cfi_byte(s, base, kRegionCount));
     if (g.region_count == 0) {
