@@ -3,19 +3,14 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+
+#include "platform/regular_file.h"
 
 namespace {
 
 bool read_text(const std::string& path, std::string& text)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    return read_regular_file(path.c_str(), text) == FileRead::ok;
 }
 
 // OpenOCD's `find`: the name as it stands, else under each script folder.
@@ -51,9 +46,13 @@ bool adapter_config_load(const std::string& name, AdapterConfig& config, std::st
 {
     std::string path;
     std::string text;
-    if (read_text(name, text))
+    // A name that is there but not a regular file, or too large, is not looked for elsewhere.
+    if (const FileRead read = read_regular_file(name.c_str(), text); read == FileRead::ok) {
         path = name;
-    else if (!find_script("interface/ftdi/" + name + ".cfg", path, text)) {
+    } else if (read != FileRead::cannot_open) {
+        error = "--cable-config " + name + file_read_reason(read);
+        return false;
+    } else if (!find_script("interface/ftdi/" + name + ".cfg", path, text)) {
         error = "--cable-config " + name + ": no such file, nor interface/ftdi/" + name +
                 ".cfg in the OpenOCD script folders";
         return false;

@@ -17,7 +17,7 @@ constexpr int kPartialNames = 100;
 
 }  // namespace
 
-bool backup_target_usable(const char* path)
+bool backup_target_usable(const char* path, const char* option)
 {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -29,16 +29,30 @@ bool backup_target_usable(const char* path)
     else if (type == fs::file_type::none || type == fs::file_type::unknown)
         con_printf("Cannot write %s: %s\n", path, error.message().c_str());
     else
-        con_printf("Cannot write %s: not a regular file (--read replaces regular files only)\n", path);
+        con_printf("Cannot write %s: not a regular file (%s replaces regular files only)\n", path, option);
     return false;
+}
+
+bool report_target_usable(const char* report, const char* read, const char* verify)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path own = fs::weakly_canonical(report, error);
+    for (const auto& [other, option] : {std::pair{read, "--read"}, {verify, "--verify"}})
+        if (other != nullptr && !error && fs::weakly_canonical(other, error) == own && !error) {
+            con_printf("%s and --report name the same file, %s\n", option, report);
+            return false;
+        }
+    return backup_target_usable(report, "--report");
 }
 
 BackupFile::~BackupFile() { abandon(); }
 
-bool BackupFile::create(const char* path)
+bool BackupFile::create(const char* path, const char* option)
 {
     path_ = path;
-    if (!backup_target_usable(path))
+    option_ = option;
+    if (!backup_target_usable(path, option))
         return false;
     int reason = EEXIST;
     for (int n = 0; n < kPartialNames && file_ == nullptr && reason == EEXIST; ++n) {
@@ -68,11 +82,16 @@ bool BackupFile::commit(std::span<const uint8_t> bytes)
     }
     // Looked at again: FILE may have changed while the flash was read.
     std::error_code error;
-    if (!backup_target_usable(path_.c_str())) {
+    if (!backup_target_usable(path_.c_str(), option_)) {
         abandon();
         return false;
     }
-    std::filesystem::rename(partial_, path_, error);
+    std::error_code missing;
+    if (const std::filesystem::file_status old = std::filesystem::status(path_, missing);
+        !missing && std::filesystem::exists(old))
+        std::filesystem::permissions(partial_, old.permissions(), error);
+    if (!error)
+        std::filesystem::rename(partial_, path_, error);
     if (error) {
         con_printf("Cannot write %s: %s\n", path_.c_str(), error.message().c_str());
         abandon();

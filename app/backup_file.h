@@ -11,8 +11,13 @@
 #include <span>
 #include <string>
 
-// True when FILE is a regular file or does not exist yet; else false after printing why not.
-bool backup_target_usable(const char* path);
+// True when FILE is a regular file or does not exist yet; else false after printing why not
+// (`option` names what writes it).
+bool backup_target_usable(const char* path, const char* option = "--read");
+
+// --report FILE is written the same way, and never onto the file another option names: false
+// after printing why not.
+bool report_target_usable(const char* report, const char* read, const char* verify);
 
 class BackupFile {
 public:
@@ -22,8 +27,9 @@ public:
     BackupFile& operator=(const BackupFile&) = delete;
 
     // False after printing the path and the reason.
-    bool create(const char* path);
-    // Writes `bytes` and gives the file its name; false after printing why not.
+    bool create(const char* path, const char* option = "--read");
+    // Writes `bytes` and gives the file its name, with the permission bits of the file it
+    // replaces; false after printing why not.
     bool commit(std::span<const uint8_t> bytes);
 
 private:
@@ -31,5 +37,6 @@ private:
 
     std::string path_;
     std::string partial_;
+    const char* option_ = "--read";
     std::FILE* file_ = nullptr;
 };

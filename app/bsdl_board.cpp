@@ -14,6 +14,27 @@ RunEnd refuse(const std::string& reason)
     return process_end(1);
 }
 
+// -w and -i, where given, against the map's data pins, which are the whole bus: 16 pins carry
+// 16x1 or 8x2, 8 pins 8x1. Values that no set-up has are refused later, by their own lines.
+std::string setup_refusal(size_t data_pins, int32_t width, int32_t chips)
+{
+    if ((width != 0 && width != 8 && width != 16) || (chips != 0 && chips != 1 && chips != 2))
+        return {};
+    std::string fitting;
+    bool fits = false;
+    for (const auto& [w, i] : {std::pair{16, 1}, {8, 2}, {8, 1}})
+        if (static_cast<size_t>(w * i) == data_pins) {
+            fitting += (fitting.empty() ? "" : " or ") + std::to_string(w) + "x" + std::to_string(i);
+            fits = fits || ((width == 0 || width == w) && (chips == 0 || chips == i));
+        }
+    if (fits)
+        return {};
+    const std::string pins = "The bus map has " + std::to_string(data_pins) + " data pins: ";
+    if (fitting.empty())
+        return pins + "a flash bus has 8 (8x1) or 16 (16x1, 8x2)";
+    return pins + "its flash bus is " + fitting + ", which -w and -i must fit";
+}
+
 }  // namespace
 
 std::string bsdl_info_text(const BsdlDevice& device)
@@ -82,6 +103,9 @@ Ending bsdl_board_load(const LongOptions& options, const RunOptions& classic, Bs
             return refuse(error);
     if (!target.build(device, map, error))
         return refuse(error);
+    if (const std::string refusal = setup_refusal(map.data.size(), classic.bus_width, classic.interleave);
+        options.bus != nullptr && !refusal.empty())
+        return refuse(refusal);
     if (classic.idcode_check && target.cpu().idcode_instruction == nullptr)
         return refuse("The BSDL file gives no IDCODE to check");
     return {};

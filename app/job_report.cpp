@@ -3,11 +3,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
+#include "app/backup_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -111,26 +110,10 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
     return report.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
-bool job_report_write(const JobReport& r, int status, const std::string& message, const std::string& path,
-                      std::string& error)
+bool job_report_write(const JobReport& r, int status, const std::string& message, const std::string& path)
 {
-    const std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << job_report_json(r, status, message);
-        out.close();
-        if (!out) {
-            error = "cannot write the report " + temporary;
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code failure;
-    std::filesystem::rename(temporary, path, failure);
-    if (failure) {
-        error = "cannot name the report " + path + ": " + failure.message();
-        return false;
-    }
-    return true;
+    const std::string text = job_report_json(r, status, message);
+    BackupFile file;
+    return file.create(path.c_str(), "--report") &&
+           file.commit({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }

@@ -51,6 +51,6 @@ private:
 // The JSON text of the record with the job's exit status and final message.
 std::string job_report_json(const JobReport& report, int status, const std::string& message);
 
-// Writes the JSON under a temporary name beside `path` and renames it; false with a one-line reason.
-bool job_report_write(const JobReport& report, int status, const std::string& message, const std::string& path,
-                      std::string& error);
+// Writes the JSON under a new temporary name beside `path` and renames it over a regular file
+// only, as --read writes its file; false after printing why not.
+bool job_report_write(const JobReport& report, int status, const std::string& message, const std::string& path);

@@ -108,16 +108,21 @@ bool start_is_aligned(const FlashGeometry& g, uint32_t start)
     return false;
 }
 
-// The flash decodes only its own address bits: from a start past its end, the job would wrap
-// around to its first blocks.
+// The block table starts at the start address rounded down to the device size, and the flash
+// decodes only its own address bits: it answers again and again above its end, so a start in such a
+// mirror reaches the same blocks. A start moved past the table by -b would reach other ones.
 bool start_in_device(const FlashGeometry& g, uint32_t start)
 {
-    const uint32_t offset = cpu_region_offset(start);
-    if (offset < g.device_size)
-        return true;
-    con_printf("Start 0x%08X is past the end of the flash: %u KB from 0x%08X\n", start, g.device_size / 1024,
-               start - offset);
-    return false;
+    const uint32_t offset = start - g.block_start[0];
+    if (offset >= g.device_size) {
+        con_printf("Start 0x%08X is past the end of the flash: %u KB from 0x%08X\n", start, g.device_size / 1024,
+                   g.block_start[0]);
+        return false;
+    }
+    if (cpu_region_offset(start) >= g.device_size)
+        con_printf("0x%08X is offset 0x%08X of the %u KB flash, which repeats every 0x%X bytes\n", start, offset,
+                   g.device_size / 1024, g.device_size);
+    return true;
 }
 
 // The chip erase only where the range is the whole device, or -eall asked for it: a chip
@@ -150,7 +155,7 @@ uint8_t setups_to_try(const CpuTarget& cpu, const RunOptions& o)
     uint8_t setups = 0;
     for (int32_t width : {16, 8})
         for (int32_t chips : {1, 2}) {
-            const bool fits = static_cast<size_t>(width * chips) <= cpu.pins.data_out.size();
+            const bool fits = cpu_setup_fits(cpu, static_cast<uint32_t>(width * chips));
             if (fits && (o.bus_width == 0 || o.bus_width == width) && (o.interleave == 0 || o.interleave == chips))
                 setups |= flash_setup_of(width, chips);
         }
@@ -161,7 +166,14 @@ const FlashDescriptor* detect_flash(SelectedTarget& target, Host& host, const Cp
 {
     FlashDetection found;
     const uint8_t setups = setups_to_try(cpu, o);
-    if (flash_detect(target, host, o.start_offset, setups, found) != Status::ok) {
+    // One set-up at a time: a bus map's address pins count the words of the bus being tried.
+    Status detected = Status::refused;
+    for (const auto& [setup, bytes] : {std::pair{kSetup16x1, 2u}, {kSetup8x2, 2u}, {kSetup8x1, 1u}})
+        if ((setups & setup) != 0 && detected != Status::ok) {
+            target.set_word_bytes(bytes);
+            detected = flash_detect(target, host, o.start_offset, setup, found);
+        }
+    if (detected != Status::ok) {
         std::string tried;
         for (const auto& [setup, name] : {std::pair{kSetup16x1, "16x1"}, {kSetup8x2, "8x2"}, {kSetup8x1, "8x1"}})
             if (setups & setup)
@@ -444,7 +456,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     report.flash_model = descriptor->name;
     report.bus_width = o.bus_width;
     report.chips = o.interleave;
-    if (o.bsdl_path != nullptr && !cpu_carries_data_bits(cpu, model.data_bits)) {
+    if (o.bsdl_path != nullptr && !cpu_setup_fits(cpu, model.data_bits)) {
         con_printf("The bus map has %u data pins; %d x %d bits need %u\n",
                    static_cast<unsigned>(cpu.pins.data_in.size()), static_cast<int>(o.interleave),
                    static_cast<int>(o.bus_width), static_cast<unsigned>(model.data_bits));

@@ -16,6 +16,7 @@
 #include "app/console_host.h"
 #include "app/dap_cable_choice.h"
 #include "app/exit.h"
+#include "app/free_argument.h"
 #include "app/help.h"
 #include "app/job_report.h"
 #include "app/long_options.h"
@@ -24,6 +25,7 @@
 #include "app/probe_cables.h"
 #include "app/run_causes.h"
 #include "app/run_programming.h"
+#include "app/stop_report.h"
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
@@ -65,6 +67,11 @@ RunEnd idcode_mode(const CpuTarget& cpu, JtagChain& chain, JobReport* report, co
         report->idcode_read = read;
     if (const char* fault = chain.fault()) {
         con_printf("Stopped by a cable error (%s)\n", fault);
+        return {1, CableEnd::reset_park};
+    }
+    // An interrupt, even one before the check, is answered: the run did not do all it was asked.
+    if (const std::string reason = stop_reason(chain.cable()); !reason.empty()) {
+        report_stop(reason, 0, {});
         return {1, CableEnd::reset_park};
     }
     if (checked.ok())
@@ -155,8 +162,8 @@ Ending find_parallel_cable(bool bare, JobReport& report, std::unique_ptr<Cable>&
 }
 
 // A setuid-root install is root for the parallel port's access alone: the tool becomes the real
-// user right after it, and at once on every path without a parallel port, so that every file and
-// USB device is opened with the user's own rights.
+// user for good right after it, and at once on every path without a parallel port, so that every
+// USB device is opened with the user's own rights (files are, from the start).
 Ending become_user()
 {
     if (const std::string refusal = drop_root_privileges(); !refusal.empty()) {
@@ -169,9 +176,14 @@ Ending become_user()
 // The one way to a cable.
 Ending open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report, std::unique_ptr<Cable>& cable)
 {
-    const char* no_port = usb ? nullptr : platform().port_access();
-    if (Ending end = become_user())
-        return end;
+    std::string refusal = usb ? std::string() : resume_root_privileges();
+    const char* no_port = usb || !refusal.empty() ? nullptr : platform().port_access();
+    if (refusal.empty())
+        refusal = drop_root_privileges();
+    if (!refusal.empty()) {
+        con_printf("%s\n", refusal.c_str());
+        return process_end(1);
+    }
     if (no_port != nullptr) {
         con_printf("%s\n", no_port);
         print_help_hint(bare);
@@ -208,11 +220,8 @@ void write_report(const char* path, JobReport& report, RunEnd& end)
     const std::string& last = platform().console_last_line();
     const bool timing = last.find(" elapsed time:") != std::string::npos;
     const std::string& message = timing ? platform().console_line_before() : last;
-    std::string error;
-    if (!job_report_write(report, end.status, message, path, error)) {
-        con_printf("%s\n", error.c_str());
+    if (!job_report_write(report, end.status, message, path))
         end.status = 1;
-    }
 }
 
 void end_cable(Cable* cable, CableEnd end)
@@ -280,7 +289,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         print_version();
         return answered(run, 0);
     }
-    if (long_ok && (long_options.cable_info || long_options.cable_list))
+    if (long_ok && (long_options.cable_info || long_options.cable_list || long_options.bsdl_info))
         if (Ending end = become_user())  // no parallel port on this path
             return *end;
     if (int status = 0; long_ok && adapter_query(long_options, status))
@@ -296,6 +305,14 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
         return *end;
     if (Ending end = check_job_options(long_options, argc, argv))
         return *end;
+    if (Ending end = refuse_free_argument(argc, argv, long_options))
+        return *end;
+    // Looked at before the cable; one that cannot be written is not tried again at the end.
+    if (long_options.report_path != nullptr &&
+        !report_target_usable(long_options.report_path, long_options.read_path, long_options.verify_path)) {
+        long_options.report_path = nullptr;
+        return process_end(1);
+    }
     BsdlTarget bsdl;
     // --chain-list only names devices: a BSDL file there describes no board to program.
     if (!long_options.chain_list &&
@@ -361,9 +378,14 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
 int tool_main(int argc, char** argv, Platform& platform)
 {
     platform_install(&platform);
+    // Until the port is reached a setuid-root start is the user who ran it: every file named on
+    // the command line is opened with that user's rights.
+    if (const std::string refusal = suspend_root_privileges(); !refusal.empty()) {
+        con_printf("%s\n", refusal.c_str());
+        return 1;
+    }
     // An interrupt stops a job at its next safe point instead of killing the process with the
-    // flash half-driven.
-    interrupts_reset();
+    // flash half-driven; one that came before this call (while the caller set up) is kept.
     interrupts_catch();
     ToolRun run;
     RunEnd end = run_tool(argc, argv, platform, run);

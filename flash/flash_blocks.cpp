@@ -17,6 +17,7 @@ void geometry_clear_query(FlashGeometry& g)
     g.write_buffer_code = 0;
     g.region_count = 0;
     g.unlocks_each_block = false;
+    g.lists_protection = false;
     for (uint32_t& region : g.regions)
         region = 0;
 }

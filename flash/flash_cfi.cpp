@@ -32,6 +32,8 @@ constexpr uint32_t kExtendedTable = 0x2A;
 // individual block locking.
 constexpr uint32_t kPriFeatures = 5;
 constexpr uint32_t kIndividualLocking = 1u << 5;
+// In the AMD extended table: sectors per protection group, 0 where the chip has none.
+constexpr uint32_t kPriSectorProtect = 7;
 
 uint32_t cfi_at(const FlashSession& s, uint32_t base, uint32_t offset)
 {
@@ -67,14 +69,28 @@ uint32_t buffer_words_of(const FlashSession& s, uint32_t code)
     return std::min(kMaxBufferWords, (1u << code) / chip_word_bytes);
 }
 
-// Whether the Intel extended table lists individual block locking.
-bool unlocks_each_block(FlashSession& s, uint32_t base)
+// The extended table ("PRI") at the address the query table gives, or 0 where there is none.
+uint32_t extended_table(FlashSession& s, uint32_t base)
 {
     const uint32_t table = 2 * (cfi_byte(s, base, kExtendedTable) | cfi_byte(s, base, kExtendedTable + 2) << 8);
     if (table == 0 || cfi_byte(s, base, table) != 'P' || cfi_byte(s, base, table + 2) != 'R' ||
         cfi_byte(s, base, table + 4) != 'I')
-        return false;
-    return (cfi_byte(s, base, table + 2 * kPriFeatures) & kIndividualLocking) != 0;
+        return 0;
+    return table;
+}
+
+// Whether the Intel extended table lists individual block locking.
+bool unlocks_each_block(FlashSession& s, uint32_t base)
+{
+    const uint32_t table = extended_table(s, base);
+    return table != 0 && (cfi_byte(s, base, table + 2 * kPriFeatures) & kIndividualLocking) != 0;
+}
+
+// Whether the AMD extended table lists sector protection (sectors per group, 0 for none).
+bool lists_protection(FlashSession& s, uint32_t base)
+{
+    const uint32_t table = extended_table(s, base);
+    return table != 0 && cfi_byte(s, base, table + 2 * kPriSectorProtect) != 0;
 }
 
 // Back to read array, chip enable released.
@@ -156,6 +172,8 @@ Outcome flash_query_cfi(FlashSession& s, uint32_t base)
         s.model.buffer_words = buffer_words_of(s, g.write_buffer_code);
     if (s.descriptor.style == CommandStyle::intel)
         g.unlocks_each_block = unlocks_each_block(s, base);
+    else if (!s.descriptor.block_status)  // the model's datasheet may have said already
+        g.lists_protection = lists_protection(s, base);
     g.region_count = static_cast<uint8_t>(cfi_byte(s, base, kRegionCount));
     if (g.region_count == 0) {
         return refuse(s, base, EventKind::cfi_no_regions);

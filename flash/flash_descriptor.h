@@ -88,6 +88,9 @@ struct FlashDescriptor {
     CommandStyle style = CommandStyle::amd;
     // The write buffer's size comes from the chip's CFI table (the generic drivers).
     bool buffer_from_cfi = false;
+    // Autoselect gives each block's protection status at block + 2 (the AMD-family datasheets);
+    // for the generic AMD driver the CFI extended table says whether it does.
+    bool block_status = true;
 };
 
 // Every model, in the order of the model menu.

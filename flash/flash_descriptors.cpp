@@ -57,7 +57,8 @@ constexpr FlashDescriptor kGenericAmd = {.name = "CFI flash",
                                          .code_group = kGroupGeneric,
                                          .variants = {},
                                          .write_buffer = true,
-                                         .buffer_from_cfi = true};
+                                         .buffer_from_cfi = true,
+                                         .block_status = false};
 constexpr FlashDescriptor kGenericIntel = {.name = "CFI flash",
                                            .chip_bus = ChipBus::x8_x16,
                                            .setups = kSetup16x1 | kSetup8x1 | kSetup8x2,
@@ -131,7 +132,8 @@ constexpr FlashDescriptor kDescriptors[] = {
      .commands = &kSst,
      .code_group = kGroupSst,
      .variants = kSst39vf6401,
-     .geometry = GeometrySource::cfi_blocks_region},
+     .geometry = GeometrySource::cfi_blocks_region,
+     .block_status = false},  // its software-ID mode defines the two codes alone
 };
 
 constexpr bool builtin_is_whole(const BuiltinGeometry& g)
@@ -171,11 +173,25 @@ const FlashDescriptor& flash_generic_descriptor(CommandStyle style)
     return style == CommandStyle::intel ? kGenericIntel : kGenericAmd;
 }
 
+// Intel-style chips by name: the generic driver reads all they need from their CFI tables. They
+// stay out of the menu, whose numbers people have learnt.
+constexpr FlashDescriptor intel_named(const char* name, uint8_t setups)
+{
+    FlashDescriptor d = kGenericIntel;
+    d.name = name;
+    d.setups = setups;
+    return d;
+}
+constexpr FlashDescriptor kIntelNamed[] = {intel_named("28F128J3", kSetup16x1 | kSetup8x1 | kSetup8x2),
+                                           intel_named("28F256P30", kSetup16x1)};
+
 const FlashDescriptor* flash_descriptor_find(const char* name)
 {
-    for (const FlashDescriptor& d : kDescriptors)
-        if (std::strcmp(d.name, name) == 0)
-            return &d;
+    for (const auto& table :
+         {std::span<const FlashDescriptor>(kDescriptors), std::span<const FlashDescriptor>(kIntelNamed)})
+        for (const FlashDescriptor& d : table)
+            if (std::strcmp(d.name, name) == 0)
+                return &d;
     return nullptr;
 }
 

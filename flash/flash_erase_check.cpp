@@ -72,6 +72,11 @@ Outcome flash_check_erased_block(FlashSession& s, const ErasedBlock& block)
                      .actual = bad.word,
                      .count = bad.address - start,
                      .block = block.index});
-    return {
-        .status = Status::erase_failed, .address = start, .expected = erased, .actual = bad.word, .block = block.index};
+    // Said by the events above: the block finished, whatever time it took.
+    return {.status = Status::erase_failed,
+            .address = start,
+            .expected = erased,
+            .actual = bad.word,
+            .block = block.index,
+            .detail = "not blank after its erase"};
 }

@@ -26,6 +26,8 @@ struct FlashGeometry {
     // Intel-style: the extended query table says blocks unlock one by one; without it an
     // unlock clears every block's lock bit.
     bool unlocks_each_block;
+    // AMD-style: the extended query table lists sector protection.
+    bool lists_protection;
     // Block table, written only on success.
     int32_t block_count;
     uint32_t block_start[kMaxBlocks + 1];

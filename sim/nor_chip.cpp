@@ -165,7 +165,7 @@ uint16_t NorChip::autoselect_read(uint32_t address) const
         return model_.maker_code;
     if (a == 1)
         return byte_mode_ ? model_.device_code_byte : model_.device_code_word;
-    if (a == 2)
+    if (a == 2 && model_.sector_status)
         return is_protected(address) ? 1 : 0;
     if (model_.maker_extra_address != 0 && a == model_.maker_extra_address)
         return model_.maker_extra_code;

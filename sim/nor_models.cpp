@@ -449,6 +449,10 @@ constexpr NorModel kModels[] = {
      0x30,
      0x50,
      64 * kKB,
+     false,
+     NorCommandSet::amd,
+     false,
+     false,
      false},
     // Intel-style chips. Times chosen from the family for the P30, a bottom-boot part (the
     // top-boot one answers 0x8919).

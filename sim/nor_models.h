@@ -69,6 +69,9 @@ struct NorModel {
     bool locked_at_power_up = false;
     // 0x60/0xD0 clears the lock bit of every block at once (J3), not only the block addressed.
     bool unlock_clears_all = false;
+    // Autoselect address 2 gives a sector's protection status; where the datasheet's ID mode
+    // defines only the two codes (SST), it reads the array like any other address.
+    bool sector_status = true;
 };
 
 // Every chip of the board, boot variants as separate rows.

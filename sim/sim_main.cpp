@@ -26,6 +26,9 @@ int refused(const Outcome& outcome)
 
 int main(int argc, char** argv)
 {
+    // Before anything that takes time (a large flash is filled first): an interrupt at any moment
+    // stops the job at its next safe point instead of killing the process.
+    interrupts_catch();
     std::vector<std::string> args(argv + 1, argv + argc);
     sim::SimOptions options;
     std::string words;
@@ -55,7 +58,6 @@ int main(int argc, char** argv)
         board.mpsse().wire(wiring);
     board.mpsse().set_exclusive(!options.usb_serial.empty());
     sim::SimPlatform platform(board, sim::key_setup(options));
-    interrupts_catch();
 
     std::string program = "tarnflash";
     std::vector<char*> tool_argv{program.data()};

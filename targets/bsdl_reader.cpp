@@ -2,9 +2,8 @@
 // The statements of a BSDL file: entity, generic, port list, use clauses, constants and
 // attributes; the attributes the tool needs are kept, every other statement is skipped.
 #include <cctype>
-#include <fstream>
-#include <sstream>
 
+#include "platform/regular_file.h"
 #include "targets/bsdl_parse.h"
 
 namespace {
@@ -209,12 +208,10 @@ bool bsdl_read(std::string_view text, const std::string& file, BsdlDevice& devic
 
 bool bsdl_read_file(const char* path, BsdlDevice& device, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = std::string("Cannot read the BSDL file ") + path;
+    std::string text;
+    if (const FileRead read = read_regular_file(path, text); read != FileRead::ok) {
+        error = std::string("Cannot read the BSDL file ") + path + file_read_reason(read);
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return bsdl_read(text.str(), path, device, error);
+    return bsdl_read(text, path, device, error);
 }

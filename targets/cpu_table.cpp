@@ -21,4 +21,7 @@ const CpuTarget* cpu_select(const char* name)
 
 int cpu_ncs_cell(const CpuTarget& cpu, uint32_t start_address) { return cpu.ncs_cells[start_address >> 29]; }
 
-bool cpu_carries_data_bits(const CpuTarget& cpu, uint32_t data_bits) { return data_bits <= cpu.pins.data_in.size(); }
+bool cpu_setup_fits(const CpuTarget& cpu, uint32_t data_bits)
+{
+    return cpu.flash_address_pins ? data_bits == cpu.pins.data_in.size() : data_bits <= cpu.pins.data_in.size();
+}

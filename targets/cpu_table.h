@@ -12,9 +12,9 @@ std::span<const CpuTarget* const> cpu_table();
 // The row whose name equals `name` exactly (case-sensitive), or nullptr.
 const CpuTarget* cpu_select(const char* name);
 
-// Whether the CPU's data pins carry a bus `data_bits` wide: the set-ups (width times chips) it
-// allows.
-bool cpu_carries_data_bits(const CpuTarget& cpu, uint32_t data_bits);
+// Whether a bus `data_bits` wide may be tried: a bus map's data pins are the whole bus, so it
+// must use them all; a built-in CPU carries any narrower bus on its low pins.
+bool cpu_setup_fits(const CpuTarget& cpu, uint32_t data_bits);
 
 // The chip-select cell of the 512 MB region that holds `start_address`; kNoNcsCell where the
 // CPU has none.

@@ -193,6 +193,7 @@ TEST(AdapterCable, RefusalsComeBeforeAnyUsbTraffic)
         {{"--cable-config", "no-such-adapter"},
          "--cable-config no-such-adapter: no such file, nor interface/ftdi/no-such-adapter.cfg in the OpenOCD script "
          "folders\n"},
+        {{"--cable-config", "/dev/zero"}, "--cable-config /dev/zero: not a regular file\n"},
         {{"--cable-serial", "B"}, "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014 with serial B)\n"},
         {{"--cable-info"}, "--cable-info needs --cable-config FILE|NAME\n"},
     };

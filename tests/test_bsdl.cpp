@@ -245,7 +245,8 @@ const BoardCase kBoardCases[] = {
     // The board needs nWP high: without the hold every write is lost.
     {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
     {{"--bus", "addr=ADDR2+ADDR1+ADDR3..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
-    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "The bus map has 15 data pins; 1 x 16 bits need 16", 1, true},
+    {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "The bus map has 15 data pins: a flash bus has 8 (8x1) or 16 (16x1, 8x2)", 1, false},
+    {{"--bus", "@M", "--hold", "nWP=1", "--detect", "-w", "8", "-i", "1", "-f@I"}, "The bus map has 16 data pins: its flash bus is 16x1 or 8x2, which -w and -i must fit", 1, false},
     {{"--bus", "addr=ADDR1..ADDR16 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x20000", "-f@I"}, "The bus map's 16 address pins reach 0x20000 bytes; the job goes up to 0x30000", 1, true},
     {{"--bus", "@M", "-C", "KTR5200"}, "--bsdl and -C cannot be given together", 1, false},
     {{"--bus", "@M", "-t"}, "-t drives a built-in CPU's pins: it cannot be given with --bsdl", 1, false},
@@ -270,6 +271,8 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "The BSDL file gives no IDCODE to check", 1, false, "IDCODE  (", "USERCODE  ("},
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
     {{"--bsdl", "/nonexistent/board.bsd", "-j"}, "Cannot read the BSDL file /nonexistent/board.bsd", 1, false},
+    {{"--bsdl", "/dev/zero", "-j"}, "Cannot read the BSDL file /dev/zero: not a regular file", 1, false},
+    {{"--bsdl", "@L", "-j"}, "Cannot read the BSDL file @L: over 16 MiB", 1, false},
     {{"--bsdl-info"}, "pin nWP out=61 ctl=60 dis=1 in=-", 0, false},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
 };
@@ -281,6 +284,8 @@ TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
     const std::string image = dir.write("image.bin", flash_job::pattern(0x800, 5));
     std::ifstream in(board_file("example-soc.bsd"), std::ios::binary);
     const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string large = dir.write("large.bsd", {});
+    std::filesystem::resize_file(large, (16u << 20) + 1);  // sparse, just over the limit
     for (const BoardCase& c : kBoardCases) {
         std::string text = original;
         if (c.edit_from[0] != '\0')
@@ -291,10 +296,12 @@ TEST(BsdlBoard, EveryRefusalAndFailureLeavesTheFlashAlone)
             tool.push_back(arg == "@M"          ? kMap
                            : arg == "-f@I"      ? "-f" + image
                            : arg == "@M,wp=nWP" ? kMap + ",wp=nWP"
+                           : arg == "@L"        ? large
                                                 : arg);
         std::string line = c.line;
-        if (line.find("@F") != std::string::npos)
-            line.replace(line.find("@F"), 2, file);
+        for (const auto& [mark, path] : {std::pair{"@F", file}, {"@L", large}})
+            if (line.find(mark) != std::string::npos)
+                line.replace(line.find(mark), 2, path);
         SimSession session({"--bsdl", board_file("example-soc.bsd"), "--bus", kMap, "--hold", "nWP=1"});
         SimRun run = session.run(tool);
         EXPECT_EQ(run.status, c.status) << line << "\n" << run.console;

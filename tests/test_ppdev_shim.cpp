@@ -145,6 +145,34 @@ TEST(SetuidStart, ABackupIntoARootOnlyFolderIsRefusedOnBothCables)
     }
 }
 
+// Every other file the user names, on both cables: a root-only one is refused, its text unsaid.
+TEST(SetuidStart, EveryFileNamedIsOpenedAsTheUser)
+{
+    const std::pair<Strings, std::string> cases[] = {
+        {{"--bsdl", "root-only/s.bsd", "--bsdl-info"}, "Cannot read the BSDL file root-only/s.bsd\n"},
+        {{"--bsdl", "root-only/s.bsd", "-j"}, "Cannot read the BSDL file root-only/s.bsd\n"},
+        {{"--cable", "ftdi", "--bsdl", "root-only/s.bsd", "-j"}, "Cannot read the BSDL file root-only/s.bsd\n"},
+        {{"-C", "KTR5200", "--bsdl-dir", "root-only", "--chain-list"},
+         "Cannot list --bsdl-dir root-only: Permission denied\n"},
+        {{"--cable-config", "root-only/s.bsd", "--cable-info"}, "--cable-config root-only/s.bsd: no such file"},
+        {{"-C", "KTR5200", "--detect", "-f", "root-only/s.bsd"}, "Reason: Permission denied\n"},
+        {{"-C", "KTR5200", "--detect", "--verify", "root-only/s.bsd"}, "Reason: Permission denied\n"},
+        {{"-C", "KTR5200", "-j", "--report", "root-only/r.json"}, "Cannot write root-only/r.json: Permission denied\n"},
+    };
+    for (const auto& c : cases) {
+        GuardedRun run;
+        ASSERT_EQ(mkdir(run.path("root-only").c_str(), 0700), 0);
+        std::ofstream(run.path("root-only/s.bsd"))
+            << "entity E is\nattribute INSTRUCTION_LENGTH of E : entity is hunter2secret;\n";
+        Strings args = {TARNFLASH_PATH};
+        args.insert(args.end(), c.first.begin(), c.first.end());
+        RunResult result = run.run(args, {kBoard}, {.setuid_user = "65534:65534"});
+        EXPECT_EQ(result.status, 1) << c.second;
+        EXPECT_NE(result.output.find(c.second), std::string::npos) << result.output;
+        EXPECT_EQ(result.output.find("hunter2secret"), std::string::npos) << result.output;
+    }
+}
+
 const std::string kNoAccess = "access: Cannot access the parallel port: ioperm: Operation not permitted; ";
 const std::string kNoAccessEnd = ". Run as root, or as a member of the lp group with /dev/parportN present";
 

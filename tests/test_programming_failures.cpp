@@ -131,10 +131,19 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"Block -1 is outside the flash: -b takes 0 to 18\n"},
          Ends::end_of_run,
          true},
-        {"start past the end",
+        // In a mirror, but past its end: the chip would wrap the rest onto its first blocks.
+        {"range past a mirror's end",
          {},
-         with({"-o", "0x100000", "-fIMAGE"}),
-         {"Device size: 1024[KBytes]\n", "Start 0x00100000 is past the end of the flash: 1024 KB from 0x00000000\n"},
+         with({"-o", "0x1FFFC000", "-fBIG"}),
+         {"0x1FFFC000 is offset 0x000FC000 of the 1024 KB flash, which repeats every 0x100000 bytes\n",
+          "Cannot download, file size is bigger than flash device size\n"},
+         Ends::quit,
+         true},
+        // Moved by -b past the table that the start address gave: the chip would wrap it.
+        {"start block past the end",
+         {},
+         with({"-o", "0xF0000", "-b", "18", "-fIMAGE"}),
+         {"Device size: 1024[KBytes]\n", "Start 0x001EC000 is past the end of the flash: 1024 KB from 0x00000000\n"},
          Ends::end_of_run,
          true},
         {"no erase size", {}, kTool, {"Maker ID = 0x0001", "Error, not specify erase size\n\n"}, Ends::quit, true},
@@ -332,6 +341,8 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
         EXPECT_FALSE(has(run.console, "Verifying OK"));
         EXPECT_FALSE(has(run.console, "elapsed time"));
         EXPECT_FALSE(has(run.console, "Select your flash model"));
+        // A block found not blank finished its erase: time is not to blame.
+        EXPECT_FALSE(has(run.console, "not blank after its erase") && has(run.console, "did not finish"));
         // Every failure is status 1; only how the cable is left differs.
         EXPECT_EQ(run.status, 1);
         if (c.ends == Ends::quit) {

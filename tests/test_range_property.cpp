@@ -23,7 +23,7 @@ using Args = std::vector<std::string>;
 constexpr uint32_t kSeed = 20261207;
 constexpr int kJobs = 240;
 
-// Chips only --detect finds: no -F names them.
+// Chips the model menu does not list: found by --detect.
 constexpr FlashWiring kDetectedOnly[] = {
     {"28F128J3", "16x1", nullptr, "16", "1"},
     {"28F128J3", "8x1", nullptr, "8", "1"},

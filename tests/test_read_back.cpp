@@ -96,6 +96,7 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
     // A device node of our own: a regression would replace it, never the system's /dev/null.
     const std::string device = mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? node : fifo;
     const std::string not_regular = ": not a regular file (--read replaces regular files only)\n";
+    const std::string not_report = ": not a regular file (--report replaces regular files only)\n";
     const Args tool = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"};
     const struct {
         const char* what;
@@ -120,6 +121,19 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
         {"read onto a FIFO", {}, {"--read", fifo}, "Cannot write " + fifo + not_regular, false},
         {"read onto a link", {}, {"--read", link}, "Cannot write " + link + not_regular, false},
         {"read onto a device node", {}, {"--read", device}, "Cannot write " + device + not_regular, false},
+        {"report: FIFO", {}, {"--read", out, "--report", fifo}, "Cannot write " + fifo + not_report, false},
+        {"report: device", {}, {"--read", out, "--report", device}, "Cannot write " + device + not_report, false},
+        {"report: link", {}, {"--read", out, "--report", link}, "Cannot write " + link + not_report, false},
+        {"report: folder",
+         {},
+         {"--read", out, "--report", folder},
+         "Cannot write " + folder + ": Is a directory\n",
+         false},
+        {"same file",
+         {},
+         {"--read", out, "--report", out},
+         "--read and --report name the same file, " + out + "\n",
+         false},
         {"verify more than the room",
          {},
          {"-o", "0xF0000", "--verify", big},
@@ -140,6 +154,7 @@ TEST(ReadBack, BadInputIsRefusedAndNothingIsLeftBehind)
         EXPECT_FALSE(has(run.console, "Flash erasing"));
         EXPECT_FALSE(std::filesystem::exists(out)) << "no file that looks complete";
         EXPECT_FALSE(std::filesystem::exists(out + ".partial"));
+        EXPECT_FALSE(std::filesystem::exists(folder + ".partial"));
     }
     EXPECT_FALSE(std::filesystem::is_regular_file(device)) << "replaced by a file";
 }
@@ -151,13 +166,21 @@ TEST(ReadBack, APlantedPartialLinkIsLeftAlone)
     const Bytes victim = pattern(0x40, 5);
     const std::string target = dir.write("victim.bin", victim);
     const std::string out = (dir.path() / "out.bin").string();
-    std::filesystem::create_symlink(target, out + ".partial");
-    const Args tool = {"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "0x100", "--read", out};
+    const std::string report = (dir.path() / "r.json").string();
+    for (const std::string& file : {out, report})
+        std::filesystem::create_symlink(target, file + ".partial");
+    // A file replaced keeps its permission bits.
+    const auto owner = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(dir.write("out.bin", {}), owner);
+    const Args tool = {"-C", "KTR5200", "-F",    "S29AL008D", "-w", "16",       "-i",
+                       "1",  "-e",      "0x100", "--read",    out,  "--report", report};
     EXPECT_EQ(run_sim({"--keys", "\\e"}, tool).status, 1);  // stopped: the name stays as it was
     EXPECT_EQ(run_sim({"--keys", ""}, tool).status, 0);
     EXPECT_EQ(dir.read("victim.bin"), victim);
     EXPECT_EQ(dir.read("out.bin"), Bytes(0x100, 0xFF));
-    EXPECT_TRUE(std::filesystem::is_symlink(out + ".partial"));
+    EXPECT_EQ(std::filesystem::status(out).permissions(), owner);
+    EXPECT_TRUE(std::filesystem::is_symlink(out + ".partial") && std::filesystem::is_symlink(report + ".partial"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(report));
 }
 
 }  // namespace

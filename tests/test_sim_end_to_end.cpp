@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/interrupts.h"
 #include "platform/sha256.h"
 #include "tests/support/flash_job.h"
 #include "tests/support/sim_run.h"
@@ -56,6 +58,15 @@ TEST(SimEndToEnd, IdcodeCheckOnEveryCpu)
         EXPECT_EQ(run.stats.ir_scans, 1u) << label;
         EXPECT_EQ(run.stats.dr_scans, 1u) << label;
     }
+}
+
+TEST(SimEndToEnd, AnInterruptBeforeTheRunStopsTheIdcodeCheck)
+{
+    interrupt_raise(SIGINT);  // as while the caller set up: a large board takes time
+    SimRun run = run_sim({}, {"-C", "KTR5200", "-j"});
+    interrupts_reset();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.console.find("\nStopped by SIGINT before the flash was changed\n"), std::string::npos) << run.console;
 }
 
 TEST(SimEndToEnd, EveryPortBaseIsFound)

@@ -218,6 +218,13 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"ToggleWithBlock", {"-C", "KTR5200", "-t", "-b", "2"}, apart("-t", "-b"), 1, Way::untouched},
         EndCase{"IdcodeWithRead", {"-C", "KTR5200", "-j", "--read", "b"}, apart("-j", "--read"), 1, Way::untouched},
         EndCase{"ToggleWithVerify", {"-C", "KTR5200", "--verify=a", "-t"}, apart("-t", "--verify"), 1, Way::untouched},
+        // From the build folder, where the tests run.
+        EndCase{"FreeFileInAnErase",
+                {"-C", "KTR5200", "-e1", "../boards/uln.bsd"},
+                "../boards/uln.bsd is not an option: a job that erases or programs takes no free argument (did you "
+                "mean -f ../boards/uln.bsd?)\n",
+                1,
+                Way::untouched},
         EndCase{"UnknownCpu",
                 {"-C", "ktr5200", "-j"},
                 "Not or Yet support for ktr5200\n" + kCpuNames + " (case-sensitive: did you mean -C KTR5200?)\n",

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "platform/regular_file.h"
+
+std::string file_read_reason(FileRead result)
+{
+    switch (result) {
+    case FileRead::not_regular:
+        return ": not a regular file";
+    case FileRead::too_large:
+        return ": over " + std::to_string(kTextFileLimit >> 20) + " MiB";
+    default:
+        return {};
+    }
+}
