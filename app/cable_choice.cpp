@@ -101,11 +101,13 @@ Ending usb_cable_setup(const LongOptions& o, UsbCableSetup& setup)
     return {};
 }
 
-Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
+Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened, UsbDeviceChoice* chosen)
 {
     UsbCableSetup setup;
     if (Ending end = usb_cable_setup(o, setup))
         return end;
+    if (chosen != nullptr)
+        *chosen = setup.device;
     UsbTransport* usb = platform().usb_transport();
     if (usb == nullptr)
         return refuse("This build has no USB cable: it was built without libftdi1");

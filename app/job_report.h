@@ -10,10 +10,12 @@
 #include <vector>
 
 struct JobReport {
+    // A text left empty, a number left at 0 and an absent value are written as null: not known.
     std::string cable_kind = "parport";  // or "ftdi"
-    uint16_t port = 0;                   // the parallel port's base
+    std::optional<uint16_t> port;        // the parallel port's base, once found
     std::string vid_pid, serial, description;
     std::string cpu;
+    std::string bsdl;  // the --bsdl file that describes the CPU
     std::optional<uint32_t> idcode_expected, idcode_read;
     std::optional<uint32_t> chain_device, chain_devices;  // where the CPU sits, once the chain was read
     std::string flash_model;
@@ -24,7 +26,7 @@ struct JobReport {
     std::string job_kind;  // program, erase, read, verify, idcode, toggle
     uint32_t start = 0;
     uint64_t length = 0;
-    std::string image_path;
+    std::string image_path;  // the image or the file read or compared, as the command line names it
     std::optional<uint64_t> image_size;
     std::string image_sha256;
     std::optional<uint32_t> failing_address;
