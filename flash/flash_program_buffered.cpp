@@ -26,7 +26,10 @@ struct PendingBuffer {
 class BufferWriter {
 public:
     BufferWriter(FlashSession& s, uint32_t start, uint32_t count)
-        : s_(s), start_(start), count_(count), step_(s.model.bytes_per_word),
+        : s_(s),
+          start_(start),
+          count_(count),
+          step_(s.model.bytes_per_word),
           wait_ns_(us_to_ns(s.geometry.buffer_write_timeout_us))
     {}
 
@@ -212,8 +215,10 @@ Outcome flash_program_buffered(FlashSession& s, uint32_t start, std::span<const 
                     break;
             }
         }
-        if (s.host.stop_key())
-            return flash_ended(s, {.address = writer.at}, Status::cancelled);
+        if (s.host.stop_key()) {
+            const uint32_t unverified = waiting != 0 ? pending[0].address : start + offset;
+            return flash_ended(s, {.address = unverified}, Status::cancelled);
+        }
     }
     if (result == Status::ok && waiting != 0)
         result = writer.verified(pending, waiting);
