@@ -76,14 +76,18 @@ bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::stri
             error = "--bus: data pin " + name + " has no input cell";
         else if (reads && pin->control < 0)
             error = "--bus: data pin " + name + " has no control cell to release it";
+        else if (reads && pin->control == pin->output)
+            error =
+                "--bus: data pin " + name + " can only be driven low or released (its output cell is its own control)";
         else
             named.push_back(pin);
         return error.empty();
     };
-    // An output that the job drives: enabled, at `level` until a bus cycle changes it.
+    // An output that the job drives: enabled, at `level` until a bus cycle changes it. A cell
+    // that is its own control drives its enabling level and releases at the other.
     auto drive = [&](const BsdlPin& pin, char level) {
         image_[static_cast<size_t>(pin.output)] = level;
-        return pin.control < 0 || claim_control(pin, opposite(pin.disable), error);
+        return pin.control < 0 || pin.control == pin.output || claim_control(pin, opposite(pin.disable), error);
     };
 
     const BsdlPin* pin = nullptr;

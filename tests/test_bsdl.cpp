@@ -55,6 +55,10 @@ const ReadCase kReadCases[] = {
     {"port (", "generic (PHYSICAL_PIN_MAP : string := \"PKG\");\nport (", ""},
     {"end E;", "constant PKG : PIN_MAP_STRING := \"A:(1, 2),\" & \"D:3\";\nattribute X of D : signal is true;\nend E;", ""},
     {"use STD", "attribute DESIGN_WARNING of E : entity is \"see \" & \"notes\";\nuse STD", ""},
+    {"\"4 (BC_1, nOE, output2, 1)\"", "\"4 (BC_1, nOE, output2, 1, 4, 1, PULL1)\"", ""},
+    {"X, 2, 0, Z),\" &\n\"2", "X, 1, 0, Z),\" &\n\"2", "f.bsd:10: control cell 1 of cell 1 does not exist"},
+    {"4 (BC_1, nOE", "4 (BC_1, A(0)", "f.bsd:13: port A(0) has a second output cell, 4 (the first is 0)"},
+    {"A(1), output3", "A(00000), output3", "f.bsd:10: A(00000) is not an element number: write A(0)"},
     {"4 (BC_1, nOE", "3 (BC_1, nOE", "f.bsd:13: cell 3 is described twice (also on line 12)"},
     {"2, 0, Z),\" &\n\"2", "7, 0, Z),\" &\n\"2", "f.bsd:10: control cell 7 of cell 1 does not exist"},
     {"use STD", "attribute INSTRUCTION_CAPTURE of E : entity is \"001\";\nuse STD", "f.bsd:3: INSTRUCTION_CAPTURE has 3 bits, INSTRUCTION_LENGTH is 2"},
@@ -326,6 +330,20 @@ TEST(BsdlBoard, AJobOnABoardOfItsOwnOnBothCables)
                                               flash_job::expected_flash({}, size, 0x10000, 0x20000, 0x10000, image)),
                   "");
     }
+    // Write strobe and write-protect as open-drain pins: their cells are their own controls.
+    std::ifstream in(board_file("example-soc.bsd"), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const auto& [from, to] : {std::pair{"nWE, output2, 1)", "nWE, output2, 1, 59, 1, PULL1)"},
+                                   std::pair{"nWP, output3, X, 60, 1", "nWP, output2, 1, 61, 1"}})
+        text.replace(text.find(from), std::string(from).size(), to);
+    const std::string drained = dir.write("drain.bsd", flash_job::Bytes(text.begin(), text.end()));
+    SimSession session({"--bsdl", drained, "--bus", kMap, "--hold", "nWP=1"});
+    SimRun run = session.run({"--bsdl", drained, "--bus", kMap, "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i",
+                              "1", "-f" + dir.write("image.bin", image)});
+    EXPECT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(flash_job::first_difference(session.board().flash()->contents(),
+                                          flash_job::expected_flash({}, 0x100000, 0, 0x10000, 0, image)),
+              "");
     // The board and its wiring are checked when the simulator starts.
     std::string errors;
     const std::string wrong = "'addr=ADDR1 data=DQ(0) ncs=nCS7 noe=nOE nwe=nWE'";
