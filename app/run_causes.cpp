@@ -52,8 +52,15 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu)
                whose.c_str());
 }
 
-void print_no_flash_line(int ncs_cell, uint32_t start)
+void print_no_flash_line(int ncs_cell, uint32_t start, const char* unheld)
 {
+    if (unheld != nullptr) {
+        con_printf("Nothing answered at 0x%08X: the --bus map, -o or the wiring may be wrong\n", start);
+        if (unheld[0] != '\0')
+            con_printf("pins the file has that the map does not hold: %s (--hold PIN=0|1 if the board needs them)\n",
+                       unheld);
+        return;
+    }
     con_printf("Nothing answered at 0x%08X (chip select %u, cell %d): the CPU, -o or the wiring may be wrong\n", start,
                static_cast<unsigned>(start >> 29), ncs_cell);
 }

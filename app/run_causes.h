@@ -12,7 +12,8 @@
 void print_idcode_line(uint32_t read, const CpuTarget& cpu);
 
 // Under "Cannot read flash ID": where the codes were read, and what may be wrong.
-void print_no_flash_line(int ncs_cell, uint32_t start);
+// `unheld`: on a --bsdl board (which has no chip-select regions), the pins it could need held.
+void print_no_flash_line(int ncs_cell, uint32_t start, const char* unheld = nullptr);
 
 // Under "Not defined FLASH Qeury INFO": the model whose codes were read, when one has them.
 void print_other_model_line(const FlashSession& session, int32_t bus_width, int32_t interleave);

@@ -464,7 +464,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
-        print_no_flash_line(ncs_cell, o.start_offset);
+        print_no_flash_line(ncs_cell, o.start_offset, o.bsdl_path != nullptr ? o.unheld_pins : nullptr);
         return kEndRun;
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);

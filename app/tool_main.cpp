@@ -356,6 +356,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     options.verify_erase = long_options.verify_erase;
     options.report = &report;
     options.bsdl_path = long_options.bsdl;
+    options.unheld_pins = bsdl.unheld_pins().c_str();
     options.chain = choice.position;
     options.chain_ir_length = choice.ir_length;
     if (Ending end = check_options(options, argc))

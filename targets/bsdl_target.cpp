@@ -7,6 +7,18 @@ namespace {
 
 char opposite(char level) { return level == '0' ? '1' : '0'; }
 
+// A reset, a write-protect or a chip select by its name; the TAP's own reset is not a board's.
+bool usually_held(const std::string& name)
+{
+    const std::string upper = bsdl_upper(name);
+    if (upper.find("TRST") != std::string::npos)
+        return false;
+    for (const char* part : {"RST", "RESET", "WP", "CS"})
+        if (upper.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 std::string bsdl_shift_order(const std::string& opcode) { return std::string(opcode.rbegin(), opcode.rend()); }
@@ -130,6 +142,9 @@ bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::stri
             return false;
     }
 
+    for (const BsdlPin& p : device.pins)
+        if (p.output >= 0 && usually_held(p.name) && std::find(named.begin(), named.end(), &p) == named.end())
+            unheld_ += (unheld_.empty() ? "" : ", ") + p.name;
     row_.default_image = image_.c_str();
     // No chip-select regions: the flash's own addresses, with its one chip select.
     std::fill(std::begin(row_.ncs_cells), std::end(row_.ncs_cells), static_cast<int16_t>(strobes[0]));

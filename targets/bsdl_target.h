@@ -26,6 +26,10 @@ public:
     // nullptr when the file gives no IDCODE.
     const CpuTarget& cpu() const { return row_; }
 
+    // Output pins that boards usually hold (a reset, a write-protect, another chip select) and
+    // that the map neither uses nor holds, in the file's order: "nRST, nWP", or empty.
+    const std::string& unheld_pins() const { return unheld_; }
+
 private:
     bool map_pins(const BsdlDevice& device, const BusMap& map, std::string& error);
     bool claim_control(const BsdlPin& pin, char level, std::string& error);
@@ -45,6 +49,7 @@ private:
         std::string pin;
     };
     std::vector<ControlClaim> controls_;
+    std::string unheld_;
     CpuTarget row_{};
 };
 
