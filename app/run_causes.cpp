@@ -6,6 +6,7 @@
 #include "flash/flash_descriptor.h"
 #include "flash/flash_ops.h"
 #include "jtag/chain_check.h"
+#include "jtag/chain_scan.h"
 #include "platform/console.h"
 #include "targets/cpu_table.h"
 
@@ -50,6 +51,18 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu)
                 "'s IDCODE instruction (another CPU?)";
     con_printf("IDCODE read 0x%08X, expected 0x%08X for %s: %s\n", read, bitstring_value(cpu.idcode), cpu.name,
                whose.c_str());
+}
+
+void print_chain_devices_line(JtagChain& chain)
+{
+    const ChainPosition& placed = chain.position();
+    uint32_t devices = placed.devices_before + placed.devices_after + 1;
+    // Not read yet: reading it costs a few scans of a run that has already failed.
+    ChainScan scan;
+    if (placed.alone() && chain_read(chain.cable(), scan) == ChainRead::ok && chain.fault() == nullptr)
+        devices = scan.count;
+    if (devices > 1)
+        con_printf("the chain holds %u devices: see --chain-list\n", devices);
 }
 
 void print_no_flash_line(int ncs_cell, uint32_t start, const char* unheld)

@@ -411,6 +411,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         con_printf("Fail, Read JTAG ID\n");
         print_idcode_line(idcode_read, cpu);
         print_expected_idcode(cpu.idcode, o.bsdl_path);
+        print_chain_devices_line(chain);
         return {1, CableEnd::reset_park};
     }
 

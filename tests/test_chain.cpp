@@ -133,6 +133,15 @@ TEST(Chain, RefusalsComeBeforeAnyPinIsDriven)
         }
 }
 
+TEST(Chain, AnIdcodeMismatchSaysHowManyDevicesTheChainHolds)
+{
+    for (const Args& board : {Args{"--chain-before", "0x0362D093:6"}, Args{"--cpu", "MIRTA"}}) {
+        SimRun run = run_sim(board, {"-C", "KTR5200", "-j"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(flash_job::has(run.console, "\nthe chain holds 2 devices: see --chain-list\n"), board[0] != "--cpu");
+    }
+}
+
 TEST(Chain, UnreadableBsdlFilesAreNamedAndSkipped)
 {
     flash_job::ScratchDir dir;
