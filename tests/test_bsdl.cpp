@@ -248,6 +248,7 @@ const BoardCase kBoardCases[] = {
     {{"--bus", "@M", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Expected JTAG ID: XXXX0110110000110111010001100111 (from @F)", 1, true, "0110110000110101\"", "0110110000110111\""},
     // The board needs nWP high: without the hold every write is lost.
     {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
+    {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "pins the file has that the map does not hold: nCS1, nWP (--hold PIN=0|1 if the board needs them)", 1, true},
     {{"--bus", "addr=ADDR2+ADDR1+ADDR3..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "The bus map has 15 data pins; 1 x 16 bits need 16", 1, true},
     {{"--bus", "addr=ADDR1..ADDR16 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x20000", "-f@I"}, "The bus map's 16 address pins reach 0x20000 bytes; the job goes up to 0x30000", 1, true},
