@@ -53,13 +53,19 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu)
                whose.c_str());
 }
 
-void print_chain_devices_line(JtagChain& chain)
+void print_chain_devices_line(JtagChain& chain, uint32_t read)
 {
     const ChainPosition& placed = chain.position();
     uint32_t devices = placed.devices_before + placed.devices_after + 1;
-    // Not read yet: reading it costs a few scans of a run that has already failed.
+    // The test pattern came back behind two or more BYPASS bits: several devices lie between
+    // TDI and TDO. Only then is the chain read, so a lone device's mismatch costs no scan more.
+    const uint32_t pattern = chain_bypass_read() >> 1;
+    bool behind_bypasses = false;
+    for (uint32_t k = 2; k < 8 && !behind_bypasses; ++k)
+        behind_bypasses = (read >> k) == (pattern & (0xFFFFFFFFu >> k));
     ChainScan scan;
-    if (placed.alone() && chain_read(chain.cable(), scan) == ChainRead::ok && chain.fault() == nullptr)
+    if (placed.alone() && behind_bypasses && chain_read(chain.cable(), scan) == ChainRead::ok &&
+        chain.fault() == nullptr)
         devices = scan.count;
     if (devices > 1)
         con_printf("the chain holds %u devices: see --chain-list\n", devices);

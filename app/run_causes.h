@@ -14,7 +14,7 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu);
 
 // Under an IDCODE mismatch, when the chain holds more than one device: the IDCODE read may be
 // another device's, or the lengths of --chain may be in the wrong order.
-void print_chain_devices_line(JtagChain& chain);
+void print_chain_devices_line(JtagChain& chain, uint32_t read);
 
 // Under "Cannot read flash ID": where the codes were read, and what may be wrong.
 // `unheld`: on a --bsdl board (which has no chip-select regions), the pins it could need held.

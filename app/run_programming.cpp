@@ -49,8 +49,10 @@ Ending ask_flash_model(RunOptions& o)
         con_printf("[%d] : %s\n", static_cast<int>(i + 1), models[i].name);
     if (Ending end = read_answer(answer, 1))
         return end;
-    if (answer[0] == 'q' || answer[0] == 'Q')
+    if (answer[0] == 'q' || answer[0] == 'Q') {
+        con_printf("\nQuit at the model menu: the flash was not touched\n");
         return process_end(1);
+    }
 
     int32_t number = kNoModel;
     parse_number(answer, &number);
@@ -411,7 +413,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         con_printf("Fail, Read JTAG ID\n");
         print_idcode_line(idcode_read, cpu);
         print_expected_idcode(cpu.idcode, o.bsdl_path);
-        print_chain_devices_line(chain);
+        print_chain_devices_line(chain, idcode_read);
         return {1, CableEnd::reset_park};
     }
 

@@ -70,7 +70,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, JtagChain& chain, JobReport* report, co
     con_printf("Invalid JTAG ID\n");
     print_idcode_line(read, cpu);
     print_expected_idcode(cpu.idcode, bsdl_path);
-    print_chain_devices_line(chain);
+    print_chain_devices_line(chain, read);
     return {1, CableEnd::park};
 }
 
