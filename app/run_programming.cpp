@@ -36,6 +36,7 @@ namespace {
 constexpr int32_t kNoModel = 10;
 
 constexpr RunEnd kEndRun = {1, CableEnd::park};
+constexpr uint32_t kNoBlockStartBelow = 0x1000;  // the smallest erase block of any chip
 // An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
 constexpr RunEnd kStopped = {1, CableEnd::reset_park};
 
@@ -457,7 +458,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     FlashSession session(target, host, *descriptor, model, o.interleave);
 
     report.stage("identify");
-    const Outcome identified = flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
+    // No erase block starts off a 4 KB boundary: such a start is refused once the blocks are
+    // known, and the codes are read where the chip can answer them (at 0x1002 it reads data).
+    const uint32_t id_base = o.start_offset & ~(kNoBlockStartBelow - 1);
+    const Outcome identified = flash_read_id(session, id_base, model.maker_id_offset, model.device_id_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
     // A failed cable reads all ones: its own line, not the flash's.
@@ -472,8 +476,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
 
-    const Outcome geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
-                                                                   : flash_query_cfi(session, o.start_offset);
+    const Outcome geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, id_base)
+                                                                   : flash_query_cfi(session, id_base);
     if (stopped_before_change(target))
         return kStopped;
     if (!geometry.ok()) {

@@ -106,7 +106,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          true},
         {"misaligned start",
          {},
-         with({"-o", "0x10001", "-fIMAGE"}),
+         with({"-o", "0x10002", "-fIMAGE"}),
          {"Not alignd writing address\n",
           "The start must be on an erase block (0x10000 bytes here): the nearest are 0x00010000 and 0x00020000\n"},
          Ends::end_of_run,
