@@ -200,7 +200,9 @@ TEST(AdapterCable, RefusalsComeBeforeAnyUsbTraffic)
         {{"--cable-config", "no-such-adapter"},
          "--cable-config no-such-adapter: no such file, nor interface/ftdi/no-such-adapter.cfg in the OpenOCD script "
          "folders\n"},
-        {{"--cable-serial", "B"}, "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014 with serial B)\n"},
+        {{"--cable-serial", "B"},
+         "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014 with serial B)\n"
+         "--cable-list shows the adapters plugged in\n"},
         {{"--cable-info"}, "--cable-info needs --cable-config FILE|NAME\n"},
     };
     for (const auto& r : refusals) {
