@@ -48,7 +48,7 @@ bool BsdlTarget::build(const BsdlDevice& device, const BusMap& map, std::string&
     }
     const BsdlInstruction* extest = device.instruction("EXTEST");
     if (extest == nullptr) {
-        error = "The BSDL file has no EXTEST instruction: its pins cannot be driven";
+        error = kNoExtest;
         return false;
     }
     name_ = device.entity;

@@ -11,6 +11,8 @@
 #include "targets/bus_map.h"
 #include "targets/cpu_target.h"
 
+inline constexpr const char* kNoExtest = "The BSDL file has no EXTEST instruction: its pins cannot be driven";
+
 class BsdlTarget {
 public:
     BsdlTarget() = default;

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iomanip>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/bsdl_board.h"
+#include "jtag/chain_check.h"
 #include "sim/cpu_facts.h"
 #include "sim/cpu_pins.h"
 #include "targets/bsdl_device.h"
@@ -201,7 +204,11 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
         const CpuTarget& row = *cpu_select(f.name);
         EXPECT_EQ(device.safe_image(), row.default_image);
         const std::string info = "entity " + std::string(row.name) + "\ninstruction_length 4\nboundary_length " +
-                                 std::to_string(row.bsr_length) + "\nidcode " + row.idcode + "\nopcode EXTEST 0000\n";
+                                 std::to_string(row.bsr_length) + "\nidcode " + row.idcode + " (" +
+                                 (std::ostringstream() << "0x" << std::hex << std::uppercase << std::setw(8)
+                                                       << std::setfill('0') << bitstring_value(row.idcode))
+                                     .str() +
+                                 ")\nopcode EXTEST 0000\n";
         EXPECT_EQ(bsdl_info_text(device).substr(0, info.size()), info);
         for (const char* setup : {"-x16.bus", "-x8.bus"}) {
             BusMap map;
@@ -276,6 +283,8 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
     {{"--bsdl", "/nonexistent/board.bsd", "-j"}, "Cannot read the BSDL file /nonexistent/board.bsd", 1, false},
     {{"--bsdl-info"}, "pin nWP out=61 ctl=60 dis=1 in=-", 0, false},
+    {{"--bsdl-info"}, "design_warning nWP is pulled up on the board; keep nCS1 high.", 0, false},
+    {{"--bsdl-info"}, "The BSDL file has no EXTEST instruction: its pins cannot be driven", 1, false, "EXTEST  (", "EXTRA  ("},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
 };
 // clang-format on
