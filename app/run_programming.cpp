@@ -554,6 +554,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
+        print_elapsed("Erase", start_seconds);
         return {0, CableEnd::reset_park};
     }
 
