@@ -38,6 +38,7 @@ struct LongOptions {
     std::vector<const char*> bsdl_dirs;     // --bsdl-dir DIR, repeatable: BSDL files that name them
     const char* device = nullptr;           // --device N: the chain position a job runs on
     const char* chain = nullptr;            // --chain L0,L1,...: every device's IR length
+    std::vector<std::string> replaced;      // "--report b replaces the earlier --report a", one each
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

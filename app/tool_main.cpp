@@ -19,6 +19,7 @@
 #include "app/job_report.h"
 #include "app/long_options.h"
 #include "app/options.h"
+#include "app/replaced_options.h"
 #include "app/report_fields.h"
 #include "app/run_causes.h"
 #include "app/run_programming.h"
@@ -304,6 +305,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     }
     if (Ending end = refuse_misread_command_line(argc, argv, long_options))
         return *end;
+    print_replaced_options(argc, argv, long_options);
     if (Ending end = check_job_options(long_options, argc, argv))
         return *end;
     BsdlTarget bsdl;

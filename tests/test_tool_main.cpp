@@ -268,6 +268,12 @@ TEST(ToolStartUp, PortlessEndsTouchNoPort)
         int status;
     } cases[] = {
         {{"-C", "KTR5200", "-j"}, kBanner + refused + "\n", 1},
+        {{"-C", "ULN", "-CKTR5200", "-w", "8", "-w16", "--device", "0", "--device=1", "-j"},
+         kBanner +
+             "--device 1 replaces the earlier --device 0\n-C KTR5200 replaces the earlier -C ULN\n"
+             "-w 16 replaces the earlier -w 8\n" +
+             refused + "\n",
+         1},
         {{}, kBanner + refused + "\n" + kHelpHint, 1},
         {{"--version"}, kVersion, 0},
         {{"-h"}, help.console, 0},
