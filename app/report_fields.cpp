@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/report_fields.h"
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,12 +27,23 @@ std::string cable_id_text(const char* typed)
     return usb_id_text(parsed);
 }
 
+// One classic option as the user meant it: a '/' word after an option left without its value is
+// that value (the run refuses it, but it names the file the job was for).
+int meant_option(OptionScan& scan, int argc, char** argv, const char** value)
+{
+    const int c = get_option(scan, argc, argv, kOptionString, value);
+    const char* row = c > 1 ? std::strchr(kOptionString, c) : nullptr;
+    if (row != nullptr && row[1] == ':' && *value == nullptr && scan.index < argc && argv[scan.index][0] == '/')
+        *value = argv[scan.index++];
+    return c;
+}
+
 // The classic options without a word printed: the scan that runs the job says what is wrong.
 void quiet_scan(int argc, char** argv, RunOptions& o)
 {
     OptionScan scan;
     const char* value = nullptr;
-    for (int c; (c = get_option(scan, argc, argv, kOptionString, &value)) > 0;) {
+    for (int c; (c = meant_option(scan, argc, argv, &value)) > 0;) {
         if (c == 'j')
             o.idcode_check = true;
         if (c == 't')
@@ -68,7 +80,7 @@ const char* last_value(int argc, char** argv, int letter)
     OptionScan scan;
     const char* value = nullptr;
     const char* last = nullptr;
-    for (int c; (c = get_option(scan, argc, argv, kOptionString, &value)) > 0;)
+    for (int c; (c = meant_option(scan, argc, argv, &value)) > 0;)
         if (c == letter && value != nullptr)
             last = value;
     return last;

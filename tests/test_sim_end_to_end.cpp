@@ -231,6 +231,7 @@ TEST(SimEndToEnd, ReportOfAJobRefusedBeforeItsCable)
           {"/job/kind", "erase"},
           {"/outcome/message", "unknown option -x"}}},
         {{}, {"-j", "-f" + image}, {{"/job/kind", "idcode"}, {"/job/image/path", image}}},
+        {{}, {"-f", image}, {{"/job/kind", "program"}, {"/job/image/size", 0x300}}},
         {{}, {"--chain-list", "-x"}, {{"/job/kind", "chain-list"}}},
         {{},
          {"--bsdl", "none.bsd", "--verify", image},
