@@ -74,7 +74,7 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
     ordered_json cable = {{"kind", text_or_null(r.cable_kind)}};
     if (r.cable_kind == "parport")
         cable["port"] = optional_value(r.port);
-    else if (r.cable_kind == "ftdi")
+    else
         cable.update({{"vid_pid", text_or_null(r.vid_pid)},
                       {"serial", text_or_null(r.serial)},
                       {"description", text_or_null(r.description)}});

@@ -107,10 +107,12 @@ void report_command_line(JobReport& report, const LongOptions& l, int argc, char
 {
     std::string error;
     const bool usb = wants_usb_cable(l, error);
-    report.cable_kind = !error.empty() ? "" : usb ? "ftdi" : "parport";
-    if (usb && l.cable_id != nullptr)
+    // --cable NAME or NAME:WHERE names the kind; an adapter's options alone say ftdi.
+    const std::string named = l.cable != nullptr ? std::string(l.cable).substr(0, std::strcspn(l.cable, ":")) : "";
+    report.cable_kind = !error.empty() ? "" : !usb ? "parport" : named.empty() ? "ftdi" : named;
+    if (report.cable_kind == "ftdi" && l.cable_id != nullptr)
         report.vid_pid = cable_id_text(l.cable_id);
-    if (usb && l.cable_serial != nullptr)
+    if (report.cable_kind == "ftdi" && l.cable_serial != nullptr)
         report.serial = l.cable_serial;
     if (l.bsdl != nullptr)
         report.bsdl = l.bsdl;
