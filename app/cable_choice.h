@@ -26,4 +26,4 @@ struct UsbCableSetup {
 // Opens the USB cable the options describe into `cable`, or ends the run with its one-line reason.
 // `chosen`, when given, receives the adapter asked for as soon as the options are read.
 [[nodiscard]] Ending open_usb_cable(const LongOptions& options, std::unique_ptr<Cable>& cable,
-                                   UsbDeviceChoice* chosen = nullptr);
+                                    UsbDeviceChoice* chosen = nullptr);
