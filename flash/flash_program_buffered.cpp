@@ -26,10 +26,7 @@ struct PendingBuffer {
 class BufferWriter {
 public:
     BufferWriter(FlashSession& s, uint32_t start, uint32_t count)
-        : s_(s),
-          start_(start),
-          count_(count),
-          step_(s.model.bytes_per_word),
+        : s_(s), start_(start), count_(count), step_(s.model.bytes_per_word),
           wait_ns_(us_to_ns(s.geometry.buffer_write_timeout_us))
     {}
 

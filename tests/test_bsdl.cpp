@@ -275,6 +275,7 @@ const BoardCase kBoardCases[] = {
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+CLKOUT ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pin CLKOUT has no control cell to release it", 1, false},
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+GPIO0 ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pins DQ(0) and GPIO0 are released at different levels", 1, false},
     {{"--bus", "@M", "--hold", "ADDR0=z"}, "--bus: pins ADDR1 and ADDR0 share control cell 1 but need it at different levels", 1, false},
+    {{"--bus", "@M"}, "--bus: data pin DQ(0) can only be driven low or released (its output cell is its own control)", 1, false, "DQ(0), output3, X, 39, 0, Z", "DQ(0), output2, X, 54, 1, PULL1"},
     {{"--bus", "@M", "--hold", "IRQ=1"}, "--hold: pin IRQ has no output cell", 1, false},
     {{"--bus", "@M", "--hold", "CLKOUT=z"}, "--hold: pin CLKOUT cannot be released: it has no control cell", 1, false},
     {{"--bus", "@M"}, "The BSDL file has no EXTEST instruction: its pins cannot be driven", 1, false, "EXTEST  (", "EXTRA  ("},
