@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/bsdl_board.h"
 
+#include <cstdio>
+
 #include "app/exit.h"
 #include "platform/console.h"
 
 namespace {
 
 std::string cell_text(int cell) { return cell < 0 ? "-" : std::to_string(cell); }
+
+std::string hex_text(unsigned long value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08lX", value);
+    return text;
+}
 
 RunEnd refuse(const std::string& reason)
 {
@@ -42,7 +51,11 @@ std::string bsdl_info_text(const BsdlDevice& device)
     std::string text = "entity " + device.entity + "\n";
     text += "instruction_length " + std::to_string(device.instruction_length) + "\n";
     text += "boundary_length " + std::to_string(device.boundary_length) + "\n";
-    text += "idcode " + (device.idcode.empty() ? std::string("none") : device.idcode) + "\n";
+    text += "idcode " + (device.idcode.empty() ? std::string("none") : device.idcode);
+    // A pattern with no open bit is one code, as a datasheet writes it.
+    if (!device.idcode.empty() && device.idcode.find('X') == std::string::npos)
+        text += " (0x" + hex_text(std::stoul(device.idcode, nullptr, 2)) + ")";
+    text += "\n";
     for (const char* name : {"EXTEST", "SAMPLE", "SAMPLE/PRELOAD", "BYPASS", "IDCODE"})
         if (const BsdlInstruction* instruction = device.instruction(name)) {
             text += std::string("opcode ") + name + " ";
@@ -57,6 +70,8 @@ std::string bsdl_info_text(const BsdlDevice& device)
     for (int f = 0; f < kCellFunctions; ++f)
         text += std::string(" ") + kCellFunctionNames[f] + "=" + std::to_string(counts[f]);
     text += "\n";
+    for (const std::string& warning : device.design_warnings)
+        text += "design_warning " + warning + "\n";
     for (const BsdlPin& pin : device.pins)
         text += "pin " + pin.name + " out=" + cell_text(pin.output) + " ctl=" + cell_text(pin.control) +
                 " dis=" + pin.disable + " in=" + cell_text(pin.input) + "\n";
@@ -76,6 +91,11 @@ int bsdl_info_main(const LongOptions& options, int argc)
         return 1;
     }
     con_printf("%s", bsdl_info_text(device).c_str());
+    // Found now rather than when a job is run on the board.
+    if (device.instruction("EXTEST") == nullptr) {
+        con_printf("%s\n", kNoExtest);
+        return 1;
+    }
     return 0;
 }
 

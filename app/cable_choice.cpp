@@ -110,7 +110,7 @@ Ending usb_cable_setup(const LongOptions& o, UsbCableSetup& setup)
     return {};
 }
 
-Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
+Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened, UsbDeviceChoice* chosen)
 {
     if (network_cable_wanted(o))
         return open_network_cable(o, opened);
@@ -121,12 +121,19 @@ Ending open_usb_cable(const LongOptions& o, std::unique_ptr<Cable>& opened)
     UsbCableSetup setup;
     if (Ending end = usb_cable_setup(o, setup))
         return end;
+    if (chosen != nullptr)
+        *chosen = setup.device;
     UsbTransport* usb = platform().usb_transport();
     if (usb == nullptr)
         return refuse("This build has no USB cable: it was built without libftdi1");
     auto cable = std::make_unique<MpsseCable>(*usb, setup.settings);
-    if (const char* reason = cable->open(setup.device))
-        return refuse(reason);
+    if (const char* reason = cable->open(setup.device)) {
+        con_printf("%s\n", reason);
+        // A serial typed from a label or a log: the list says which ones are plugged in.
+        if (o.cable_serial != nullptr && std::strstr(reason, "no USB JTAG adapter found") == reason)
+            con_printf("--cable-list shows the adapters plugged in\n");
+        return process_end(1);
+    }
     // Above the chip's maximum the clock would quietly run at the maximum instead.
     if (o.tck_hz != nullptr && setup.settings.tck_hz > cable->max_tck_hz()) {
         con_printf("--tck-hz %u is above the adapter's maximum, %u Hz\n", static_cast<unsigned>(setup.settings.tck_hz),

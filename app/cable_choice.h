@@ -24,4 +24,6 @@ struct UsbCableSetup {
 [[nodiscard]] Ending usb_cable_setup(const LongOptions& options, UsbCableSetup& setup);
 
 // Opens the USB cable the options describe into `cable`, or ends the run with its one-line reason.
-[[nodiscard]] Ending open_usb_cable(const LongOptions& options, std::unique_ptr<Cable>& cable);
+// `chosen`, when given, receives the adapter asked for as soon as the options are read.
+[[nodiscard]] Ending open_usb_cable(const LongOptions& options, std::unique_ptr<Cable>& cable,
+                                    UsbDeviceChoice* chosen = nullptr);

@@ -84,6 +84,7 @@ void print_setups_line(const char* model, int32_t bus_width, int32_t interleave)
     const FlashDescriptor* descriptor = flash_descriptor_find(model);
     if (descriptor == nullptr) {
         print_names_line("flash models", "-F", model, model_names());
+        con_printf("--detect finds the flash\n");
         return;
     }
     constexpr struct {

@@ -28,16 +28,14 @@ bool is_bsdl_name(const std::filesystem::path& path)
     return extension == ".BSD" || extension == ".BSDL";
 }
 
-void add_file(const std::string& path, std::vector<KnownDevice>& known)
+bool add_file(const std::string& path, std::vector<KnownDevice>& known, std::string& error)
 {
     BsdlDevice device;
-    std::string error;
-    if (!bsdl_read_file(path.c_str(), device, error)) {
-        con_printf("Skipped %s\n", error.c_str());
-        return;
-    }
+    if (!bsdl_read_file(path.c_str(), device, error))
+        return false;
     if (!device.idcode.empty())
         known.push_back({device.entity, device.idcode, static_cast<uint32_t>(device.instruction_length)});
+    return true;
 }
 
 bool add_folder(const char* folder, std::vector<KnownDevice>& known, std::string& error)
@@ -53,7 +51,8 @@ bool add_folder(const char* folder, std::vector<KnownDevice>& known, std::string
     }
     std::sort(files.begin(), files.end());  // the same names in the same order on every system
     for (const std::filesystem::path& file : files)
-        add_file(file.string(), known);
+        if (std::string skipped; !add_file(file.string(), known, skipped))
+            con_printf("Skipped %s\n", skipped.c_str());
     return true;
 }
 
@@ -67,8 +66,10 @@ bool known_devices(const LongOptions& options, const CpuTarget* job_cpu, std::ve
     for (const CpuTarget* cpu : cpu_table())
         if (cpu != job_cpu)
             known.push_back({cpu->name, cpu->idcode, cpu->instruction_length});
-    if (options.bsdl != nullptr && job_cpu == nullptr)
-        add_file(options.bsdl, known);
+    // The file named on its own is one more description (a job's device is already first): one
+    // that cannot be read ends the run, as it would end the job.
+    if (options.bsdl != nullptr && (job_cpu == nullptr || options.chain_list) && !add_file(options.bsdl, known, error))
+        return false;
     for (const char* folder : options.bsdl_dirs)
         if (!add_folder(folder, known, error))
             return false;

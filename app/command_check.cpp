@@ -77,7 +77,9 @@ Ending refuse_misread_command_line(int argc, char** argv, const LongOptions& lon
     const char* valueless = nullptr;
     for (int c; (c = get_option(scan, argc, argv, kOptionString, &value)) != 0;) {
         const char* arg = argv[scan.index - 1];
-        if (c < 0)
+        // A '/' word after an option left without its value was meant as that value, whatever
+        // option letter it now reads as (/tmp/... is -t).
+        if (c < 0 || (valueless != nullptr && arg[0] == '/'))
             return refuse_unknown(arg, valueless, long_options);
         if (c > 1 && c < 128)
             seen[c] = true;
@@ -85,12 +87,16 @@ Ending refuse_misread_command_line(int argc, char** argv, const LongOptions& lon
         valueless = row != nullptr && row[1] == ':' && value == nullptr ? arg : nullptr;
     }
     const JobOption* first = nullptr;
+    RunOptions classic;
     for (const JobOption& option : kJobOptions) {
         if (!given(option, seen, long_options))
             continue;
         if (first == nullptr) {
             first = &option;
         } else if (option.job != first->job) {
+            // The scan's own errors (a bad number, a missing value) name what the user typed.
+            if (Ending end = scan_options(argc, argv, classic))
+                return end;
             con_printf("%s and %s cannot be combined: %s %s\n", first->name, option.name, first->name, first->alone);
             return process_end(1);
         }

@@ -25,6 +25,7 @@ Ending wait_key(int& key)
         }
         if (console.keys_ended()) {
             con_printf("\nNo more console input\n");
+            con_printf("give -F MODEL, -w and -i, or --detect\n");
             return quit(1);
         }
     }

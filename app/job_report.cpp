@@ -13,6 +13,10 @@ namespace {
 
 using nlohmann::ordered_json;
 
+ordered_json text_or_null(const std::string& text) { return text.empty() ? ordered_json(nullptr) : ordered_json(text); }
+
+ordered_json number_or_null(int32_t value) { return value == 0 ? ordered_json(nullptr) : ordered_json(value); }
+
 template <typename T>
 ordered_json optional_value(const std::optional<T>& value)
 {
@@ -66,16 +70,19 @@ void JobReport::stage_end()
 
 std::string job_report_json(const JobReport& r, int status, const std::string& message)
 {
-    ordered_json cable = {{"kind", r.cable_kind}};
+    ordered_json cable = {{"kind", text_or_null(r.cable_kind)}};
     if (r.cable_kind == "parport")
-        cable["port"] = r.port;
+        cable["port"] = optional_value(r.port);
     else if (r.round_trips)
         cable.update({{"server", r.server}, {"round_trips", *r.round_trips}});
     else
-        cable.update({{"vid_pid", r.vid_pid}, {"serial", r.serial}, {"description", r.description}});
+        cable.update({{"vid_pid", text_or_null(r.vid_pid)},
+                      {"serial", text_or_null(r.serial)},
+                      {"description", text_or_null(r.description)}});
     ordered_json image = nullptr;
-    if (r.image_size)
-        image = {{"path", r.image_path}, {"size", *r.image_size}, {"sha256", r.image_sha256}};
+    if (!r.image_path.empty())
+        image = {
+            {"path", r.image_path}, {"size", optional_value(r.image_size)}, {"sha256", text_or_null(r.image_sha256)}};
     ordered_json stages = ordered_json::object();
     for (const auto& [name, ns] : r.stages())
         stages[name] = static_cast<double>(ns) / 1e9;
@@ -88,15 +95,16 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
         {"started", calendar_text(r.started)},
         {"cable", cable},
         {"target",
-         {{"cpu", r.cpu},
+         {{"cpu", text_or_null(r.cpu)},
+          {"bsdl", text_or_null(r.bsdl)},
           {"idcode_expected", hex_value(r.idcode_expected)},
           {"idcode_read", hex_value(r.idcode_read)},
           {"chain_device", optional_value(r.chain_device)},
           {"chain_devices", optional_value(r.chain_devices)}}},
         {"flash",
-         {{"model", r.flash_model},
-          {"bus_width", r.bus_width},
-          {"chips", r.chips},
+         {{"model", text_or_null(r.flash_model)},
+          {"bus_width", number_or_null(r.bus_width)},
+          {"chips", number_or_null(r.chips)},
           {"maker_id", hex_value(r.maker_id)},
           {"device_id", hex_value(r.device_id)},
           {"size", optional_value(r.flash_size)}}},

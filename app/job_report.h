@@ -10,12 +10,14 @@
 #include <vector>
 
 struct JobReport {
-    std::string cable_kind = "parport";  // or "ftdi", "xvc", "remote-bitbang"
-    uint16_t port = 0;                   // the parallel port's base
+    // A text left empty, a number left at 0 and an absent value are written as null: not known.
+    std::string cable_kind = "parport";  // or "ftdi", "xvc", "remote-bitbang", "cmsis-dap", "jlink", "gpio", "svf"
+    std::optional<uint16_t> port;        // the parallel port's base, once found
     std::string vid_pid, serial, description;
     std::string server;                      // a network cable's server
     std::optional<uint64_t> round_trips;     // the times it waited for the server's answers
     std::string cpu;
+    std::string bsdl;  // the --bsdl file that describes the CPU
     std::optional<uint32_t> idcode_expected, idcode_read;
     std::optional<uint32_t> chain_device, chain_devices;  // where the CPU sits, once the chain was read
     std::string flash_model;
@@ -26,7 +28,7 @@ struct JobReport {
     std::string job_kind;  // program, erase, read, verify, idcode, toggle
     uint32_t start = 0;
     uint64_t length = 0;
-    std::string image_path;
+    std::string image_path;  // the image or the file read or compared, as the command line names it
     std::optional<uint64_t> image_size;
     std::string image_sha256;
     std::optional<uint32_t> failing_address;

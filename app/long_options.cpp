@@ -104,7 +104,10 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         }
         if (found->list != nullptr)
             (options.*found->list).push_back(attached);
-        else
+        else if (const char* earlier = options.*found->value; earlier != nullptr)
+            options.replaced.push_back(std::string("--") + found->name + " " + attached + " replaces the earlier --" +
+                                       found->name + " " + earlier);
+        if (found->list == nullptr)
             options.*found->value = attached;
     }
     argc = kept;

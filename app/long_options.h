@@ -39,6 +39,7 @@ struct LongOptions {
     const char* device = nullptr;           // --device N: the chain position a job runs on
     const char* chain = nullptr;            // --chain L0,L1,...: every device's IR length
     const char* gpio_pins = nullptr;        // --gpio-pins tck=N,tms=N,tdi=N,tdo=N[,trst=N][,srst=N]
+    std::vector<std::string> replaced;      // "--report b replaces the earlier --report a", one each
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

@@ -28,6 +28,7 @@ struct RunOptions {
     bool unlock_all = false;            // --unlock-all: also on chips where that unlocks all
     bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
     const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
+    const char* unheld_pins = "";       // --bsdl: pins boards usually hold that the map leaves alone
     JobReport* report = nullptr;        // --report: where the run records itself
     ChainPosition chain;                // --device: where the job's device sits among the others
     uint32_t chain_ir_length = 0;       // that device's IR length as the chain was read; 0: not read

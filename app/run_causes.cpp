@@ -6,6 +6,7 @@
 #include "flash/flash_descriptor.h"
 #include "flash/flash_ops.h"
 #include "jtag/chain_check.h"
+#include "jtag/chain_scan.h"
 #include "platform/console.h"
 #include "targets/cpu_table.h"
 
@@ -52,8 +53,33 @@ void print_idcode_line(uint32_t read, const CpuTarget& cpu)
                whose.c_str());
 }
 
-void print_no_flash_line(int ncs_cell, uint32_t start)
+void print_chain_devices_line(JtagChain& chain, uint32_t read)
 {
+    const ChainPosition& placed = chain.position();
+    uint32_t devices = placed.devices_before + placed.devices_after + 1;
+    // The test pattern came back behind two or more BYPASS bits: several devices lie between
+    // TDI and TDO. Only then is the chain read, so a lone device's mismatch costs no scan more.
+    const uint32_t pattern = chain_bypass_read() >> 1;
+    bool behind_bypasses = false;
+    for (uint32_t k = 2; k < 8 && !behind_bypasses; ++k)
+        behind_bypasses = (read >> k) == (pattern & (0xFFFFFFFFu >> k));
+    ChainScan scan;
+    if (placed.alone() && behind_bypasses && chain_read(chain.cable(), scan) == ChainRead::ok &&
+        chain.fault() == nullptr)
+        devices = scan.count;
+    if (devices > 1)
+        con_printf("the chain holds %u devices: see --chain-list\n", devices);
+}
+
+void print_no_flash_line(int ncs_cell, uint32_t start, const char* unheld)
+{
+    if (unheld != nullptr) {
+        con_printf("Nothing answered at 0x%08X: the --bus map, -o or the wiring may be wrong\n", start);
+        if (unheld[0] != '\0')
+            con_printf("pins the file has that the map does not hold: %s (--hold PIN=0|1 if the board needs them)\n",
+                       unheld);
+        return;
+    }
     con_printf("Nothing answered at 0x%08X (chip select %u, cell %d): the CPU, -o or the wiring may be wrong\n", start,
                static_cast<unsigned>(start >> 29), ncs_cell);
 }

@@ -5,14 +5,20 @@
 #include <cstdint>
 
 #include "flash/flash_session.h"
+#include "jtag/jtag_chain.h"
 #include "jtag/outcome.h"
 #include "targets/cpu_target.h"
 
 // Under an IDCODE mismatch: the value read, the one expected, and the built-in CPU that has it.
 void print_idcode_line(uint32_t read, const CpuTarget& cpu);
 
+// Under an IDCODE mismatch, when the chain holds more than one device: the IDCODE read may be
+// another device's, or the lengths of --chain may be in the wrong order.
+void print_chain_devices_line(JtagChain& chain, uint32_t read);
+
 // Under "Cannot read flash ID": where the codes were read, and what may be wrong.
-void print_no_flash_line(int ncs_cell, uint32_t start);
+// `unheld`: on a --bsdl board (which has no chip-select regions), the pins it could need held.
+void print_no_flash_line(int ncs_cell, uint32_t start, const char* unheld = nullptr);
 
 // Under "Not defined FLASH Qeury INFO": the model whose codes were read, when one has them.
 void print_other_model_line(const FlashSession& session, int32_t bus_width, int32_t interleave);

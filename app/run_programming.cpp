@@ -36,6 +36,7 @@ namespace {
 constexpr int32_t kNoModel = 10;
 
 constexpr RunEnd kEndRun = {1, CableEnd::park};
+constexpr uint32_t kNoBlockStartBelow = 0x1000;  // the smallest erase block of any chip
 // An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
 constexpr RunEnd kStopped = {1, CableEnd::reset_park};
 
@@ -49,8 +50,10 @@ Ending ask_flash_model(RunOptions& o)
         con_printf("[%d] : %s\n", static_cast<int>(i + 1), models[i].name);
     if (Ending end = read_answer(answer, 1))
         return end;
-    if (answer[0] == 'q' || answer[0] == 'Q')
+    if (answer[0] == 'q' || answer[0] == 'Q') {
+        con_printf("\nQuit at the model menu: the flash was not touched\n");
         return process_end(1);
+    }
 
     int32_t number = kNoModel;
     parse_number(answer, &number);
@@ -423,6 +426,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         con_printf("Fail, Read JTAG ID\n");
         print_idcode_line(idcode_read, cpu);
         print_expected_idcode(cpu.idcode, o.bsdl_path);
+        print_chain_devices_line(chain, idcode_read);
         return {1, CableEnd::reset_park};
     }
 
@@ -466,7 +470,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     FlashSession session(target, host, *descriptor, model, o.interleave);
 
     report.stage("identify");
-    const Outcome identified = flash_read_id(session, o.start_offset, model.maker_id_offset, model.device_id_offset);
+    // No erase block starts off a 4 KB boundary: such a start is refused once the blocks are
+    // known, and the codes are read where the chip can answer them (at 0x1002 it reads data).
+    const uint32_t id_base = o.start_offset & ~(kNoBlockStartBelow - 1);
+    const Outcome identified = flash_read_id(session, id_base, model.maker_id_offset, model.device_id_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
     // A failed cable reads all ones: its own line, not the flash's.
@@ -476,13 +483,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         con_printf("Cannot read flash ID or Unknow flash\n");
         con_printf("Your flash, Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id,
                    session.identity.device_id);
-        print_no_flash_line(ncs_cell, o.start_offset);
+        print_no_flash_line(ncs_cell, o.start_offset, o.bsdl_path != nullptr ? o.unheld_pins : nullptr);
         return kEndRun;
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
 
-    const Outcome geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, o.start_offset)
-                                                                   : flash_query_cfi(session, o.start_offset);
+    const Outcome geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, id_base)
+                                                                   : flash_query_cfi(session, id_base);
     if (stopped_before_change(target))
         return kStopped;
     if (!geometry.ok()) {
@@ -559,6 +566,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
 
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
+        print_elapsed("Erase", start_seconds);
         return {0, CableEnd::reset_park};
     }
 

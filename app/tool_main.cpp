@@ -23,6 +23,8 @@
 #include "app/network_cable.h"
 #include "app/options.h"
 #include "app/probe_cables.h"
+#include "app/replaced_options.h"
+#include "app/report_fields.h"
 #include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "app/stop_report.h"
@@ -79,6 +81,7 @@ RunEnd idcode_mode(const CpuTarget& cpu, JtagChain& chain, JobReport* report, co
     con_printf("Invalid JTAG ID\n");
     print_idcode_line(read, cpu);
     print_expected_idcode(cpu.idcode, bsdl_path);
+    print_chain_devices_line(chain, read);
     return {1, CableEnd::park};
 }
 
@@ -192,7 +195,12 @@ Ending open_cable(bool usb, const LongOptions& o, bool bare, JobReport& report, 
     // Looked at with the user's rights, before any cable is touched.
     if (o.read_path != nullptr && !backup_target_usable(o.read_path))
         return process_end(1);
-    return usb ? open_usb_cable(o, cable) : find_parallel_cable(bare, report, cable);
+    if (!usb)
+        return find_parallel_cable(bare, report, cable);
+    UsbDeviceChoice chosen;
+    Ending end = open_usb_cable(o, cable, &chosen);
+    report_usb_choice(report, chosen);
+    return end;
 }
 
 void note_usb_cable(JobReport& report)
@@ -216,10 +224,14 @@ void write_report(const char* path, JobReport& report, RunEnd& end)
     if (path == nullptr)
         return;
     report.stage_end();
+    report_image_size(report);
     // The job's last word: its result line, not the elapsed time printed after it.
     const std::string& last = platform().console_last_line();
     const bool timing = last.find(" elapsed time:") != std::string::npos;
-    const std::string& message = timing ? platform().console_line_before() : last;
+    std::string message = timing ? platform().console_line_before() : last;
+    // A cause line ("Reason: ...") alone would not say which file the job could not open.
+    if (message.starts_with("Reason: "))
+        message = platform().console_line_before() + " " + message;
     if (!job_report_write(report, end.status, message, path))
         end.status = 1;
 }
@@ -279,8 +291,10 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     std::string error;
     const bool lone_h = argc == 2 && std::strcmp(argv[1], "-h") == 0;
     const bool long_ok = take_long_options(argc, argv, long_options, error);
-    if ((report.timed = long_options.report_path != nullptr))
+    if ((report.timed = long_options.report_path != nullptr)) {
         report.started = platform.time_seconds();
+        report_command_line(report, long_options, argc, argv);
+    }
     if (long_ok && (long_options.help || lone_h)) {
         print_help();
         return answered(run, 0);
@@ -303,6 +317,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     }
     if (Ending end = refuse_misread_command_line(argc, argv, long_options))
         return *end;
+    print_replaced_options(argc, argv, long_options);
     if (Ending end = check_job_options(long_options, argc, argv))
         return *end;
     if (Ending end = refuse_free_argument(argc, argv, long_options))
@@ -366,6 +381,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     options.verify_erase = long_options.verify_erase;
     options.report = &report;
     options.bsdl_path = long_options.bsdl;
+    options.unheld_pins = bsdl.unheld_pins().c_str();
     options.chain = choice.position;
     options.chain_ir_length = choice.ir_length;
     if (Ending end = check_options(options, argc))

@@ -223,7 +223,7 @@ Outcome flash_intel_program(FlashSession& s, uint32_t start, std::span<const uin
                 break;
             offset += count * step;
             if (s.host.stop_key())
-                result = flash_ended(s, {.address = start + offset - unit * step}, Status::cancelled);
+                result = flash_ended(s, {.address = start + offset}, Status::cancelled);
         }
     }
     flash_chip_enable(s, '1');

@@ -205,7 +205,7 @@ Outcome flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> 
         // lets the CPU's own logic release the bus.
         if (esc) {
             bypass.leave();
-            return flash_ended(s, {.address = address}, Status::cancelled);
+            return flash_ended(s, {.address = start + offset}, Status::cancelled);  // the first word not verified
         }
     }
     bypass.leave();

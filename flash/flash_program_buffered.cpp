@@ -212,8 +212,10 @@ Outcome flash_program_buffered(FlashSession& s, uint32_t start, std::span<const 
                     break;
             }
         }
-        if (s.host.stop_key())
-            return flash_ended(s, {.address = writer.at}, Status::cancelled);
+        if (s.host.stop_key()) {
+            const uint32_t unverified = waiting != 0 ? pending[0].address : start + offset;
+            return flash_ended(s, {.address = unverified}, Status::cancelled);
+        }
     }
     if (result == Status::ok && waiting != 0)
         result = writer.verified(pending, waiting);

@@ -212,6 +212,7 @@ public:
     bool read(std::string_view text, const std::string& path, int depth)
     {
         path_ = path;
+        depth_ = depth;
         std::function<bool(const std::string&, std::string&)> substitute =
             [this](const std::string& script, std::string& result) { return find_command(script, result); };
         TclReader reader(text, substitute);
@@ -253,8 +254,10 @@ private:
         while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t'))
             rest.remove_suffix(1);
         if (rest.substr(0, 5) != "find ") {
-            result = "only [find FILE] is understood, not [" + script + "]";
-            return false;
+            // An included file's Tcl ([info exists ...], [expr ...]) belongs to commands that
+            // are skipped there.
+            result = depth_ > 0 ? "" : "only [find FILE] is understood, not [" + script + "]";
+            return depth_ > 0;
         }
         std::string name(rest.substr(5));
         std::string path, text;
@@ -333,12 +336,26 @@ private:
         }
         if (w[0] == "echo" || w[0] == "reset_config")
             return true;  // a message for OpenOCD's user; the reset lines are the tool's own business
-        if (w[0] == "source") {
+        if (w[0] == "source" || w[0] == "script") {
             if (!arguments(w, 1))
                 return false;
             return source(w[1], depth);
         }
+        // A file that the adapter file includes may set up its board's target (jtag newtap,
+        // target create, set, proc, if, ...): only the adapter commands above count there.
+        if (depth > 0)
+            return true;
         return fail("'" + w[0] + (w.size() > 1 ? " " + w[1] : "") + "' is not an adapter command this tool knows");
+    }
+
+    // A target or board description says nothing of the adapter: one that is not installed
+    // (some interface files name a target file no package ships) is left out.
+    static bool board_file(std::string_view name)
+    {
+        for (std::string_view folder : {"target/", "board/", "cpu/", "chip/"})
+            if (name.starts_with(folder))
+                return true;
+        return false;
     }
 
     bool source(const std::string& name, int depth)
@@ -350,7 +367,7 @@ private:
         if (auto it = found_.find(name); it != found_.end())
             text = it->second;
         else if (!find_(name, path, text))
-            return fail("cannot read " + name);
+            return board_file(name) || fail("cannot read " + name);
         const std::string outer = path_;
         const int outer_line = line_;
         ConfigReader inner(find_, config_);
@@ -462,6 +479,7 @@ private:
     }
 
     const ConfigFinder& find_;
+    int depth_ = 0;  // 0 for the file named, more for the files it includes
     AdapterConfig& config_;
     std::map<std::string, std::string> found_;  // texts that [find] already read, by path
     std::string path_;

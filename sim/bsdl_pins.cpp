@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/bsdl_pins.h"
 
-
 namespace sim {
 
 BsdlPins::BsdlPins(const BsdlDevice& device, const BusMap& wiring, uint32_t address_shift, int region, Bus& bus,
@@ -52,6 +51,8 @@ BsdlPins::Level BsdlPins::pin_level(int pin) const
         const bool enabled = cell.control < 0 || latches_[static_cast<size_t>(cell.control)] != (cell.disable == '1');
         if (enabled)
             level = {true, latches_[static_cast<size_t>(c)]};
+        else if (cell.control == c)
+            level = {true, 1};  // open-drain emulation: released, the pin's pull-up holds it high
     }
     return level;
 }

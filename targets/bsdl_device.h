@@ -56,6 +56,8 @@ struct BsdlDevice {
     std::vector<BsdlInstruction> instructions;
     std::vector<BsdlCell> cells;  // cell i at index i
     std::vector<BsdlPin> pins;    // the pins that have cells, in the order of the port list
+    // DESIGN_WARNING: what the file's maker says to watch out for.
+    std::vector<std::string> design_warnings;
 
     // Case-insensitive look-ups; nullptr when the file has none.
     const BsdlInstruction* instruction(std::string_view name) const;

@@ -174,6 +174,10 @@ private:
                         : attribute == "IDCODE_REGISTER"     ? &s.idcode
                         : attribute == "BOUNDARY_REGISTER"   ? &s.boundary
                                                              : nullptr;
+        if (attribute == "DESIGN_WARNING" && value.kind == TokenKind::string) {
+            device.design_warnings.push_back(next().text);
+            return expect_symbol(";");
+        }
         if (string == nullptr)
             return skip_statement(false);
         if (value.kind != TokenKind::string)

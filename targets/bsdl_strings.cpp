@@ -155,9 +155,14 @@ bool read_port(StringReader& r, const PinSlots& slots, int& slot)
         return r.sink().fail(name.line, "port " + name.text + " has cells but is not declared in the port list");
     if (r.take_symbol("(")) {
         int element = 0;
+        const Token& index = r.peek();
         if (!r.number(element, "an element number") || !r.symbol(")"))
             return false;
         const std::string element_name = name.text + "(" + std::to_string(element) + ")";
+        // A(00000): a placeholder some generators write, not an element anybody meant.
+        if (index.text.size() > 1 && index.text[0] == '0')
+            return r.sink().fail(name.line,
+                                 name.text + "(" + index.text + ") is not an element number: write " + element_name);
         key = bsdl_upper(element_name);
         if (!port->second->vector || slots.index.count(key) == 0)
             return r.sink().fail(name.line, element_name + " is outside port " + name.text);
@@ -226,7 +231,10 @@ bool read_cells(const BsdlStatements& s, const BsdlErrorSink& sink, BsdlDevice& 
         const BsdlCell& cell = device.cells[i];
         if (cell.line == 0)
             return sink.fail(s.boundary.line, "cell " + std::to_string(i) + " is missing from BOUNDARY_REGISTER");
-        if (cell.control >= device.boundary_length || (cell.control >= 0 && cell.control == static_cast<int>(i)))
+        // An OUTPUT2 cell may be its own control: open-drain emulation, driven low or released.
+        const bool self = cell.control == static_cast<int>(i) && cell.function == CellFunction::output2;
+        if (cell.control >= device.boundary_length ||
+            (cell.control >= 0 && cell.control == static_cast<int>(i) && !self))
             return sink.fail(cell.line, "control cell " + std::to_string(cell.control) + " of cell " +
                                             std::to_string(i) + " does not exist");
     }
@@ -246,7 +254,10 @@ bool read_cells(const BsdlStatements& s, const BsdlErrorSink& sink, BsdlDevice& 
             continue;
         cell.pin = pin_of_slot[static_cast<size_t>(slot_of[i])];
         BsdlPin& pin = device.pins[static_cast<size_t>(cell.pin)];
-        if (cell_drives(cell.function) && pin.output < 0) {
+        if (cell_drives(cell.function) && pin.output >= 0)
+            return sink.fail(cell.line, "port " + pin.name + " has a second output cell, " + std::to_string(i) +
+                                            " (the first is " + std::to_string(pin.output) + ")");
+        if (cell_drives(cell.function)) {
             pin.output = static_cast<int>(i);
             pin.control = cell.control;
             pin.disable = cell.disable;

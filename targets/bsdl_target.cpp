@@ -7,6 +7,18 @@ namespace {
 
 char opposite(char level) { return level == '0' ? '1' : '0'; }
 
+// A reset, a write-protect or a chip select by its name; the TAP's own reset is not a board's.
+bool usually_held(const std::string& name)
+{
+    const std::string upper = bsdl_upper(name);
+    if (upper.find("TRST") != std::string::npos)
+        return false;
+    for (const char* part : {"RST", "RESET", "WP", "CS"})
+        if (upper.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 std::string bsdl_shift_order(const std::string& opcode) { return std::string(opcode.rbegin(), opcode.rend()); }
@@ -36,7 +48,7 @@ bool BsdlTarget::build(const BsdlDevice& device, const BusMap& map, std::string&
     }
     const BsdlInstruction* extest = device.instruction("EXTEST");
     if (extest == nullptr) {
-        error = "The BSDL file has no EXTEST instruction: its pins cannot be driven";
+        error = kNoExtest;
         return false;
     }
     name_ = device.entity;
@@ -76,14 +88,18 @@ bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::stri
             error = "--bus: data pin " + name + " has no input cell";
         else if (reads && pin->control < 0)
             error = "--bus: data pin " + name + " has no control cell to release it";
+        else if (reads && pin->control == pin->output)
+            error =
+                "--bus: data pin " + name + " can only be driven low or released (its output cell is its own control)";
         else
             named.push_back(pin);
         return error.empty();
     };
-    // An output that the job drives: enabled, at `level` until a bus cycle changes it.
+    // An output that the job drives: enabled, at `level` until a bus cycle changes it. A cell
+    // that is its own control drives its enabling level and releases at the other.
     auto drive = [&](const BsdlPin& pin, char level) {
         image_[static_cast<size_t>(pin.output)] = level;
-        return pin.control < 0 || claim_control(pin, opposite(pin.disable), error);
+        return pin.control < 0 || pin.control == pin.output || claim_control(pin, opposite(pin.disable), error);
     };
 
     const BsdlPin* pin = nullptr;
@@ -126,6 +142,9 @@ bool BsdlTarget::map_pins(const BsdlDevice& device, const BusMap& map, std::stri
             return false;
     }
 
+    for (const BsdlPin& p : device.pins)
+        if (p.output >= 0 && usually_held(p.name) && std::find(named.begin(), named.end(), &p) == named.end())
+            unheld_ += (unheld_.empty() ? "" : ", ") + p.name;
     row_.default_image = image_.c_str();
     // No chip-select regions: the flash's own addresses, with its one chip select.
     std::fill(std::begin(row_.ncs_cells), std::end(row_.ncs_cells), static_cast<int16_t>(strobes[0]));

@@ -11,6 +11,8 @@
 #include "targets/bus_map.h"
 #include "targets/cpu_target.h"
 
+inline constexpr const char* kNoExtest = "The BSDL file has no EXTEST instruction: its pins cannot be driven";
+
 class BsdlTarget {
 public:
     BsdlTarget() = default;
@@ -25,6 +27,10 @@ public:
     // The row: its IDCODE has X for the bits that do not count, and idcode_instruction is
     // nullptr when the file gives no IDCODE.
     const CpuTarget& cpu() const { return row_; }
+
+    // Output pins that boards usually hold (a reset, a write-protect, another chip select) and
+    // that the map neither uses nor holds, in the file's order: "nRST, nWP", or empty.
+    const std::string& unheld_pins() const { return unheld_; }
 
 private:
     bool map_pins(const BsdlDevice& device, const BusMap& map, std::string& error);
@@ -45,6 +51,7 @@ private:
         std::string pin;
     };
     std::vector<ControlClaim> controls_;
+    std::string unheld_;
     CpuTarget row_{};
 };
 

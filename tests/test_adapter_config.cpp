@@ -20,6 +20,9 @@ using Args = std::vector<std::string>;
 const std::map<std::string, std::string> kSourced = {
     {"interface/ftdi/base.cfg", "adapter driver ftdi\nftdi vid_pid 0x0403 0x6010\nftdi layout_init 0x0008 0x000b\n"},
     {"interface/ftdi/swd.cfg", "transport select swd\n"},
+    {"target/soc.cfg",
+     "if { [info exists CHIPNAME] } {\n set _CHIPNAME $CHIPNAME\n}\njtag newtap soc cpu -irlen 4\n"
+     "target create soc.cpu arm -chain-position soc.cpu\nadapter speed 500\nadapter srst delay 100\n"},
 };
 
 bool find_in_table(const std::string& name, std::string& path, std::string& text)
@@ -75,6 +78,10 @@ const ConfigCase kCases[] = {
     {"UnknownCommand", "\n\njtag newtap x cpu\n", "3: 'jtag newtap' is not an adapter command this tool knows"},
     {"BadNumber", "ftdi vid_pid 0x0403 0x1ffff\n", "1: ftdi vid_pid: bad number '0x1ffff'"},
     {"OpenQuote", "ftdi device_desc \"open\n\n", "3: missing close-quote"},
+    {"IncludesItsTarget", "source [find interface/ftdi/base.cfg]\nscript target/soc.cfg\nscript target/gone.cfg\n",
+     "vid_pid 0403:6010\nchannel 0\nlayout_init 0x0008 0x000b\nspeed_khz 500\n"},
+    {"TargetCommandsInTheNamedFile", "[info exists X]\n", "1: only [find FILE] is understood, not [info exists X]"},
+    {"MissingInterfaceFile", "script interface/ftdi/none.cfg\n", "1: cannot read interface/ftdi/none.cfg"},
     {"MissingFile", "source [find interface/ftdi/none.cfg]\n",
      "1: cannot find interface/ftdi/none.cfg in the OpenOCD script folders"},
 };
@@ -194,7 +201,9 @@ TEST(AdapterCable, RefusalsComeBeforeAnyUsbTraffic)
          "--cable-config no-such-adapter: no such file, nor interface/ftdi/no-such-adapter.cfg in the OpenOCD script "
          "folders\n"},
         {{"--cable-config", "/dev/zero"}, "--cable-config /dev/zero: not a regular file\n"},
-        {{"--cable-serial", "B"}, "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014 with serial B)\n"},
+        {{"--cable-serial", "B"},
+         "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014 with serial B)\n"
+         "--cable-list shows the adapters plugged in\n"},
         {{"--cable-info"}, "--cable-info needs --cable-config FILE|NAME\n"},
     };
     for (const auto& r : refusals) {

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iomanip>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/bsdl_board.h"
+#include "jtag/chain_check.h"
 #include "sim/cpu_facts.h"
 #include "sim/cpu_pins.h"
 #include "targets/bsdl_device.h"
@@ -55,6 +58,10 @@ const ReadCase kReadCases[] = {
     {"port (", "generic (PHYSICAL_PIN_MAP : string := \"PKG\");\nport (", ""},
     {"end E;", "constant PKG : PIN_MAP_STRING := \"A:(1, 2),\" & \"D:3\";\nattribute X of D : signal is true;\nend E;", ""},
     {"use STD", "attribute DESIGN_WARNING of E : entity is \"see \" & \"notes\";\nuse STD", ""},
+    {"\"4 (BC_1, nOE, output2, 1)\"", "\"4 (BC_1, nOE, output2, 1, 4, 1, PULL1)\"", ""},
+    {"X, 2, 0, Z),\" &\n\"2", "X, 1, 0, Z),\" &\n\"2", "f.bsd:10: control cell 1 of cell 1 does not exist"},
+    {"4 (BC_1, nOE", "4 (BC_1, A(0)", "f.bsd:13: port A(0) has a second output cell, 4 (the first is 0)"},
+    {"A(1), output3", "A(00000), output3", "f.bsd:10: A(00000) is not an element number: write A(0)"},
     {"4 (BC_1, nOE", "3 (BC_1, nOE", "f.bsd:13: cell 3 is described twice (also on line 12)"},
     {"2, 0, Z),\" &\n\"2", "7, 0, Z),\" &\n\"2", "f.bsd:10: control cell 7 of cell 1 does not exist"},
     {"use STD", "attribute INSTRUCTION_CAPTURE of E : entity is \"001\";\nuse STD", "f.bsd:3: INSTRUCTION_CAPTURE has 3 bits, INSTRUCTION_LENGTH is 2"},
@@ -197,7 +204,11 @@ TEST(Bsdl, TheBuiltInCpusFilesMatchTheBoardsFactsAndTheRows)
         const CpuTarget& row = *cpu_select(f.name);
         EXPECT_EQ(device.safe_image(), row.default_image);
         const std::string info = "entity " + std::string(row.name) + "\ninstruction_length 4\nboundary_length " +
-                                 std::to_string(row.bsr_length) + "\nidcode " + row.idcode + "\nopcode EXTEST 0000\n";
+                                 std::to_string(row.bsr_length) + "\nidcode " + row.idcode + " (" +
+                                 (std::ostringstream() << "0x" << std::hex << std::uppercase << std::setw(8)
+                                                       << std::setfill('0') << bitstring_value(row.idcode))
+                                     .str() +
+                                 ")\nopcode EXTEST 0000\n";
         EXPECT_EQ(bsdl_info_text(device).substr(0, info.size()), info);
         for (const char* setup : {"-x16.bus", "-x8.bus"}) {
             BusMap map;
@@ -244,6 +255,7 @@ const BoardCase kBoardCases[] = {
     {{"--bus", "@M", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Expected JTAG ID: XXXX0110110000110111010001100111 (from @F)", 1, true, "0110110000110101\"", "0110110000110111\""},
     // The board needs nWP high: without the hold every write is lost.
     {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
+    {{"--bus", "@M", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "pins the file has that the map does not hold: nCS1, nWP (--hold PIN=0|1 if the board needs them)", 1, true},
     {{"--bus", "addr=ADDR2+ADDR1+ADDR3..ADDR19 data=DQ(0..15) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "Cannot read flash ID or Unknow flash", 1, true},
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14) ncs=nCS0 noe=nOE nwe=nWE", "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i", "1", "-f@I"}, "The bus map has 15 data pins: a flash bus has 8 (8x1) or 16 (16x1, 8x2)", 1, false},
     {{"--bus", "@M", "--hold", "nWP=1", "--detect", "-w", "8", "-i", "1", "-f@I"}, "The bus map has 16 data pins: its flash bus is 16x1 or 8x2, which -w and -i must fit", 1, false},
@@ -264,6 +276,7 @@ const BoardCase kBoardCases[] = {
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+CLKOUT ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pin CLKOUT has no control cell to release it", 1, false},
     {{"--bus", "addr=ADDR1..ADDR19 data=DQ(0..14)+GPIO0 ncs=nCS0 noe=nOE nwe=nWE"}, "--bus: data pins DQ(0) and GPIO0 are released at different levels", 1, false},
     {{"--bus", "@M", "--hold", "ADDR0=z"}, "--bus: pins ADDR1 and ADDR0 share control cell 1 but need it at different levels", 1, false},
+    {{"--bus", "@M"}, "--bus: data pin DQ(0) can only be driven low or released (its output cell is its own control)", 1, false, "DQ(0), output3, X, 39, 0, Z", "DQ(0), output2, X, 54, 1, PULL1"},
     {{"--bus", "@M", "--hold", "IRQ=1"}, "--hold: pin IRQ has no output cell", 1, false},
     {{"--bus", "@M", "--hold", "CLKOUT=z"}, "--hold: pin CLKOUT cannot be released: it has no control cell", 1, false},
     {{"--bus", "@M"}, "The BSDL file has no EXTEST instruction: its pins cannot be driven", 1, false, "EXTEST  (", "EXTRA  ("},
@@ -274,6 +287,8 @@ const BoardCase kBoardCases[] = {
     {{"--bsdl", "/dev/zero", "-j"}, "Cannot read the BSDL file /dev/zero: not a regular file", 1, false},
     {{"--bsdl", "@L", "-j"}, "Cannot read the BSDL file @L: over 16 MiB", 1, false},
     {{"--bsdl-info"}, "pin nWP out=61 ctl=60 dis=1 in=-", 0, false},
+    {{"--bsdl-info"}, "design_warning nWP is pulled up on the board; keep nCS1 high.", 0, false},
+    {{"--bsdl-info"}, "The BSDL file has no EXTEST instruction: its pins cannot be driven", 1, false, "EXTEST  (", "EXTRA  ("},
     {{"--bsdl-info", "-j"}, "--bsdl-info takes --bsdl FILE and nothing else", 1, false},
 };
 // clang-format on
@@ -333,6 +348,20 @@ TEST(BsdlBoard, AJobOnABoardOfItsOwnOnBothCables)
                                               flash_job::expected_flash({}, size, 0x10000, 0x20000, 0x10000, image)),
                   "");
     }
+    // Write strobe and write-protect as open-drain pins: their cells are their own controls.
+    std::ifstream in(board_file("example-soc.bsd"), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const auto& [from, to] : {std::pair{"nWE, output2, 1)", "nWE, output2, 1, 59, 1, PULL1)"},
+                                   std::pair{"nWP, output3, X, 60, 1", "nWP, output2, 1, 61, 1"}})
+        text.replace(text.find(from), std::string(from).size(), to);
+    const std::string drained = dir.write("drain.bsd", flash_job::Bytes(text.begin(), text.end()));
+    SimSession session({"--bsdl", drained, "--bus", kMap, "--hold", "nWP=1"});
+    SimRun run = session.run({"--bsdl", drained, "--bus", kMap, "--hold", "nWP=1", "-F", "S29AL008D", "-w", "16", "-i",
+                              "1", "-f" + dir.write("image.bin", image)});
+    EXPECT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(flash_job::first_difference(session.board().flash()->contents(),
+                                          flash_job::expected_flash({}, 0x100000, 0, 0x10000, 0, image)),
+              "");
     // The board and its wiring are checked when the simulator starts.
     std::string errors;
     const std::string wrong = "'addr=ADDR1 data=DQ(0) ncs=nCS7 noe=nOE nwe=nWE'";

@@ -65,6 +65,13 @@ TEST(Chain, ListReadsNamesAndAddsUpEveryChain)
          "position 2: idcode 0x0362D093 ? (IR ? bits)\ntotal IR length: 26 bits\n"
          "The known IR lengths add up to 4 bits: 22 left for positions 1, 2 (give --chain L0,L1,... or --bsdl-dir)\n"},
         {kMustShow,
+         {"--chain", "8,4,6", "-C", "KTR5200", "--bsdl", kBoards + "/example-fpga.bsd"},
+         0,
+         "position 0: no idcode (BYPASS)\nposition 1: idcode 0x1B4E20D3 KTR5200 (IR 4 bits)\n"
+         "position 2: idcode 0x0362D093 FPGA_EXAMPLE (IR 6 bits)\ntotal IR length: 18 bits\n"
+         "The IR lengths add up: 8 + 4 + 6 = 18 bits\n"},
+        {{}, {"--bsdl", "/nonexistent.bsd"}, 1, "Cannot read the BSDL file /nonexistent.bsd\n"},
+        {kMustShow,
          {"--chain", "8,4,7"},
          1,
          "position 0: no idcode (BYPASS)\nposition 1: idcode 0x1B4E20D3 KTR5200/ULN (IR 4 bits)\n"
@@ -127,6 +134,15 @@ TEST(Chain, RefusalsComeBeforeAnyPinIsDriven)
             EXPECT_FALSE(flash_job::has(run.console, "JTAG ID")) << cable << " " << c.line;
             EXPECT_EQ(run.stats.bus_reads + run.stats.bus_writes, 0u) << cable << " " << c.line;
         }
+}
+
+TEST(Chain, AnIdcodeMismatchSaysHowManyDevicesTheChainHolds)
+{
+    for (const Args& board : {Args{"--chain-before", "0x0362D093:6"}, Args{"--cpu", "MIRTA"}}) {
+        SimRun run = run_sim(board, {"-C", "KTR5200", "-j"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(flash_job::has(run.console, "\nthe chain holds 2 devices: see --chain-list\n"), board[0] != "--cpu");
+    }
 }
 
 TEST(Chain, UnreadableBsdlFilesAreNamedAndSkipped)

@@ -682,10 +682,12 @@ TEST(FlashProgram, EscStopsAfterTheCurrentWord)
         rig->platform.press('a');
         rig->platform.press(kEsc);
         const std::vector<uint8_t> image = pattern(256);
-        EXPECT_EQ(program(*rig, buffered, image).status, Status::cancelled);
-        // 'a' went after the first word or buffer, ESC after the second.
+        const Outcome ended = program(*rig, buffered, image);
+        EXPECT_EQ(ended.status, Status::cancelled);
+        // 'a' went after the first word or buffer, ESC after the second: the stop names the next.
         std::vector<uint8_t> flash = rig->bank.contents();
         size_t written = buffered ? 64 : 4;
+        EXPECT_EQ(ended.address, written) << buffered;
         std::vector<uint8_t> bytes = pattern(256);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + static_cast<long>(written), flash.begin())) << buffered;
         EXPECT_TRUE(std::all_of(flash.begin() + static_cast<long>(written), flash.begin() + 256, [](uint8_t b) {

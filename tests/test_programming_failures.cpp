@@ -67,7 +67,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          {"-C", "KTR5200", "-F", "S29AL016D", "-w", "16", "-i", "1", "-fIMAGE"},
          {"Cannot support flash programming for your flash setting\n"
           "Supported flash models: S29AL008D, S29AL004D, EN29LV040A, AM29LV040B, S29GL064M, K8D6316, S29GL128N, "
-          "SST39VF6401\n"},
+          "SST39VF6401\n--detect finds the flash\n"},
          Ends::end_of_run,
          true},
         {"no flash answering",
@@ -106,7 +106,7 @@ TEST(ProgrammingFailures, EveryRowEndsAsItShould)
          true},
         {"misaligned start",
          {},
-         with({"-o", "0x10001", "-fIMAGE"}),
+         with({"-o", "0x10002", "-fIMAGE"}),
          {"Not alignd writing address\n",
           "The start must be on an erase block (0x10000 bytes here): the nearest are 0x00010000 and 0x00020000\n"},
          Ends::end_of_run,

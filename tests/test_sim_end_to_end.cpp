@@ -114,19 +114,20 @@ const std::map<std::string, std::vector<nlohmann::json::value_t>> kReportSchema 
                                                  {"/tool/name", text},
                                                  {"/tool/version", text},
                                                  {"/started", text},
-                                                 {"/cable/kind", text},
-                                                 {"/cable/port", number},
-                                                 {"/cable/vid_pid", text},
-                                                 {"/cable/serial", text},
-                                                 {"/cable/description", text},
-                                                 {"/target/cpu", text},
+                                                 {"/cable/kind", text_or_null},
+                                                 {"/cable/port", number_or_null},
+                                                 {"/cable/vid_pid", text_or_null},
+                                                 {"/cable/serial", text_or_null},
+                                                 {"/cable/description", text_or_null},
+                                                 {"/target/cpu", text_or_null},
+                                                 {"/target/bsdl", text_or_null},
                                                  {"/target/idcode_expected", text_or_null},
                                                  {"/target/idcode_read", text_or_null},
                                                  {"/target/chain_device", number_or_null},
                                                  {"/target/chain_devices", number_or_null},
-                                                 {"/flash/model", text},
-                                                 {"/flash/bus_width", number},
-                                                 {"/flash/chips", number},
+                                                 {"/flash/model", text_or_null},
+                                                 {"/flash/bus_width", number_or_null},
+                                                 {"/flash/chips", number_or_null},
                                                  {"/flash/maker_id", text_or_null},
                                                  {"/flash/device_id", text_or_null},
                                                  {"/flash/size", number_or_null},
@@ -135,12 +136,14 @@ const std::map<std::string, std::vector<nlohmann::json::value_t>> kReportSchema 
                                                  {"/job/length", number},
                                                  {"/job/image", {t::null}},
                                                  {"/job/image/path", text},
-                                                 {"/job/image/size", number},
-                                                 {"/job/image/sha256", text},
+                                                 {"/job/image/size", number_or_null},
+                                                 {"/job/image/sha256", text_or_null},
                                                  {"/outcome/status", number},
                                                  {"/outcome/message", text},
                                                  {"/outcome/first_failing_address", number_or_null},
+                                                 {"/stages_s", {t::null}},  // empty
                                                  {"/stages_s/*", real},
+                                                 {"/counters", {t::null}},
                                                  {"/counters/*", number}};
 }();
 
@@ -204,6 +207,56 @@ TEST(SimEndToEnd, ReportOfAGoodAndAFailedJobFollowsItsSchema)
                                                                   "1", "--verify", image_path, "--report", verify});
     EXPECT_EQ(differs.status, 1);
     EXPECT_EQ(nlohmann::json::parse(read_text(verify))["outcome"]["first_failing_address"], 0x1234);
+}
+
+// A job refused before its cable opens still says which board and job it was for.
+TEST(SimEndToEnd, ReportOfAJobRefusedBeforeItsCable)
+{
+    flash_job::ScratchDir dir;
+    const std::string image = dir.write("boot.bin", flash_job::pattern(0x300, 1));
+    const std::string report = (dir.path() / "r.json").string();
+    const std::vector<std::string> job = {"--report",  report, "-C", "KTR5200", "-F",
+                                          "S29AL008D", "-w",   "16", "-i",      "1"};
+    const struct {
+        std::vector<std::string> sim, tool;
+        std::map<std::string, nlohmann::json> fields;
+    } cases[] = {
+        {{"--no-port"},
+         {"-f" + image, "-o0x100"},
+         {{"/cable/port", nullptr},
+          {"/job/kind", "program"},
+          {"/job/start", 256},
+          {"/job/image/size", 0x300},
+          {"/outcome/message", "Cannot get LPT PORT"}}},
+        {{"--no-usb"},
+         {"--cable-id", "403:CFF8", "--cable-serial", "S9", "-f" + image},
+         {{"/cable/kind", "ftdi"},
+          {"/cable/vid_pid", "0403:cff8"},
+          {"/cable/serial", "S9"},
+          {"/flash/model", "S29AL008D"},
+          {"/flash/bus_width", 16}}},
+        {{},
+         {"-x", "-eall"},
+         {{"/cable/kind", "parport"},
+          {"/target/cpu", "KTR5200"},
+          {"/job/kind", "erase"},
+          {"/outcome/message", "unknown option -x"}}},
+        {{}, {"-j", "-f" + image}, {{"/job/kind", "idcode"}, {"/job/image/path", image}}},
+        {{}, {"-f", image}, {{"/job/kind", "program"}, {"/job/image/size", 0x300}}},
+        {{}, {"--chain-list", "-x"}, {{"/job/kind", "chain-list"}}},
+        {{},
+         {"--bsdl", "none.bsd", "--verify", image},
+         {{"/target/cpu", nullptr}, {"/target/bsdl", "none.bsd"}, {"/job/kind", "verify"}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> tool = job;
+        tool.insert(tool.end(), c.tool.begin(), c.tool.end());
+        EXPECT_EQ(run_sim(c.sim, tool).status, 1);
+        const nlohmann::json written = nlohmann::json::parse(read_text(report));
+        expect_schema(written);
+        for (const auto& [at, value] : c.fields)
+            EXPECT_EQ(written.at(nlohmann::json::json_pointer(at)), value) << at << " of " << c.tool[0];
+    }
 }
 
 TEST(SimEndToEnd, Sha256OfKnownTexts)

@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"-C", "KTR5200", "-f", "/img.bin"},
                 kInvalid + slash_hint("-f/img.bin"),
                 1,
-                Way::reset_park},
+                Way::untouched},
         EndCase{"SlashOptionValueLikeAnOption", {"/C", "/x"}, kInvalid + slash_hint("/C/x"), 1, Way::untouched},
         EndCase{"FileFollowedByAnOption", {"-f", "-C", "KTR5200"}, takes("-f", "the image file"), 1, Way::reset_park},
         EndCase{"BadWidth", {"-C", "KTR5200", "-w", "1x"}, bad("-w", "1x", "8 or 16"), 1, Way::reset_park},
@@ -212,6 +212,16 @@ INSTANTIATE_TEST_SUITE_P(
                            "attached, -e-1\n",
                 1,
                 Way::untouched},
+        // The scan's own error comes before the combination refusal.
+        EndCase{"BadBlockBeforeCombination",
+                {"-C", "KTR5200", "-b", "x1", "-j"},
+                bad("-b", "x1", kBlock),
+                1,
+                Way::untouched},
+        EndCase{
+            "BadSizeBeforeCombination", {"-eALL", "-C", "KTR5200", "-t"}, bad("-e", "ALL", kSize), 1, Way::untouched},
+        EndCase{
+            "NoFileBeforeCombination", {"-C", "KTR5200", "-f", "-j"}, takes("-f", "the image file"), 1, Way::untouched},
         EndCase{"IdcodeWithImage", {"-C", "KTR5200", "-f", "a.bin", "-j"}, apart("-j", "-f"), 1, Way::untouched},
         EndCase{"ToggleWithErase", {"-C", "KTR5200", "-eall", "-t"}, apart("-t", "-e"), 1, Way::untouched},
         EndCase{"IdcodeWithToggle", {"-t", "-C", "KTR5200", "-j"}, apart("-j", "-t"), 1, Way::untouched},
@@ -237,6 +247,19 @@ INSTANTIATE_TEST_SUITE_P(
                 Way::none}),
     [](const testing::TestParamInfo<EndCase>& info) { return std::string(info.param.label); });
 
+// A '/' word after any option that takes a value is that value, whichever option its letter names.
+TEST(ToolStartUp, SlashValueIsRefusedForEveryOptionLetter)
+{
+    for (const char* option : {"-C", "-F", "-w", "-i", "-o", "-e", "-f", "-b"})
+        for (const char* value : {"/tmp/x.bin", "/jobs/x", "/C/x", "/home/x"}) {
+            FakePlatform platform;
+            EXPECT_EQ(run_tool(platform, {"-C", "KTR5200", option, value, "-F", "S29AL008D"}), 1);
+            EXPECT_EQ(platform.console, kBanner + kInvalid + slash_hint(std::string(option) + value))
+                << option << value;
+            EXPECT_TRUE(platform.events.empty());
+        }
+}
+
 // Answered, or refused, before a port is reached: nothing is written to one.
 TEST(ToolStartUp, PortlessEndsTouchNoPort)
 {
@@ -253,6 +276,12 @@ TEST(ToolStartUp, PortlessEndsTouchNoPort)
         int status;
     } cases[] = {
         {{"-C", "KTR5200", "-j"}, kBanner + refused + "\n", 1},
+        {{"-C", "ULN", "-CKTR5200", "-w", "8", "-w16", "--device", "0", "--device=1", "-j"},
+         kBanner +
+             "--device 1 replaces the earlier --device 0\n-C KTR5200 replaces the earlier -C ULN\n"
+             "-w 16 replaces the earlier -w 8\n" +
+             refused + "\n",
+         1},
         {{}, kBanner + refused + "\n" + kHelpHint, 1},
         {{"--version"}, kVersion, 0},
         {{"-h"}, help.console, 0},
