@@ -81,6 +81,11 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
     ordered_json counters = ordered_json::object();
     for (const auto& [name, value] : r.counters)
         counters[name] = value;
+    ordered_json job = {{"kind", r.job_kind}, {"start", r.start}, {"length", r.length}, {"image", image}};
+    if (r.update)
+        job["update"] = {{"unchanged", r.update->unchanged},
+                         {"programmed_over", r.update->programmed_over},
+                         {"erased", r.update->erased}};
     const ordered_json report = {
         {"schema", "tarnflash-report-1"},
         {"tool", {{"name", "tarnflash"}, {"version", TARNFLASH_VERSION_TEXT}}},
@@ -99,7 +104,7 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
           {"maker_id", hex_value(r.maker_id)},
           {"device_id", hex_value(r.device_id)},
           {"size", optional_value(r.flash_size)}}},
-        {"job", {{"kind", r.job_kind}, {"start", r.start}, {"length", r.length}, {"image", image}}},
+        {"job", job},
         {"outcome",
          {{"status", status}, {"message", message}, {"first_failing_address", optional_value(r.failing_address)}}},
         {"stages_s", stages},

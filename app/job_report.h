@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "flash/flash_update.h"
+
 struct JobReport {
     std::string cable_kind = "parport";  // or "ftdi"
     uint16_t port = 0;                   // the parallel port's base
@@ -28,6 +30,7 @@ struct JobReport {
     std::optional<uint64_t> image_size;
     std::string image_sha256;
     std::optional<uint32_t> failing_address;
+    std::optional<UpdateCounts> update;  // --update: the blocks left alone, programmed over, erased
     std::vector<std::pair<std::string, uint64_t>> counters;
     int64_t started = 0;  // calendar seconds
     // Only a report that will be written reads the clock: under the simulator every reading
