@@ -28,13 +28,14 @@ uint32_t program_unit(const FlashSession& s)
     return step * std::clamp<uint32_t>(s.model.buffer_words, 1, kMaxBufferWords);
 }
 
-Outcome program_bytes(FlashSession& s, uint32_t address, std::span<const uint8_t> bytes)
+// `block`: the start of the block being programmed, where the unlock cycles go.
+Outcome program_bytes(FlashSession& s, uint32_t block, uint32_t address, std::span<const uint8_t> bytes)
 {
     if (s.descriptor.style == CommandStyle::intel)
         return flash_intel_program(s, address, bytes);
     if (s.descriptor.write_buffer && s.model.buffer_words != 0)
-        return flash_program_buffered(s, address, bytes);
-    return flash_program(s, address, bytes);
+        return flash_program_buffered(s, block, address, bytes);
+    return flash_program(s, block, address, bytes);
 }
 
 // One stage of the update over the blocks [first, last) of the plan, which share their change.
@@ -56,7 +57,7 @@ public:
         // The image's part of the blocks is programmed; with --verify-erase the rest is read.
         const uint32_t begin = std::clamp(image_begin_, from, to);
         const uint32_t end = std::clamp(image_end_, begin, to);
-        Outcome result = program(begin, end);
+        Outcome result = program(first->address, begin, end);
         if (result.ok() && o_.verify_erase && from < begin)
             result = flash_check_blank(s_, range_.begin + from, begin - from);
         if (result.ok() && o_.verify_erase && end < to)
@@ -70,7 +71,7 @@ public:
         for (const BlockPlan* p = first; p != last; ++p)
             for (const ByteSpan& span :
                  differing_spans(now_, wanted_, p->address - range_.begin, offset_end(*p), unit_))
-                if (Outcome programmed = program(span.begin, span.end); !programmed.ok())
+                if (Outcome programmed = program(p->address, span.begin, span.end); !programmed.ok())
                     return programmed;
         return outcome_of(Status::ok);
     }
@@ -81,11 +82,11 @@ private:
         return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{p.address} + p.size, range_.end) - range_.begin);
     }
 
-    Outcome program(uint32_t from, uint32_t to)
+    Outcome program(uint32_t block, uint32_t from, uint32_t to)
     {
         if (from >= to)
             return outcome_of(Status::ok);
-        return program_bytes(s_, range_.begin + from, wanted_.subspan(from, to - from));
+        return program_bytes(s_, block, range_.begin + from, wanted_.subspan(from, to - from));
     }
 
     FlashSession& s_;
