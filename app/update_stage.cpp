@@ -43,7 +43,12 @@ class Updater {
 public:
     Updater(FlashSession& s, const RunOptions& o, const JobRange& range, std::span<const uint8_t> now,
             std::span<const uint8_t> wanted, uint64_t image_end)
-        : s_(s), o_(o), range_(range), now_(now), wanted_(wanted), unit_(program_unit(s)),
+        : s_(s),
+          o_(o),
+          range_(range),
+          now_(now),
+          wanted_(wanted),
+          unit_(program_unit(s)),
           image_begin_((o.start_offset - range.begin) / unit_ * unit_),
           image_end_((image_end - range.begin + unit_ - 1) / unit_ * unit_)
     {}

@@ -31,8 +31,8 @@ std::vector<BlockPlan> update_plan(const FlashGeometry& g, uint32_t begin, std::
             continue;
         const size_t from = g.block_start[b] - begin;
         const size_t length = static_cast<size_t>(std::min(block_end, end) - g.block_start[b]);
-        plan.push_back({b, g.block_start[b], g.block_size[b],
-                        change_of(now.subspan(from, length), wanted.subspan(from, length))});
+        plan.push_back(
+            {b, g.block_start[b], g.block_size[b], change_of(now.subspan(from, length), wanted.subspan(from, length))});
     }
     return plan;
 }

@@ -176,12 +176,6 @@ TEST(RangeProperty, Seed20261207Jobs240NothingOutsideTheRangeChanges)
     EXPECT_GT(succeeded, kJobs / 5);
 }
 
-}  // namespace
-
-namespace {
-
-using namespace flash_job;
-
 // --update over random flash: each block of the range holds what the job wants, or more bits set
 // than it wants (programmed over), or other bits (erased); now and then one block is protected.
 // The range ends up holding the image and erased bytes, nothing outside it changes, the report
@@ -212,10 +206,9 @@ TEST(RangeProperty, Seed20261207Updates32ChangeOnlyWhatDiffers)
                                     : kind == 1 ? wanted[i] | static_cast<uint8_t>(random())
                                                 : before[start + i];
             // One byte that surely differs: more bits set, or one bit the image wants set cleared.
-            const uint32_t at =
-                from + static_cast<uint32_t>(std::find_if(image.begin() + from, image.end(),
-                                                          [](uint8_t b) { return b != 0 && b != 0xFF; }) -
-                                             image.begin() - from);
+            const uint32_t at = static_cast<uint32_t>(
+                std::find_if(image.begin() + from, image.end(), [](uint8_t b) { return b != 0 && b != 0xFF; }) -
+                image.begin());
             if (kind == 1)
                 before[start + at] = 0xFF;
             if (kind == 2)
@@ -266,6 +259,35 @@ TEST(RangeProperty, UpdateWithTheImageInPlaceWritesNothing)
     EXPECT_TRUE(
         has(update.console, "\nFlash writing & verifying OK\n\nBlocks: 1 unchanged, 0 programmed over, 0 erased\n"));
     EXPECT_EQ(update.stats.bus_writes, read.stats.bus_writes);
+}
+
+// ESC while the one block that differs is programmed over: the stop line names that block alone.
+TEST(RangeProperty, UpdateStoppedNamesOnlyTheBlocksChanged)
+{
+    ScratchDir dir;
+    Bytes flash = pattern(0xFC000, 9);  // to the top boot block of 16 KB; 8 KB ones at 0xF8000, 0xFA000
+    const Bytes image(flash.begin() + 0xF8000, flash.end());
+    for (size_t i = 0xFA000; i < 0xFC000; ++i)
+        flash[i] |= 0x80;
+    const Args tool{"-C",
+                    "KTR5200",
+                    "-F",
+                    "S29AL008D",
+                    "-w",
+                    "16",
+                    "-i",
+                    "1",
+                    "-o",
+                    "0xF8000",
+                    "-f" + dir.write("image.bin", image),
+                    "--update"};
+    const std::string before = dir.write("flash.bin", flash);
+    const SimRun whole = run_sim({"--flash-in", before}, tool);
+    ASSERT_EQ(whole.status, 0) << whole.console;
+    const SimRun stopped =
+        run_sim({"--flash-in", before, "--key-after", std::to_string(whole.stats.dr_scans - 1000) + ":\\e"}, tool);
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_TRUE(has(stopped.console, ": 0x000FA000 to 0x000FBFFF may be half-written\n")) << stopped.console;
 }
 
 }  // namespace
