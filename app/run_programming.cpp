@@ -536,8 +536,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         const UpdateEnd update = update_range(session, o, range, image, backup, report);
         if (!update.outcome.ok())
             return update.refused ? kEndRun : job_failed(update.outcome, target, update.changed, report);
-        con_printf(o.image_path == nullptr ? "\nFlash erasing & Verifying OK\n" : "\nFlash writing & verifying OK\n\n");
         print_update_counts(update.counts);
+        con_printf(o.image_path == nullptr ? "\nFlash erasing & Verifying OK\n" : "\nFlash writing & verifying OK\n\n");
         chain.flush();
         if (o.image_path != nullptr)
             print_elapsed("Write", start_seconds);

@@ -186,6 +186,6 @@ UpdateEnd update_range(FlashSession& s, const RunOptions& o, const JobRange& ran
 
 void print_update_counts(const UpdateCounts& counts)
 {
-    con_printf("Blocks: %u unchanged, %u programmed over, %u erased\n", counts.unchanged, counts.programmed_over,
+    con_printf("\nBlocks: %u unchanged, %u programmed over, %u erased\n", counts.unchanged, counts.programmed_over,
                counts.erased);
 }

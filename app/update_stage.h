@@ -27,5 +27,6 @@ struct UpdateEnd {
 UpdateEnd update_range(FlashSession& session, const RunOptions& o, const JobRange& range,
                        std::span<const uint8_t> image, BackupFile& backup, JobReport& report);
 
-// The line after the summary: how many blocks were left alone, programmed over and erased.
+// The line before the summary (which stays the job's last word): how many blocks were left alone,
+// programmed over and erased.
 void print_update_counts(const UpdateCounts& counts);
