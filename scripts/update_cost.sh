@@ -35,7 +35,7 @@ PY
 run() {
     local pattern=$1
     shift
-    { "$sim" "$@" 2>&1 || true; } | awk -v p="$pattern" '$0 ~ p { s += $2 } /^Blocks:/ { b = $2 "/" $4 "/" $7 } END { printf "%.3f %s\n", s, b }'
+    { "$sim" "$@" 2>&1 || true; } | awk -v p="$pattern" '$0 ~ p { s += $2 } /^Blocks:/ { b = $2 "/" $4 "/" $7 } END { printf (s == int(s) ? "%d" : "%.3f") " %s\n", s, b }'
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
