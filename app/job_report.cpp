@@ -76,8 +76,9 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
     if (r.image_size)
         image = {{"path", r.image_path}, {"size", *r.image_size}, {"sha256", r.image_sha256}};
     ordered_json stages = ordered_json::object();
+    // A stage entered more than once (an update erases and programs block by block) sums its times.
     for (const auto& [name, ns] : r.stages())
-        stages[name] = static_cast<double>(ns) / 1e9;
+        stages[name] = stages.value(name, 0.0) + static_cast<double>(ns) / 1e9;
     ordered_json counters = ordered_json::object();
     for (const auto& [name, value] : r.counters)
         counters[name] = value;
