@@ -31,6 +31,8 @@ void print_help()
         "  --read FILE    back the flash up into FILE, from the start address (the whole device, or -e SIZE)\n"
         "  --verify FILE  compare the flash from the start address with FILE; writes nothing\n"
         "  --verify-erase read back every erased word that the job does not program\n"
+        "  --update       read the range first: leave equal blocks alone, program over blocks that only\n"
+        "                 need bits cleared, erase the rest (with --read FILE: keeps what was read)\n"
         "  --cable ftdi   a USB JTAG adapter (FT2232H, FT2232D, FT232H) instead of the parallel port\n"
         "  --cable-id VID:PID, --cable-interface A|B, --cable-pins VALUE:DIRECTION, --tck-hz N\n"
         "                 which USB adapter, its interface, its extra pins (ADBUS4-7) and the TCK rate\n"

@@ -84,11 +84,17 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
         image = {
             {"path", r.image_path}, {"size", optional_value(r.image_size)}, {"sha256", text_or_null(r.image_sha256)}};
     ordered_json stages = ordered_json::object();
+    // A stage entered more than once (an update erases and programs block by block) sums its times.
     for (const auto& [name, ns] : r.stages())
-        stages[name] = static_cast<double>(ns) / 1e9;
+        stages[name] = stages.value(name, 0.0) + static_cast<double>(ns) / 1e9;
     ordered_json counters = ordered_json::object();
     for (const auto& [name, value] : r.counters)
         counters[name] = value;
+    ordered_json job = {{"kind", r.job_kind}, {"start", r.start}, {"length", r.length}, {"image", image}};
+    if (r.update)
+        job["update"] = {{"unchanged", r.update->unchanged},
+                         {"programmed_over", r.update->programmed_over},
+                         {"erased", r.update->erased}};
     const ordered_json report = {
         {"schema", "tarnflash-report-1"},
         {"tool", {{"name", "tarnflash"}, {"version", TARNFLASH_VERSION_TEXT}}},
@@ -108,7 +114,7 @@ std::string job_report_json(const JobReport& r, int status, const std::string& m
           {"maker_id", hex_value(r.maker_id)},
           {"device_id", hex_value(r.device_id)},
           {"size", optional_value(r.flash_size)}}},
-        {"job", {{"kind", r.job_kind}, {"start", r.start}, {"length", r.length}, {"image", image}}},
+        {"job", job},
         {"outcome",
          {{"status", status}, {"message", message}, {"first_failing_address", optional_value(r.failing_address)}}},
         {"stages_s", stages},

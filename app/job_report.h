@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "flash/flash_update.h"
+
 struct JobReport {
     // A text left empty, a number left at 0 and an absent value are written as null: not known.
     std::string cable_kind = "parport";  // or "ftdi", "xvc", "remote-bitbang", "cmsis-dap", "jlink", "gpio", "svf"
@@ -32,6 +34,7 @@ struct JobReport {
     std::optional<uint64_t> image_size;
     std::string image_sha256;
     std::optional<uint32_t> failing_address;
+    std::optional<UpdateCounts> update;  // --update: the blocks left alone, programmed over, erased
     std::vector<std::pair<std::string, uint64_t>> counters;
     int64_t started = 0;  // calendar seconds
     // Only a report that will be written reads the clock: under the simulator every reading

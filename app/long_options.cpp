@@ -66,6 +66,7 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"device", nullptr, &LongOptions::device},
         {"chain", nullptr, &LongOptions::chain},
         {"gpio-pins", nullptr, &LongOptions::gpio_pins},
+        {"update", &options.update, kNoValue},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {

@@ -16,6 +16,7 @@ struct LongOptions {
     const char* read_path = nullptr;        // --read FILE: back the flash up into FILE
     const char* verify_path = nullptr;      // --verify FILE: compare the flash with FILE
     bool verify_erase = false;              // --verify-erase: read every erased word not programmed
+    bool update = false;                    // --update: change only the blocks that differ
     const char* cable = nullptr;            // --cable NAME: "ftdi" for the USB cable
     const char* cable_id = nullptr;         // --cable-id VID:PID
     const char* cable_interface = nullptr;  // --cable-interface A|B

@@ -27,6 +27,7 @@ struct RunOptions {
     bool unlock = false;                // --unlock: unlock the range's locked blocks
     bool unlock_all = false;            // --unlock-all: also on chips where that unlocks all
     bool verify_erase = false;          // --verify-erase: read back every erased word not programmed
+    bool update = false;                // --update: change only the blocks that differ from the image
     const char* bsdl_path = nullptr;    // --bsdl: the CPU from a BSDL file, the flash on its own addresses
     const char* unheld_pins = "";       // --bsdl: pins boards usually hold that the map leaves alone
     JobReport* report = nullptr;        // --report: where the run records itself

@@ -17,6 +17,7 @@
 #include "app/run_causes.h"
 #include "platform/sha256.h"
 #include "app/stop_report.h"
+#include "app/update_stage.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_detect.h"
 #include "flash/flash_erase_check.h"
@@ -521,9 +522,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     report.start = o.start_offset;
     if (!start_in_device(g, o.start_offset))
         return kEndRun;
-    if (o.read_path != nullptr && beyond_cpu_pins(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
+    const bool read_job_only = o.read_path != nullptr && !o.update;  // with --update, the update's read is kept
+    if (read_job_only && beyond_cpu_pins(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
         return kEndRun;
-    if (o.read_path != nullptr)
+    if (read_job_only)
         return read_job(session, target, o, backup, start_seconds, report);
     if (o.verify_path != nullptr)
         return verify_job(session, target, o, start_seconds, report);
@@ -549,6 +551,17 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         report.length = o.erase_size;
     if (beyond_reach(target, range.end) || beyond_cpu_pins(cpu, g, range.end))
         return kEndRun;
+    if (o.update) {
+        const UpdateEnd update = update_range(session, o, range, image, backup, report);
+        if (!update.outcome.ok())
+            return update.refused ? kEndRun : job_failed(update.outcome, target, update.changed, report);
+        print_update_counts(update.counts);
+        con_printf(o.image_path == nullptr ? "\nFlash erasing & Verifying OK\n" : "\nFlash writing & verifying OK\n\n");
+        chain.flush();
+        if (o.image_path != nullptr)
+            print_elapsed("Write", start_seconds);
+        return {0, o.image_path == nullptr ? CableEnd::reset_park : CableEnd::park};
+    }
     if (!check_erase_blocks(session, o, chip_erase).ok())
         return kEndRun;
     report.stage("erase");

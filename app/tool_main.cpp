@@ -134,10 +134,15 @@ Ending check_job_options(const LongOptions& jobs, int argc, char** argv)
         con_printf("--read and --verify cannot be given together\n");
         return process_end(1);
     }
+    if (jobs.update && jobs.verify_path != nullptr) {
+        con_printf("--update changes the flash and --verify only compares: give one of them\n");
+        return process_end(1);
+    }
     RunOptions classic;
     if (Ending end = argc >= 2 ? scan_options(argc, argv, classic) : Ending{})
         return end;
-    if (classic.image_path != nullptr) {
+    // With --update, --read keeps what the update read before it changed anything.
+    if (classic.image_path != nullptr && !(jobs.update && jobs.read_path != nullptr)) {
         con_printf("%s does not program: leave out -f\n", jobs.read_path ? "--read" : "--verify");
         return process_end(1);
     }
@@ -379,6 +384,7 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
     options.unlock = long_options.unlock || long_options.unlock_all;
     options.unlock_all = long_options.unlock_all;
     options.verify_erase = long_options.verify_erase;
+    options.update = long_options.update;
     options.report = &report;
     options.bsdl_path = long_options.bsdl;
     options.unheld_pins = bsdl.unheld_pins().c_str();

@@ -29,9 +29,18 @@ Outcome flash_erase_blocks(FlashSession& session, uint32_t start, uint32_t size)
 Outcome flash_erase_chip(FlashSession& session, uint32_t base);
 
 // Programs `image` from `start` and reads every word back. Bytes past the image's end, up to
-// the last whole word or buffer, are programmed as erased.
-Outcome flash_program(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
-Outcome flash_program_buffered(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
+// the last whole word or buffer, are programmed as erased. The unlock cycles go to `base`, a
+// block start: the chip decodes them on the low address bits.
+Outcome flash_program(FlashSession& session, uint32_t base, uint32_t start, std::span<const uint8_t> image);
+Outcome flash_program_buffered(FlashSession& session, uint32_t base, uint32_t start, std::span<const uint8_t> image);
+inline Outcome flash_program(FlashSession& session, uint32_t start, std::span<const uint8_t> image)
+{
+    return flash_program(session, start, start, image);
+}
+inline Outcome flash_program_buffered(FlashSession& session, uint32_t start, std::span<const uint8_t> image)
+{
+    return flash_program_buffered(session, start, start, image);
+}
 
 // Reads `bytes.size()` bytes from `start` into `bytes`, in pipelined runs.
 Outcome flash_read_range(FlashSession& session, uint32_t start, std::span<uint8_t> bytes);

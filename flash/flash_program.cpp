@@ -166,7 +166,7 @@ Status run_verified(FlashSession& s, Bypass& bypass, WordRun& run, Outcome& out)
 
 }  // namespace
 
-Outcome flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
+Outcome flash_program(FlashSession& s, uint32_t base, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     flash_report(s, {.kind = EventKind::program_started, .address = start});
@@ -177,7 +177,7 @@ Outcome flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> 
     uint32_t offset = 0;
     flash_chip_enable(s, '0');
     const uint32_t step = s.model.bytes_per_word;
-    Bypass bypass(s, start);
+    Bypass bypass(s, base);
     WordRun run;
     while (offset < length) {
         address = start + offset;
@@ -211,7 +211,7 @@ Outcome flash_program(FlashSession& s, uint32_t start, std::span<const uint8_t> 
     bypass.leave();
     flash_chip_enable(s, '1');
 
-    flash_reset_cycle(s, start);
+    flash_reset_cycle(s, base);
     if (result == Status::ok)
         flash_progress(s, kWriteLabel, offset, length, true);
     if (result == Status::mismatch)

@@ -162,7 +162,7 @@ private:
 
 }  // namespace
 
-Outcome flash_program_buffered(FlashSession& s, uint32_t start, std::span<const uint8_t> image)
+Outcome flash_program_buffered(FlashSession& s, uint32_t base, uint32_t start, std::span<const uint8_t> image)
 {
     const uint32_t length = static_cast<uint32_t>(image.size());
     flash_report(s, {.kind = EventKind::program_started, .address = start});
@@ -171,7 +171,7 @@ Outcome flash_program_buffered(FlashSession& s, uint32_t start, std::span<const 
     const uint32_t step = s.model.bytes_per_word;
     const uint32_t buffer_bytes = count * step;
     const uint32_t window = s.bus.answers_late() ? std::min(kMaxWindow, kWindowWords / count) : 1;
-    BufferWriter writer(s, start, count);
+    BufferWriter writer(s, base, count);
     PendingBuffer pending[kMaxWindow];
     uint32_t waiting = 0;
 

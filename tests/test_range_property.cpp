@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "sim/nor_models.h"
 #include "tests/support/flash_job.h"
@@ -171,6 +174,126 @@ TEST(RangeProperty, Seed20261207Jobs240NothingOutsideTheRangeChanges)
     }
     // The jobs are not all refusals.
     EXPECT_GT(succeeded, kJobs / 5);
+}
+
+// --update over random flash: each block of the range holds what the job wants, or more bits set
+// than it wants (programmed over), or other bits (erased); every fourth job one block is protected.
+// The range ends up holding the image and erased bytes, nothing outside it changes, the report
+// counts the blocks of each kind, and a protected block refuses the job only when it differs.
+TEST(RangeProperty, Seed20261207Updates24ChangeOnlyWhatDiffers)
+{
+    std::mt19937 random(kSeed);
+    auto pick = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    ScratchDir dir;
+    for (int job = 0; job < 24; ++job) {
+        const FlashWiring& w = kFlashWirings[pick(std::size(kFlashWirings))];
+        const std::vector<uint32_t> units = unit_starts(*sim::nor_model_find(w.sim_flash), std::string(w.bus) == "8x2");
+        const uint32_t count = static_cast<uint32_t>(units.size() - 1);
+        const uint32_t first = count - 1 - pick(std::min(count, 6u));
+        const uint32_t last = std::min(count - 1, first + pick(2));
+        const uint32_t start = units[first];
+        const Bytes image = pattern(units[last] - start + 1 + pick(units[last + 1] - units[last]), job);
+        Bytes wanted = image;
+        wanted.resize(units[last + 1] - start, 0xFF);
+        Bytes before = pattern(units.back(), kSeed + job);
+        uint32_t kinds[3] = {};
+        const int32_t protect = job % 4 == 0 ? static_cast<int32_t>(first + pick(last - first + 1)) : -1;
+        bool refused = false;
+        for (uint32_t u = first; u <= last; ++u) {
+            // A protected block is equal in half of those jobs, and differs in the others.
+            const bool guarded = static_cast<int32_t>(u) == protect;
+            const uint32_t kind = guarded ? (job % 8 == 0 ? 0 : 1 + pick(2)) : pick(3);
+            const uint32_t from = units[u] - start, to = units[u + 1] - start;
+            for (uint32_t i = from; i < to; ++i)
+                before[start + i] = kind == 0   ? wanted[i]
+                                    : kind == 1 ? wanted[i] | static_cast<uint8_t>(random())
+                                                : before[start + i];
+            // One byte that surely differs: more bits set, or one bit the image wants set cleared.
+            const uint32_t at = static_cast<uint32_t>(
+                std::find_if(image.begin() + from, image.end(), [](uint8_t b) { return b != 0 && b != 0xFF; }) -
+                image.begin());
+            if (kind == 1)
+                before[start + at] = 0xFF;
+            if (kind == 2)
+                before[start + at] = wanted[at] & (wanted[at] - 1);
+            ++kinds[kind];
+            refused |= guarded && kind != 0;
+        }
+        Args board{"--cpu", "KTR5200", "--flash", w.sim_flash, "--bus", w.bus, "--keys", ""};
+        if (protect >= 0)
+            board.insert(board.end(), {"--protect", std::to_string(protect)});
+        SimSession session(board);
+        session.board().flash()->load(before);
+        const std::string report = (dir.path() / "report.json").string();
+        const SimRun run =
+            session.run({"-C", "KTR5200", "-F", w.model, "-w", w.width, "-i", w.chips, "-o", std::to_string(start),
+                         "-f" + dir.write("image.bin", image), "--update", "--report", report});
+        SCOPED_TRACE("job " + std::to_string(job) + ": " + w.sim_flash + " " + w.bus + " at " + std::to_string(start) +
+                     ", protected " + std::to_string(protect));
+        Bytes want = before;
+        if (!refused)
+            std::copy(wanted.begin(), wanted.end(), want.begin() + start);
+        EXPECT_EQ(first_difference(session.board().flash()->contents(), want), "") << run.console.substr(0, 1500);
+        EXPECT_EQ(run.status, refused ? 1 : 0) << run.console.substr(0, 1500);
+        std::ifstream in(report);
+        const nlohmann::json record = nlohmann::json::parse(in);
+        if (!refused) {
+            EXPECT_EQ(record["outcome"]["message"], "Flash writing & verifying OK");
+        }
+        EXPECT_EQ(record["job"]["update"],
+                  nlohmann::json({{"unchanged", kinds[0]}, {"programmed_over", kinds[1]}, {"erased", kinds[2]}}));
+        EXPECT_EQ(run.stats.rule_violations, 0u);
+    }
+}
+
+// The image already in the flash: nothing is erased or written beyond what identifying the chip
+// writes, as for a read of the same range.
+TEST(RangeProperty, UpdateWithTheImageInPlaceWritesNothing)
+{
+    ScratchDir dir;
+    Bytes flash = pattern(0x30000, 7);
+    const Args tool{"-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-o", "0x10000"};
+    auto run = [&](const Args& more) {
+        Args args = tool;
+        args.insert(args.end(), more.begin(), more.end());
+        return run_sim({"--flash-in", dir.write("flash.bin", flash), "--stats"}, args);
+    };
+    const SimRun update =
+        run({"-f" + dir.write("image.bin", Bytes(flash.begin() + 0x10000, flash.begin() + 0x20000)), "--update"});
+    const SimRun read = run({"-e", "0x10000", "--read", (dir.path() / "back.bin").string()});
+    EXPECT_EQ(update.status, 0);
+    EXPECT_TRUE(
+        has(update.console, "\nBlocks: 1 unchanged, 0 programmed over, 0 erased\n\nFlash writing & verifying OK\n"));
+    EXPECT_EQ(update.stats.bus_writes, read.stats.bus_writes);
+}
+
+// ESC while the one block that differs is programmed over: the stop line names that block alone.
+TEST(RangeProperty, UpdateStoppedNamesOnlyTheBlocksChanged)
+{
+    ScratchDir dir;
+    Bytes flash = pattern(0xFC000, 9);  // to the top boot block of 16 KB; 8 KB ones at 0xF8000, 0xFA000
+    const Bytes image(flash.begin() + 0xF8000, flash.end());
+    for (size_t i = 0xFA000; i < 0xFC000; ++i)
+        flash[i] |= 0x80;
+    const Args tool{"-C",
+                    "KTR5200",
+                    "-F",
+                    "S29AL008D",
+                    "-w",
+                    "16",
+                    "-i",
+                    "1",
+                    "-o",
+                    "0xF8000",
+                    "-f" + dir.write("image.bin", image),
+                    "--update"};
+    const std::string before = dir.write("flash.bin", flash);
+    const SimRun whole = run_sim({"--flash-in", before}, tool);
+    ASSERT_EQ(whole.status, 0) << whole.console;
+    const SimRun stopped =
+        run_sim({"--flash-in", before, "--key-after", std::to_string(whole.stats.dr_scans - 1000) + ":\\e"}, tool);
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_TRUE(has(stopped.console, ": 0x000FA000 to 0x000FBFFF may be half-written\n")) << stopped.console;
 }
 
 }  // namespace
