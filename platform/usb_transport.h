@@ -28,6 +28,10 @@ struct UsbDeviceInfo {
     UsbId id;
     std::string serial;
     std::string description;
+    // Where the system's driver says so (FTDI's D2XX): the chip, as "FT2232H", and where it is
+    // plugged in.
+    std::string chip{};
+    uint32_t location = 0;
 };
 
 // What the opened chip can do: the cable picks its clock and batch sizes from it.
