@@ -171,7 +171,7 @@ head -c 65536 /dev/urandom >"$work/img64.bin"
 # them. With out.bin as the board's --flash-out, the file must exist afterwards (FT_Close writes
 # it: the adapter was closed) and, at status 0, hold img64.bin.
 d2xx_case() {
-    local name=$1 want_status=$2 want_text=$3
+    local name=$1 want_status=$2 want_text=$3 board=$4
     export TARNFLASH_D2XX_BOARD=$4 TARNFLASH_D2XX_FAULT=$5
     shift 5
     run_side "$name" d2xx "${wine_cmd[@]}" "$d2xx_dir/tarnflash.exe" "$@"
@@ -184,12 +184,12 @@ d2xx_case() {
     elif ! grep -qF -- "$want_text" "$work/$name.d2xx"; then
         fail "$name: no '$want_text' in the output"
         tail -5 "$work/$name.d2xx" | cut -c1-200
-    elif [[ $4 == *out.bin* ]] && [ ! -f "$flash" ]; then
+    elif [[ $board == *out.bin* ]] && [ ! -f "$flash" ]; then
         fail "$name: the adapter was never closed"
-    elif [[ $4 == *out.bin* ]] && [ "$status" = 0 ] && ! cmp -s -n 65536 "$work/img64.bin" "$flash"; then
+    elif [[ $board == *out.bin* ]] && [ "$status" = 0 ] && ! cmp -s -n 65536 "$work/img64.bin" "$flash"; then
         fail "$name: the flash does not hold the image"
     else
-        [[ $4 == *out.bin* ]] && closed=", adapter closed$([ "$status" = 0 ] && echo ", flash holds the image")"
+        [[ $board == *out.bin* ]] && closed=", adapter closed$([ "$status" = 0 ] && echo ", flash holds the image")"
         pass "$name (status $status$closed)"
     fi
 }
