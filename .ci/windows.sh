@@ -168,8 +168,8 @@ cp "$exe_dir/tarnflash.exe" "$exe_dir/fake-d2xx/ftd2xx.dll" "$d2xx_dir/"
 head -c 65536 /dev/urandom >"$work/img64.bin"
 
 # d2xx_case NAME STATUS TEXT BOARD FAULT TOOL-ARGS...: the board and fault as the stand-in reads
-# them. With out.bin as the board's --flash-out, the file must exist afterwards (FT_Close writes
-# it: the adapter was closed) and, at status 0, hold img64.bin.
+# them. With out.bin as the board's --flash-out (for runs that open the adapter), the file must
+# exist afterwards (FT_Close writes it: the adapter was closed) and, at status 0, hold img64.bin.
 d2xx_case() {
     local name=$1 want_status=$2 want_text=$3 board=$4
     export TARNFLASH_D2XX_BOARD=$4 TARNFLASH_D2XX_FAULT=$5
@@ -189,7 +189,8 @@ d2xx_case() {
     elif [[ $board == *out.bin* ]] && [ "$status" = 0 ] && ! cmp -s -n 65536 "$work/img64.bin" "$flash"; then
         fail "$name: the flash does not hold the image"
     else
-        [[ $board == *out.bin* ]] && closed=", adapter closed$([ "$status" = 0 ] && echo ", flash holds the image")"
+        if [[ $board == *out.bin* ]]; then closed=", adapter closed"; fi
+        if [[ $board == *out.bin* ]] && [ "$status" = 0 ]; then closed+=", flash holds the image"; fi
         pass "$name (status $status$closed)"
     fi
 }
@@ -208,7 +209,7 @@ d2xx_case d2xx-no-serial 1 "no USB JTAG adapter found (looked for 0403:6010 or 0
     "--usb-serial FT1234" "" --cable ftdi --cable-serial FT9 -C KTR5200 -j
 # The transport's error table.
 d2xx_case d2xx-open-fails 1 "cannot open USB device 0403:6010 at location 0x211: FT_DEVICE_NOT_OPENED" \
-    "${amd[*]}" open "${amd_job[@]}"
+    "--cpu KTR5200 --flash S29GL064M" open "${amd_job[@]}"
 d2xx_case d2xx-reads-trickle 0 "Flash writing & verifying OK" "${amd[*]}" trickle "${amd_job[@]}"
 d2xx_case d2xx-short-read 1 "Stopped by a cable error (USB read timed out: 20 of 41 answer bytes came)" \
     "${amd[*]}" short:40 "${amd_job[@]}"
