@@ -217,6 +217,20 @@ d2xx_case d2xx-timeout 1 "Stopped by a cable error (USB read timed out: 0 of 41 
     "${amd[*]}" timeout:40 "${amd_job[@]}"
 d2xx_case d2xx-gone 1 "Stopped by a cable error (USB write failed: FT_IO_ERROR)" "${amd[*]}" gone:40 "${amd_job[@]}"
 
+# One job per adapter: while a first job holds it open (the stand-in waits for go.txt once the
+# adapter is in MPSSE mode, and says so with held.txt), a second is refused at once.
+rm -f "$work/held.txt" "$work/go.txt"
+(export TARNFLASH_D2XX_BOARD="--usb-serial FT1234" TARNFLASH_D2XX_FAULT=hold
+    run_side d2xx-holder d2xx "${wine_cmd[@]}" "$d2xx_dir/tarnflash.exe" --cable ftdi -C KTR5200 -j) &
+holder=$!
+for _ in $(seq 600); do [ -f "$work/held.txt" ] && break; sleep 0.1; done
+d2xx_case d2xx-busy 1 'USB adapter 0403:6010 serial FT1234 is in use by another job (Local\tarnflash-usb-0403-6010-FT1234)' \
+    "--usb-serial FT1234" "" --cable ftdi -C KTR5200 -j
+touch "$work/go.txt"
+wait "$holder"
+if [ "$(cat "$work/d2xx-holder.d2xx.status")" = 0 ]; then pass "d2xx-holder: the first job went on (status 0)"
+else fail "d2xx-holder: status $(cat "$work/d2xx-holder.d2xx.status")"; fi
+
 # Without ftd2xx.dll: the USB cable is refused, naming the driver that installs it.
 no_d2xx="No ftd2xx.dll on this PC: the USB cable needs FTDI's D2XX driver, which installs it"
 run_side no-d2xx wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" --cable ftdi -C KTR5200 -F S29GL064M -w 16 -i 1 -f img64.bin

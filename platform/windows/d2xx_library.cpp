@@ -58,9 +58,9 @@ const Library* library(const char*& missing)
 
 const char* status_name(Status status, char (&spare)[24])
 {
-    static constexpr const char* kNames[] = {"FT_OK",           "FT_INVALID_HANDLE", "FT_DEVICE_NOT_FOUND",
-                                             "FT_DEVICE_NOT_OPENED", "FT_IO_ERROR", "FT_INSUFFICIENT_RESOURCES",
-                                             "FT_INVALID_PARAMETER"};
+    static constexpr const char* kNames[] = {
+        "FT_OK",       "FT_INVALID_HANDLE",         "FT_DEVICE_NOT_FOUND", "FT_DEVICE_NOT_OPENED",
+        "FT_IO_ERROR", "FT_INSUFFICIENT_RESOURCES", "FT_INVALID_PARAMETER"};
     if (status < sizeof kNames / sizeof kNames[0])
         return kNames[status];
     std::snprintf(spare, sizeof spare, "FT_STATUS %lu", static_cast<unsigned long>(status));

@@ -114,7 +114,8 @@ const char* D2xxTransport::load()
         return nullptr;
     if (std::strcmp(missing, "ftd2xx.dll") == 0)
         return fail("No ftd2xx.dll on this PC: the USB cable needs FTDI's D2XX driver, which installs it");
-    return fail(std::string("ftd2xx.dll has no ") + missing + ": the USB cable needs FTDI's D2XX driver, installed whole");
+    return fail(std::string("ftd2xx.dll has no ") + missing +
+                ": the USB cable needs FTDI's D2XX driver, installed whole");
 }
 
 const char* D2xxTransport::nodes(std::vector<d2xx::ListNode>& found)
@@ -128,7 +129,8 @@ const char* D2xxTransport::nodes(std::vector<d2xx::ListNode>& found)
     if (status == d2xx::kOk && count > 0)
         status = d2xx_->get_device_info_list(found.data(), &count);
     if (status != d2xx::kOk)
-        return fail(std::string("FTDI's D2XX library cannot list the USB adapters: ") + d2xx::status_name(status, spare));
+        return fail(std::string("FTDI's D2XX library cannot list the USB adapters: ") +
+                    d2xx::status_name(status, spare));
     found.resize(std::min<size_t>(count, found.size()));
     return nullptr;
 }
@@ -172,7 +174,8 @@ const char* D2xxTransport::open(const UsbDeviceChoice& choice, uint8_t direction
     const d2xx::ListNode* node = nullptr;
     for (const UsbId& id : ids)
         for (const d2xx::ListNode& n : all)
-            if (node == nullptr && id_of(n).vendor == id.vendor && id_of(n).product == id.product && named_by(choice, n))
+            if (node == nullptr && id_of(n).vendor == id.vendor && id_of(n).product == id.product &&
+                named_by(choice, n))
                 node = &n;
     if (node == nullptr)
         return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) + ")");
@@ -197,16 +200,16 @@ const char* D2xxTransport::open(const UsbDeviceChoice& choice, uint8_t direction
     d2xx::Handle handle = nullptr;
     char location_text[24];
     std::snprintf(location_text, sizeof location_text, "0x%lx", static_cast<unsigned long>(node->location));
-    d2xx::Status status =
-        node->serial[0] != '\0'
-            ? d2xx_->open_ex(const_cast<char*>(node->serial), d2xx::kOpenBySerial, &handle)
-            : d2xx_->open_ex(reinterpret_cast<void*>(static_cast<uintptr_t>(node->location)), d2xx::kOpenByLocation,
-                             &handle);
+    d2xx::Status status = node->serial[0] != '\0'
+                              ? d2xx_->open_ex(const_cast<char*>(node->serial), d2xx::kOpenBySerial, &handle)
+                              : d2xx_->open_ex(reinterpret_cast<void*>(static_cast<uintptr_t>(node->location)),
+                                               d2xx::kOpenByLocation, &handle);
     if (status != d2xx::kOk || handle == nullptr) {
         lock_.release();
-        return fail("cannot open USB device " + ids_ +
-                    (node->serial[0] != '\0' ? " serial " + device_.serial : std::string(" at location ") + location_text) +
-                    ": " + d2xx::status_name(status, spare) + " (is another program using it?)");
+        return fail(
+            "cannot open USB device " + ids_ +
+            (node->serial[0] != '\0' ? " serial " + device_.serial : std::string(" at location ") + location_text) +
+            ": " + d2xx::status_name(status, spare) + " (is another program using it?)");
     }
     {
         CallLock hold(calls_);

@@ -46,7 +46,7 @@ private:
     const d2xx::Library* d2xx_ = nullptr;
     d2xx::Handle handle_ = nullptr;
     CRITICAL_SECTION calls_;  // the job's thread and the console's close thread
-    std::string ids_;          // "0403:6010" of the open device, for messages
+    std::string ids_;         // "0403:6010" of the open device, for messages
     UsbChip chip_;
     UsbDeviceInfo device_;
     DeviceLock lock_;  // the adapter, held from before open until close

@@ -8,11 +8,14 @@
 //   TARNFLASH_D2XX_FAULT  one fault: "open" (FT_OpenEx fails), "trickle" (every FT_Read brings one
 //                         byte at most), "short:N" (from the Nth FT_Read on, half the bytes asked
 //                         come, then none), "timeout:N" (from the Nth FT_Read on, none come),
-//                         "gone:N" (from the Nth FT_Write on, the device is unplugged)
+//                         "gone:N" (from the Nth FT_Write on, the device is unplugged),
+//                         "hold" (once in MPSSE mode, the file held.txt is made, and nothing
+//                         goes on until the file go.txt appears: the adapter stays open)
 // The adapter's channels are listed as D2XX lists them (serial and description with the channel's
 // letter on a two-channel chip). FT_Close writes the flash contents to the board's --flash-out,
 // so a file there shows that the device was closed.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +23,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/board.h"
@@ -120,6 +124,17 @@ Fake* fake()
     made->fault = fault.substr(0, colon);
     made->fault_from = colon == std::string::npos ? 0 : std::strtoull(fault.c_str() + colon + 1, nullptr, 10);
     return made.get();
+}
+
+// A handshake with the test through two files in the current folder.
+void hold_open()
+{
+    if (FILE* held = std::fopen("held.txt", "w"))
+        std::fclose(held);
+    FILE* go = nullptr;
+    while ((go = std::fopen("go.txt", "r")) == nullptr)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::fclose(go);
 }
 
 bool faulty(const Fake& f, const char* kind, uint64_t count) { return f.fault == kind && count >= f.fault_from; }
@@ -232,6 +247,8 @@ D2XX_EXPORT FT_STATUS __stdcall FT_SetBitMode(FT_HANDLE handle, unsigned char ma
         std::fprintf(stderr, "fake ftd2xx.dll: %s\n", reason);
         return FT_IO_ERROR;
     }
+    if (f->fault == "hold")
+        hold_open();
     return FT_OK;
 }
 
