@@ -24,3 +24,8 @@ std::string usb_ids_text(const UsbDeviceChoice& choice)
 }
 
 std::string usb_id_text(UsbId id) { return id_pair(id.vendor, id.product); }
+
+std::string usb_read_timeout_text(size_t got, size_t length)
+{
+    return "USB read timed out: " + std::to_string(got) + " of " + std::to_string(length) + " answer bytes came";
+}

@@ -71,5 +71,8 @@ std::string usb_ids_text(const UsbDeviceChoice& choice);
 // "0403:6010"
 std::string usb_id_text(UsbId id);
 
+// "USB read timed out: 3 of 6 answer bytes came", a transport's error when answers stop coming.
+std::string usb_read_timeout_text(size_t got, size_t length);
+
 // The MPSSE chips' own IDs: FT2232H/FT2232D, FT4232H, FT232H.
 inline constexpr UsbId kFtdiMpsseIds[] = {{0x0403, 0x6010}, {0x0403, 0x6011}, {0x0403, 0x6014}};

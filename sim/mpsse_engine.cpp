@@ -199,7 +199,7 @@ bool MpsseEngine::read(uint8_t* data, size_t length)
     }
     const size_t got = read_some(data, length);
     if (got < length) {
-        fail("USB read timed out: " + std::to_string(got) + " of " + std::to_string(length) + " answer bytes came");
+        fail(usb_read_timeout_text(got, length));
         return false;
     }
     return true;

@@ -239,9 +239,7 @@ bool FtdiTransport::read(uint8_t* data, size_t length)
         }
         got += static_cast<size_t>(count);
         if (count == 0 && got < length && std::chrono::steady_clock::now() > deadline) {
-            char text[96];
-            std::snprintf(text, sizeof text, "USB read timed out: %zu of %zu answer bytes came", got, length);
-            fail(text);
+            fail(usb_read_timeout_text(got, length));
             return false;
         }
     }

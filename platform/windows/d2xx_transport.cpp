@@ -32,6 +32,13 @@ UsbId id_of(const d2xx::ListNode& node)
     return {static_cast<uint16_t>(node.id >> 16), static_cast<uint16_t>(node.id & 0xFFFF)};
 }
 
+UsbDeviceInfo info_of(const d2xx::ListNode& node)
+{
+    char spare[24];
+    return {id_of(node), text_of(node.serial, sizeof node.serial), text_of(node.description, sizeof node.description),
+            d2xx::type_name(node.type, spare), static_cast<uint32_t>(node.location)};
+}
+
 // The chips with more than one channel name each as the device's serial number and
 // description with the channel's letter added.
 bool multi_channel(const d2xx::ListNode& node) { return node.type == 4 || node.type == 6 || node.type == 7; }
@@ -57,14 +64,13 @@ bool named_by(const UsbDeviceChoice& choice, const d2xx::ListNode& node)
 {
     const std::string serial = text_of(node.serial, sizeof node.serial);
     const std::string description = text_of(node.description, sizeof node.description);
-    // The channel's own serial number, as --cable-list shows it, names the channel itself.
-    if (!choice.serial.empty() && choice.serial == serial && serial != device_text(serial, node, 1))
-        return choice.description.empty() || choice.description == device_text(description, node, 2) ||
-               choice.description == description;
-    return channel(node) == choice.interface &&
-           (choice.serial.empty() || choice.serial == device_text(serial, node, 1) || choice.serial == serial) &&
-           (choice.description.empty() || choice.description == device_text(description, node, 2) ||
-            choice.description == description);
+    const bool described = choice.description.empty() || choice.description == description ||
+                           choice.description == device_text(description, node, 2);
+    // A channel's own serial number, as --cable-list shows it, names that channel.
+    if (multi_channel(node) && !choice.serial.empty() && choice.serial == serial)
+        return described;
+    return described && channel(node) == choice.interface &&
+           (choice.serial.empty() || choice.serial == device_text(serial, node, 1));
 }
 
 UsbChip chip_of(const d2xx::ListNode& node)
@@ -125,9 +131,10 @@ const char* D2xxTransport::nodes(std::vector<d2xx::ListNode>& found)
     char spare[24];
     DWORD count = 0;
     d2xx::Status status = d2xx_->create_device_info_list(&count);
-    found.assign(count, d2xx::ListNode{});
-    if (status == d2xx::kOk && count > 0)
+    if (status == d2xx::kOk && count > 0) {
+        found.assign(count, d2xx::ListNode{});
         status = d2xx_->get_device_info_list(found.data(), &count);
+    }
     if (status != d2xx::kOk)
         return fail(std::string("FTDI's D2XX library cannot list the USB adapters: ") +
                     d2xx::status_name(status, spare));
@@ -147,10 +154,7 @@ const char* D2xxTransport::list(const std::vector<UsbId>& ids, std::vector<UsbDe
         if (std::none_of(wanted.begin(), wanted.end(),
                          [&](const UsbId& w) { return w.vendor == id.vendor && w.product == id.product; }))
             continue;
-        char spare[24];
-        found.push_back({id, text_of(node.serial, sizeof node.serial),
-                         text_of(node.description, sizeof node.description), d2xx::type_name(node.type, spare),
-                         static_cast<uint32_t>(node.location)});
+        found.push_back(info_of(node));
     }
     return nullptr;
 }
@@ -181,9 +185,7 @@ const char* D2xxTransport::open(const UsbDeviceChoice& choice, uint8_t direction
         return fail("no USB JTAG adapter found (looked for " + usb_ids_text(choice) + ")");
 
     char spare[24];
-    device_ = {id_of(*node), text_of(node->serial, sizeof node->serial),
-               text_of(node->description, sizeof node->description), d2xx::type_name(node->type, spare),
-               static_cast<uint32_t>(node->location)};
+    device_ = info_of(*node);
     ids_ = usb_id_text(device_.id);
     if (!has_mpsse(*node))
         return fail("USB device " + ids_ + " is an FTDI chip without an MPSSE engine");
@@ -283,9 +285,7 @@ bool D2xxTransport::read(uint8_t* data, size_t length)
         }
         got += std::min<DWORD>(count, want);
         if (count == 0) {
-            char text[96];
-            std::snprintf(text, sizeof text, "USB read timed out: %zu of %zu answer bytes came", got, length);
-            fail(text);
+            fail(usb_read_timeout_text(got, length));
             return false;
         }
     }
