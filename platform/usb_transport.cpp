@@ -27,5 +27,7 @@ std::string usb_id_text(UsbId id) { return id_pair(id.vendor, id.product); }
 
 std::string usb_read_timeout_text(size_t got, size_t length)
 {
-    return "USB read timed out: " + std::to_string(got) + " of " + std::to_string(length) + " answer bytes came";
+    char text[96];
+    std::snprintf(text, sizeof text, "USB read timed out: %zu of %zu answer bytes came", got, length);
+    return text;
 }
