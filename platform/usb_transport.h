@@ -71,6 +71,10 @@ std::string usb_ids_text(const UsbDeviceChoice& choice);
 // "0403:6010"
 std::string usb_id_text(UsbId id);
 
+// The IDs an open tries, in order: vendor:product (with the product left open, 6010 then 6014),
+// then the further pairs.
+std::vector<UsbId> usb_ids_tried(const UsbDeviceChoice& choice);
+
 // "USB read timed out: 3 of 6 answer bytes came", a transport's error when answers stop coming.
 std::string usb_read_timeout_text(size_t got, size_t length);
 

@@ -12,7 +12,6 @@ constexpr UCHAR kLatencyMs = 2;
 // The adapter answers within microseconds: a read that brings nothing for this long never will.
 constexpr ULONG kTimeoutMs = 1000;
 constexpr ULONG kTransferBytes = 65536;
-constexpr uint16_t kDefaultProducts[] = {0x6010, 0x6014};
 
 class CallLock {
 public:
@@ -168,13 +167,7 @@ const char* D2xxTransport::open(const UsbDeviceChoice& choice, uint8_t direction
     if (const char* reason = nodes(all))
         return reason;
     // The first device of the choice's IDs, in their order, as on every system.
-    std::vector<UsbId> ids;
-    if (choice.product != 0)
-        ids.push_back({choice.vendor, choice.product});
-    else
-        for (uint16_t product : kDefaultProducts)
-            ids.push_back({choice.vendor, product});
-    ids.insert(ids.end(), choice.more_ids.begin(), choice.more_ids.end());
+    const std::vector<UsbId> ids = usb_ids_tried(choice);
     const d2xx::ListNode* node = nullptr;
     for (const UsbId& id : ids)
         for (const d2xx::ListNode& n : all)
