@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: Apache-2.0
 # Windows: cross-build the statically linked 32-bit executables, check them, and run
 # tarnflash-sim.exe and tarnflash.exe under Wine. The simulator's console text and exit
-# status must match the Linux build's (in ./build, made first by .ci/run).
+# status must match the Linux build's (in ./build, made first by .ci/run). The USB cable runs
+# through a stand-in for FTDI's ftd2xx.dll built from the virtual board.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -147,6 +148,96 @@ stdin_mode=file sim_case program-answers-file 0 "Flash writing & verifying OK" "
 stdin_mode=pipe sim_case program-answers-pipe 0 "Flash writing & verifying OK" "${program[@]}" -C KTR5200 -e 0x10000 -f img.bin
 printf '1\n' >"$work/answers.txt"
 stdin_mode=pipe sim_case answers-end-early 1 "No more console input" -- -C KTR5200 -e 0x10000 -f img.bin
+
+# The USB cable through FTDI's D2XX library: the stand-in ftd2xx.dll (the virtual board's
+# adapter, test code only) beside a copy of tarnflash.exe. The runs' folder has no ftd2xx.dll.
+d2xx_dir="$work/d2xx"
+mkdir -p "$d2xx_dir"
+cp "$exe_dir/tarnflash.exe" "$exe_dir/fake-d2xx/ftd2xx.dll" "$d2xx_dir/"
+head -c 65536 /dev/urandom >"$work/img64.bin"
+
+# d2xx_case NAME STATUS TEXT BOARD FAULT TOOL-ARGS...: the board and fault as the stand-in reads
+# them. With out.bin as the board's --flash-out (for runs that open the adapter), the file must
+# exist afterwards (FT_Close writes it: the adapter was closed) and, at status 0, hold img64.bin.
+d2xx_case() {
+    local name=$1 want_status=$2 want_text=$3 board=$4
+    export TARNFLASH_D2XX_BOARD=$4 TARNFLASH_D2XX_FAULT=$5
+    shift 5
+    run_side "$name" d2xx "${wine_cmd[@]}" "$d2xx_dir/tarnflash.exe" "$@"
+    unset TARNFLASH_D2XX_BOARD TARNFLASH_D2XX_FAULT
+    local status flash="$work/$name.d2xx.bin" closed=""
+    status=$(cat "$work/$name.d2xx.status")
+    if [ "$status" != "$want_status" ]; then
+        fail "$name: status $status, want $want_status"
+        tail -5 "$work/$name.d2xx" | cut -c1-200
+    elif ! grep -qF -- "$want_text" "$work/$name.d2xx"; then
+        fail "$name: no '$want_text' in the output"
+        tail -5 "$work/$name.d2xx" | cut -c1-200
+    elif [[ $board == *out.bin* ]] && [ ! -f "$flash" ]; then
+        fail "$name: the adapter was never closed"
+    elif [[ $board == *out.bin* ]] && [ "$status" = 0 ] && ! cmp -s -n 65536 "$work/img64.bin" "$flash"; then
+        fail "$name: the flash does not hold the image"
+    else
+        if [[ $board == *out.bin* ]]; then closed=", adapter closed"; fi
+        if [[ $board == *out.bin* ]] && [ "$status" = 0 ]; then closed+=", flash holds the image"; fi
+        pass "$name (status $status$closed)"
+    fi
+}
+
+amd=(--cpu KTR5200 --flash S29GL064M --flash-out out.bin)
+amd_job=(--cable ftdi -C KTR5200 -F S29GL064M -w 16 -i 1 -f img64.bin)
+d2xx_case d2xx-amd 0 "Flash writing & verifying OK" "${amd[*]}" "" "${amd_job[@]}"
+d2xx_case d2xx-intel 0 "Flash writing & verifying OK" "--cpu KTR5200 --flash 28F128J3 --flash-out out.bin" "" \
+    --cable ftdi -C KTR5200 --detect -f img64.bin
+d2xx_case d2xx-list 0 "0403:6010 FT1234B Dual RS232-HS B (FT2232H, location 0x212)" "--usb-serial FT1234" "" --cable-list
+d2xx_case d2xx-list-ft232h 0 "0403:6014 - Dual RS232-HS (FT232H, location 0x211)" "--usb-id 0403:6014" "" --cable-list
+d2xx_case d2xx-serial 0 "OK!, JTAG ID:" "--usb-serial FT1234" "" --cable ftdi --cable-serial FT1234 -C KTR5200 -j
+# Channel B is not wired to the header: its clocks never reach the TAP.
+d2xx_case d2xx-channel-b 1 "Invalid JTAG ID" "--usb-serial FT1234" "" --cable ftdi --cable-serial FT1234B -C KTR5200 -j
+d2xx_case d2xx-no-serial 1 "no USB JTAG adapter found (looked for 0403:6010 or 0403:6014 with serial FT9)" \
+    "--usb-serial FT1234" "" --cable ftdi --cable-serial FT9 -C KTR5200 -j
+# The transport's error table.
+d2xx_case d2xx-open-fails 1 "cannot open USB device 0403:6010 at location 0x211: FT_DEVICE_NOT_OPENED" \
+    "--cpu KTR5200 --flash S29GL064M" open "${amd_job[@]}"
+d2xx_case d2xx-reads-trickle 0 "Flash writing & verifying OK" "${amd[*]}" trickle "${amd_job[@]}"
+d2xx_case d2xx-short-read 1 "Stopped by a cable error (USB read timed out: 20 of 41 answer bytes came)" \
+    "${amd[*]}" short:40 "${amd_job[@]}"
+d2xx_case d2xx-timeout 1 "Stopped by a cable error (USB read timed out: 0 of 41 answer bytes came)" \
+    "${amd[*]}" timeout:40 "${amd_job[@]}"
+d2xx_case d2xx-gone 1 "Stopped by a cable error (USB write failed: FT_IO_ERROR)" "${amd[*]}" gone:40 "${amd_job[@]}"
+
+# One job per adapter: while a first job holds it open (the stand-in waits for go.txt once the
+# adapter is in MPSSE mode, and says so with held.txt), a second is refused at once.
+rm -f "$work/held.txt" "$work/go.txt"
+(export TARNFLASH_D2XX_BOARD="--usb-serial FT1234" TARNFLASH_D2XX_FAULT=hold
+    run_side d2xx-holder d2xx "${wine_cmd[@]}" "$d2xx_dir/tarnflash.exe" --cable ftdi -C KTR5200 -j) &
+holder=$!
+for _ in $(seq 600); do [ -f "$work/held.txt" ] && break; sleep 0.1; done
+d2xx_case d2xx-busy 1 'USB adapter 0403:6010 serial FT1234 is in use by another job (Local\tarnflash-usb-0403-6010-FT1234)' \
+    "--usb-serial FT1234" "" --cable ftdi -C KTR5200 -j
+touch "$work/go.txt"
+wait "$holder"
+if [ "$(cat "$work/d2xx-holder.d2xx.status")" = 0 ]; then pass "d2xx-holder: the first job went on (status 0)"
+else fail "d2xx-holder: status $(cat "$work/d2xx-holder.d2xx.status")"; fi
+
+# Without ftd2xx.dll: the USB cable is refused, naming the driver that installs it.
+no_d2xx="No ftd2xx.dll on this PC: the USB cable needs FTDI's D2XX driver, which installs it"
+run_side no-d2xx wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" --cable ftdi -C KTR5200 -F S29GL064M -w 16 -i 1 -f img64.bin
+printf '%s\n' "  ***********  TARN JTAG NOR  **********" "  ***********  VERSION: 1.03  **********" "$no_d2xx" \
+    >"$work/no-d2xx.want"
+if cmp -s "$work/no-d2xx.want" "$work/no-d2xx.wine" && [ "$(cat "$work/no-d2xx.wine.status")" = 1 ]; then
+    pass "tarnflash.exe --cable ftdi without ftd2xx.dll (status 1)"
+else
+    fail "tarnflash.exe --cable ftdi without ftd2xx.dll: status $(cat "$work/no-d2xx.wine.status")"
+    cat "$work/no-d2xx.wine"
+fi
+run_side no-d2xx-list wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" --cable-list
+if [ "$(cat "$work/no-d2xx-list.wine")" = "$no_d2xx" ] && [ "$(cat "$work/no-d2xx-list.wine.status")" = 1 ]; then
+    pass "tarnflash.exe --cable-list without ftd2xx.dll (status 1)"
+else
+    fail "tarnflash.exe --cable-list without ftd2xx.dll: status $(cat "$work/no-d2xx-list.wine.status")"
+    cat "$work/no-d2xx-list.wine"
+fi
 
 # The real tool: Wine is of the NT family and has no giveio driver.
 run_side giveio wine "${wine_cmd[@]}" "$exe_dir/tarnflash.exe" -C KTR5200 -j

@@ -74,9 +74,14 @@ int cable_list(const LongOptions& o)
         return 1;
     }
     // One line each: VID:PID SERIAL DESCRIPTION, "-" for a missing serial, so `cut -d' ' -f2` gives the serials.
-    for (const UsbDeviceInfo& device : found)
-        con_printf("%s %s %s\n", usb_id_text(device.id).c_str(), device.serial.empty() ? "-" : device.serial.c_str(),
+    // The chip and where it is plugged in, where the driver tells them, end the line.
+    for (const UsbDeviceInfo& device : found) {
+        con_printf("%s %s %s", usb_id_text(device.id).c_str(), device.serial.empty() ? "-" : device.serial.c_str(),
                    device.description.c_str());
+        if (!device.chip.empty())
+            con_printf(" (%s, location 0x%X)", device.chip.c_str(), static_cast<unsigned>(device.location));
+        con_printf("\n");
+    }
     return 0;
 }
 

@@ -69,6 +69,8 @@ void print_version()
     con_printf("%s", kLicenceLine);
 #ifdef TARNFLASH_USB_FTDI
     con_printf("USB cable: built in (libftdi1)\n");
+#elif defined(_WIN32)
+    con_printf("USB cable: built in (FTDI's D2XX driver, ftd2xx.dll, when installed)\n");
 #else
     con_printf("USB cable: not built in (the parallel-port cable only)\n");
 #endif

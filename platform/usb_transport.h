@@ -28,6 +28,10 @@ struct UsbDeviceInfo {
     UsbId id;
     std::string serial;
     std::string description;
+    // Where the system's driver says so (FTDI's D2XX): the chip, as "FT2232H", and where it is
+    // plugged in.
+    std::string chip{};
+    uint32_t location = 0;
 };
 
 // What the opened chip can do: the cable picks its clock and batch sizes from it.
@@ -66,6 +70,13 @@ std::string usb_ids_text(const UsbDeviceChoice& choice);
 
 // "0403:6010"
 std::string usb_id_text(UsbId id);
+
+// The IDs an open tries, in order: vendor:product (with the product left open, 6010 then 6014),
+// then the further pairs.
+std::vector<UsbId> usb_ids_tried(const UsbDeviceChoice& choice);
+
+// "USB read timed out: 3 of 6 answer bytes came", a transport's error when answers stop coming.
+std::string usb_read_timeout_text(size_t got, size_t length);
 
 // The MPSSE chips' own IDs: FT2232H/FT2232D, FT4232H, FT232H.
 inline constexpr UsbId kFtdiMpsseIds[] = {{0x0403, 0x6010}, {0x0403, 0x6011}, {0x0403, 0x6014}};

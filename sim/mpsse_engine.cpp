@@ -197,6 +197,16 @@ bool MpsseEngine::read(uint8_t* data, size_t length)
         fail("USB read: the device is not open");
         return false;
     }
+    const size_t got = read_some(data, length);
+    if (got < length) {
+        fail(usb_read_timeout_text(got, length));
+        return false;
+    }
+    return true;
+}
+
+size_t MpsseEngine::read_some(uint8_t* data, size_t length)
+{
     ++stats_.usb_transfers;
     if (written_since_read_) {
         ++stats_.usb_round_trips;
@@ -226,12 +236,9 @@ bool MpsseEngine::read(uint8_t* data, size_t length)
     clock_.advance(got * (config_.ft2232d ? 1000 : 25));
     if (answers_taken_ > pushed_upto_)
         clock_.advance(kLatencyTimerNs);
-    if (got < length) {
+    if (got < length)
         clock_.advance(kTimeoutNs);
-        fail("USB read timed out: " + std::to_string(got) + " of " + std::to_string(length) + " answer bytes came");
-        return false;
-    }
-    return true;
+    return got;
 }
 
 // Room for `bytes` more answers; without it the engine stalls until the host reads.

@@ -87,6 +87,9 @@ public:
     const AdapterWiring& wiring() const { return config_.wiring; }
     bool write(const uint8_t* data, size_t length) override;
     bool read(uint8_t* data, size_t length) override;
+    // As read(), but the answers that came count too: how many were read into `data`, fewer
+    // than `length` after the host's timeout. Only while open.
+    size_t read_some(uint8_t* data, size_t length);
     const char* error() const override { return error_.c_str(); }
     void close() override;
 

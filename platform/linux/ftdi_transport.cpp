@@ -15,7 +15,6 @@ constexpr unsigned char kLatencyMs = 2;
 constexpr int kUsbTimeoutMs = 1000;
 // The adapter answers within microseconds; a read still short after this never completes.
 constexpr auto kReadDeadline = std::chrono::seconds(2);
-constexpr uint16_t kDefaultProducts[] = {0x6010, 0x6014};
 
 }  // namespace
 
@@ -36,13 +35,7 @@ const char* FtdiTransport::fail(std::string text)
 // asked for. Reading a device's strings is no traffic to its MPSSE engine.
 const char* FtdiTransport::find(const UsbDeviceChoice& choice, libusb_device*& chosen)
 {
-    std::vector<UsbId> ids;
-    if (choice.product != 0)
-        ids.push_back({choice.vendor, choice.product});
-    else
-        for (uint16_t product : kDefaultProducts)
-            ids.push_back({choice.vendor, product});
-    ids.insert(ids.end(), choice.more_ids.begin(), choice.more_ids.end());
+    const std::vector<UsbId> ids = usb_ids_tried(choice);
     chosen = nullptr;
     for (const UsbId& id : ids) {
         ftdi_device_list* list = nullptr;
@@ -239,9 +232,7 @@ bool FtdiTransport::read(uint8_t* data, size_t length)
         }
         got += static_cast<size_t>(count);
         if (count == 0 && got < length && std::chrono::steady_clock::now() > deadline) {
-            char text[96];
-            std::snprintf(text, sizeof text, "USB read timed out: %zu of %zu answer bytes came", got, length);
-            fail(text);
+            fail(usb_read_timeout_text(got, length));
             return false;
         }
     }

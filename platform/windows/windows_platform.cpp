@@ -27,6 +27,13 @@ const char* WindowsPlatform::port_access()
     return nullptr;
 }
 
+UsbTransport* WindowsPlatform::usb_transport()
+{
+    if (!usb_)
+        usb_ = std::make_unique<D2xxTransport>();
+    return usb_.get();
+}
+
 int64_t WindowsPlatform::time_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
 void WindowsPlatform::console_write(const char* text, size_t length)

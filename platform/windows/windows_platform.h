@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // The platform of the real tool on 32-bit Windows: port instructions on the
-// parallel port (through giveio on the NT family), console keys, calendar time
-// and standard output.
+// parallel port (through giveio on the NT family), the USB adapter through FTDI's D2XX
+// library, console keys, calendar time and standard output.
 #pragma once
+
+#include <memory>
 
 #include "platform/platform.h"
 #include "platform/windows/console_keys.h"
+#include "platform/windows/d2xx_transport.h"
 #include "platform/windows/port_io.h"
 
 class WindowsPlatform final : public Platform {
@@ -22,6 +25,10 @@ public:
     void console_write(const char* text, size_t length) override;
     bool console_is_terminal() override;
 
+    // The USB adapter through FTDI's D2XX library; its calls say when the library is missing.
+    UsbTransport* usb_transport() override;
+
 private:
     ConsoleKeys keys_;
+    std::unique_ptr<D2xxTransport> usb_;
 };
