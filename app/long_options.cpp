@@ -65,6 +65,7 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"bsdl-dir", nullptr, kNoValue, &LongOptions::bsdl_dirs},
         {"device", nullptr, &LongOptions::device},
         {"chain", nullptr, &LongOptions::chain},
+        {"svf", nullptr, &LongOptions::svf_path},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {

@@ -38,6 +38,7 @@ struct LongOptions {
     std::vector<const char*> bsdl_dirs;     // --bsdl-dir DIR, repeatable: BSDL files that name them
     const char* device = nullptr;           // --device N: the chain position a job runs on
     const char* chain = nullptr;            // --chain L0,L1,...: every device's IR length
+    const char* svf_path = nullptr;         // --svf FILE: the job written as SVF, no cable
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value
