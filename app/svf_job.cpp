@@ -15,7 +15,8 @@
 
 namespace {
 
-// The TCK rate the file's waits are counted at: a player clocking slower only waits longer.
+// The TCK rate the file's waits are counted at, unless --tck-hz says another: a player clocking
+// slower only waits longer.
 constexpr uint32_t kSvfHz = 1'000'000;
 
 RunEnd refused(const std::string& line)
@@ -121,6 +122,9 @@ RunEnd svf_job(const LongOptions& lo, int argc, char** argv, const BsdlTarget& b
         return refused(why);
     if (!chain_position(lo, o.chain))
         return refused("Bad --chain or --device: IR lengths L0,L1,... and a position among them, 0 nearest TDO");
+    int32_t hz = kSvfHz;
+    if (lo.tck_hz != nullptr && (!parse_number(lo.tck_hz, &hz) || hz <= 0))
+        return refused(std::string("Bad --tck-hz ") + lo.tck_hz + ": the TCK rate the file's waits are counted at");
     const CpuTarget* cpu = lo.bsdl != nullptr ? &bsdl.cpu() : cpu_select(o.cpu_name);
     if (cpu == nullptr) {
         con_printf("Not or Yet support for %s\n", o.cpu_name);
@@ -134,7 +138,7 @@ RunEnd svf_job(const LongOptions& lo, int argc, char** argv, const BsdlTarget& b
     o.verify_erase = lo.verify_erase;
     o.bsdl_path = lo.bsdl;
     o.report = &report;
-    SvfWriter writer(kSvfHz, o.chain);
+    SvfWriter writer(static_cast<uint32_t>(hz), o.chain);
     JtagChain chain(writer, o.chain);
     o.svf = &writer;
     chain.tap_reset();
@@ -151,8 +155,8 @@ RunEnd svf_job(const LongOptions& lo, int argc, char** argv, const BsdlTarget& b
     }
     if (!written || !closed)
         return refused(std::string("Cannot write ") + lo.svf_path);
-    con_printf("SVF written to %s: %zu bytes, %llu TCK (%.1f s at %u kHz)\n", lo.svf_path, text.size(),
-               static_cast<unsigned long long>(writer.tck_count()),
-               static_cast<double>(writer.tck_count()) / kSvfHz, kSvfHz / 1000);
+    con_printf("SVF written to %s: %zu bytes, %llu TCK (%.1f s at %.0f kHz)\n", lo.svf_path, text.size(),
+               static_cast<unsigned long long>(writer.tck_count()), static_cast<double>(writer.tck_count()) / hz,
+               hz / 1000.0);
     return {0, CableEnd::none};
 }
