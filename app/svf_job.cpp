@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/options.h"
 #include "app/run_programming.h"
+#include "flash/expected_cfi.h"
 #include "flash/flash_descriptor.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/svf_writer.h"
@@ -42,7 +43,7 @@ std::string unknowable(const LongOptions& lo, const RunOptions& o)
     if (d->style != CommandStyle::amd)
         return std::string("--svf writes AMD command-set chips only, not ") + d->name;
     for (const DeviceVariant& v : d->variants)
-        if (v.builtin == nullptr)
+        if (v.builtin == nullptr && expected_cfi_table(d->name).empty())
             return std::string("--svf needs a geometry known in advance: ") + d->name +
                    " reads its blocks from the chip's CFI table";
     if (lo.chain_list || !lo.bsdl_dirs.empty() || (lo.device != nullptr) != (lo.chain != nullptr))

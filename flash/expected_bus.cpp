@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "flash/expected_cfi.h"
 #include "flash/flash_poll.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
 
 ExpectedBus::ExpectedBus(SelectedTarget& target, SvfWriter& writer, const FlashDescriptor& descriptor,
                          const FlashModel& model, int32_t chips)
-    : target_(target), writer_(writer), model_(model), chips_(chips)
+    : target_(target), writer_(writer), model_(model), chips_(chips), cfi_(expected_cfi_table(descriptor.name))
 {
     // The first variant's codes: the file is written for that chip.
     const DeviceVariant& variant = descriptor.variants[0];
@@ -28,6 +29,12 @@ uint32_t ExpectedBus::both_chips(uint32_t value) const
 
 bool ExpectedBus::expected(uint32_t address, uint32_t& word) const
 {
+    if (mode_ == Mode::query) {
+        // CFI byte n sits at byte offset 2n of each chip.
+        const uint32_t n = (address / (2 * static_cast<uint32_t>(chips_))) & 0xFF;
+        word = both_chips(n < cfi_.size() ? cfi_[n] : 0);
+        return true;
+    }
     if (mode_ == Mode::autoselect) {
         const uint32_t offset = address & kAutoselectSpan;
         if (offset == model_.maker_id_offset)
@@ -143,6 +150,10 @@ void ExpectedBus::command(uint32_t address, uint32_t data)
         mode_ = Mode::array;
         step_ = 0;
         erase_armed_ = false;
+        return;
+    }
+    if (step_ == 0 && m.cmd_cfi_query != 0 && code == (m.cmd_cfi_query & 0xFF) && !cfi_.empty()) {
+        mode_ = Mode::query;
         return;
     }
     if (step_ == 0 && code == (m.unlock_data1 & 0xFF)) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,7 +41,7 @@ public:
     const char* fault() const override { return nullptr; }
 
 private:
-    enum class Mode { array, autoselect, bypass };
+    enum class Mode { array, autoselect, bypass, query };
     // The word a sound chip shows at `address`; false when nothing is known of it.
     bool expected(uint32_t address, uint32_t& word) const;
     void command(uint32_t address, uint32_t data);
@@ -53,6 +54,7 @@ private:
     SvfWriter& writer_;
     const FlashModel& model_;
     int32_t chips_;
+    std::span<const uint8_t> cfi_;
     uint32_t maker_ = 0;
     uint32_t device_ = 0;
     const FlashGeometry* geometry_ = nullptr;
