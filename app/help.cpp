@@ -48,6 +48,8 @@ void print_help()
         "  --report FILE  the job's record in JSON, written however the job ends\n"
         "  --chain-list   the devices on the JTAG chain; --bsdl-dir DIR: BSDL files that name them\n"
         "  --device N, --chain L0,L1,...  the chain position a job runs on; every device's IR length\n"
+        "  --svf FILE     write the job as Serial Vector Format for an SVF player; no cable, no port\n"
+        "                 (needs -F, -w and -i; --tck-hz N: the TCK rate its waits count, 1000000)\n"
         "  --help, --version\n"
         "\n"
         "Options take '-' or '/', with the value attached or separate (-CKTR5200, -C KTR5200).\n"
