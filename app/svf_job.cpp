@@ -103,8 +103,8 @@ std::string summary(const JobReport& r, const RunOptions& o, const SvfWriter& w,
     for (int pass = 0; pass < 3; ++pass) {
         const size_t total = text.size() + size_line.size() + body_bytes;
         std::snprintf(line, sizeof line, "! File: %zu bytes; %llu TCK, %.1f s at %.0f kHz\n", total,
-                      static_cast<unsigned long long>(w.tck_count()),
-                      static_cast<double>(w.tck_count()) / w.tck_hz(), w.tck_hz() / 1000.0);
+                      static_cast<unsigned long long>(w.tck_count()), static_cast<double>(w.tck_count()) / w.tck_hz(),
+                      w.tck_hz() / 1000.0);
         size_line = line;
     }
     return text + size_line;

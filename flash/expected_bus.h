@@ -66,7 +66,7 @@ private:
     bool buffer_open_ = false;
     std::vector<std::pair<uint32_t, uint32_t>> buffer_;
     uint64_t busy_ns_ = 0;
-    std::map<uint32_t, uint32_t> words_;                     // programmed since their erase
-    std::vector<std::pair<uint64_t, uint64_t>> erased_;      // [begin, end) byte ranges
+    std::map<uint32_t, uint32_t> words_;                 // programmed since their erase
+    std::vector<std::pair<uint64_t, uint64_t>> erased_;  // [begin, end) byte ranges
     std::string tdo_;
 };

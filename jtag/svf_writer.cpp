@@ -26,10 +26,10 @@ enum State : int {
 
 // The IEEE 1149.1 state diagram: the next state for TMS 0 and for TMS 1.
 constexpr int kNext[16][2] = {
-    {kIdle, kReset},         {kIdle, kSelectDr},      {kCaptureDr, kSelectIr}, {kShiftDr, kExit1Dr},
-    {kShiftDr, kExit1Dr},    {kPauseDr, kUpdateDr},   {kPauseDr, kExit2Dr},    {kShiftDr, kUpdateDr},
-    {kIdle, kSelectDr},      {kCaptureIr, kReset},    {kShiftIr, kExit1Ir},    {kShiftIr, kExit1Ir},
-    {kPauseIr, kUpdateIr},   {kPauseIr, kExit2Ir},    {kShiftIr, kUpdateIr},   {kIdle, kSelectDr},
+    {kIdle, kReset},       {kIdle, kSelectDr},    {kCaptureDr, kSelectIr}, {kShiftDr, kExit1Dr},
+    {kShiftDr, kExit1Dr},  {kPauseDr, kUpdateDr}, {kPauseDr, kExit2Dr},    {kShiftDr, kUpdateDr},
+    {kIdle, kSelectDr},    {kCaptureIr, kReset},  {kShiftIr, kExit1Ir},    {kShiftIr, kExit1Ir},
+    {kPauseIr, kUpdateIr}, {kPauseIr, kExit2Ir},  {kShiftIr, kUpdateIr},   {kIdle, kSelectDr},
 };
 
 std::string ones(uint32_t count) { return std::string(count, '1'); }

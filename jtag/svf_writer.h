@@ -37,9 +37,9 @@ private:
 
     uint32_t hz_;
     ChainPosition position_;
-    int state_ = 0;      // the TAP state (svf_writer.cpp numbers them); Test-Logic-Reset at first
-    std::string tdi_;    // the scan being shifted, whole chain
-    std::string tdo_;    // its expected TDO, whole chain
+    int state_ = 0;    // the TAP state (svf_writer.cpp numbers them); Test-Logic-Reset at first
+    std::string tdi_;  // the scan being shifted, whole chain
+    std::string tdo_;  // its expected TDO, whole chain
     std::string expected_;
     bool reading_ = false;
     std::string text_;

@@ -214,6 +214,48 @@ INSTANTIATE_TEST_SUITE_P(
                 "--svf needs the bus set-up: give -w and -i\n",
                 1,
                 Way::untouched},
+        EndCase{"SvfGeometryOnlyTheChipKnows",
+                {"--svf", "j.svf", "-C", "KTR5200", "-F", "K8D6316", "-w", "16", "-i", "1", "-e", "1"},
+                "--svf needs a geometry known in advance: K8D6316 reads its blocks from the chip's CFI table\n",
+                1,
+                Way::untouched},
+        EndCase{"SvfChainWithoutDevice",
+                {"--svf", "j.svf", "--chain", "4,6", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"},
+                "--svf cannot read the chain: give --chain L0,L1,... and --device N\n",
+                1,
+                Way::untouched},
+        EndCase{"SvfDevicePastTheChain",
+                {"--svf", "j.svf", "--chain", "4,6", "--device", "2", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16",
+                 "-i", "1"},
+                "Bad --chain or --device: IR lengths L0,L1,... and a position among them, 0 nearest TDO\n",
+                1,
+                Way::untouched},
+        EndCase{"SvfBadRate",
+                {"--svf", "j.svf", "--tck-hz", "0", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"},
+                "Bad --tck-hz 0: the TCK rate the file's waits are counted at\n",
+                1,
+                Way::untouched},
+        EndCase{"SvfUnwritable",
+                {"--svf", "/nonexistent/j.svf", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "1"},
+                "Cannot write /nonexistent/j.svf\n",
+                1,
+                Way::untouched},
+        EndCase{"SvfWithoutJob", {"--svf", "j.svf"}, "--svf needs a job: -C or --bsdl, -F, -w, -i and -f or -e\n", 1,
+                Way::untouched},
+        // A job that fails writes no file, and says so in a line of its own.
+        EndCase{"SvfOfAFailingJob",
+                {"--svf", "j.svf", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "1", "-o",
+                 "0x300000"},
+                "\nOK!, JTAG ID:   00011011010011100010000011010011\nMaker ID = 0x0001, Device ID = 0x22DA\n"
+                "Typical timeout for word write:   7[us]\nTypical timeout for buffer write: 0[us]\n"
+                "Typical timeout for block erase:  1000[ms]\nTypical timeout for chip erase:   14000[ms]\n"
+                "Block region #0   block numbers :  15, size: 64[KB]\n"
+                "Block region #1   block numbers :   1, size: 32[KB]\n"
+                "Block region #2   block numbers :   2, size: 8[KB]\n"
+                "Block region #3   block numbers :   1, size: 16[KB]\nDevice size: 1024[KBytes]\n"
+                "Start 0x00300000 is past the end of the flash: 1024 KB from 0x00000000\nNo SVF written\n",
+                1,
+                Way::untouched},
         EndCase{"SvfReadsNothing",
                 {"--svf", "j.svf", "--read", "b.bin", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"},
                 "--svf writes an erase or programming job: --read, --verify, -j and -t need the board\n",
