@@ -29,6 +29,8 @@ RunEnd refused(const std::string& line)
 // What a board would have answered and the file cannot ask; "" when the job can be written.
 std::string unknowable(const LongOptions& lo, const RunOptions& o)
 {
+    if (lo.cable != nullptr || lo.cable_config != nullptr)
+        return "--svf drives no cable: leave out --cable and --cable-config";
     if (lo.detect)
         return "--svf cannot detect the flash: the file is written without the board, give -F, -w and -i";
     if (lo.read_path != nullptr || lo.verify_path != nullptr || o.idcode_check || o.toggle_mode != 0)
@@ -139,6 +141,7 @@ RunEnd svf_job(const LongOptions& lo, int argc, char** argv, const BsdlTarget& b
     o.verify_erase = lo.verify_erase;
     o.bsdl_path = lo.bsdl;
     o.report = &report;
+    report.cable_kind = "svf";
     SvfWriter writer(static_cast<uint32_t>(hz), o.chain);
     JtagChain chain(writer, o.chain);
     o.svf = &writer;

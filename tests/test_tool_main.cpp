@@ -240,6 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "Cannot write /nonexistent/j.svf\n",
                 1,
                 Way::untouched},
+        EndCase{"SvfWithACable",
+                {"--svf", "j.svf", "--cable", "xvc:localhost", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1"},
+                "--svf drives no cable: leave out --cable and --cable-config\n",
+                1,
+                Way::untouched},
         EndCase{"SvfWithoutJob", {"--svf", "j.svf"}, "--svf needs a job: -C or --bsdl, -F, -w, -i and -f or -e\n", 1,
                 Way::untouched},
         // A job that fails writes no file, and says so in a line of its own.
