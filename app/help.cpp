@@ -57,6 +57,8 @@ void print_help()
         "                 --cable jlink --cable-list: the J-Links plugged in\n"
         "  --cable gpio:CHIP --gpio-pins tck=N,tms=N,tdi=N,tdo=N[,trst=N][,srst=N]  a Linux GPIO chip's lines\n"
         "                 (libgpiod), as on a Raspberry Pi's header: slow, a system call per TCK edge; for reach\n"
+        "  --svf FILE     write the job as Serial Vector Format for an SVF player; no cable, no port\n"
+        "                 (needs -F, -w and -i; --tck-hz N: the TCK rate its waits count, 1000000)\n"
         "  --help, --version\n"
         "\n"
         "Options take '-' or '/', with the value attached or separate (-CKTR5200, -C KTR5200).\n"

@@ -67,6 +67,7 @@ bool take_long_options(int& argc, char** argv, LongOptions& options, std::string
         {"chain", nullptr, &LongOptions::chain},
         {"gpio-pins", nullptr, &LongOptions::gpio_pins},
         {"update", &options.update, kNoValue},
+        {"svf", nullptr, &LongOptions::svf_path},
     };
     int kept = 1;
     for (int i = 1; i < argc; ++i) {

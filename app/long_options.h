@@ -41,6 +41,7 @@ struct LongOptions {
     const char* chain = nullptr;            // --chain L0,L1,...: every device's IR length
     const char* gpio_pins = nullptr;        // --gpio-pins tck=N,tms=N,tdi=N,tdo=N[,trst=N][,srst=N]
     std::vector<std::string> replaced;      // "--report b replaces the earlier --report a", one each
+    const char* svf_path = nullptr;         // --svf FILE: the job written as SVF, no cable
 };
 
 // Removes the long options it knows from argv (--name VALUE or --name=VALUE; a separate value

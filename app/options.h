@@ -7,6 +7,7 @@
 #include "jtag/chain_position.h"
 
 struct JobReport;
+class SvfWriter;
 
 struct RunOptions {
     char cpu_name[16] = {};             // -C
@@ -33,6 +34,7 @@ struct RunOptions {
     JobReport* report = nullptr;        // --report: where the run records itself
     ChainPosition chain;                // --device: where the job's device sits among the others
     uint32_t chain_ir_length = 0;       // that device's IR length as the chain was read; 0: not read
+    SvfWriter* svf = nullptr;           // --svf: the job is recorded there, reads are expected
 };
 
 // Where get_option stands in the argument vector: 1 is the first argument after the

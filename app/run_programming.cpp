@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -20,12 +21,14 @@
 #include "app/update_stage.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_detect.h"
+#include "flash/expected_bus.h"
 #include "flash/flash_erase_check.h"
 #include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_protect.h"
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
+#include "jtag/svf_writer.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
@@ -151,6 +154,16 @@ JobRange job_range(const FlashGeometry& g, const RunOptions& o, bool chip_erase,
             range.end = uint64_t{g.block_start[b]} + g.block_size[b];
     range.end = std::min(range.end, device_end);
     return range;
+}
+
+// The IDCODE as it shifts out, bit 0 first; the bits the table leaves open are not checked.
+std::string idcode_tdo(const char* idcode)
+{
+    std::string tdo(32, 'x');
+    for (int i = 0; i < 32; ++i)
+        if (idcode[31 - i] == '0' || idcode[31 - i] == '1')
+            tdo[i] = idcode[31 - i];
+    return tdo;
 }
 
 // The set-ups --detect may try: those the CPU's data pins carry, narrowed by -w and -i.
@@ -415,6 +428,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     report.stage("chain_check");
     // A BSDL file without an IDCODE accepts any device.
     ConsoleHost host;
+    if (o.svf != nullptr && cpu.idcode_instruction != nullptr)
+        o.svf->expect(idcode_tdo(cpu.idcode));
     const Outcome checked = cpu.idcode_instruction == nullptr ? outcome_of(Status::ok)
                                                               : chain_check_idcode(chain, host, cpu.idcode_instruction,
                                                                                    cpu.idcode, cpu.instruction_length);
@@ -468,7 +483,13 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         return kEndRun;
     }
     target.set_word_bytes(model.bytes_per_word);
-    FlashSession session(target, host, *descriptor, model, o.interleave);
+    std::optional<ExpectedBus> expected;
+    if (o.svf != nullptr)
+        expected.emplace(target, *o.svf, *descriptor, model, o.interleave);
+    FlashSession session(expected ? static_cast<BusCycles&>(*expected) : target, host, *descriptor, model,
+                         o.interleave);
+    if (expected)
+        expected->set_geometry(session.geometry);
 
     report.stage("identify");
     // No erase block starts off a 4 KB boundary: such a start is refused once the blocks are

@@ -28,6 +28,7 @@
 #include "app/run_causes.h"
 #include "app/run_programming.h"
 #include "app/stop_report.h"
+#include "app/svf_job.h"
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/lpt_cable.h"
@@ -342,6 +343,12 @@ RunEnd run_tool(int argc, char** argv, Platform& platform, ToolRun& run)
             return *end;
         if (Ending end = bsdl_board_load(long_options, classic, bsdl))
             return *end;
+    }
+    // Written to a file, not sent: no cable, no port, the user's own rights.
+    if (long_options.svf_path != nullptr) {
+        if (Ending end = become_user())
+            return *end;
+        return svf_job(long_options, argc, argv, bsdl, report);
     }
     run.uses_usb = wants_usb_cable(long_options, error);
     if (!error.empty()) {

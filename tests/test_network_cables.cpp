@@ -163,6 +163,78 @@ INSTANTIATE_TEST_SUITE_P(
                               {"-C", "MIRTA", "-F", "SST39VF6401", "-w", "16"},
                               4096}));
 
+// OpenOCD's own player plays the file the tool wrote without the board; the flash must then hold
+// the image, and a board that reads otherwise must fail a TDO check.
+struct SvfCase {
+    const char* label;
+    Strings board;
+    Strings tool;
+    uint32_t start;  // of an 8 KB block: its erase check stays short
+    bool mismatch = false;
+};
+
+void PrintTo(const SvfCase& c, std::ostream* os) { *os << c.label; }
+
+class SvfPlay : public ::testing::TestWithParam<SvfCase> {};
+
+TEST_P(SvfPlay, OpenOcdPlaysTheJobIntoTheFlash)
+{
+    const char* openocd = "/usr/bin/openocd";
+    if (!std::filesystem::exists(openocd))
+        GTEST_SKIP() << "no openocd";
+    const SvfCase& c = GetParam();
+    GuardedRun client;
+    const std::string image = random_image(client.path("img.bin"), 4096);
+    Strings tool = {TARNFLASH_PATH, "--svf", "job.svf", "--tck-hz", "100000", "-C",
+                    "KTR5200",      "-w",    "16",      "-i",       "1",      "-f",
+                    "img.bin",      "-o",    std::to_string(c.start)};
+    tool.insert(tool.end(), c.tool.begin(), c.tool.end());
+    const RunResult written = client.run(tool, {}, {.shim = false});
+    ASSERT_EQ(written.status, 0) << written.output;
+    EXPECT_NE(written.output.find("SVF written to job.svf: "), std::string::npos) << written.output;
+
+    Strings board = {"--serve", "remote-bitbang:0", "--serve-once", "--stats", "--flash-out", client.path("flash.bin")};
+    board.insert(board.end(), c.board.begin(), c.board.end());
+    // The stuck bit holds a 1 that the image programs to 0.
+    size_t low = 0;
+    while (c.mismatch && (image[low] & 1) != 0)
+        low += 2;
+    if (c.mismatch)
+        board.insert(board.end(), {"--fault", "stuck-bit:" + std::to_string(c.start + low) + ":0"});
+    Server server(board);
+    Strings args = {openocd};
+    Strings commands = {"gdb_port disabled", "telnet_port disabled", "tcl_port disabled",
+                        "adapter driver remote_bitbang", "remote_bitbang host 127.0.0.1",
+                        "remote_bitbang port " + std::to_string(server.port), "transport select jtag"};
+    // The chain row's further devices are declared too, so that OpenOCD's own start-up finds them.
+    const bool chain = c.board.size() > 2;
+    for (const char* tap : {"after -irlen 8", "cpu -irlen 4", "before -irlen 6"})
+        if (std::string(tap) == "cpu -irlen 4" || chain)
+            commands.push_back(std::string("jtag newtap board ") + tap);
+    commands.insert(commands.end(), {"init", "svf " + client.path("job.svf") + " quiet", "shutdown"});
+    for (const std::string& command : commands)
+        args.insert(args.end(), {"-c", command});
+    const RunResult played = client.run(args, {}, {.shim = false});
+    const RunResult served = server.run.finish();
+    EXPECT_EQ(played.output.find("tdo check error") != std::string::npos, c.mismatch) << played.output;
+    EXPECT_EQ(played.output.find("svf file programmed successfully") != std::string::npos, !c.mismatch)
+        << played.output;
+    EXPECT_NE(served.output.find("rule_violations: 0\n"), std::string::npos) << served.output;
+    const std::string flash = read_file(client.path("flash.bin"));
+    EXPECT_EQ(flash.substr(c.start, image.size()) == image, !c.mismatch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SvfPlay,
+    ::testing::Values(SvfCase{"SingleWordsInBypass", {"--flash", "S29AL008D"}, {"-F", "S29AL008D"}, 0xF8000},
+                      SvfCase{"Buffered", {"--flash", "S29GL064M"}, {"-F", "S29GL064M"}, 0x2000},
+                      SvfCase{"AmongOtherDevices",
+                              {"--flash", "S29AL008D", "--chain-before", "0x0362D093:6", "--chain-after", "none:8"},
+                              {"-F", "S29AL008D", "--chain", "8,4,6", "--device", "1"},
+                              0xF8000},
+                      SvfCase{"StuckBitFailsACheck", {"--flash", "S29AL008D"}, {"-F", "S29AL008D"}, 0xF8000, true}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 // Each row is one connection (an idle TAP's TDO reads 1); the server drops it with its line and serves the next.
 struct Malformed {
     const char* serve;
