@@ -250,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A job that fails writes no file, and says so in a line of its own.
         EndCase{"SvfOfAFailingJob",
                 {"--svf", "j.svf", "-C", "KTR5200", "-F", "S29AL008D", "-w", "16", "-i", "1", "-e", "1", "-o",
-                 "0x300000"},
+                 "0x1000"},
                 "\nOK!, JTAG ID:   00011011010011100010000011010011\nMaker ID = 0x0001, Device ID = 0x22DA\n"
                 "Typical timeout for word write:   7[us]\nTypical timeout for buffer write: 0[us]\n"
                 "Typical timeout for block erase:  1000[ms]\nTypical timeout for chip erase:   14000[ms]\n"
@@ -258,7 +258,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "Block region #1   block numbers :   1, size: 32[KB]\n"
                 "Block region #2   block numbers :   2, size: 8[KB]\n"
                 "Block region #3   block numbers :   1, size: 16[KB]\nDevice size: 1024[KBytes]\n"
-                "Start 0x00300000 is past the end of the flash: 1024 KB from 0x00000000\nNo SVF written\n",
+                "Not alignd writing address\nThe start must be on an erase block (0x10000 bytes here): the nearest are "
+                "0x00000000 and 0x00010000\nNo SVF written\n",
                 1,
                 Way::untouched},
         EndCase{"SvfReadsNothing",
