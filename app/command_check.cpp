@@ -19,6 +19,7 @@ struct JobOption {
     Job job;
     const char* LongOptions::*long_value;  // where a long option's value is kept
     const char* alone;                     // what the option's job does, for the refusal
+    bool LongOptions::*long_flag = nullptr;  // where a long option without a value is kept
 };
 
 constexpr const char* LongOptions::*kClassic = nullptr;
@@ -32,6 +33,7 @@ constexpr JobOption kJobOptions[] = {
     {"-b", Job::flash, kClassic, nullptr},
     {"--read", Job::flash, &LongOptions::read_path, nullptr},
     {"--verify", Job::flash, &LongOptions::verify_path, nullptr},
+    {"--update", Job::flash, kClassic, nullptr, &LongOptions::update},
 };
 
 // A classic option letter alone (j, C), or -eall without its dash.
@@ -62,6 +64,8 @@ RunEnd refuse_unknown(const char* arg, const char* valueless, const LongOptions&
 
 bool given(const JobOption& option, const bool (&seen)[128], const LongOptions& long_options)
 {
+    if (option.long_flag != nullptr)
+        return long_options.*option.long_flag;
     if (option.long_value != kClassic)
         return long_options.*option.long_value != nullptr;
     return seen[static_cast<unsigned char>(option.name[1])];

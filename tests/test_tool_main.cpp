@@ -297,6 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"ToggleWithBlock", {"-C", "KTR5200", "-t", "-b", "2"}, apart("-t", "-b"), 1, Way::untouched},
         EndCase{"IdcodeWithRead", {"-C", "KTR5200", "-j", "--read", "b"}, apart("-j", "--read"), 1, Way::untouched},
         EndCase{"ToggleWithVerify", {"-C", "KTR5200", "--verify=a", "-t"}, apart("-t", "--verify"), 1, Way::untouched},
+        EndCase{"IdcodeWithUpdate", {"-C", "KTR5200", "--update", "-j"}, apart("-j", "--update"), 1, Way::untouched},
         // From the build folder, where the tests run.
         EndCase{"FreeFileInAnErase",
                 {"-C", "KTR5200", "-e1", "../boards/uln.bsd"},
