@@ -10,11 +10,12 @@
 // Far above any vendor BSDL file or adapter script.
 constexpr size_t kTextFileLimit = size_t{16} << 20;
 
-enum class FileRead { ok, cannot_open, not_regular, too_large };
+enum class FileRead { ok, cannot_open, folder, not_regular, too_large };
 
 // The file at `path` into `text`.
 FileRead read_regular_file(const char* path, std::string& text, size_t limit = kTextFileLimit);
 
-// The reason a read refused the file, as the tail of a line: ": not a regular file", ": over 16 MiB",
+// The reason a read refused the file, as the tail of a line: ": a folder, not a file",
+// ": not a regular file", ": over 16 MiB",
 // or nothing for a file that could not be opened (whose line names no reason, as before).
 std::string file_read_reason(FileRead result);

@@ -4,6 +4,8 @@
 std::string file_read_reason(FileRead result)
 {
     switch (result) {
+    case FileRead::folder:
+        return ": a folder, not a file";
     case FileRead::not_regular:
         return ": not a regular file";
     case FileRead::too_large:

@@ -285,6 +285,7 @@ const BoardCase kBoardCases[] = {
     {{"-j"}, "@F:46: IDCODE_REGISTER has 33 bits, expected 32", 1, false, "\"1\";", "\"11\";"},
     {{"--bsdl", "/nonexistent/board.bsd", "-j"}, "Cannot read the BSDL file /nonexistent/board.bsd", 1, false},
     {{"--bsdl", "/dev/zero", "-j"}, "Cannot read the BSDL file /dev/zero: not a regular file", 1, false},
+    {{"--bsdl", "/", "--bsdl-info"}, "Cannot read the BSDL file /: a folder, not a file", 1, false},
     {{"--bsdl", "@L", "-j"}, "Cannot read the BSDL file @L: over 16 MiB", 1, false},
     {{"--bsdl-info"}, "pin nWP out=61 ctl=60 dis=1 in=-", 0, false},
     {{"--bsdl-info"}, "design_warning nWP is pulled up on the board; keep nCS1 high.", 0, false},

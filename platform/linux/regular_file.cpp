@@ -16,6 +16,8 @@ FileRead read_regular_file(const char* path, std::string& text, size_t limit)
     FileRead result = FileRead::ok;
     if (fstat(fd, &status) != 0)
         result = FileRead::cannot_open;
+    else if (S_ISDIR(status.st_mode))
+        result = FileRead::folder;
     else if (!S_ISREG(status.st_mode))
         result = FileRead::not_regular;
     else if (static_cast<unsigned long long>(status.st_size) > limit)

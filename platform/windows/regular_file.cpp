@@ -11,6 +11,8 @@ FileRead read_regular_file(const char* path, std::string& text, size_t limit)
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (error || !std::filesystem::exists(status))
         return FileRead::cannot_open;
+    if (std::filesystem::is_directory(status))
+        return FileRead::folder;
     if (!std::filesystem::is_regular_file(status))
         return FileRead::not_regular;
     if (std::filesystem::file_size(path, error) > limit)
