@@ -43,7 +43,8 @@ bool wants_usb_cable(const LongOptions& o, std::string& error)
         return error.empty();
     if (o.cable != nullptr && std::strcmp(o.cable, "ftdi") != 0 && std::strcmp(o.cable, "parport") != 0) {
         error =
-            std::string("unknown --cable '") + o.cable + "' (ftdi for a USB adapter, parport for the parallel port)";
+            std::string("unknown --cable '") + o.cable + "' (ftdi for a USB adapter, parport for the parallel port)" +
+            "\nthe other cables: cmsis-dap, jlink, gpio:CHIP, xvc:HOST[:PORT], remote-bitbang:HOST:PORT";
         return false;
     }
     // An adapter configuration, a serial number or a reset line say USB by themselves.

@@ -244,7 +244,8 @@ TEST(UsbCable, ChainCheckToggleTestAndRefusals)
          {"--tck-hz", "30000001"},
          "--tck-hz 30000001 is above the adapter's maximum, 30000000 Hz\n"},
         {{}, {"--tck-hz", "1000000"}, "--cable-id, --cable-interface, --cable-pins and --tck-hz need --cable ftdi\n"},
-        {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\n"},
+        {{}, {"--cable", "usb"}, "unknown --cable 'usb' (ftdi for a USB adapter, parport for the parallel port)\nthe other "
+                                  "cables: cmsis-dap, jlink, gpio:CHIP, xvc:HOST[:PORT], remote-bitbang:HOST:PORT\n"},
         {{"--cable", "cmsis-dap", "--no-usb"}, {}, "no CMSIS-DAP probe found\n"},
         {{"--cable", "cmsis-dap", "--dap-fault", "no-jtag"},
          {},
