@@ -44,6 +44,7 @@ struct JobCase {
     std::function<tarnflash::Outcome(tarnflash::Job&, sim::VirtualBoard&)> job;
     tarnflash::Status status;
     const char* cause;  // the start of the report's cause line
+    tarnflash::CableKind cable = tarnflash::CableKind::parport;
 };
 
 const std::vector<uint8_t> kImage = pattern(0x10000);
@@ -96,6 +97,12 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
     const JobCase cases[] = {
         {"program", kBoard, kKtr, program_and_compare, tarnflash::Status::ok, ""},
         {"read", kBoard, kKtr, read_back, tarnflash::Status::ok, ""},
+        {"program over USB", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "ftdi"}, kKtr,
+         program_and_compare, tarnflash::Status::ok, "", tarnflash::CableKind::ftdi},
+        {"read over a J-Link", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "jlink"}, kKtr, read_back,
+         tarnflash::Status::ok, "", tarnflash::CableKind::jlink},
+        {"verify over CMSIS-DAP", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "cmsis-dap"}, kKtr,
+         verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads ", tarnflash::CableKind::cmsis_dap},
         {"verify", kBoard, kKtr, verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads "},
         {"erase", kBoard, kKtr, erase_block, tarnflash::Status::ok, ""},
         {"protected block", {"--cpu", "KTR5200", "--protect", "3"},
@@ -127,8 +134,8 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
         sim::SimPlatform sim_platform(session.board(), {});
         platform_install(&sim_platform);
         std::string cause;
-        auto cable = tarnflash::open_cable({.kind = tarnflash::CableKind::parport}, &cause);
-        ASSERT_TRUE(cable) << cause;
+        auto cable = tarnflash::open_cable({.kind = c.cable}, &cause);
+        ASSERT_TRUE(cable) << c.what << ": " << cause;
         StationHost host;
         tarnflash::Job job(*cable, c.setup, host);
         const tarnflash::Outcome outcome = c.job(job, session.board());
