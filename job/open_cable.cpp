@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <cstdlib>
 
+#include "job/adapter_file.h"
 #include "job/cable_inside.h"
+#include "jtag/adapter_cable.h"
 #include <algorithm>
 #include <vector>
 
@@ -64,10 +66,21 @@ std::unique_ptr<Cable> open_ftdi(const CableChoice& choice, std::string* cause)
     if (usb == nullptr)
         return refused(cause, "This build has no USB cable: it was built without libftdi1");
     MpsseSettings settings;
+    UsbDeviceChoice device;
+    if (!choice.config.empty()) {
+        AdapterConfig config;
+        std::string error;
+        if (!adapter_config_load(choice.config, config, error))
+            return refused(cause, error);
+        if (config.ids.empty())
+            return refused(cause, config.file + ": no 'ftdi vid_pid' line, so no USB IDs");
+        if (const char* reason = adapter_cable_settings(config, false, device, settings))
+            return refused(cause, reason);
+    }
     if (choice.khz != 0)
         settings.tck_hz = choice.khz * 1000;
-    UsbDeviceChoice device;
-    device.serial = choice.serial;
+    if (!choice.serial.empty())
+        device.serial = choice.serial;
     auto mpsse = std::make_unique<MpsseCable>(*usb, settings);
     if (const char* reason = mpsse->open(device))
         return refused(cause, reason);
@@ -127,8 +140,6 @@ std::unique_ptr<Cable> open_cable(const CableChoice& choice, std::string* cause)
     case CableKind::parport:
         return open_parport(choice, cause);
     case CableKind::ftdi:
-        if (!choice.config.empty())
-            return refused(cause, "An adapter file is read by the command line's --cable-config only");
         return open_ftdi(choice, cause);
     case CableKind::jlink:
         return open_jlink(choice, cause);

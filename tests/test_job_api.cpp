@@ -147,3 +147,30 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
 }
 
 }  // namespace
+
+namespace {
+
+// A cable that cannot be opened: no cable, and the reason.
+TEST(JobApi, CablesThatCannotOpenSayWhy)
+{
+    const struct {
+        tarnflash::CableChoice choice;
+        const char* cause;
+    } cases[] = {
+        {{.kind = tarnflash::CableKind::ftdi, .config = "/nonexistent/adapter.cfg"}, "/nonexistent/adapter.cfg"},
+        {{.kind = tarnflash::CableKind::jlink, .serial = "42"}, "no J-Link with serial 42 found"},
+        {{.kind = tarnflash::CableKind::remote, .port = "127.0.0.1:1"}, "This cable is opened by the command line only"},
+    };
+    SimSession session({"--cpu", "KTR5200", "--cable", "jlink"});
+    sim::SimPlatform sim_platform(session.board(), {});
+    Platform* before = platform_installed();
+    platform_install(&sim_platform);
+    for (const auto& c : cases) {
+        std::string cause;
+        EXPECT_EQ(tarnflash::open_cable(c.choice, &cause), nullptr) << c.cause;
+        EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
+    }
+    platform_install(before);
+}
+
+}  // namespace
