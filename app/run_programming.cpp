@@ -106,7 +106,7 @@ Ending ask_interleave(RunOptions& o)
 bool start_in_device(const FlashGeometry& g, uint32_t start)
 {
     const uint32_t offset = start - g.block_start[0];
-    if (offset >= g.device_size) {
+    if (past_device(g, start)) {
         con_printf("Start 0x%08X is past the end of the flash: %u KB from 0x%08X\n", start, g.device_size / 1024,
                    g.block_start[0]);
         return false;
@@ -156,9 +156,9 @@ void print_found(const FlashSession& s, const RunOptions& o)
 // A built-in CPU: its address pins above the flash region's start.
 bool beyond_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
 {
-    const uint64_t reach = uint64_t{1} << cpu.pins.address.size();
-    if (end <= g.block_start[0] + reach)
+    if (!past_cpu_pins(cpu, g, end))
         return false;
+    const uint64_t reach = cpu_pins_reach(cpu);
     con_printf("The job ends at 0x%08llX, past the %llu KB that this CPU's %u address pins reach\n",
                static_cast<unsigned long long>(end - 1), static_cast<unsigned long long>(reach / 1024),
                static_cast<unsigned>(cpu.pins.address.size()));

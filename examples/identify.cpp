@@ -6,7 +6,7 @@
 #include <string>
 #include <tarnflash/tarnflash.h>
 
-#include "quiet_host.h"
+#include "example_support.h"
 
 int main(int argc, char** argv)
 {
@@ -14,12 +14,9 @@ int main(int argc, char** argv)
         std::printf("usage: identify CPU [FLASH]\n");
         return 2;
     }
-    std::string cause;
-    const auto cable = tarnflash::open_cable({.kind = tarnflash::CableKind::parport}, &cause);
-    if (!cable) {
-        std::printf("%s\n", cause.c_str());
+    const auto cable = open_parallel_port();
+    if (!cable)
         return 1;
-    }
     QuietHost host;
     tarnflash::Job job(*cable, {.cpu = argv[1], .flash = argc > 2 ? argv[2] : "S29AL008D", .bus_width = 16,
                                 .interleave = 1},

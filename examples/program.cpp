@@ -10,7 +10,7 @@
 #include <tarnflash/tarnflash.h>
 #include <vector>
 
-#include "quiet_host.h"
+#include "example_support.h"
 
 int main(int argc, char** argv)
 {
@@ -25,12 +25,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const auto start = static_cast<uint32_t>(argc > 4 ? std::strtoul(argv[4], nullptr, 0) : 0);
-    std::string cause;
-    const auto cable = tarnflash::open_cable({.kind = tarnflash::CableKind::parport}, &cause);
-    if (!cable) {
-        std::printf("%s\n", cause.c_str());
+    const auto cable = open_parallel_port();
+    if (!cable)
         return 1;
-    }
     QuietHost host;
     tarnflash::Job job(*cable, {.cpu = argv[1], .flash = argv[2], .bus_width = 16, .interleave = 1}, host);
     tarnflash::Outcome done = job.program(image, {.start = start});

@@ -60,6 +60,10 @@ struct Job::State {
     }
     Outcome refuse(std::string cause) { return end(outcome_of(Status::refused), std::move(cause)); }
 
+    ChainPosition position() const
+    {
+        return {setup.chain.devices_before, setup.chain.devices_after, setup.chain.ir_before, setup.chain.ir_after};
+    }
     void resolve_cpu();
     Outcome open(Reach& reach, uint32_t start, bool detect, FlashFound* found);
     Outcome settled(Reach& reach, const JobSpan& span, uint64_t end, bool aligned);
@@ -204,7 +208,7 @@ Outcome Job::State::settled(Reach& reach, const JobSpan& span, uint64_t end, boo
     const FlashGeometry& g = reach.session->geometry;
     if (aligned && !start_is_aligned(g, span.start))
         return refuse(text_of("Not alignd writing address: 0x%08X is no block's start", span.start));
-    if (span.start - g.block_start[0] >= g.device_size)
+    if (past_device(g, span.start))
         return refuse(text_of("Start 0x%08X is past the end of the flash: %u KB from 0x%08X", span.start,
                               g.device_size / 1024, g.block_start[0]));
     if (end > uint64_t{g.block_start[0]} + g.device_size)
@@ -214,7 +218,7 @@ Outcome Job::State::settled(Reach& reach, const JobSpan& span, uint64_t end, boo
         return refuse(text_of("The address pins reach 0x%llX bytes; the job goes up to 0x%llX",
                               static_cast<unsigned long long>(reach.target.address_reach()),
                               static_cast<unsigned long long>(end)));
-    if (setup.bsdl.empty() && end > g.block_start[0] + (uint64_t{1} << cpu->pins.address.size()))
+    if (setup.bsdl.empty() && past_cpu_pins(*cpu, g, end))
         return refuse(text_of("The job ends at 0x%08llX, past what this CPU's %u address pins reach",
                               static_cast<unsigned long long>(end - 1), static_cast<unsigned>(cpu->pins.address.size())));
     return {};
@@ -273,9 +277,7 @@ std::unique_ptr<Reach> Job::State::reach(uint32_t start, Outcome& outcome)
         outcome = refuse(cpu_refusal);
         return nullptr;
     }
-    const ChainPosition position{setup.chain.devices_before, setup.chain.devices_after, setup.chain.ir_before,
-                                 setup.chain.ir_after};
-    auto opened = std::make_unique<Reach>(*cable.inside().cable, position, *cpu);
+    auto opened = std::make_unique<Reach>(*cable.inside().cable, position(), *cpu);
     outcome = open(*opened, start, setup.detect, nullptr);
     if (!outcome.ok())
         opened.reset();
@@ -288,9 +290,7 @@ FlashFound Job::detect()
     st.report = {};
     if (st.cpu == nullptr)
         return {.outcome = st.refuse(st.cpu_refusal)};
-    const ChainPosition position{st.setup.chain.devices_before, st.setup.chain.devices_after,
-                                 st.setup.chain.ir_before, st.setup.chain.ir_after};
-    Reach reach(*st.cable.inside().cable, position, *st.cpu);
+    Reach reach(*st.cable.inside().cable, st.position(), *st.cpu);
     FlashFound found;
     found.outcome = st.open(reach, 0, st.setup.detect, &found);
     if (found.outcome.ok())

@@ -33,6 +33,19 @@ inline constexpr uint32_t kNoBlockStartBelow = 0x1000;
 // True when `start` sits on the start of its erase block; outside the table, false.
 bool start_is_aligned(const FlashGeometry& geometry, uint32_t start);
 
+// A start past the device's end: the block table starts at the start rounded down to the device
+// size, so only a start moved past it (by a block index) is.
+inline bool past_device(const FlashGeometry& g, uint32_t start) { return start - g.block_start[0] >= g.device_size; }
+
+// A built-in CPU's address pins above the flash region's start reach 2^pins bytes; a job ending
+// past them would change the lower part of a larger flash and read it back as if it had gone
+// where it was meant.
+inline uint64_t cpu_pins_reach(const CpuTarget& cpu) { return uint64_t{1} << cpu.pins.address.size(); }
+inline bool past_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
+{
+    return end > g.block_start[0] + cpu_pins_reach(cpu);
+}
+
 // Distance in bytes from the first erase block to block `index`; 0 outside 0..block_count.
 uint32_t block_offset(const FlashGeometry& geometry, int32_t index);
 

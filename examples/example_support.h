@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // A host for the examples: shows nothing, never stops the job, keeps the system's clock, and
-// answers no question (the set-up says everything).
+// answers no question (the set-up says everything); and the cable they run over.
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
 #include <tarnflash/tarnflash.h>
 
 class QuietHost final : public tarnflash::Host {
@@ -18,3 +21,13 @@ public:
                                          .count());
     }
 };
+
+// The first parallel port, or nullptr once the reason is printed.
+inline std::unique_ptr<tarnflash::Cable> open_parallel_port()
+{
+    std::string cause;
+    auto cable = tarnflash::open_cable({.kind = tarnflash::CableKind::parport}, &cause);
+    if (!cable)
+        std::printf("%s\n", cause.c_str());
+    return cable;
+}
