@@ -3,6 +3,8 @@
 
 #include "job/adapter_file.h"
 #include "job/cable_inside.h"
+#include "job/gpio_pins.h"
+#include "jtag/gpio_cable.h"
 #include "jtag/adapter_cable.h"
 #include <algorithm>
 #include <vector>
@@ -122,6 +124,21 @@ std::unique_ptr<Cable> open_dap(const CableChoice& choice, std::string* cause)
     return opened(std::move(dap));
 }
 
+// The lines `config` names ("tck=11,tms=25,tdi=10,tdo=9") on the GPIO chip `port` names.
+std::unique_ptr<Cable> open_gpio(const CableChoice& choice, std::string* cause)
+{
+    GpioPins pins;
+    if (std::string reason = gpio_parse_pins(choice.config.c_str(), pins); !reason.empty())
+        return refused(cause, reason);
+    GpioTransport* gpio = os_platform().gpio_transport();
+    if (gpio == nullptr)
+        return refused(cause, "This build has no GPIO cable: it was built without libgpiod");
+    auto cable = std::make_unique<GpioCable>(*gpio);
+    if (const char* reason = cable->open(choice.port.c_str(), pins))
+        return refused(cause, reason);
+    return opened(std::move(cable));
+}
+
 }  // namespace
 
 Cable::Cable(std::unique_ptr<Inside> inside) : inside_(std::move(inside)) {}
@@ -145,6 +162,8 @@ std::unique_ptr<Cable> open_cable(const CableChoice& choice, std::string* cause)
         return open_jlink(choice, cause);
     case CableKind::cmsis_dap:
         return open_dap(choice, cause);
+    case CableKind::gpio:
+        return open_gpio(choice, cause);
     default:
         return refused(cause, "This cable is opened by the command line only");
     }

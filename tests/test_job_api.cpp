@@ -101,6 +101,8 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
          program_and_compare, tarnflash::Status::ok, "", tarnflash::CableKind::ftdi},
         {"read over a J-Link", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "jlink"}, kKtr, read_back,
          tarnflash::Status::ok, "", tarnflash::CableKind::jlink},
+        {"erase over GPIO lines", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "gpio"}, kKtr, erase_block,
+         tarnflash::Status::ok, "", tarnflash::CableKind::gpio},
         {"verify over CMSIS-DAP", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "cmsis-dap"}, kKtr,
          verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads ", tarnflash::CableKind::cmsis_dap},
         {"verify", kBoard, kKtr, verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads "},
@@ -134,7 +136,11 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
         sim::SimPlatform sim_platform(session.board(), {});
         platform_install(&sim_platform);
         std::string cause;
-        auto cable = tarnflash::open_cable({.kind = c.cable}, &cause);
+        // The virtual GPIO chip's lines, as the command line's tests name them.
+        const bool gpio = c.cable == tarnflash::CableKind::gpio;
+        auto cable = tarnflash::open_cable(
+            {.kind = c.cable, .port = gpio ? "gpiochip0" : "", .config = gpio ? "tck=11,tms=25,tdi=10,tdo=9" : ""},
+            &cause);
         ASSERT_TRUE(cable) << c.what << ": " << cause;
         StationHost host;
         tarnflash::Job job(*cable, c.setup, host);
@@ -159,6 +165,7 @@ TEST(JobApi, CablesThatCannotOpenSayWhy)
     } cases[] = {
         {{.kind = tarnflash::CableKind::ftdi, .config = "/nonexistent/adapter.cfg"}, "/nonexistent/adapter.cfg"},
         {{.kind = tarnflash::CableKind::jlink, .serial = "42"}, "no J-Link with serial 42 found"},
+        {{.kind = tarnflash::CableKind::gpio, .port = "gpiochip0", .config = "tck=11"}, "--gpio-pins lacks tms"},
         {{.kind = tarnflash::CableKind::remote, .port = "127.0.0.1:1"}, "This cable is opened by the command line only"},
     };
     SimSession session({"--cpu", "KTR5200", "--cable", "jlink"});

@@ -22,7 +22,7 @@ enum class CableKind : uint8_t {
     ftdi,     // an FTDI adapter's MPSSE engine (`serial`, or `config`: an OpenOCD adapter file)
     jlink,    // a J-Link (`serial`)
     cmsis_dap,  // a CMSIS-DAP probe (`serial`)
-    gpio,       // a GPIO character device's lines (`port` as the chip, `config` as the line numbers)
+    gpio,       // a GPIO chip's lines (`port`: "gpiochip0", `config`: "tck=11,tms=25,tdi=10,tdo=9")
     remote,     // a JTAG server over TCP (`port` as HOST:PORT)
 };
 
