@@ -16,9 +16,9 @@ public:
     const char* interrupt_requested() override { return nullptr; }
     uint64_t monotonic_ns() override
     {
-        return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                         std::chrono::steady_clock::now().time_since_epoch())
-                                         .count());
+        return static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
     }
 };
 

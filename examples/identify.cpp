@@ -18,9 +18,8 @@ int main(int argc, char** argv)
     if (!cable)
         return 1;
     QuietHost host;
-    tarnflash::Job job(*cable, {.cpu = argv[1], .flash = argc > 2 ? argv[2] : "S29AL008D", .bus_width = 16,
-                                .interleave = 1},
-                       host);
+    tarnflash::Job job(
+        *cable, {.cpu = argv[1], .flash = argc > 2 ? argv[2] : "S29AL008D", .bus_width = 16, .interleave = 1}, host);
     const tarnflash::FlashFound flash = job.detect();
     if (flash.maker_id != 0 || flash.device_id != 0)
         std::printf("maker 0x%04X, device 0x%04X\n", flash.maker_id, flash.device_id);

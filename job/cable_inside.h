@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include <tarnflash/tarnflash.h>
 #include "jtag/cable.h"
+#include <tarnflash/tarnflash.h>
 
 struct tarnflash::Cable::Inside {
     std::unique_ptr<::Cable> cable;

@@ -87,8 +87,7 @@ void Job::State::resolve_cpu()
     }
     BsdlDevice device;
     BusMap map;
-    if (!bsdl_read_file(setup.bsdl.c_str(), device, cpu_refusal) ||
-        !bus_map_parse(setup.bus.c_str(), map, cpu_refusal))
+    if (!bsdl_read_file(setup.bsdl.c_str(), device, cpu_refusal) || !bus_map_parse(setup.bus.c_str(), map, cpu_refusal))
         return;
     for (const std::string& hold : setup.hold)
         if (!bus_hold_parse(hold.c_str(), map, cpu_refusal))
@@ -166,8 +165,8 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
         return refuse(text_of("Cannot support flash programming for %s at %dx%d", model_name.c_str(),
                               static_cast<int>(width), static_cast<int>(chips)));
     if (!cpu_setup_fits(cpu_row, reach.model.data_bits))
-        return refuse(text_of("The CPU's data pins do not carry %d x %d bits", static_cast<int>(chips),
-                              static_cast<int>(width)));
+        return refuse(
+            text_of("The CPU's data pins do not carry %d x %d bits", static_cast<int>(chips), static_cast<int>(width)));
     report.flash_model = descriptor->name;
     reach.target.set_word_bytes(reach.model.bytes_per_word);
     reach.session = std::make_unique<FlashSession>(reach.target, host, *descriptor, reach.model, chips);
@@ -179,13 +178,17 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
     report.maker_id = s.identity.maker_id;
     report.device_id = s.identity.device_id;
     if (found != nullptr)
-        *found = {.model = descriptor->name, .maker_id = s.identity.maker_id, .device_id = s.identity.device_id,
-                  .bus_width = width, .interleave = chips, .intel = descriptor->style == CommandStyle::intel};
+        *found = {.model = descriptor->name,
+                  .maker_id = s.identity.maker_id,
+                  .device_id = s.identity.device_id,
+                  .bus_width = width,
+                  .interleave = chips,
+                  .intel = descriptor->style == CommandStyle::intel};
     if (Outcome f = faulted(reach); !f.ok())
         return f;
     if (!identified.ok())
-        return refuse(text_of("Cannot read flash ID or Unknow flash: maker 0x%04X, device 0x%04X",
-                              s.identity.maker_id, s.identity.device_id));
+        return refuse(text_of("Cannot read flash ID or Unknow flash: maker 0x%04X, device 0x%04X", s.identity.maker_id,
+                              s.identity.device_id));
     const Outcome geometry =
         flash_builtin_for(s) != nullptr ? flash_builtin_geometry(s, id_base) : flash_query_cfi(s, id_base);
     if (Outcome f = faulted(reach); !f.ok())
@@ -220,7 +223,8 @@ Outcome Job::State::settled(Reach& reach, const JobSpan& span, uint64_t end, boo
                               static_cast<unsigned long long>(end)));
     if (setup.bsdl.empty() && past_cpu_pins(*cpu, g, end))
         return refuse(text_of("The job ends at 0x%08llX, past what this CPU's %u address pins reach",
-                              static_cast<unsigned long long>(end - 1), static_cast<unsigned>(cpu->pins.address.size())));
+                              static_cast<unsigned long long>(end - 1),
+                              static_cast<unsigned>(cpu->pins.address.size())));
     return {};
 }
 
@@ -352,8 +356,7 @@ Outcome Job::verify(std::span<const uint8_t> image, uint32_t start)
     if (image.empty())
         return st.refuse("Nothing to compare: the image is empty");
     st.report.length = image.size();
-    if (Outcome refused = st.settled(*reach, {start, 0, false}, uint64_t{start} + image.size(), false);
-        !refused.ok())
+    if (Outcome refused = st.settled(*reach, {start, 0, false}, uint64_t{start} + image.size(), false); !refused.ok())
         return refused;
     st.report.stage = "verify";
     const Outcome verified = flash_verify_range(*reach->session, start, image);

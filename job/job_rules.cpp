@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "flash/flash_erase_check.h"
 #include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
-#include "flash/flash_erase_check.h"
 #include "flash/flash_protect.h"
 #include "targets/cpu_table.h"
 
@@ -94,8 +94,7 @@ Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint
     return detected;
 }
 
-Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock,
-                           bool unlock_all)
+Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock, bool unlock_all)
 {
     const FlashGeometry& g = session.geometry;
     int32_t first = 0;
@@ -107,15 +106,14 @@ Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip
         while (last < g.block_count && g.block_start[last] - span.start < span.erase_size)
             ++last;
     }
-    const UnlockRequest request = unlock_all ? UnlockRequest::all
-                                  : unlock   ? UnlockRequest::range
-                                             : UnlockRequest::none;
+    const UnlockRequest request = unlock_all ? UnlockRequest::all : unlock ? UnlockRequest::range : UnlockRequest::none;
     return flash_check_blocks(session, span.start, first, last, request, first == 0 && last == g.block_count);
 }
 
 Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase)
 {
-    return chip_erase ? flash_erase_chip(session, span.start) : flash_erase_blocks(session, span.start, span.erase_size);
+    return chip_erase ? flash_erase_chip(session, span.start)
+                      : flash_erase_blocks(session, span.start, span.erase_size);
 }
 
 Outcome check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)

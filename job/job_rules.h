@@ -66,12 +66,10 @@ std::string setup_names(uint8_t setups);
 
 // Detection over `setups`, one at a time: a bus map's address pins count the words of the bus
 // being tried.
-Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint8_t setups,
-                        FlashDetection& found);
+Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint8_t setups, FlashDetection& found);
 
 // Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
-Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock,
-                           bool unlock_all);
+Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock, bool unlock_all);
 
 // The erase of the span: the chip or its blocks.
 Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase);

@@ -4,8 +4,8 @@
 #include "job/adapter_file.h"
 #include "job/cable_inside.h"
 #include "job/gpio_pins.h"
-#include "jtag/gpio_cable.h"
 #include "jtag/adapter_cable.h"
+#include "jtag/gpio_cable.h"
 #include <algorithm>
 #include <vector>
 

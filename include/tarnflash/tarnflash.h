@@ -18,9 +18,9 @@ namespace tarnflash {
 
 // The cables a job can run over.
 enum class CableKind : uint8_t {
-    parport,  // the parallel port (its first port, or `port` as "0x378" or a /dev/parportN)
-    ftdi,     // an FTDI adapter's MPSSE engine (`serial`, or `config`: an OpenOCD adapter file)
-    jlink,    // a J-Link (`serial`)
+    parport,    // the parallel port (the first one found, or `port` as its base address, "0x378")
+    ftdi,       // an FTDI adapter's MPSSE engine (`serial`, or `config`: an OpenOCD adapter file)
+    jlink,      // a J-Link (`serial`)
     cmsis_dap,  // a CMSIS-DAP probe (`serial`)
     gpio,       // a GPIO chip's lines (`port`: "gpiochip0", `config`: "tck=11,tms=25,tdi=10,tdo=9")
     remote,     // a JTAG server over TCP (`port` as HOST:PORT)
@@ -90,8 +90,8 @@ struct FlashFound {
 
 struct ProgramOptions {
     uint32_t start = 0;
-    uint32_t erase_size = 0;  // 0: as much as the image
-    bool erase_all = false;   // the whole chip
+    uint32_t erase_size = 0;    // 0: as much as the image
+    bool erase_all = false;     // the whole chip
     bool verify_erase = false;  // erased words the image leaves are read back as erased
     bool unlock = false;        // unlock the protected or locked blocks in the range
     bool unlock_all = false;    // unlock the whole device
