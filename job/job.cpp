@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: Apache-2.0
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
