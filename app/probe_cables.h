@@ -30,8 +30,5 @@ int jlink_list();
 // The J-Link cable opened on the probe the options choose.
 [[nodiscard]] Ending open_jlink_cable(const LongOptions& options, std::unique_ptr<Cable>& cable);
 
-// "tck=N,tms=N,tdi=N,tdo=N[,trst=N][,srst=N]" into `pins`; empty, or a one-line reason.
-std::string gpio_parse_pins(const char* text, GpioPins& pins);
-
 // The GPIO cable opened on the chip and lines the options name.
 [[nodiscard]] Ending open_gpio_cable(const LongOptions& options, std::unique_ptr<Cable>& cable);
