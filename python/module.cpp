@@ -30,7 +30,7 @@ struct JobRefused : std::runtime_error {
 };
 
 // The stages that change or read the flash: a job that failed before any of them was refused.
-constexpr const char* kJobStages[] = {"erase", "program", "read", "verify", "blank_check", "unlock"};
+constexpr const char* kJobStages[] = {"erase", "program", "read", "verify"};
 
 // A folder of its own for a job's image, read-back and report; gone with the job.
 class JobFiles {
