@@ -29,6 +29,7 @@
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/svf_writer.h"
+#include "job/job_rules.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
@@ -40,7 +41,6 @@ namespace {
 constexpr int32_t kNoModel = 10;
 
 constexpr RunEnd kEndRun = {1, CableEnd::park};
-constexpr uint32_t kNoBlockStartBelow = 0x1000;  // the smallest erase block of any chip
 // An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
 constexpr RunEnd kStopped = {1, CableEnd::reset_park};
 
@@ -100,21 +100,6 @@ Ending ask_interleave(RunOptions& o)
     return kEndRun;
 }
 
-// The start address must sit on the start of its erase block. An address outside the
-// block table has no block to sit on, so it counts as misaligned.
-bool start_is_aligned(const FlashGeometry& g, uint32_t start)
-{
-    for (int b = 0; b < g.block_count; ++b) {
-        const uint32_t unit = g.block_size[b];
-        if (start - g.block_start[b] >= unit)
-            continue;
-        if (unit == 0 || (unit & (unit - 1)) != 0)
-            return start == g.block_start[b];
-        return (start & (unit - 1)) == 0;
-    }
-    return false;
-}
-
 // The block table starts at the start address rounded down to the device size, and the flash
 // decodes only its own address bits: it answers again and again above its end, so a start in such a
 // mirror reaches the same blocks. A start moved past the table by -b would reach other ones.
@@ -132,30 +117,6 @@ bool start_in_device(const FlashGeometry& g, uint32_t start)
     return true;
 }
 
-// The chip erase only where the range is the whole device, or -eall asked for it: a chip
-// erase for a range that starts later would wipe what lies below it.
-bool takes_chip_erase(const FlashGeometry& g, const RunOptions& o)
-{
-    const bool whole = o.erase_all || (o.start_offset == g.block_start[0] && o.erase_size == g.device_size);
-    return whole && g.chip_erase_timeout_ms != 0;
-}
-
-// What the erase and the image may touch: whole blocks, clipped to the device.
-JobRange job_range(const FlashGeometry& g, const RunOptions& o, bool chip_erase, size_t image_size)
-{
-    const uint64_t device_end = uint64_t{g.block_start[0]} + g.device_size;
-    JobRange range;
-    range.begin = chip_erase ? g.block_start[0] : o.start_offset;
-    const uint64_t last =
-        std::max<uint64_t>(uint64_t{o.start_offset} + std::max<uint64_t>(o.erase_size, image_size), 1) - 1;
-    range.end = chip_erase ? device_end : last + 1;
-    for (int b = 0; b < g.block_count && !chip_erase; ++b)
-        if (last >= g.block_start[b] && last < uint64_t{g.block_start[b]} + g.block_size[b])
-            range.end = uint64_t{g.block_start[b]} + g.block_size[b];
-    range.end = std::min(range.end, device_end);
-    return range;
-}
-
 // The IDCODE as it shifts out, bit 0 first; the bits the table leaves open are not checked.
 std::string idcode_tdo(const char* idcode)
 {
@@ -166,35 +127,12 @@ std::string idcode_tdo(const char* idcode)
     return tdo;
 }
 
-// The set-ups --detect may try: those the CPU's data pins carry, narrowed by -w and -i.
-uint8_t setups_to_try(const CpuTarget& cpu, const RunOptions& o)
-{
-    uint8_t setups = 0;
-    for (int32_t width : {16, 8})
-        for (int32_t chips : {1, 2}) {
-            const bool fits = cpu_setup_fits(cpu, static_cast<uint32_t>(width * chips));
-            if (fits && (o.bus_width == 0 || o.bus_width == width) && (o.interleave == 0 || o.interleave == chips))
-                setups |= flash_setup_of(width, chips);
-        }
-    return setups;
-}
-
 const FlashDescriptor* detect_flash(SelectedTarget& target, Host& host, const CpuTarget& cpu, RunOptions& o)
 {
     FlashDetection found;
-    const uint8_t setups = setups_to_try(cpu, o);
-    // One set-up at a time: a bus map's address pins count the words of the bus being tried.
-    Status detected = Status::refused;
-    for (const auto& [setup, bytes] : {std::pair{kSetup16x1, 2u}, {kSetup8x2, 2u}, {kSetup8x1, 1u}})
-        if ((setups & setup) != 0 && detected != Status::ok) {
-            target.set_word_bytes(bytes);
-            detected = flash_detect(target, host, o.start_offset, setup, found);
-        }
-    if (detected != Status::ok) {
-        std::string tried;
-        for (const auto& [setup, name] : {std::pair{kSetup16x1, "16x1"}, {kSetup8x2, "8x2"}, {kSetup8x1, "8x1"}})
-            if (setups & setup)
-                tried += (tried.empty() ? "" : ", ") + std::string(name);
+    const uint8_t setups = setups_to_try(cpu, o.bus_width, o.interleave);
+    if (detect_in_setups(target, host, o.start_offset, setups, found) != Status::ok) {
+        const std::string tried = setup_names(setups);
         con_printf("No flash answered with known codes or a CFI table in any set-up tried (%s)\n",
                    tried.empty() ? "none fits -w and -i" : tried.c_str());
         return nullptr;
@@ -213,25 +151,6 @@ void print_found(const FlashSession& s, const RunOptions& o)
                static_cast<int>(o.interleave), static_cast<int>(o.bus_width), static_cast<int>(o.interleave));
 }
 
-// Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
-Outcome check_erase_blocks(FlashSession& session, const RunOptions& o, bool chip_erase)
-{
-    const FlashGeometry& g = session.geometry;
-    int32_t first = 0;
-    int32_t last = g.block_count;
-    if (!chip_erase) {
-        while (first < g.block_count && g.block_start[first] != o.start_offset)
-            ++first;
-        last = first;
-        while (last < g.block_count && g.block_start[last] - o.start_offset < o.erase_size)
-            ++last;
-    }
-    const UnlockRequest unlock = o.unlock_all ? UnlockRequest::all
-                                 : o.unlock   ? UnlockRequest::range
-                                              : UnlockRequest::none;
-    return flash_check_blocks(session, o.start_offset, first, last, unlock, first == 0 && last == g.block_count);
-}
-
 // A flash larger than the CPU's address pins reach shows its lower part again above them: a job
 // there would change the lower part and read it back as if it had gone where it was meant.
 // A built-in CPU: its address pins above the flash region's start.
@@ -246,37 +165,14 @@ bool beyond_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
     return true;
 }
 
-Outcome program_image(FlashSession& session, const RunOptions& o, std::span<const uint8_t> image)
-{
-    if (session.descriptor.style == CommandStyle::intel)
-        return flash_intel_program(session, o.start_offset, image);
-    if (session.descriptor.write_buffer && session.model.buffer_words != 0)
-        return flash_program_buffered(session, o.start_offset, image);
-    return flash_program(session, o.start_offset, image);
-}
+// The span a run's options ask for.
+JobSpan span_of(const RunOptions& o) { return {o.start_offset, o.erase_size, o.erase_all}; }
 
 Outcome erase_range(FlashSession& session, const RunOptions& o, bool chip_erase)
 {
-    if (chip_erase) {
+    if (chip_erase)
         con_printf("\nFlash erasing all ...., Start: 0x%08X\n", o.start_offset);
-        return flash_erase_chip(session, o.start_offset);
-    }
-    return flash_erase_blocks(session, o.start_offset, o.erase_size);
-}
-
-// --verify-erase: every erased word that the image does not program is read back; the
-// programmed ones are verified as they are written.
-Outcome check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
-{
-    const uint32_t step = s.model.bytes_per_word;
-    const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
-    Outcome result;
-    if (erased.begin < start)
-        result = flash_check_blank(s, erased.begin, start - erased.begin);
-    if (result.ok() && programmed_end < erased.end)
-        result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
-                                   static_cast<uint32_t>(erased.end - programmed_end));
-    return result;
+    return erase_span(session, span_of(o), chip_erase);
 }
 
 // How the run ends after an erase or program that did not succeed.
@@ -315,16 +211,6 @@ void print_elapsed(const char* what, int64_t start_seconds)
                static_cast<int>(elapsed % 60));
 }
 
-// How much --read takes from the start address: -e narrows it, else up to the device's end.
-uint32_t read_length(const FlashGeometry& g, const RunOptions& o)
-{
-    const uint64_t device_end = uint64_t{g.block_start[0]} + g.device_size;
-    const uint64_t room = o.start_offset < device_end ? device_end - o.start_offset : 0;
-    if (o.erase_size != 0 && !o.erase_all)
-        return static_cast<uint32_t>(std::min<uint64_t>(o.erase_size, room));
-    return static_cast<uint32_t>(room);
-}
-
 // A bus map with too few address pins would wrap the job onto the flash's lower addresses.
 bool beyond_reach(const SelectedTarget& target, uint64_t end)
 {
@@ -348,7 +234,7 @@ void note_image(JobReport& report, const char* path, const std::vector<uint8_t>&
 RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, BackupFile& backup,
                 int64_t start_seconds, JobReport& report)
 {
-    std::vector<uint8_t> bytes(read_length(session.geometry, o));
+    std::vector<uint8_t> bytes(read_length(session.geometry, span_of(o)));
     if (beyond_reach(target, uint64_t{o.start_offset} + bytes.size()))
         return kEndRun;
     report.stage("read");
@@ -394,13 +280,6 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
 }
 
 }  // namespace
-
-uint32_t block_offset(const FlashGeometry& g, int32_t index)
-{
-    if (index < 0 || index > g.block_count)
-        return 0;
-    return g.block_start[index] - g.block_start[0];
-}
 
 RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChain& chain)
 {
@@ -544,7 +423,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     if (!start_in_device(g, o.start_offset))
         return kEndRun;
     const bool read_job_only = o.read_path != nullptr && !o.update;  // with --update, the update's read is kept
-    if (read_job_only && beyond_cpu_pins(cpu, g, uint64_t{o.start_offset} + read_length(g, o)))
+    if (read_job_only && beyond_cpu_pins(cpu, g, uint64_t{o.start_offset} + read_length(g, span_of(o))))
         return kEndRun;
     if (read_job_only)
         return read_job(session, target, o, backup, start_seconds, report);
@@ -566,8 +445,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
 
     if (stopped_before_change(target))
         return kStopped;
-    const bool chip_erase = takes_chip_erase(g, o);
-    const JobRange range = job_range(g, o, chip_erase, image.size());
+    const bool chip_erase = takes_chip_erase(g, span_of(o));
+    const JobRange range = job_range(g, span_of(o), chip_erase, image.size());
     if (o.image_path == nullptr)
         report.length = o.erase_size;
     if (beyond_reach(target, range.end) || beyond_cpu_pins(cpu, g, range.end))
@@ -583,7 +462,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
             print_elapsed("Write", start_seconds);
         return {0, o.image_path == nullptr ? CableEnd::reset_park : CableEnd::park};
     }
-    if (!check_erase_blocks(session, o, chip_erase).ok())
+    if (!check_erase_blocks(session, span_of(o), chip_erase, o.unlock, o.unlock_all).ok())
         return kEndRun;
     report.stage("erase");
     if (!chip_erase && !o.erase_all)
@@ -594,7 +473,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     }
     if (o.verify_erase)
         if (const Outcome checked =
-                check_unprogrammed(session, job_range(g, o, chip_erase, 0), o.start_offset, image.size());
+                check_unprogrammed(session, job_range(g, span_of(o), chip_erase, 0), o.start_offset, image.size());
             !checked.ok())
             return job_failed(checked, target, range, report);
 
@@ -605,7 +484,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     }
 
     report.stage("program");
-    const Outcome programmed = program_image(session, o, image);
+    const Outcome programmed = program_image(session, o.start_offset, image);
     if (!programmed.ok()) {
         print_job_failure_line(programmed, session);
         return job_failed(programmed, target, range, report);

@@ -6,7 +6,7 @@
 
 #include "app/exit.h"
 #include "app/options.h"
-#include "flash/flash_geometry.h"
+#include "job/job_rules.h"
 #include "jtag/jtag_chain.h"
 #include "targets/cpu_target.h"
 
@@ -14,6 +14,3 @@
 // only after the image (or the erase-only range) was done and verified; the elapsed time is
 // printed after a written image.
 RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChain& chain);
-
-// Distance in bytes from the first erase block to block `index`; 0 outside 0..block_count.
-uint32_t block_offset(const FlashGeometry& geometry, int32_t index);

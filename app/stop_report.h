@@ -6,12 +6,7 @@
 #include <string>
 
 #include "jtag/cable.h"
-
-// What the job may have changed: [begin, end) on the CPU bus; empty before anything was.
-struct JobRange {
-    uint32_t begin = 0;
-    uint64_t end = 0;
-};
+#include "job/job_rules.h"
 
 // The reason to stop now (a cable failure or an interrupt), or an empty text to go on.
 std::string stop_reason(const Cable& cable);

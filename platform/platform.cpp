@@ -9,6 +9,8 @@ void platform_install(Platform* platform) { installed = platform; }
 
 Platform& platform() { return *installed; }
 
+Platform* platform_installed() { return installed; }
+
 void Platform::console_note(const char* text, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {

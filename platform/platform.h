@@ -96,3 +96,5 @@ private:
 // Installed once by main, the simulator or a test; every module reaches the OS through it.
 void platform_install(Platform* platform);
 Platform& platform();
+// The installed one, or nullptr before any was.
+Platform* platform_installed();

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: Apache-2.0
+// A job's decisions, shared by the command line and the job API: where a job may start, which
+// blocks it erases, how far it reaches, which set-ups detection tries, and the stages that change
+// the flash. Nothing here prints.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "flash/flash_detect.h"
+#include "flash/flash_geometry.h"
+#include "flash/flash_session.h"
+#include "targets/cpu_target.h"
+#include "targets/selected_target.h"
+
+// What the job may have changed: [begin, end) on the CPU bus; empty before anything was.
+struct JobRange {
+    uint32_t begin = 0;
+    uint64_t end = 0;
+};
+
+// The range a job asks for: from `start`, `erase_size` bytes (the whole device with `erase_all`).
+struct JobSpan {
+    uint32_t start = 0;
+    uint32_t erase_size = 0;
+    bool erase_all = false;
+};
+
+// No erase block of any chip starts off a 4 KB boundary.
+inline constexpr uint32_t kNoBlockStartBelow = 0x1000;
+
+// True when `start` sits on the start of its erase block; outside the table, false.
+bool start_is_aligned(const FlashGeometry& geometry, uint32_t start);
+
+// Distance in bytes from the first erase block to block `index`; 0 outside 0..block_count.
+uint32_t block_offset(const FlashGeometry& geometry, int32_t index);
+
+// The chip erase, only where the range is the whole device or erase_all asks for it.
+bool takes_chip_erase(const FlashGeometry& geometry, const JobSpan& span);
+
+// What the erase and the image may touch: whole blocks, clipped to the device.
+JobRange job_range(const FlashGeometry& geometry, const JobSpan& span, bool chip_erase, size_t image_size);
+
+// How much a read takes from the start: the span's size when given, else up to the device's end.
+uint32_t read_length(const FlashGeometry& geometry, const JobSpan& span);
+
+// The set-ups (FlashSetup bits) detection may try: those the CPU's data pins carry, narrowed by a
+// bus width and an interleave other than 0.
+uint8_t setups_to_try(const CpuTarget& cpu, int32_t bus_width, int32_t interleave);
+// Their names, "16x1, 8x2", or empty.
+std::string setup_names(uint8_t setups);
+
+// Detection over `setups`, one at a time: a bus map's address pins count the words of the bus
+// being tried.
+Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint8_t setups,
+                        FlashDetection& found);
+
+// Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
+Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock,
+                           bool unlock_all);
+
+// The erase of the span: the chip or its blocks.
+Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase);
+
+// Every erased word that the image does not program is read back as erased; the programmed
+// ones are verified as they are written.
+Outcome check_unprogrammed(FlashSession& session, const JobRange& erased, uint32_t start, size_t image_size);
+
+// The image programmed from `start` the way the chip writes fastest, each word verified.
+Outcome program_image(FlashSession& session, uint32_t start, std::span<const uint8_t> image);

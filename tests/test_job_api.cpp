@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: Apache-2.0
+// The job API on the virtual board: each job kind in one call, and the causes it ends with.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tarnflash/tarnflash.h>
+#include <vector>
+
+#include "platform/platform.h"
+#include "sim/sim_platform.h"
+#include "tests/support/sim_run.h"
+
+namespace {
+
+// Answers what it is given; a 0 or an empty model means it cannot.
+class StationHost final : public tarnflash::Host {
+public:
+    std::string model;
+    int width = 0;
+    int chips = 0;
+    std::vector<tarnflash::EventKind> seen;
+    void report(const tarnflash::Event& e) override { seen.push_back(e.kind); }
+    bool stop_key() override { return false; }
+    const char* interrupt_requested() override { return nullptr; }
+    uint64_t monotonic_ns() override { return platform().monotonic_ns(); }
+    std::string flash_model(std::span<const char* const>) override { return model; }
+    int bus_width() override { return width; }
+    int interleave() override { return chips; }
+};
+
+std::vector<uint8_t> pattern(size_t size)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    return bytes;
+}
+
+struct JobCase {
+    const char* what;
+    std::vector<std::string> board;  // simulator options
+    tarnflash::Setup setup;
+    std::function<tarnflash::Outcome(tarnflash::Job&, sim::VirtualBoard&)> job;
+    tarnflash::Status status;
+    const char* cause;  // the start of the report's cause line
+};
+
+const std::vector<uint8_t> kImage = pattern(0x10000);
+
+tarnflash::Outcome program_and_compare(tarnflash::Job& job, sim::VirtualBoard& board)
+{
+    const tarnflash::Outcome done = job.program(kImage, {.start = 0x10000});
+    const std::vector<uint8_t> flash = board.flash()->contents();
+    EXPECT_TRUE(std::equal(kImage.begin(), kImage.end(), flash.begin() + 0x10000));
+    return done;
+}
+
+tarnflash::Outcome read_back(tarnflash::Job& job, sim::VirtualBoard& board)
+{
+    std::vector<uint8_t> in(0x800000, 0xFF);
+    std::copy(kImage.begin(), kImage.end(), in.begin() + 0x20000);
+    board.flash()->load(in);
+    const tarnflash::ReadResult read = job.read(0x20000, 0x10000);
+    EXPECT_EQ(read.bytes, kImage);
+    return read.outcome;
+}
+
+tarnflash::Outcome verify_one_off(tarnflash::Job& job, sim::VirtualBoard& board)
+{
+    std::vector<uint8_t> in(0x800000, 0xFF);
+    std::copy(kImage.begin(), kImage.end(), in.begin());
+    in[0x1234] ^= 0x10;
+    board.flash()->load(in);
+    const tarnflash::Outcome verified = job.verify(kImage, 0);
+    EXPECT_EQ(verified.address, 0x1234u);
+    return verified;
+}
+
+tarnflash::Outcome erase_block(tarnflash::Job& job, sim::VirtualBoard& board)
+{
+    board.flash()->load(std::vector<uint8_t>(0x30000, 0x00));
+    const tarnflash::Outcome erased = job.erase(0x10000, 0x10000);
+    const std::vector<uint8_t> flash = board.flash()->contents();
+    EXPECT_EQ(flash[0xFFFF], 0x00);
+    EXPECT_EQ(std::count(flash.begin() + 0x10000, flash.begin() + 0x20000, 0xFF), 0x10000);
+    EXPECT_EQ(flash[0x20000], 0x00);
+    return erased;
+}
+
+const tarnflash::Setup kKtr{.cpu = "KTR5200", .flash = "S29GL064M", .bus_width = 16, .interleave = 1};
+const std::vector<std::string> kBoard{"--cpu", "KTR5200", "--flash", "S29GL064M"};
+
+TEST(JobApi, EachJobKindOnTheVirtualBoard)
+{
+    const JobCase cases[] = {
+        {"program", kBoard, kKtr, program_and_compare, tarnflash::Status::ok, ""},
+        {"read", kBoard, kKtr, read_back, tarnflash::Status::ok, ""},
+        {"verify", kBoard, kKtr, verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads "},
+        {"erase", kBoard, kKtr, erase_block, tarnflash::Status::ok, ""},
+        {"protected block", {"--cpu", "KTR5200", "--protect", "3"},
+         {.cpu = "KTR5200", .flash = "S29AL008D", .bus_width = 16, .interleave = 1},
+         [](tarnflash::Job& job, sim::VirtualBoard&) { return job.program(kImage, {.start = 0x30000}); },
+         tarnflash::Status::refused, "Block 3 at 0x00030000 is protected"},
+        {"misaligned", kBoard, kKtr,
+         [](tarnflash::Job& job, sim::VirtualBoard&) { return job.program(kImage, {.start = 0x10100}); },
+         tarnflash::Status::refused, "Not alignd writing address: 0x00010100"},
+        {"no model", kBoard, {.cpu = "KTR5200"},
+         [](tarnflash::Job& job, sim::VirtualBoard&) { return job.erase(0, 0x10000); },
+         tarnflash::Status::refused, "No flash model: "},
+        {"detect", kBoard, {.cpu = "KTR5200", .detect = true},
+         [](tarnflash::Job& job, sim::VirtualBoard&) {
+             const tarnflash::FlashFound found = job.detect();
+             EXPECT_EQ(found.model, "S29GL064M");
+             EXPECT_EQ(found.size, 0x800000u);
+             return found.outcome;
+         },
+         tarnflash::Status::ok, ""},
+        {"wrong CPU", kBoard, {.cpu = "MIRTA", .flash = "S29GL064M", .bus_width = 16, .interleave = 1},
+         [](tarnflash::Job& job, sim::VirtualBoard&) { return job.detect().outcome; }, tarnflash::Status::refused,
+         "Fail, Read JTAG ID: "},
+    };
+    Platform* before = platform_installed();
+    for (const JobCase& c : cases) {
+        SimSession session(c.board);
+        ASSERT_TRUE(session.ok()) << session.error();
+        sim::SimPlatform sim_platform(session.board(), {});
+        platform_install(&sim_platform);
+        std::string cause;
+        auto cable = tarnflash::open_cable({.kind = tarnflash::CableKind::parport}, &cause);
+        ASSERT_TRUE(cable) << cause;
+        StationHost host;
+        tarnflash::Job job(*cable, c.setup, host);
+        const tarnflash::Outcome outcome = c.job(job, session.board());
+        EXPECT_EQ(outcome.status, c.status) << c.what << ": " << job.report().cause;
+        EXPECT_EQ(job.report().cause.rfind(c.cause, 0), 0u) << c.what << ": " << job.report().cause;
+        cable.reset();
+        platform_install(before);
+    }
+}
+
+}  // namespace
