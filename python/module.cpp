@@ -1,22 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Python module: a cable and a set-up make a session, whose jobs run the tool's own job
 // inside this process with the GIL released; each ends with the job's JSON report as a dict.
-#include <pybind11/functional.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/linux/linux_platform.h"
+#include "python/job_files.h"
 #include "python/tool_run.h"
 #include "python/virtual_board.h"
 #include "sim/sim_platform.h"
@@ -32,48 +28,8 @@ struct JobRefused : std::runtime_error {
 // The stages that change or read the flash: a job that failed before any of them was refused.
 constexpr const char* kJobStages[] = {"erase", "program", "read", "verify"};
 
-// A folder of its own for a job's image, read-back and report; gone with the job.
-class JobFiles {
-public:
-    JobFiles()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnflash-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a folder for the job's files in " + pattern);
-        dir_ = pattern;
-    }
-    ~JobFiles()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    JobFiles(const JobFiles&) = delete;
-    JobFiles& operator=(const JobFiles&) = delete;
-
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-    std::string write(const char* name, const py::bytes& data) const
-    {
-        std::ofstream out(path(name), std::ios::binary);
-        const std::string bytes = data;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out)
-            throw std::runtime_error("cannot write " + path(name));
-        return path(name);
-    }
-    std::string read(const char* name) const
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-private:
-    std::filesystem::path dir_;
-};
-
 struct Result {
-    std::string status;  // ok, failed, cancelled
+    std::string status;   // ok, failed, cancelled (refused raises JobRefused)
     std::string message;  // the job's last line, its cause when it failed
     py::object address;   // the first failing address, or None
     py::dict report;
@@ -85,16 +41,18 @@ class Session {
 public:
     Session(py::object board, std::vector<std::string> cable_args, std::vector<std::string> target_args,
             std::vector<std::string> flash_args, py::object progress)
-        : board_(std::move(board)), cable_args_(std::move(cable_args)), target_args_(std::move(target_args)),
-          flash_args_(std::move(flash_args)), progress_(std::move(progress))
-    {
-    }
+        : board_(std::move(board)),
+          cable_args_(std::move(cable_args)),
+          target_args_(std::move(target_args)),
+          flash_args_(std::move(flash_args)),
+          progress_(std::move(progress))
+    {}
 
     // `with_flash`: the flash set-up given, else found from what the flash answers.
     Result run(std::vector<std::string> job_args, const JobFiles& files, bool with_flash = true);
+    // Stops the running job, if any, at its next safe point.
     void stop()
     {
-        stop_requested_ = true;
         if (StationPlatform* station = running_.load())
             station->request_stop();
     }
@@ -107,7 +65,6 @@ private:
     std::vector<std::string> flash_args_;
     py::object progress_;
     std::atomic<StationPlatform*> running_{nullptr};
-    std::atomic<bool> stop_requested_{false};
     bool closed_ = false;
 };
 
@@ -158,8 +115,6 @@ Result Session::run(std::vector<std::string> job_args, const JobFiles& files, bo
         inner = std::make_unique<sim::SimPlatform>(board_.cast<PyVirtualBoard&>().board(), no_keys);
     }
     StationPlatform station(*inner, progress);
-    if (stop_requested_.exchange(false))
-        station.request_stop();
     ToolRun ran;
     {
         py::gil_scoped_release released;
@@ -327,9 +282,8 @@ PYBIND11_MODULE(tarnflash, m)
            const std::optional<std::string>& serial, const std::optional<std::string>& config,
            const std::optional<std::string>& cpu, const std::optional<std::string>& bsdl,
            const std::optional<std::string>& bus, const std::vector<std::string>& hold,
-           const std::optional<std::string>& flash, const std::optional<int>& width,
-           const std::optional<int>& chips, const std::optional<int>& device, py::object progress,
-           const std::vector<std::string>& options) {
+           const std::optional<std::string>& flash, const std::optional<int>& width, const std::optional<int>& chips,
+           const std::optional<int>& device, py::object progress, const std::vector<std::string>& options) {
             if (!board.is_none() && !py::isinstance<PyVirtualBoard>(board))
                 throw py::type_error("board must be a tarnflash.VirtualBoard");
             std::vector<std::string> setup;

@@ -5,6 +5,7 @@
 
 #include "app/tool_main.h"
 #include "platform/interrupts.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ ToolRun run_tool_in_process(StationPlatform& station, const std::vector<std::str
     argv.push_back(nullptr);
 
     ToolRun run;
+    Platform* before = platform_installed();
     interrupts_reset();
     {
         SavedHandlers saved;
@@ -50,6 +52,7 @@ ToolRun run_tool_in_process(StationPlatform& station, const std::vector<std::str
             run.interrupt = name;
     }
     interrupts_reset();
+    platform_install(before);  // not left pointing at the caller's platform, gone after the job
     run.stopped = station.stop_requested();
     run.log = station.log();
     return run;

@@ -9,10 +9,10 @@
 #include "python/station_platform.h"
 
 struct ToolRun {
-    int status = 1;               // the tool's exit status
-    bool stopped = false;         // the stop was requested (by the progress callback or stop())
-    std::string interrupt;        // the signal that stopped the job ("SIGINT"), or empty
-    std::string log;              // everything the tool printed
+    int status = 1;         // the tool's exit status
+    bool stopped = false;   // the stop was requested (by the progress callback or stop())
+    std::string interrupt;  // the signal that stopped the job ("SIGINT"), or empty
+    std::string log;        // everything the tool printed
 };
 
 // Runs `tarnflash <args>` with `station` installed as the platform. The tool catches SIGINT and

@@ -62,3 +62,25 @@ def test_interrupt_stops_the_job_and_python_keeps_its_handler():
     with pytest.raises(KeyboardInterrupt):
         job.program(IMAGE)
     assert signal.getsignal(signal.SIGINT) is signal.default_int_handler
+
+
+def test_detect_and_erase():
+    board = tarnflash.VirtualBoard(flash="S29GL064M", flash_in=b"\x00" * 0x4000)
+    with session(board) as job:
+        assert job.detect() == {"model": "S29GL064M", "bus_width": 16, "chips": 1, "maker_id": "0x0001",
+                                "device_id": "0x227E", "size": 0x800000}
+        assert job.erase(0x2000, 0x2000).ok
+    assert board.contents()[:0x4000] == b"\x00" * 0x2000 + b"\xff" * 0x2000
+    with pytest.raises(RuntimeError, match="^the session is closed$"):
+        job.erase(0, 2)
+
+
+@pytest.mark.parametrize("make, error, text", [
+    (lambda: tarnflash.VirtualBoard(cpu="KTR9"), ValueError, r"unknown CPU 'KTR9' \(KTR5200, ULN, PAXON, MIRTA\)$"),
+    (lambda: tarnflash.VirtualBoard(flash="EN29LV040A").load(b"\x00" * 0x80001), ValueError,
+     "^the contents are larger than the flash$"),
+    (lambda: tarnflash.open(board=object()), TypeError, "^board must be a tarnflash.VirtualBoard$"),
+])
+def test_refused_arguments(make, error, text):
+    with pytest.raises(error, match=text):
+        make()
