@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/adapter_file.h"
+#include "job/adapter_file.h"
 #include "app/probe_cables.h"
 #include "app/dap_cable_choice.h"
 #include "platform/console.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/adapter_file.h"
+#include "job/adapter_file.h"
 #include "app/dap_cable_choice.h"
 #include "app/exit.h"
 #include "app/network_cable.h"

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <cstdlib>
 
+#include "job/adapter_file.h"
 #include "job/cable_inside.h"
+#include "jtag/adapter_cable.h"
+#include <algorithm>
+#include <vector>
+
+#include "jtag/dap_cable.h"
+#include "jtag/jlink_cable.h"
 #include "jtag/lpt_cable.h"
 #include "jtag/mpsse_cable.h"
 #include "platform/os_platform.h"
@@ -29,6 +36,13 @@ std::unique_ptr<Cable> refused(std::string* cause, const std::string& why)
     return nullptr;
 }
 
+std::unique_ptr<Cable> opened(std::unique_ptr<::Cable> cable)
+{
+    auto inside = std::make_unique<Cable::Inside>();
+    inside->cable = std::move(cable);
+    return std::make_unique<Cable>(std::move(inside));
+}
+
 std::unique_ptr<Cable> open_parport(const CableChoice& choice, std::string* cause)
 {
     Platform& os = os_platform();
@@ -52,16 +66,60 @@ std::unique_ptr<Cable> open_ftdi(const CableChoice& choice, std::string* cause)
     if (usb == nullptr)
         return refused(cause, "This build has no USB cable: it was built without libftdi1");
     MpsseSettings settings;
+    UsbDeviceChoice device;
+    if (!choice.config.empty()) {
+        AdapterConfig config;
+        std::string error;
+        if (!adapter_config_load(choice.config, config, error))
+            return refused(cause, error);
+        if (config.ids.empty())
+            return refused(cause, config.file + ": no 'ftdi vid_pid' line, so no USB IDs");
+        if (const char* reason = adapter_cable_settings(config, false, device, settings))
+            return refused(cause, reason);
+    }
     if (choice.khz != 0)
         settings.tck_hz = choice.khz * 1000;
-    UsbDeviceChoice device;
-    device.serial = choice.serial;
+    if (!choice.serial.empty())
+        device.serial = choice.serial;
     auto mpsse = std::make_unique<MpsseCable>(*usb, settings);
     if (const char* reason = mpsse->open(device))
         return refused(cause, reason);
-    auto inside = std::make_unique<Cable::Inside>();
-    inside->cable = std::move(mpsse);
-    return std::make_unique<Cable>(std::move(inside));
+    return opened(std::move(mpsse));
+}
+
+// The J-Link named by its serial number, or the only one plugged in.
+std::unique_ptr<Cable> open_jlink(const CableChoice& choice, std::string* cause)
+{
+    JaylinkTransport* probe = os_platform().jaylink_transport();
+    if (probe == nullptr)
+        return refused(cause, "This build has no J-Link cable: it was built without libjaylink");
+    std::vector<uint32_t> found;
+    if (const char* reason = probe->list(found))
+        return refused(cause, reason);
+    const auto wanted = static_cast<uint32_t>(std::strtoul(choice.serial.c_str(), nullptr, 10));
+    if (!choice.serial.empty() && std::find(found.begin(), found.end(), wanted) == found.end())
+        return refused(cause, "no J-Link with serial " + choice.serial + " found");
+    if (choice.serial.empty() && found.size() != 1)
+        return refused(cause, found.empty() ? "no J-Link found" : "several J-Links: name one by its serial number");
+    auto jlink = std::make_unique<JlinkCable>(*probe);
+    if (const char* reason = jlink->open(choice.serial.empty() ? found.front() : wanted,
+                                         choice.khz != 0 ? choice.khz * 1000 : 4'000'000))
+        return refused(cause, reason);
+    return opened(std::move(jlink));
+}
+
+std::unique_ptr<Cable> open_dap(const CableChoice& choice, std::string* cause)
+{
+    DapTransport* link = os_platform().dap_transport();
+    if (link == nullptr)
+        return refused(cause, "This build has no CMSIS-DAP cable: it was built without libusb-1.0 and hidapi");
+    DapSettings settings;
+    if (choice.khz != 0)
+        settings.tck_hz = choice.khz * 1000;
+    auto dap = std::make_unique<DapCable>(*link, settings);
+    if (const char* reason = dap->open({.serial = choice.serial}))
+        return refused(cause, reason);
+    return opened(std::move(dap));
 }
 
 }  // namespace
@@ -82,9 +140,11 @@ std::unique_ptr<Cable> open_cable(const CableChoice& choice, std::string* cause)
     case CableKind::parport:
         return open_parport(choice, cause);
     case CableKind::ftdi:
-        if (!choice.config.empty())
-            return refused(cause, "An adapter file is read by the command line's --cable-config only");
         return open_ftdi(choice, cause);
+    case CableKind::jlink:
+        return open_jlink(choice, cause);
+    case CableKind::cmsis_dap:
+        return open_dap(choice, cause);
     default:
         return refused(cause, "This cable is opened by the command line only");
     }

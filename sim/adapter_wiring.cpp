@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/adapter_wiring.h"
 
-#include "app/adapter_file.h"
+#include "job/adapter_file.h"
 
 namespace sim {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/adapter_file.h"
+#include "job/adapter_file.h"
 #include "jtag/adapter_cable.h"
 #include "jtag/adapter_config.h"
 #include "tests/support/flash_job.h"

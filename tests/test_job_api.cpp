@@ -44,6 +44,7 @@ struct JobCase {
     std::function<tarnflash::Outcome(tarnflash::Job&, sim::VirtualBoard&)> job;
     tarnflash::Status status;
     const char* cause;  // the start of the report's cause line
+    tarnflash::CableKind cable = tarnflash::CableKind::parport;
 };
 
 const std::vector<uint8_t> kImage = pattern(0x10000);
@@ -96,6 +97,12 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
     const JobCase cases[] = {
         {"program", kBoard, kKtr, program_and_compare, tarnflash::Status::ok, ""},
         {"read", kBoard, kKtr, read_back, tarnflash::Status::ok, ""},
+        {"program over USB", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "ftdi"}, kKtr,
+         program_and_compare, tarnflash::Status::ok, "", tarnflash::CableKind::ftdi},
+        {"read over a J-Link", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "jlink"}, kKtr, read_back,
+         tarnflash::Status::ok, "", tarnflash::CableKind::jlink},
+        {"verify over CMSIS-DAP", {"--cpu", "KTR5200", "--flash", "S29GL064M", "--cable", "cmsis-dap"}, kKtr,
+         verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads ", tarnflash::CableKind::cmsis_dap},
         {"verify", kBoard, kKtr, verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads "},
         {"erase", kBoard, kKtr, erase_block, tarnflash::Status::ok, ""},
         {"protected block", {"--cpu", "KTR5200", "--protect", "3"},
@@ -127,8 +134,8 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
         sim::SimPlatform sim_platform(session.board(), {});
         platform_install(&sim_platform);
         std::string cause;
-        auto cable = tarnflash::open_cable({.kind = tarnflash::CableKind::parport}, &cause);
-        ASSERT_TRUE(cable) << cause;
+        auto cable = tarnflash::open_cable({.kind = c.cable}, &cause);
+        ASSERT_TRUE(cable) << c.what << ": " << cause;
         StationHost host;
         tarnflash::Job job(*cable, c.setup, host);
         const tarnflash::Outcome outcome = c.job(job, session.board());
@@ -137,6 +144,33 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
         cable.reset();
         platform_install(before);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A cable that cannot be opened: no cable, and the reason.
+TEST(JobApi, CablesThatCannotOpenSayWhy)
+{
+    const struct {
+        tarnflash::CableChoice choice;
+        const char* cause;
+    } cases[] = {
+        {{.kind = tarnflash::CableKind::ftdi, .config = "/nonexistent/adapter.cfg"}, "/nonexistent/adapter.cfg"},
+        {{.kind = tarnflash::CableKind::jlink, .serial = "42"}, "no J-Link with serial 42 found"},
+        {{.kind = tarnflash::CableKind::remote, .port = "127.0.0.1:1"}, "This cable is opened by the command line only"},
+    };
+    SimSession session({"--cpu", "KTR5200", "--cable", "jlink"});
+    sim::SimPlatform sim_platform(session.board(), {});
+    Platform* before = platform_installed();
+    platform_install(&sim_platform);
+    for (const auto& c : cases) {
+        std::string cause;
+        EXPECT_EQ(tarnflash::open_cable(c.choice, &cause), nullptr) << c.cause;
+        EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
+    }
+    platform_install(before);
 }
 
 }  // namespace

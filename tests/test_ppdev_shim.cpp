@@ -78,6 +78,17 @@ TEST(ToolUnderShim, TheExampleProgramIdentifiesTheFlash)
         EXPECT_NE(found.output.find(line), std::string::npos) << tail(found.output);
 }
 
+// The other example programs and verifies an image through the job API: the flash holds it.
+TEST(ToolUnderShim, TheExampleProgramProgramsAndVerifiesAnImage)
+{
+    GuardedRun run;
+    const std::string image = write_image(run, 64 * 1024);
+    RunResult done = run.run({PROGRAM_EXAMPLE_PATH, "KTR5200", "S29AL008D", "img.bin"}, {kBoard});
+    EXPECT_EQ(done.status, 0) << tail(done.output);
+    EXPECT_NE(done.output.find("65536 bytes programmed and verified from 0x00000000\n"), std::string::npos);
+    EXPECT_TRUE(flash_holds(run, image));
+}
+
 // The port fails at the first status read after the chain check: the cable's fault, not the flash's.
 TEST(ToolUnderShim, APortFaultDuringIdentificationIsNamedAndTheFlashIsNotBlamed)
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/adapter_file.h"
+#include "job/adapter_file.h"
 
 #include <cstdlib>
 #include <filesystem>
