@@ -147,6 +147,7 @@ const char* MpsseCable::open(const UsbDeviceChoice& device)
     // Only the H series knows the divide-by-5, adaptive and three-phase commands; the FT2232D
     // runs from 12 MHz with all three off anyway.
     std::vector<uint8_t> setup = {kLoopbackOff};
+    setup.reserve(32);  // room for every command below, which also keeps GCC 12 from a false overflow warning
     if (chip_.h_series)
         setup.insert(setup.end(), {kDivideBy5Off, kAdaptiveOff, kThreePhaseOff});
     setup.insert(setup.end(),
