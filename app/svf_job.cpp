@@ -159,8 +159,8 @@ RunEnd svf_job(const LongOptions& lo, int argc, char** argv, const BsdlTarget& b
     }
     if (!written || !closed)
         return refused(std::string("Cannot write ") + lo.svf_path);
-    con_printf("SVF written to %s: %zu bytes, %llu TCK (%.1f s at %.0f kHz)\n", lo.svf_path, text.size(),
-               static_cast<unsigned long long>(writer.tck_count()), static_cast<double>(writer.tck_count()) / hz,
-               hz / 1000.0);
+    con_printf("SVF written to %s: %llu bytes, %llu TCK (%.1f s at %.0f kHz)\n", lo.svf_path,
+               static_cast<unsigned long long>(text.size()), static_cast<unsigned long long>(writer.tck_count()),
+               static_cast<double>(writer.tck_count()) / hz, hz / 1000.0);
     return {0, CableEnd::none};
 }
