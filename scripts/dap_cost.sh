@@ -13,14 +13,8 @@
 # Round trips the job cannot avoid (reading status) are not in it: the floor is a lower bound.
 #   scripts/dap_cost.sh [CPU]        (default KTR5200; 64 KB jobs)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-sim=${TARNFLASH_SIM:-$root/build/tarnflash-sim}
-cpu=${1:-KTR5200}
 bytes=65536
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-LC_ALL=C awk -v n=$bytes 'BEGIN { x = 1; for (i = 0; i < n; i++) { x = (x * 69069 + 1) % 4294967296; printf "%c", int(x / 16777216) } }' \
-    >"$work/image.bin"
+source "$(dirname "$0")/cost_setup.sh"
 
 # The counters of one run, "name value" a line.
 stats() { { "$sim" "$@" 2>&1 >/dev/null || true; } | awk -F': ' 'NF == 2 { print $1, $2 }'; }

@@ -7,16 +7,8 @@
 # read the whole run minus identification, so neither counts.
 #   scripts/port_cost.sh [CPU]        (default KTR5200; 64 KB jobs)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-sim=${TARNFLASH_SIM:-$root/build/tarnflash-sim}
-cpu=${1:-KTR5200}
 bytes=65536
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The same pseudo-random image every time, so two builds' figures compare exactly (the count of
-# words left 0xFFFF changes what a job costs).
-LC_ALL=C awk -v n=$bytes 'BEGIN { x = 1; for (i = 0; i < n; i++) { x = (x * 69069 + 1) % 4294967296; printf "%c", int(x / 16777216) } }' \
-    >"$work/image.bin"
+source "$(dirname "$0")/cost_setup.sh"
 
 # The sum of the counters named by the awk pattern.
 stat() {

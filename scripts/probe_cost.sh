@@ -7,15 +7,9 @@
 # whole run minus identification, as in scripts/port_cost.sh.
 #   scripts/probe_cost.sh [CPU]        (default KTR5200; 64 KB jobs)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-sim=${TARNFLASH_SIM:-$root/build/tarnflash-sim}
-cpu=${1:-KTR5200}
 bytes=65536
 pins=tck=11,tms=25,tdi=10,tdo=9
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-LC_ALL=C awk -v n=$bytes 'BEGIN { x = 1; for (i = 0; i < n; i++) { x = (x * 69069 + 1) % 4294967296; printf "%c", int(x / 16777216) } }' \
-    >"$work/image.bin"
+source "$(dirname "$0")/cost_setup.sh"
 
 # A counter of the run's --stats.
 stat() {
