@@ -45,9 +45,8 @@ std::unique_ptr<Cable> opened(std::unique_ptr<::Cable> cable)
     return std::make_unique<Cable>(std::move(inside));
 }
 
-std::unique_ptr<Cable> open_parport(const CableChoice& choice, std::string* cause)
+std::unique_ptr<Cable> open_parport(Platform& os, const CableChoice& choice, std::string* cause)
 {
-    Platform& os = os_platform();
     if (const char* refusal = os.port_access())
         return refused(cause, refusal);
     const uint16_t base =
@@ -62,9 +61,9 @@ std::unique_ptr<Cable> open_parport(const CableChoice& choice, std::string* caus
     return std::make_unique<Cable>(std::move(inside));
 }
 
-std::unique_ptr<Cable> open_ftdi(const CableChoice& choice, std::string* cause)
+std::unique_ptr<Cable> open_ftdi(Platform& os, const CableChoice& choice, std::string* cause)
 {
-    UsbTransport* usb = os_platform().usb_transport();
+    UsbTransport* usb = os.usb_transport();
     if (usb == nullptr)
         return refused(cause, "This build has no USB cable: it was built without libftdi1");
     MpsseSettings settings;
@@ -90,9 +89,9 @@ std::unique_ptr<Cable> open_ftdi(const CableChoice& choice, std::string* cause)
 }
 
 // The J-Link named by its serial number, or the only one plugged in.
-std::unique_ptr<Cable> open_jlink(const CableChoice& choice, std::string* cause)
+std::unique_ptr<Cable> open_jlink(Platform& os, const CableChoice& choice, std::string* cause)
 {
-    JaylinkTransport* probe = os_platform().jaylink_transport();
+    JaylinkTransport* probe = os.jaylink_transport();
     if (probe == nullptr)
         return refused(cause, "This build has no J-Link cable: it was built without libjaylink");
     std::vector<uint32_t> found;
@@ -110,9 +109,9 @@ std::unique_ptr<Cable> open_jlink(const CableChoice& choice, std::string* cause)
     return opened(std::move(jlink));
 }
 
-std::unique_ptr<Cable> open_dap(const CableChoice& choice, std::string* cause)
+std::unique_ptr<Cable> open_dap(Platform& os, const CableChoice& choice, std::string* cause)
 {
-    DapTransport* link = os_platform().dap_transport();
+    DapTransport* link = os.dap_transport();
     if (link == nullptr)
         return refused(cause, "This build has no CMSIS-DAP cable: it was built without libusb-1.0 and hidapi");
     DapSettings settings;
@@ -125,12 +124,12 @@ std::unique_ptr<Cable> open_dap(const CableChoice& choice, std::string* cause)
 }
 
 // The lines `config` names ("tck=11,tms=25,tdi=10,tdo=9") on the GPIO chip `port` names.
-std::unique_ptr<Cable> open_gpio(const CableChoice& choice, std::string* cause)
+std::unique_ptr<Cable> open_gpio(Platform& os, const CableChoice& choice, std::string* cause)
 {
     GpioPins pins;
     if (std::string reason = gpio_parse_pins(choice.config.c_str(), pins); !reason.empty())
         return refused(cause, reason);
-    GpioTransport* gpio = os_platform().gpio_transport();
+    GpioTransport* gpio = os.gpio_transport();
     if (gpio == nullptr)
         return refused(cause, "This build has no GPIO cable: it was built without libgpiod");
     auto cable = std::make_unique<GpioCable>(*gpio);
@@ -151,22 +150,27 @@ Cable::~Cable()
         inside_->release();
 }
 
-std::unique_ptr<Cable> open_cable(const CableChoice& choice, std::string* cause)
+std::unique_ptr<Cable> open_cable_on(Platform& os, const CableChoice& choice, std::string* cause)
 {
     switch (choice.kind) {
     case CableKind::parport:
-        return open_parport(choice, cause);
+        return open_parport(os, choice, cause);
     case CableKind::ftdi:
-        return open_ftdi(choice, cause);
+        return open_ftdi(os, choice, cause);
     case CableKind::jlink:
-        return open_jlink(choice, cause);
+        return open_jlink(os, choice, cause);
     case CableKind::cmsis_dap:
-        return open_dap(choice, cause);
+        return open_dap(os, choice, cause);
     case CableKind::gpio:
-        return open_gpio(choice, cause);
+        return open_gpio(os, choice, cause);
     default:
         return refused(cause, "This cable is opened by the command line only");
     }
+}
+
+std::unique_ptr<Cable> open_cable(const CableChoice& choice, std::string* cause)
+{
+    return open_cable_on(os_platform(), choice, cause);
 }
 
 }  // namespace tarnflash
