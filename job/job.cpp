@@ -321,6 +321,15 @@ Outcome Job::erase(uint32_t start, uint32_t size)
     return state_->change(*reach, {start, size, false}, {}, {});
 }
 
+Outcome Job::erase_all()
+{
+    Outcome outcome;
+    auto reach = state_->reach(0, outcome);
+    if (!reach)
+        return outcome;
+    return state_->change(*reach, {0, 0, true}, {}, {});
+}
+
 ReadResult Job::read(uint32_t start, uint32_t size)
 {
     ReadResult result;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The Python module: a cable and a set-up make a session, whose jobs run the tool's own job
-// inside this process with the GIL released; each ends with the job's JSON report as a dict.
+// The Python module: a cable and a set-up make a session, whose jobs run on the engine's job
+// API with the GIL released; each ends with a result whose report is a dict.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -9,11 +9,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
-#include "platform/linux/linux_platform.h"
-#include "python/job_files.h"
-#include "python/tool_run.h"
+#include "job/cable_inside.h"
+#include "platform/platform.h"
+#include "python/job_result.h"
+#include "python/python_host.h"
 #include "python/virtual_board.h"
 #include "sim/sim_platform.h"
 
@@ -25,141 +28,162 @@ struct JobRefused : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The stages that change or read the flash: a job that failed before any of them was refused.
-constexpr const char* kJobStages[] = {"erase", "program", "read", "verify"};
-
-struct Result {
-    std::string status;   // ok, failed, cancelled (refused raises JobRefused)
-    std::string message;  // the job's last line, its cause when it failed
-    py::object address;   // the first failing address, or None
-    py::dict report;
-    std::string log;
-    bool ok() const { return status == "ok"; }
-};
-
-class Session {
-public:
-    Session(py::object board, std::vector<std::string> cable_args, std::vector<std::string> target_args,
-            std::vector<std::string> flash_args, py::object progress)
-        : board_(std::move(board)),
-          cable_args_(std::move(cable_args)),
-          target_args_(std::move(target_args)),
-          flash_args_(std::move(flash_args)),
-          progress_(std::move(progress))
-    {}
-
-    // `with_flash`: the flash set-up given, else found from what the flash answers.
-    Result run(std::vector<std::string> job_args, const JobFiles& files, bool with_flash = true);
-    // Stops the running job, if any, at its next safe point.
-    void stop()
-    {
-        if (StationPlatform* station = running_.load())
-            station->request_stop();
-    }
-    void close() { closed_ = true; }
-
-private:
-    py::object board_;  // a PyVirtualBoard, or None for real hardware
-    std::vector<std::string> cable_args_;
-    std::vector<std::string> target_args_;
-    std::vector<std::string> flash_args_;
-    py::object progress_;
-    std::atomic<StationPlatform*> running_{nullptr};
-    bool closed_ = false;
+struct CableError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 py::handle refused_type;  // tarnflash.JobRefused
 
-[[noreturn]] void raise_refused(const Result& result)
+[[noreturn]] void raise_refused(const JobResult& result)
 {
     py::handle type = refused_type;
     py::object error = type(result.message);
     error.attr("status") = result.status;
     error.attr("address") = result.address;
+    error.attr("block") = result.block;
     error.attr("cause") = result.message;
     error.attr("report") = result.report;
-    error.attr("log") = result.log;
     PyErr_SetObject(type.ptr(), error.ptr());
     throw py::error_already_set();
 }
 
-Result Session::run(std::vector<std::string> job_args, const JobFiles& files, bool with_flash)
+std::span<const uint8_t> bytes_of(const py::bytes& data)
 {
-    if (closed_)
-        throw std::runtime_error("the session is closed");
-    std::vector<std::string> args = cable_args_;
-    args.insert(args.end(), target_args_.begin(), target_args_.end());
-    if (with_flash)
-        args.insert(args.end(), flash_args_.begin(), flash_args_.end());
-    args.insert(args.end(), job_args.begin(), job_args.end());
-    args.insert(args.end(), {"--report", files.path("report.json")});
-
-    std::optional<py::error_already_set> callback_error;
-    auto progress = [&](const std::string& stage, uint32_t done, uint32_t total) {
-        if (progress_.is_none())
-            return false;
-        py::gil_scoped_acquire gil;
-        try {
-            return py::bool_(progress_(stage, done, total)).cast<bool>();
-        } catch (py::error_already_set& error) {
-            callback_error = std::move(error);
-            return true;
-        }
-    };
-    std::unique_ptr<Platform> inner;
-    if (board_.is_none()) {
-        inner = std::make_unique<LinuxPlatform>();
-    } else {
-        sim::KeySetup no_keys;
-        no_keys.scripted = true;
-        inner = std::make_unique<sim::SimPlatform>(board_.cast<PyVirtualBoard&>().board(), no_keys);
-    }
-    StationPlatform station(*inner, progress);
-    ToolRun ran;
-    {
-        py::gil_scoped_release released;
-        running_ = &station;
-        ran = run_tool_in_process(station, args);
-        running_ = nullptr;
-    }
-    if (callback_error)
-        throw std::move(*callback_error);
-    if (!ran.interrupt.empty()) {
-        PyErr_SetNone(PyExc_KeyboardInterrupt);
-        throw py::error_already_set();
-    }
-
-    Result result;
-    result.log = ran.log;
-    result.report = py::module_::import("json").attr("loads")(files.read("report.json"));
-    py::dict outcome = result.report["outcome"];
-    result.message = py::str(outcome["message"]);
-    result.address = outcome["first_failing_address"];
-    bool staged = false;
-    py::dict stages = result.report["stages_s"];
-    for (const char* stage : kJobStages)
-        staged = staged || stages.contains(stage);
-    result.status = ran.status == 0 ? "ok" : ran.stopped ? "cancelled" : staged ? "failed" : "refused";
-    if (result.status == "refused")
-        raise_refused(result);
-    return result;
+    char* start = nullptr;
+    Py_ssize_t size = 0;
+    PyBytes_AsStringAndSize(data.ptr(), &start, &size);
+    return {reinterpret_cast<const uint8_t*>(start), static_cast<size_t>(size)};
 }
 
-std::vector<std::string> cable_args(const std::string& cable, const std::optional<std::string>& cable_id,
-                                    const std::optional<std::string>& serial, const std::optional<std::string>& config,
-                                    const std::vector<std::string>& options)
+tarnflash::CableChoice cable_choice(const std::string& cable, tarnflash::CableChoice choice)
 {
-    std::vector<std::string> args;
-    if (cable != "parport")
-        args.insert(args.end(), {"--cable", cable});
-    if (cable_id)
-        args.insert(args.end(), {"--cable-id", *cable_id});
-    if (serial)
-        args.insert(args.end(), {"--cable-serial", *serial});
-    if (config)
-        args.insert(args.end(), {"--cable-config", *config});
-    args.insert(args.end(), options.begin(), options.end());
-    return args;
+    const struct {
+        const char* name;
+        tarnflash::CableKind kind;
+    } kinds[] = {{"parport", tarnflash::CableKind::parport}, {"ftdi", tarnflash::CableKind::ftdi},
+                 {"jlink", tarnflash::CableKind::jlink},     {"cmsis-dap", tarnflash::CableKind::cmsis_dap},
+                 {"gpio", tarnflash::CableKind::gpio}};
+    for (const auto& k : kinds)
+        if (cable == k.name) {
+            choice.kind = k.kind;
+            return choice;
+        }
+    // A JTAG server: the whole name says which protocol and where.
+    for (const std::string_view server : {"xvc:", "remote-bitbang:"})
+        if (cable.starts_with(server)) {
+            choice.kind = tarnflash::CableKind::remote;
+            choice.port = cable;
+            return choice;
+        }
+    throw py::value_error("unknown cable '" + cable +
+                          "' (parport, ftdi, jlink, cmsis-dap, gpio, xvc:HOST:PORT, remote-bitbang:HOST:PORT)");
+}
+
+bool on_main_thread()
+{
+    py::module_ threading = py::module_::import("threading");
+    return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
+class Session {
+public:
+    Session(py::object board, const tarnflash::CableChoice& choice, tarnflash::Setup setup, py::object progress)
+        : board_(std::move(board)), setup_(std::move(setup)), progress_(std::move(progress))
+    {
+        std::string cause;
+        if (board_.is_none()) {
+            cable_ = tarnflash::open_cable(choice, &cause);
+            clock_ = cable_ ? &platform() : nullptr;
+        } else {
+            sim::KeySetup no_keys;
+            no_keys.scripted = true;
+            sim_ = std::make_unique<sim::SimPlatform>(board_.cast<PyVirtualBoard&>().board(), no_keys);
+            cable_ = tarnflash::open_cable_on(*sim_, choice, &cause);
+            clock_ = sim_.get();
+        }
+        if (!cable_)
+            throw CableError(cause);
+    }
+
+    // Runs `job` on a job over the session's cable with the GIL released. What the progress
+    // callback raised, or a Ctrl-C, is raised once the job has ended.
+    template <typename Run>
+    auto run(const tarnflash::Setup& setup, Run job)
+    {
+        if (!cable_)
+            throw std::runtime_error("the session is closed");
+        stop_ = false;
+        PythonHost host(*clock_, progress_, stop_);
+        std::pair<decltype(job(std::declval<tarnflash::Job&>())), tarnflash::Report> done;
+        {
+            SigintCatch sigint(on_main_thread());
+            py::gil_scoped_release released;
+            tarnflash::Job on_flash(*cable_, setup, host);
+            done.first = job(on_flash);
+            done.second = on_flash.report();
+        }
+        if (std::optional<py::error_already_set> error = host.take_error())
+            throw std::move(*error);
+        if (SigintCatch::arrived()) {
+            PyErr_SetNone(PyExc_KeyboardInterrupt);
+            throw py::error_already_set();
+        }
+        return done;
+    }
+
+    // A job that ends with an outcome: a result, unless it was refused.
+    template <typename Run>
+    JobResult outcome_of(const char* kind, Run job)
+    {
+        const auto [outcome, report] = run(setup_, job);
+        JobResult result = job_result(kind, outcome, report);
+        if (result.status == "refused")
+            raise_refused(result);
+        return result;
+    }
+
+    py::dict detect()
+    {
+        tarnflash::Setup find = setup_;
+        find.flash.clear();
+        find.detect = true;
+        const auto [found, report] = run(find, [](tarnflash::Job& job) { return job.detect(); });
+        if (!found.outcome.ok())
+            raise_refused(job_result("detect", found.outcome, report));
+        return found_dict(found);
+    }
+
+    py::bytes read(uint32_t start, uint32_t size)
+    {
+        const auto [read, report] = run(setup_, [&](tarnflash::Job& job) { return job.read(start, size); });
+        if (!read.outcome.ok())
+            raise_refused(job_result("read", read.outcome, report));
+        return {reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()};
+    }
+
+    // Stops the running job, if any, at its next safe point; from any thread.
+    void stop() { stop_ = true; }
+    // Parks and releases the cable.
+    void close() { cable_.reset(); }
+
+private:
+    py::object board_;  // a PyVirtualBoard, or None for real hardware
+    std::unique_ptr<sim::SimPlatform> sim_;
+    Platform* clock_ = nullptr;
+    std::unique_ptr<tarnflash::Cable> cable_;
+    tarnflash::Setup setup_;
+    py::object progress_;
+    std::atomic<bool> stop_{false};
+};
+
+// A size, or "all" for the whole chip.
+bool whole_chip(const py::object& size)
+{
+    if (!py::isinstance<py::str>(size))
+        return false;
+    if (size.cast<std::string>() != "all")
+        throw py::value_error("the size is a number of bytes or \"all\"");
+    return true;
 }
 
 // The number for a command line: decimal.
@@ -171,6 +195,7 @@ PYBIND11_MODULE(tarnflash, m)
 {
     m.doc() = "Program a parallel NOR flash through a CPU's JTAG boundary scan, on a real cable or a virtual board.";
     refused_type = py::register_exception<JobRefused>(m, "JobRefused");
+    py::register_exception<CableError>(m, "CableError", PyExc_RuntimeError);
 
     py::class_<PyVirtualBoard>(m, "VirtualBoard")
         .def(py::init([](const std::string& cpu, const std::string& flash, const std::optional<std::string>& bus,
@@ -208,68 +233,55 @@ PYBIND11_MODULE(tarnflash, m)
              })
         .def("load", [](PyVirtualBoard& board, const py::bytes& data) { board.load(data); });
 
-    py::class_<Result>(m, "Result")
-        .def_property_readonly("ok", &Result::ok)
-        .def_readonly("status", &Result::status)
-        .def_readonly("message", &Result::message)
-        .def_readonly("address", &Result::address)
-        .def_readonly("report", &Result::report)
-        .def_readonly("log", &Result::log)
-        .def("__bool__", &Result::ok)
-        .def("__repr__", [](const Result& r) { return "<tarnflash.Result " + r.status + ": " + r.message + ">"; });
+    py::class_<JobResult>(m, "Result")
+        .def_property_readonly("ok", &JobResult::ok)
+        .def_readonly("status", &JobResult::status)
+        .def_readonly("message", &JobResult::message)
+        .def_readonly("address", &JobResult::address)
+        .def_readonly("expected", &JobResult::expected)
+        .def_readonly("actual", &JobResult::actual)
+        .def_readonly("block", &JobResult::block)
+        .def_readonly("report", &JobResult::report)
+        .def("__bool__", &JobResult::ok)
+        .def("__repr__", [](const JobResult& r) {
+            return "<tarnflash.Result " + r.status + (r.message.empty() ? "" : ": " + r.message) + ">";
+        });
 
     py::class_<Session>(m, "Session")
-        .def("detect",
-             [](Session& s) {
-                 JobFiles files;
-                 // The smallest read that identifies the flash: what it answered is in the report.
-                 Result r = s.run({"--detect", "-e", "2", "--read", files.path("detected.bin")}, files, false);
-                 return py::dict(r.report["flash"]);
-             })
+        .def("detect", &Session::detect)
         .def(
             "program",
-            [](Session& s, const py::bytes& image, uint64_t start, const py::object& erase) {
-                JobFiles files;
-                const std::string path = files.write("image.bin", image);
-                std::vector<std::string> args{"-o", number(start), "-f" + path};
-                if (py::isinstance<py::str>(erase) && erase.cast<std::string>() == "all")
-                    args.push_back("-eall");
-                else if (!erase.is_none())
-                    args.insert(args.end(), {"-e", number(erase.cast<uint64_t>())});
-                else
-                    args.insert(args.end(), {"-e", number(py::len(image))});
-                return s.run(args, files);
+            [](Session& s, const py::bytes& image, uint32_t start, const py::object& erase, bool verify_erase,
+               bool unlock, bool unlock_all) {
+                tarnflash::ProgramOptions options{
+                    .start = start, .verify_erase = verify_erase, .unlock = unlock, .unlock_all = unlock_all};
+                options.erase_all = whole_chip(erase);
+                if (!options.erase_all && !erase.is_none())
+                    options.erase_size = erase.cast<uint32_t>();
+                const std::span<const uint8_t> bytes = bytes_of(image);
+                return s.outcome_of("program", [&](tarnflash::Job& job) { return job.program(bytes, options); });
             },
-            py::arg("image"), py::kw_only(), py::arg("start") = 0, py::arg("erase") = py::none())
-        .def(
-            "read",
-            [](Session& s, uint64_t start, uint64_t size) {
-                JobFiles files;
-                Result r = s.run({"-o", number(start), "-e", number(size), "--read", files.path("read.bin")}, files);
-                if (!r.ok())
-                    raise_refused(r);
-                return py::bytes(files.read("read.bin"));
-            },
-            py::arg("start"), py::arg("size"))
+            py::arg("image"), py::kw_only(), py::arg("start") = 0, py::arg("erase") = py::none(),
+            py::arg("verify_erase") = false, py::arg("unlock") = false, py::arg("unlock_all") = false)
+        .def("read", &Session::read, py::arg("start"), py::arg("size"))
         .def(
             "verify",
-            [](Session& s, const py::bytes& image, uint64_t start) {
-                JobFiles files;
-                const std::string path = files.write("image.bin", image);
-                return s.run({"-o", number(start), "--verify", path}, files);
+            [](Session& s, const py::bytes& image, uint32_t start) {
+                const std::span<const uint8_t> bytes = bytes_of(image);
+                return s.outcome_of("verify", [&](tarnflash::Job& job) { return job.verify(bytes, start); });
             },
             py::arg("image"), py::kw_only(), py::arg("start") = 0)
         .def(
             "erase",
-            [](Session& s, uint64_t start, const py::object& size) {
-                JobFiles files;
-                if (py::isinstance<py::str>(size) && size.cast<std::string>() == "all")
-                    return s.run({"-o", number(start), "-eall"}, files);
-                return s.run({"-o", number(start), "-e", number(size.cast<uint64_t>())}, files);
+            [](Session& s, uint32_t start, const py::object& size) {
+                if (whole_chip(size))
+                    return s.outcome_of("erase", [](tarnflash::Job& job) { return job.erase_all(); });
+                const auto bytes = size.cast<uint32_t>();
+                return s.outcome_of("erase", [&](tarnflash::Job& job) { return job.erase(start, bytes); });
             },
             py::arg("start"), py::arg("size"))
         .def("stop", &Session::stop, "Stops the running job at its next safe point (any thread).")
-        .def("close", &Session::close)
+        .def("close", &Session::close, "Parks and releases the cable; a job after it raises.")
         .def("__enter__", [](Session& s) -> Session& { return s; })
         .def("__exit__", [](Session& s, const py::args&) {
             s.close();
@@ -278,42 +290,36 @@ PYBIND11_MODULE(tarnflash, m)
 
     m.def(
         "open",
-        [](const std::string& cable, py::object board, const std::optional<std::string>& cable_id,
-           const std::optional<std::string>& serial, const std::optional<std::string>& config,
-           const std::optional<std::string>& cpu, const std::optional<std::string>& bsdl,
-           const std::optional<std::string>& bus, const std::vector<std::string>& hold,
-           const std::optional<std::string>& flash, const std::optional<int>& width, const std::optional<int>& chips,
-           const std::optional<int>& device, py::object progress, const std::vector<std::string>& options) {
+        [](const std::string& cable, py::object board, const std::optional<std::string>& serial,
+           const std::optional<std::string>& port, const std::optional<std::string>& config, uint32_t khz, const std::optional<std::string>& cpu,
+           const std::optional<std::string>& bsdl, const std::string& bus, const std::vector<std::string>& hold,
+           const std::optional<std::string>& flash, int width, int chips, uint32_t devices_before,
+           uint32_t devices_after, uint32_t ir_before, uint32_t ir_after, py::object progress) {
             if (!board.is_none() && !py::isinstance<PyVirtualBoard>(board))
                 throw py::type_error("board must be a tarnflash.VirtualBoard");
-            std::vector<std::string> setup;
-            std::vector<std::string> flash_setup;
+            tarnflash::Setup setup{.chain = {devices_before, devices_after, ir_before, ir_after},
+                                   .bus_width = width,
+                                   .interleave = chips};
             if (bsdl) {
-                setup.insert(setup.end(), {"--bsdl", *bsdl});
-                if (bus)
-                    setup.insert(setup.end(), {"--bus", *bus});
-                for (const std::string& pin : hold)
-                    setup.insert(setup.end(), {"--hold", pin});
+                setup.bsdl = *bsdl;
+                setup.bus = bus;
+                setup.hold = hold;
             } else {
-                setup.insert(setup.end(), {"-C", cpu.value_or("KTR5200")});
+                setup.cpu = cpu.value_or("KTR5200");
             }
-            if (device)
-                setup.insert(setup.end(), {"--device", number(static_cast<uint64_t>(*device))});
-            if (flash)
-                flash_setup.insert(flash_setup.end(), {"-F", *flash});
-            else
-                flash_setup.push_back("--detect");
-            if (width)
-                flash_setup.insert(flash_setup.end(), {"-w", number(static_cast<uint64_t>(*width))});
-            if (chips)
-                flash_setup.insert(flash_setup.end(), {"-i", number(static_cast<uint64_t>(*chips))});
-            return std::make_unique<Session>(board, cable_args(cable, cable_id, serial, config, options), setup,
-                                             flash_setup, progress);
+            setup.flash = flash.value_or("");
+            setup.detect = !flash;
+            const tarnflash::CableChoice choice =
+                cable_choice(cable, {.serial = serial.value_or(""),
+                                     .port = port.value_or(""),
+                                     .config = config.value_or(""),
+                                     .khz = khz});
+            return std::make_unique<Session>(std::move(board), choice, setup, std::move(progress));
         },
-        py::arg("cable") = "parport", py::kw_only(), py::arg("board") = py::none(), py::arg("cable_id") = py::none(),
-        py::arg("serial") = py::none(), py::arg("config") = py::none(), py::arg("cpu") = py::none(),
-        py::arg("bsdl") = py::none(), py::arg("bus") = py::none(), py::arg("hold") = std::vector<std::string>{},
-        py::arg("flash") = py::none(), py::arg("width") = py::none(), py::arg("chips") = py::none(),
-        py::arg("device") = py::none(), py::arg("progress") = py::none(),
-        py::arg("options") = std::vector<std::string>{});
+        py::arg("cable") = "parport", py::kw_only(), py::arg("board") = py::none(), py::arg("serial") = py::none(),
+        py::arg("port") = py::none(), py::arg("config") = py::none(), py::arg("khz") = 0, py::arg("cpu") = py::none(),
+        py::arg("bsdl") = py::none(), py::arg("bus") = "", py::arg("hold") = std::vector<std::string>{},
+        py::arg("flash") = py::none(), py::arg("width") = 0, py::arg("chips") = 0,
+        py::arg("devices_before") = 0, py::arg("devices_after") = 0, py::arg("ir_before") = 0,
+        py::arg("ir_after") = 0, py::arg("progress") = py::none());
 }

@@ -133,6 +133,7 @@ public:
     ReadResult read(uint32_t start, uint32_t size);
     Outcome verify(std::span<const uint8_t> image, uint32_t start);
     Outcome erase(uint32_t start, uint32_t size);
+    Outcome erase_all();  // the whole chip
 
     const Report& report() const;
 

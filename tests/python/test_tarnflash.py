@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: Apache-2.0
+import json
 import os
 import signal
 
@@ -25,7 +26,7 @@ def test_round_trip(cable):
 
 
 @pytest.mark.parametrize("board_kw, cause", [
-    ({"protect": [3]}, "Block 3 at 0x00006000 is protected: refused before any erase"),
+    ({"protect": [3]}, "Block 3 at 0x00006000 is protected or locked"),
     ({"flash": "S29AL008D"}, None),
 ])
 def test_refused_job_raises_with_its_cause(board_kw, cause):
@@ -42,19 +43,25 @@ def test_refused_job_raises_with_its_cause(board_kw, cause):
 def test_fault_is_a_failed_result_with_its_address():
     board = tarnflash.VirtualBoard(flash="S29GL064M", faults=["stuck-bit:0x100:3"])
     result = session(board).program(IMAGE)
-    assert (result.ok, result.status, result.address) == (False, "failed", 0x100)
-    assert result.message == "At 0x00000100 in block 0: bit 3 stayed 1"
+    assert (result.ok, result.status, result.address, result.expected, result.actual) == (False, "failed", 0x100,
+                                                                                         0x801, 0x809)
+    assert result.message == "0x00000100 reads 0x809 where 0x801 was wanted"
+    assert json.loads(json.dumps(result.report))["outcome"]["status"] == "mismatch"
 
 
 def test_progress_in_order_and_stop_from_callback():
     seen = []
     job = session(tarnflash.VirtualBoard(flash="S29GL064M"), progress=lambda *p: seen.append(p))
     assert job.program(IMAGE).ok
-    assert [s for s, _, _ in seen] == ["Write"] * len(seen) and len(seen) > 2
+    assert [s for s, _, _ in seen] == ["program"] * len(seen) and len(seen) > 2
     assert [d for _, d, _ in seen] == sorted(d for _, d, _ in seen) and seen[-1][1:] == (len(IMAGE), len(IMAGE))
     stopped = session(tarnflash.VirtualBoard(flash="S29GL064M"), progress=lambda s, d, t: d > 0).program(IMAGE)
     assert (stopped.ok, stopped.status) == (False, "cancelled")
-    assert stopped.message.startswith("Stopped by ESC at ")
+    assert stopped.message.startswith("Stopped by the stop key at ")
+    job = session(tarnflash.VirtualBoard(flash="S29GL064M"), progress=lambda s, d, t: d > 0 and job.stop())
+    assert job.program(IMAGE).status == "cancelled"
+    with pytest.raises(ZeroDivisionError):
+        session(tarnflash.VirtualBoard(flash="S29GL064M"), progress=lambda *p: 1 / 0).program(IMAGE)
 
 
 def test_interrupt_stops_the_job_and_python_keeps_its_handler():
@@ -80,6 +87,9 @@ def test_detect_and_erase():
     (lambda: tarnflash.VirtualBoard(flash="EN29LV040A").load(b"\x00" * 0x80001), ValueError,
      "^the contents are larger than the flash$"),
     (lambda: tarnflash.open(board=object()), TypeError, "^board must be a tarnflash.VirtualBoard$"),
+    (lambda: tarnflash.open("jlink", board=tarnflash.VirtualBoard(), serial="42"), tarnflash.CableError,
+     "^no J-Link with serial 42 found$"),
+    (lambda: tarnflash.open("usb"), ValueError, r"^unknown cable 'usb' \(parport, "),
 ])
 def test_refused_arguments(make, error, text):
     with pytest.raises(error, match=text):
