@@ -60,8 +60,10 @@ tarnflash::CableChoice cable_choice(const std::string& cable, tarnflash::CableCh
     const struct {
         const char* name;
         tarnflash::CableKind kind;
-    } kinds[] = {{"parport", tarnflash::CableKind::parport}, {"ftdi", tarnflash::CableKind::ftdi},
-                 {"jlink", tarnflash::CableKind::jlink},     {"cmsis-dap", tarnflash::CableKind::cmsis_dap},
+    } kinds[] = {{"parport", tarnflash::CableKind::parport},
+                 {"ftdi", tarnflash::CableKind::ftdi},
+                 {"jlink", tarnflash::CableKind::jlink},
+                 {"cmsis-dap", tarnflash::CableKind::cmsis_dap},
                  {"gpio", tarnflash::CableKind::gpio}};
     for (const auto& k : kinds)
         if (cable == k.name) {
@@ -112,10 +114,18 @@ public:
     {
         if (!cable_)
             throw std::runtime_error("the session is closed");
+        if (running_)
+            throw std::runtime_error("a job is running on this session");
         stop_ = false;
         PythonHost host(*clock_, progress_, stop_);
         std::pair<decltype(job(std::declval<tarnflash::Job&>())), tarnflash::Report> done;
         {
+            // Read and written with the GIL held: by close() and the next job from another thread.
+            struct Running {
+                bool& running;
+                ~Running() { running = false; }
+            } running{running_};
+            running_ = true;
             SigintCatch sigint(on_main_thread());
             py::gil_scoped_release released;
             tarnflash::Job on_flash(*cable_, setup, host);
@@ -164,7 +174,12 @@ public:
     // Stops the running job, if any, at its next safe point; from any thread.
     void stop() { stop_ = true; }
     // Parks and releases the cable.
-    void close() { cable_.reset(); }
+    void close()
+    {
+        if (running_)
+            throw std::runtime_error("a job is running on this session");
+        cable_.reset();
+    }
 
 private:
     py::object board_;  // a PyVirtualBoard, or None for real hardware
@@ -174,6 +189,7 @@ private:
     tarnflash::Setup setup_;
     py::object progress_;
     std::atomic<bool> stop_{false};
+    bool running_ = false;
 };
 
 // A size, or "all" for the whole chip.
@@ -291,15 +307,15 @@ PYBIND11_MODULE(tarnflash, m)
     m.def(
         "open",
         [](const std::string& cable, py::object board, const std::optional<std::string>& serial,
-           const std::optional<std::string>& port, const std::optional<std::string>& config, uint32_t khz, const std::optional<std::string>& cpu,
-           const std::optional<std::string>& bsdl, const std::string& bus, const std::vector<std::string>& hold,
-           const std::optional<std::string>& flash, int width, int chips, uint32_t devices_before,
-           uint32_t devices_after, uint32_t ir_before, uint32_t ir_after, py::object progress) {
+           const std::optional<std::string>& port, const std::optional<std::string>& config, uint32_t khz,
+           const std::optional<std::string>& cpu, const std::optional<std::string>& bsdl, const std::string& bus,
+           const std::vector<std::string>& hold, const std::optional<std::string>& flash, int width, int chips,
+           uint32_t devices_before, uint32_t devices_after, uint32_t ir_before, uint32_t ir_after,
+           py::object progress) {
             if (!board.is_none() && !py::isinstance<PyVirtualBoard>(board))
                 throw py::type_error("board must be a tarnflash.VirtualBoard");
-            tarnflash::Setup setup{.chain = {devices_before, devices_after, ir_before, ir_after},
-                                   .bus_width = width,
-                                   .interleave = chips};
+            tarnflash::Setup setup{
+                .chain = {devices_before, devices_after, ir_before, ir_after}, .bus_width = width, .interleave = chips};
             if (bsdl) {
                 setup.bsdl = *bsdl;
                 setup.bus = bus;
@@ -309,17 +325,15 @@ PYBIND11_MODULE(tarnflash, m)
             }
             setup.flash = flash.value_or("");
             setup.detect = !flash;
-            const tarnflash::CableChoice choice =
-                cable_choice(cable, {.serial = serial.value_or(""),
-                                     .port = port.value_or(""),
-                                     .config = config.value_or(""),
-                                     .khz = khz});
+            const tarnflash::CableChoice choice = cable_choice(
+                cable,
+                {.serial = serial.value_or(""), .port = port.value_or(""), .config = config.value_or(""), .khz = khz});
             return std::make_unique<Session>(std::move(board), choice, setup, std::move(progress));
         },
         py::arg("cable") = "parport", py::kw_only(), py::arg("board") = py::none(), py::arg("serial") = py::none(),
         py::arg("port") = py::none(), py::arg("config") = py::none(), py::arg("khz") = 0, py::arg("cpu") = py::none(),
         py::arg("bsdl") = py::none(), py::arg("bus") = "", py::arg("hold") = std::vector<std::string>{},
-        py::arg("flash") = py::none(), py::arg("width") = 0, py::arg("chips") = 0,
-        py::arg("devices_before") = 0, py::arg("devices_after") = 0, py::arg("ir_before") = 0,
-        py::arg("ir_after") = 0, py::arg("progress") = py::none());
+        py::arg("flash") = py::none(), py::arg("width") = 0, py::arg("chips") = 0, py::arg("devices_before") = 0,
+        py::arg("devices_after") = 0, py::arg("ir_before") = 0, py::arg("ir_after") = 0,
+        py::arg("progress") = py::none());
 }

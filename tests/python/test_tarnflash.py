@@ -60,8 +60,18 @@ def test_progress_in_order_and_stop_from_callback():
     assert stopped.message.startswith("Stopped by the stop key at ")
     job = session(tarnflash.VirtualBoard(flash="S29GL064M"), progress=lambda s, d, t: d > 0 and job.stop())
     assert job.program(IMAGE).status == "cancelled"
-    with pytest.raises(ZeroDivisionError):
-        session(tarnflash.VirtualBoard(flash="S29GL064M"), progress=lambda *p: 1 / 0).program(IMAGE)
+
+
+@pytest.mark.parametrize("callback, error, text", [
+    (lambda job: 1 / 0, ZeroDivisionError, "division by zero"),
+    (lambda job: job.close(), RuntimeError, "^a job is running on this session$"),
+])
+def test_an_exception_in_the_callback_stops_the_job_and_is_raised(callback, error, text):
+    board = tarnflash.VirtualBoard(flash="S29GL064M")
+    job = session(board, progress=lambda *p: callback(job))
+    with pytest.raises(error, match=text):
+        job.program(IMAGE)
+    assert board.contents()[len(IMAGE) - 2:len(IMAGE)] == b"\xff\xff"
 
 
 def test_interrupt_stops_the_job_and_python_keeps_its_handler():
@@ -77,7 +87,9 @@ def test_detect_and_erase():
         assert job.detect() == {"model": "S29GL064M", "bus_width": 16, "chips": 1, "maker_id": "0x0001",
                                 "device_id": "0x227E", "size": 0x800000}
         assert job.erase(0x2000, 0x2000).ok
-    assert board.contents()[:0x4000] == b"\x00" * 0x2000 + b"\xff" * 0x2000
+        assert board.contents()[:0x4000] == b"\x00" * 0x2000 + b"\xff" * 0x2000
+        assert job.erase(0, "all").ok
+    assert board.contents() == b"\xff" * 0x800000
     with pytest.raises(RuntimeError, match="^the session is closed$"):
         job.erase(0, 2)
 
