@@ -11,7 +11,6 @@
 
 #include "app/backup_file.h"
 #include "app/cause_lines.h"
-#include "app/console_answer.h"
 #include "app/console_host.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
@@ -38,68 +37,9 @@
 
 namespace {
 
-// No menu line carries this number; it stays when the answer is not a number.
-constexpr int32_t kNoModel = 10;
-
 constexpr RunEnd kEndRun = {1, CableEnd::park};
 // An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
 constexpr RunEnd kStopped = {1, CableEnd::reset_park};
-
-Ending ask_flash_model(RunOptions& o)
-{
-    const std::span<const FlashDescriptor> models = flash_descriptors();
-    char answer[4];
-    con_printf("\nSelect your flash model name !\n");
-    con_printf("To exit, Enter 'q'\n\n");
-    for (size_t i = 0; i < models.size(); ++i)
-        con_printf("[%d] : %s\n", static_cast<int>(i + 1), models[i].name);
-    if (Ending end = read_answer(answer, 1))
-        return end;
-    if (answer[0] == 'q' || answer[0] == 'Q') {
-        con_printf("\nQuit at the model menu: the flash was not touched\n");
-        return process_end(1);
-    }
-
-    int32_t number = kNoModel;
-    parse_number(answer, &number);
-    if (number < 1 || number > static_cast<int32_t>(models.size())) {
-        con_printf("Not Yet support your flash type\n");
-        con_printf("The menu takes 1 to %d, or q to quit\n", static_cast<int>(models.size()));
-        return kEndRun;
-    }
-    std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
-    o.flash_model[sizeof o.flash_model - 1] = '\0';
-    con_printf("\n");
-    return {};
-}
-
-Ending ask_bus_width(RunOptions& o)
-{
-    char answer[4];
-    con_printf("\nEnter flash Bus width [8 or 16] ? ");
-    if (Ending end = read_answer(answer, 2))
-        return end;
-    parse_number(answer, &o.bus_width);
-    con_printf("\n");
-    if (o.bus_width == 8 || o.bus_width == 16)
-        return {};
-    con_printf("The bus width is 8 or 16\n");
-    return kEndRun;
-}
-
-Ending ask_interleave(RunOptions& o)
-{
-    char answer[4];
-    con_printf("Enter flash interface number [1 or 2] ? ");
-    if (Ending end = read_answer(answer, 1))
-        return end;
-    parse_number(answer, &o.interleave);
-    con_printf("\n\n");
-    if (o.interleave == 1 || o.interleave == 2)
-        return {};
-    con_printf("The interface number is 1 or 2\n");
-    return kEndRun;
-}
 
 // The block table starts at the start address rounded down to the device size, and the flash
 // decodes only its own address bits: it answers again and again above its end, so a start in such a
@@ -326,15 +266,21 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
 
     report.stage_end();  // the prompts wait for a person
     if (!o.detect) {
-        Ending asked;
-        if (o.flash_model[0] == '\0')
-            asked = ask_flash_model(o);
-        if (!asked && o.bus_width == 0)
-            asked = ask_bus_width(o);
-        if (!asked && o.interleave == 0)
-            asked = ask_interleave(o);
-        if (asked)
-            return *asked;
+        if (o.flash_model[0] == '\0') {
+            const std::span<const FlashDescriptor> models = flash_descriptors();
+            std::vector<const char*> names;
+            for (const FlashDescriptor& model : models)
+                names.push_back(model.name);
+            const std::string name = host.flash_model(names);
+            std::strncpy(o.flash_model, name.c_str(), sizeof o.flash_model - 1);
+            o.flash_model[sizeof o.flash_model - 1] = '\0';
+        }
+        if (!host.ending() && o.bus_width == 0)
+            o.bus_width = host.bus_width();
+        if (!host.ending() && o.interleave == 0)
+            o.interleave = host.interleave();
+        if (host.ending())
+            return *host.ending();
     }
 
     if (stopped_before_change(target))
