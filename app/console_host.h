@@ -4,6 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/exit.h"
 
 #include "app/console_progress.h"
 #include "jtag/host.h"
@@ -19,7 +23,14 @@ public:
     const char* interrupt_requested() override;
     uint64_t monotonic_ns() override;
 
+    // The menu and the prompts on the console; an answer that ends the run leaves its ending.
+    std::string flash_model(std::span<const char* const> models) override;
+    int bus_width() override;
+    int interleave() override;
+    const Ending& ending() const { return ending_; }
+
 private:
     bool input_end_stops_;
     ConsoleProgress progress_{"Write"};
+    Ending ending_;
 };

@@ -162,3 +162,9 @@ void print_range_end_line(const char* what, const FlashGeometry& g, uint32_t sta
                static_cast<uint32_t>(end - 1), static_cast<uint32_t>(end - start),
                static_cast<unsigned long long>(asked), start);
 }
+
+void print_update_counts(const UpdateCounts& counts)
+{
+    con_printf("\nBlocks: %u unchanged, %u programmed over, %u erased\n", counts.unchanged, counts.programmed_over,
+               counts.erased);
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "flash/flash_session.h"
+#include "flash/flash_update.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/outcome.h"
 #include "targets/cpu_target.h"
@@ -32,3 +33,7 @@ void print_job_failure_line(const Outcome& outcome, const FlashSession& session,
 
 // A range asked for past the end of the flash: `what` stops there (the job goes on).
 void print_range_end_line(const char* what, const FlashGeometry& g, uint32_t start, uint64_t asked);
+
+// The line before an update's summary (which stays the job's last word): how many blocks were left
+// alone, programmed over and erased.
+void print_update_counts(const UpdateCounts& counts);

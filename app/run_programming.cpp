@@ -11,14 +11,12 @@
 
 #include "app/backup_file.h"
 #include "app/cause_lines.h"
-#include "app/console_answer.h"
 #include "app/console_host.h"
 #include "app/image_file.h"
 #include "app/job_report.h"
 #include "app/run_causes.h"
 #include "platform/sha256.h"
 #include "app/stop_report.h"
-#include "app/update_stage.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_detect.h"
 #include "flash/expected_bus.h"
@@ -29,7 +27,9 @@
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/svf_writer.h"
+#include "job/flash_open.h"
 #include "job/job_rules.h"
+#include "job/update_job.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
@@ -37,68 +37,9 @@
 
 namespace {
 
-// No menu line carries this number; it stays when the answer is not a number.
-constexpr int32_t kNoModel = 10;
-
 constexpr RunEnd kEndRun = {1, CableEnd::park};
 // An interrupt or a cable failure: the bus released, the TAP reset, the cable parked.
 constexpr RunEnd kStopped = {1, CableEnd::reset_park};
-
-Ending ask_flash_model(RunOptions& o)
-{
-    const std::span<const FlashDescriptor> models = flash_descriptors();
-    char answer[4];
-    con_printf("\nSelect your flash model name !\n");
-    con_printf("To exit, Enter 'q'\n\n");
-    for (size_t i = 0; i < models.size(); ++i)
-        con_printf("[%d] : %s\n", static_cast<int>(i + 1), models[i].name);
-    if (Ending end = read_answer(answer, 1))
-        return end;
-    if (answer[0] == 'q' || answer[0] == 'Q') {
-        con_printf("\nQuit at the model menu: the flash was not touched\n");
-        return process_end(1);
-    }
-
-    int32_t number = kNoModel;
-    parse_number(answer, &number);
-    if (number < 1 || number > static_cast<int32_t>(models.size())) {
-        con_printf("Not Yet support your flash type\n");
-        con_printf("The menu takes 1 to %d, or q to quit\n", static_cast<int>(models.size()));
-        return kEndRun;
-    }
-    std::strncpy(o.flash_model, models[static_cast<size_t>(number - 1)].name, sizeof o.flash_model - 1);
-    o.flash_model[sizeof o.flash_model - 1] = '\0';
-    con_printf("\n");
-    return {};
-}
-
-Ending ask_bus_width(RunOptions& o)
-{
-    char answer[4];
-    con_printf("\nEnter flash Bus width [8 or 16] ? ");
-    if (Ending end = read_answer(answer, 2))
-        return end;
-    parse_number(answer, &o.bus_width);
-    con_printf("\n");
-    if (o.bus_width == 8 || o.bus_width == 16)
-        return {};
-    con_printf("The bus width is 8 or 16\n");
-    return kEndRun;
-}
-
-Ending ask_interleave(RunOptions& o)
-{
-    char answer[4];
-    con_printf("Enter flash interface number [1 or 2] ? ");
-    if (Ending end = read_answer(answer, 1))
-        return end;
-    parse_number(answer, &o.interleave);
-    con_printf("\n\n");
-    if (o.interleave == 1 || o.interleave == 2)
-        return {};
-    con_printf("The interface number is 1 or 2\n");
-    return kEndRun;
-}
 
 // The block table starts at the start address rounded down to the device size, and the flash
 // decodes only its own address bits: it answers again and again above its end, so a start in such a
@@ -127,21 +68,6 @@ std::string idcode_tdo(const char* idcode)
     return tdo;
 }
 
-const FlashDescriptor* detect_flash(SelectedTarget& target, Host& host, const CpuTarget& cpu, RunOptions& o)
-{
-    FlashDetection found;
-    const uint8_t setups = setups_to_try(cpu, o.bus_width, o.interleave);
-    if (detect_in_setups(target, host, o.start_offset, setups, found) != Status::ok) {
-        const std::string tried = setup_names(setups);
-        con_printf("No flash answered with known codes or a CFI table in any set-up tried (%s)\n",
-                   tried.empty() ? "none fits -w and -i" : tried.c_str());
-        return nullptr;
-    }
-    o.bus_width = found.bus_width;
-    o.interleave = found.interleave;
-    return found.descriptor;
-}
-
 // The one line that says what --detect found.
 void print_found(const FlashSession& s, const RunOptions& o)
 {
@@ -151,18 +77,26 @@ void print_found(const FlashSession& s, const RunOptions& o)
                static_cast<int>(o.interleave), static_cast<int>(o.bus_width), static_cast<int>(o.interleave));
 }
 
-// A flash larger than the CPU's address pins reach shows its lower part again above them: a job
-// there would change the lower part and read it back as if it had gone where it was meant.
-// A built-in CPU: its address pins above the flash region's start.
-bool beyond_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t end)
+// A job past what the address pins reach would change the flash's lower part and read it back as
+// if it had gone where it was meant.
+bool reach_refused(const SelectedTarget& target, const FlashGeometry& g, uint64_t end)
 {
-    if (!past_cpu_pins(cpu, g, end))
+    const CpuTarget& cpu = target.cpu();
+    switch (reach_stop(target, g, end)) {
+    case ReachStop::bus_map:
+        con_printf("The bus map's %u address pins reach 0x%llX bytes; the job goes up to 0x%llX\n",
+                   static_cast<unsigned>(cpu.pins.address.size()),
+                   static_cast<unsigned long long>(target.address_reach()), static_cast<unsigned long long>(end));
+        return true;
+    case ReachStop::cpu_pins:
+        con_printf("The job ends at 0x%08llX, past the %llu KB that this CPU's %u address pins reach\n",
+                   static_cast<unsigned long long>(end - 1),
+                   static_cast<unsigned long long>(cpu_pins_reach(cpu) / 1024),
+                   static_cast<unsigned>(cpu.pins.address.size()));
+        return true;
+    default:
         return false;
-    const uint64_t reach = cpu_pins_reach(cpu);
-    con_printf("The job ends at 0x%08llX, past the %llu KB that this CPU's %u address pins reach\n",
-               static_cast<unsigned long long>(end - 1), static_cast<unsigned long long>(reach / 1024),
-               static_cast<unsigned>(cpu.pins.address.size()));
-    return true;
+    }
 }
 
 // The span a run's options ask for.
@@ -211,17 +145,6 @@ void print_elapsed(const char* what, int64_t start_seconds)
                static_cast<int>(elapsed % 60));
 }
 
-// A bus map with too few address pins would wrap the job onto the flash's lower addresses.
-bool beyond_reach(const SelectedTarget& target, uint64_t end)
-{
-    if (end <= target.address_reach())
-        return false;
-    con_printf("The bus map's %u address pins reach 0x%llX bytes; the job goes up to 0x%llX\n",
-               static_cast<unsigned>(target.cpu().pins.address.size()),
-               static_cast<unsigned long long>(target.address_reach()), static_cast<unsigned long long>(end));
-    return true;
-}
-
 void note_image(JobReport& report, const char* path, const std::vector<uint8_t>& bytes)
 {
     report.image_path = path;
@@ -230,12 +153,31 @@ void note_image(JobReport& report, const char* path, const std::vector<uint8_t>&
     report.length = bytes.size();
 }
 
+// --update: the report's stages, and with --read the range as read goes into the backup file.
+UpdateRequest update_request(const RunOptions& o, BackupFile& backup, JobReport& report)
+{
+    UpdateRequest request{.start = o.start_offset,
+                          .verify_erase = o.verify_erase,
+                          .unlock = o.unlock,
+                          .unlock_all = o.unlock_all,
+                          .stage = [&report](const char* stage) { report.stage(stage); }};
+    if (o.read_path != nullptr)
+        request.read = [&o, &backup](uint32_t begin, std::span<const uint8_t> now) {
+            if (!backup.commit(now))
+                return false;
+            con_printf("\nFlash reading OK: %u bytes from 0x%08X into %s\n", static_cast<unsigned>(now.size()), begin,
+                       o.read_path);
+            return true;
+        };
+    return request;
+}
+
 // --read: the flash from the start address into the backup file; nothing is erased or written.
 RunEnd read_job(FlashSession& session, SelectedTarget& target, const RunOptions& o, BackupFile& backup,
                 int64_t start_seconds, JobReport& report)
 {
     std::vector<uint8_t> bytes(read_length(session.geometry, span_of(o)));
-    if (beyond_reach(target, uint64_t{o.start_offset} + bytes.size()))
+    if (reach_refused(target, session.geometry, uint64_t{o.start_offset} + bytes.size()))
         return kEndRun;
     report.stage("read");
     report.length = bytes.size();
@@ -265,7 +207,7 @@ RunEnd verify_job(FlashSession& session, SelectedTarget& target, const RunOption
         return kEndRun;
     }
     note_image(report, o.verify_path, file);
-    if (beyond_reach(target, uint64_t{o.start_offset} + file.size()))
+    if (reach_refused(target, session.geometry, uint64_t{o.start_offset} + file.size()))
         return kEndRun;
     report.stage("verify");
     const Outcome verified = flash_verify_range(session, o.start_offset, file);
@@ -305,13 +247,10 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     const int64_t start_seconds = platform().time_seconds();
 
     report.stage("chain_check");
-    // A BSDL file without an IDCODE accepts any device.
     ConsoleHost host;
     if (o.svf != nullptr && cpu.idcode_instruction != nullptr)
         o.svf->expect(idcode_tdo(cpu.idcode));
-    const Outcome checked = cpu.idcode_instruction == nullptr ? outcome_of(Status::ok)
-                                                              : chain_check_idcode(chain, host, cpu.idcode_instruction,
-                                                                                   cpu.idcode, cpu.instruction_length);
+    const Outcome checked = check_chain(chain, host, cpu);
     const bool chain_matches = checked.ok();
     const uint32_t idcode_read = checked.actual;
     report.idcode_read = idcode_read;
@@ -327,31 +266,45 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
 
     report.stage_end();  // the prompts wait for a person
     if (!o.detect) {
-        Ending asked;
-        if (o.flash_model[0] == '\0')
-            asked = ask_flash_model(o);
-        if (!asked && o.bus_width == 0)
-            asked = ask_bus_width(o);
-        if (!asked && o.interleave == 0)
-            asked = ask_interleave(o);
-        if (asked)
-            return *asked;
+        if (o.flash_model[0] == '\0') {
+            const std::span<const FlashDescriptor> models = flash_descriptors();
+            std::vector<const char*> names;
+            for (const FlashDescriptor& model : models)
+                names.push_back(model.name);
+            const std::string name = host.flash_model(names);
+            std::strncpy(o.flash_model, name.c_str(), sizeof o.flash_model - 1);
+            o.flash_model[sizeof o.flash_model - 1] = '\0';
+        }
+        if (!host.ending() && o.bus_width == 0)
+            o.bus_width = host.bus_width();
+        if (!host.ending() && o.interleave == 0)
+            o.interleave = host.interleave();
+        if (host.ending())
+            return *host.ending();
     }
 
     if (stopped_before_change(target))
         return kStopped;
     chain.scan_ir(cpu.instruction_length, cpu.extest_instruction);
 
-    const FlashDescriptor* descriptor =
-        o.detect ? detect_flash(target, host, cpu, o) : flash_descriptor_find(o.flash_model);
-    if (o.detect && descriptor == nullptr)
+    FlashChoice choice;
+    const ChoiceStop chosen = choose_flash(target, host, cpu, o.start_offset, o.detect ? nullptr : o.flash_model,
+                                           o.bus_width, o.interleave, choice);
+    if (chosen == ChoiceStop::nothing_detected) {
+        const std::string tried = setup_names(choice.setups_tried);
+        con_printf("No flash answered with known codes or a CFI table in any set-up tried (%s)\n",
+                   tried.empty() ? "none fits -w and -i" : tried.c_str());
         return kEndRun;
-    FlashModel model{};
-    if (descriptor == nullptr || flash_setup_model(*descriptor, o.bus_width, o.interleave, model) != Status::ok) {
+    }
+    o.bus_width = choice.bus_width;
+    o.interleave = choice.interleave;
+    if (chosen == ChoiceStop::unsupported) {
         con_printf("Cannot support flash programming for your flash setting\n");
         print_setups_line(o.flash_model, o.bus_width, o.interleave);
         return kEndRun;
     }
+    const FlashDescriptor* descriptor = choice.descriptor;
+    const FlashModel& model = choice.model;
     report.flash_model = descriptor->name;
     report.bus_width = o.bus_width;
     report.chips = o.interleave;
@@ -371,10 +324,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
         expected->set_geometry(session.geometry);
 
     report.stage("identify");
-    // No erase block starts off a 4 KB boundary: such a start is refused once the blocks are
-    // known, and the codes are read where the chip can answer them (at 0x1002 it reads data).
-    const uint32_t id_base = o.start_offset & ~(kNoBlockStartBelow - 1);
-    const Outcome identified = flash_read_id(session, id_base, model.maker_id_offset, model.device_id_offset);
+    // A start off a block's start is refused once the blocks are known.
+    const Outcome identified = read_flash_codes(session, o.start_offset);
     report.maker_id = session.identity.maker_id;
     report.device_id = session.identity.device_id;
     // A failed cable reads all ones: its own line, not the flash's.
@@ -389,8 +340,7 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     }
     con_printf("Maker ID = 0x%04X, Device ID = 0x%04X\n", session.identity.maker_id, session.identity.device_id);
 
-    const Outcome geometry = flash_builtin_for(session) != nullptr ? flash_builtin_geometry(session, id_base)
-                                                                   : flash_query_cfi(session, id_base);
+    const Outcome geometry = read_flash_blocks(session, o.start_offset);
     if (stopped_before_change(target))
         return kStopped;
     if (!geometry.ok()) {
@@ -422,10 +372,8 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     report.start = o.start_offset;
     if (!start_in_device(g, o.start_offset))
         return kEndRun;
-    const bool read_job_only = o.read_path != nullptr && !o.update;  // with --update, the update's read is kept
-    if (read_job_only && beyond_cpu_pins(cpu, g, uint64_t{o.start_offset} + read_length(g, span_of(o))))
-        return kEndRun;
-    if (read_job_only)
+    // With --update, the update's read is kept.
+    if (o.read_path != nullptr && !o.update)
         return read_job(session, target, o, backup, start_seconds, report);
     if (o.verify_path != nullptr)
         return verify_job(session, target, o, start_seconds, report);
@@ -449,13 +397,17 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
     const JobRange range = job_range(g, span_of(o), chip_erase, image.size());
     if (o.image_path == nullptr)
         report.length = o.erase_size;
-    if (beyond_reach(target, range.end) || beyond_cpu_pins(cpu, g, range.end))
+    if (reach_refused(target, g, range.end))
         return kEndRun;
     if (o.update) {
-        const UpdateEnd update = update_range(session, o, range, image, backup, report);
+        const UpdateEnd update = update_range(session, update_request(o, backup, report), range, image);
+        if (update.counts)
+            report.update = *update.counts;
+        if (update.changing)
+            print_job_failure_line(update.outcome, session);
         if (!update.outcome.ok())
             return update.refused ? kEndRun : job_failed(update.outcome, target, update.changed, report);
-        print_update_counts(update.counts);
+        print_update_counts(*update.counts);
         con_printf(o.image_path == nullptr ? "\nFlash erasing & Verifying OK\n" : "\nFlash writing & verifying OK\n\n");
         chain.flush();
         if (o.image_path != nullptr)

@@ -7,8 +7,9 @@
 #include "flash/flash_ops.h"
 #include "job/cable_inside.h"
 #include "job/job_causes.h"
+#include "job/flash_open.h"
 #include "job/job_rules.h"
-#include "jtag/chain_check.h"
+#include "job/update_job.h"
 #include "jtag/jtag_chain.h"
 #include "targets/bsdl_device.h"
 #include "targets/bsdl_target.h"
@@ -120,8 +121,7 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
     reach.chain.park();
     reach.chain.tap_reset();
     if (cpu_row.idcode_instruction != nullptr) {
-        const Outcome checked = chain_check_idcode(reach.chain, host, cpu_row.idcode_instruction, cpu_row.idcode,
-                                                   cpu_row.instruction_length);
+        const Outcome checked = check_chain(reach.chain, host, cpu_row);
         report.idcode_read = checked.actual;
         if (Outcome f = faulted(reach); !f.ok())
             return f;
@@ -147,20 +147,17 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
             return refuse("No interleave: the set-up gives none and the host gave neither 1 nor 2");
     }
     reach.chain.scan_ir(cpu_row.instruction_length, cpu_row.extest_instruction);
-    const FlashDescriptor* descriptor = nullptr;
-    if (detect) {
-        FlashDetection detection;
-        const uint8_t setups = setups_to_try(cpu_row, width, chips);
-        if (detect_in_setups(reach.target, host, start, setups, detection) != Status::ok)
-            return refuse("No flash answered with known codes or a CFI table in any set-up tried (" +
-                          setup_names(setups) + ")");
-        descriptor = detection.descriptor;
-        width = detection.bus_width;
-        chips = detection.interleave;
-    } else {
-        descriptor = flash_descriptor_find(model_name.c_str());
-    }
-    if (descriptor == nullptr || flash_setup_model(*descriptor, width, chips, reach.model) != Status::ok)
+    FlashChoice choice;
+    const ChoiceStop chosen =
+        choose_flash(reach.target, host, cpu_row, start, detect ? nullptr : model_name.c_str(), width, chips, choice);
+    if (chosen == ChoiceStop::nothing_detected)
+        return refuse("No flash answered with known codes or a CFI table in any set-up tried (" +
+                      setup_names(choice.setups_tried) + ")");
+    width = choice.bus_width;
+    chips = choice.interleave;
+    const FlashDescriptor* descriptor = choice.descriptor;
+    reach.model = choice.model;
+    if (chosen == ChoiceStop::unsupported)
         return refuse(text_of("Cannot support flash programming for %s at %dx%d", model_name.c_str(),
                               static_cast<int>(width), static_cast<int>(chips)));
     if (!cpu_setup_fits(cpu_row, reach.model.data_bits))
@@ -172,8 +169,7 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
     FlashSession& s = *reach.session;
 
     report.stage = "identify";
-    const uint32_t id_base = start & ~(kNoBlockStartBelow - 1);
-    const Outcome identified = flash_read_id(s, id_base, reach.model.maker_id_offset, reach.model.device_id_offset);
+    const Outcome identified = read_flash_codes(s, start);
     report.maker_id = s.identity.maker_id;
     report.device_id = s.identity.device_id;
     if (found != nullptr)
@@ -188,13 +184,12 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
     if (!identified.ok())
         return refuse(text_of("Cannot read flash ID or Unknow flash: maker 0x%04X, device 0x%04X", s.identity.maker_id,
                               s.identity.device_id));
-    const Outcome geometry =
-        flash_builtin_for(s) != nullptr ? flash_builtin_geometry(s, id_base) : flash_query_cfi(s, id_base);
+    const Outcome geometry = read_flash_blocks(s, start);
     if (Outcome f = faulted(reach); !f.ok())
         return f;
     if (!geometry.ok())
         return refuse("Not defined FLASH Qeury INFO");
-    flash_reset_cycle(s, id_base);
+    flash_reset_cycle(s, id_base(start));
     report.flash_size = s.geometry.device_size;
     if (found != nullptr) {
         found->size = s.geometry.device_size;
@@ -216,11 +211,12 @@ Outcome Job::State::settled(Reach& reach, const JobSpan& span, uint64_t end, boo
     if (end > uint64_t{g.block_start[0]} + g.device_size)
         return refuse(text_of("The job goes up to 0x%llX, past the end of the %u KB flash",
                               static_cast<unsigned long long>(end), g.device_size / 1024));
-    if (end > reach.target.address_reach())
+    const ReachStop past = reach_stop(reach.target, g, end);
+    if (past == ReachStop::bus_map)
         return refuse(text_of("The address pins reach 0x%llX bytes; the job goes up to 0x%llX",
                               static_cast<unsigned long long>(reach.target.address_reach()),
                               static_cast<unsigned long long>(end)));
-    if (setup.bsdl.empty() && past_cpu_pins(*cpu, g, end))
+    if (past == ReachStop::cpu_pins)
         return refuse(text_of("The job ends at 0x%08llX, past what this CPU's %u address pins reach",
                               static_cast<unsigned long long>(end - 1),
                               static_cast<unsigned>(cpu->pins.address.size())));
@@ -244,6 +240,25 @@ Outcome Job::State::change(Reach& reach, JobSpan span, std::span<const uint8_t> 
     report.length = image.empty() ? span.erase_size : image.size();
     if (Outcome refused = settled(reach, span, range.end, true); !refused.ok())
         return refused;
+    if (o.update) {
+        report.stage = "read";
+        const UpdateEnd update = update_range(
+            s,
+            {.start = span.start,
+             .verify_erase = o.verify_erase,
+             .unlock = o.unlock,
+             .unlock_all = o.unlock_all,
+             .stage = [this](const char* stage) { report.stage = stage; }},
+            range, image);
+        if (update.counts)
+            report.blocks = {update.counts->unchanged, update.counts->programmed_over, update.counts->erased};
+        if (Outcome f = faulted(reach); !f.ok())
+            return f;
+        if (!update.outcome.ok())
+            return end(update.outcome);
+        reach.chain.flush();
+        return end({});
+    }
     if (Outcome checked = check_erase_blocks(s, span, chip_erase, o.unlock, o.unlock_all); !checked.ok())
         return end(checked);
     report.stage = "erase";

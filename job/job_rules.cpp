@@ -24,6 +24,13 @@ bool start_is_aligned(const FlashGeometry& g, uint32_t start)
     return false;
 }
 
+ReachStop reach_stop(const SelectedTarget& target, const FlashGeometry& g, uint64_t end)
+{
+    if (target.cpu().flash_address_pins)
+        return end > target.address_reach() ? ReachStop::bus_map : ReachStop::none;
+    return past_cpu_pins(target.cpu(), g, end) ? ReachStop::cpu_pins : ReachStop::none;
+}
+
 uint32_t block_offset(const FlashGeometry& g, int32_t index)
 {
     if (index < 0 || index > g.block_count)
@@ -129,11 +136,11 @@ Outcome check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t sta
     return result;
 }
 
-Outcome program_image(FlashSession& session, uint32_t start, std::span<const uint8_t> image)
+Outcome program_image(FlashSession& session, uint32_t block, uint32_t start, std::span<const uint8_t> image)
 {
     if (session.descriptor.style == CommandStyle::intel)
         return flash_intel_program(session, start, image);
     if (session.descriptor.write_buffer && session.model.buffer_words != 0)
-        return flash_program_buffered(session, start, image);
-    return flash_program(session, start, image);
+        return flash_program_buffered(session, block, start, image);
+    return flash_program(session, block, start, image);
 }

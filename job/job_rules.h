@@ -46,6 +46,12 @@ inline bool past_cpu_pins(const CpuTarget& cpu, const FlashGeometry& g, uint64_t
     return end > g.block_start[0] + cpu_pins_reach(cpu);
 }
 
+// A job ending past what the address pins reach would change the flash's lower part and read it
+// back as if it had gone where it was meant: a bus map's pins count words, a built-in CPU's pins
+// count bytes above the flash region's start.
+enum class ReachStop : uint8_t { none, bus_map, cpu_pins };
+ReachStop reach_stop(const SelectedTarget& target, const FlashGeometry& geometry, uint64_t end);
+
 // Distance in bytes from the first erase block to block `index`; 0 outside 0..block_count.
 uint32_t block_offset(const FlashGeometry& geometry, int32_t index);
 
@@ -78,5 +84,10 @@ Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase);
 // ones are verified as they are written.
 Outcome check_unprogrammed(FlashSession& session, const JobRange& erased, uint32_t start, size_t image_size);
 
-// The image programmed from `start` the way the chip writes fastest, each word verified.
-Outcome program_image(FlashSession& session, uint32_t start, std::span<const uint8_t> image);
+// The image programmed from `start` the way the chip writes fastest, each word verified; `block`
+// is the start of the block being programmed, where the unlock cycles go.
+Outcome program_image(FlashSession& session, uint32_t block, uint32_t start, std::span<const uint8_t> image);
+inline Outcome program_image(FlashSession& session, uint32_t start, std::span<const uint8_t> image)
+{
+    return program_image(session, start, start, image);
+}

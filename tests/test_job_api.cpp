@@ -2,6 +2,7 @@
 // The job API on the virtual board: each job kind in one call, and the causes it ends with.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <tarnflash/tarnflash.h>
@@ -127,6 +128,22 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
          tarnflash::CableKind::cmsis_dap},
         {"verify", kBoard, kKtr, verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads "},
         {"erase", kBoard, kKtr, erase_block, tarnflash::Status::ok, ""},
+        {"update",
+         kBoard,
+         kKtr,
+         [](tarnflash::Job& job, sim::VirtualBoard& board) {
+             std::vector<uint8_t> in(0x800000, 0xFF);
+             std::copy(kImage.begin(), kImage.end(), in.begin() + 0x10000);
+             in[0x10010] = 0xFF;  // one word to program over; the next block already holds its part
+             board.flash()->load(in);
+             const tarnflash::Outcome done = job.program(kImage, {.start = 0x10000, .update = true});
+             const tarnflash::Report::Blocks blocks = job.report().blocks;
+             EXPECT_EQ((std::array{blocks.unchanged, blocks.programmed_over, blocks.erased}), (std::array{0u, 1u, 0u}));
+             EXPECT_EQ(board.flash()->contents()[0x10010], kImage[0x10]);
+             return done;
+         },
+         tarnflash::Status::ok,
+         ""},
         {"protected block",
          {"--cpu", "KTR5200", "--protect", "3"},
          {.cpu = "KTR5200", .flash = "S29AL008D", .bus_width = 16, .interleave = 1},

@@ -95,6 +95,7 @@ struct ProgramOptions {
     bool verify_erase = false;  // erased words the image leaves are read back as erased
     bool unlock = false;        // unlock the protected or locked blocks in the range
     bool unlock_all = false;    // unlock the whole device
+    bool update = false;        // read the range first and change only the blocks that differ
 };
 
 struct ReadResult {
@@ -113,6 +114,12 @@ struct Report {
     uint32_t flash_size = 0;
     uint32_t start = 0;
     uint64_t length = 0;
+    struct Blocks {
+        uint32_t unchanged = 0;
+        uint32_t programmed_over = 0;
+        uint32_t erased = 0;
+    };
+    Blocks blocks{};  // an update's blocks: left alone, programmed over, erased
     Outcome outcome{};
     std::string cause{};  // why it did not end ok, one line; empty when it did
 };

@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/update_stage.h"
+#include "job/update_job.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/run_causes.h"
 #include "flash/flash_descriptor.h"
 #include "flash/flash_erase_check.h"
 #include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
 #include "flash/flash_protect.h"
-#include "platform/console.h"
 
 namespace {
 
@@ -28,20 +26,10 @@ uint32_t program_unit(const FlashSession& s)
     return step * std::clamp<uint32_t>(s.model.buffer_words, 1, kMaxBufferWords);
 }
 
-// `block`: the start of the block being programmed, where the unlock cycles go.
-Outcome program_bytes(FlashSession& s, uint32_t block, uint32_t address, std::span<const uint8_t> bytes)
-{
-    if (s.descriptor.style == CommandStyle::intel)
-        return flash_intel_program(s, address, bytes);
-    if (s.descriptor.write_buffer && s.model.buffer_words != 0)
-        return flash_program_buffered(s, block, address, bytes);
-    return flash_program(s, block, address, bytes);
-}
-
 // One stage of the update over the blocks [first, last) of the plan, which share their change.
 class Updater {
 public:
-    Updater(FlashSession& s, const RunOptions& o, const JobRange& range, std::span<const uint8_t> now,
+    Updater(FlashSession& s, const UpdateRequest& o, const JobRange& range, std::span<const uint8_t> now,
             std::span<const uint8_t> wanted, uint64_t image_end)
         : s_(s),
           o_(o),
@@ -49,7 +37,7 @@ public:
           now_(now),
           wanted_(wanted),
           unit_(program_unit(s)),
-          image_begin_((o.start_offset - range.begin) / unit_ * unit_),
+          image_begin_((o.start - range.begin) / unit_ * unit_),
           image_end_((image_end - range.begin + unit_ - 1) / unit_ * unit_)
     {}
 
@@ -91,11 +79,11 @@ private:
     {
         if (from >= to)
             return outcome_of(Status::ok);
-        return program_bytes(s_, block, range_.begin + from, wanted_.subspan(from, to - from));
+        return program_image(s_, block, range_.begin + from, wanted_.subspan(from, to - from));
     }
 
     FlashSession& s_;
-    const RunOptions& o_;
+    const UpdateRequest& o_;
     const JobRange& range_;
     std::span<const uint8_t> now_, wanted_;
     uint32_t unit_;
@@ -104,7 +92,7 @@ private:
 
 // Every run of blocks to change, checked before the first is: a protected block refuses the
 // job as the plain job does, one that stays as it is does not.
-Outcome check_changed_blocks(FlashSession& s, const RunOptions& o, const std::vector<BlockPlan>& plan)
+Outcome check_changed_blocks(FlashSession& s, const UpdateRequest& o, const std::vector<BlockPlan>& plan)
 {
     const UnlockRequest unlock = o.unlock_all ? UnlockRequest::all
                                  : o.unlock   ? UnlockRequest::range
@@ -116,7 +104,7 @@ Outcome check_changed_blocks(FlashSession& s, const RunOptions& o, const std::ve
         if (j != i) {
             const int32_t first = plan[i].block;
             const int32_t last = plan[j - 1].block + 1;
-            if (Outcome checked = flash_check_blocks(s, o.start_offset, first, last, unlock,
+            if (Outcome checked = flash_check_blocks(s, o.start, first, last, unlock,
                                                      first == 0 && last == s.geometry.block_count);
                 !checked.ok())
                 return checked;
@@ -128,30 +116,29 @@ Outcome check_changed_blocks(FlashSession& s, const RunOptions& o, const std::ve
 
 }  // namespace
 
-UpdateEnd update_range(FlashSession& s, const RunOptions& o, const JobRange& range, std::span<const uint8_t> image,
-                       BackupFile& backup, JobReport& report)
+UpdateEnd update_range(FlashSession& s, const UpdateRequest& o, const JobRange& range, std::span<const uint8_t> image)
 {
     UpdateEnd end;
     const uint32_t length = static_cast<uint32_t>(range.end - range.begin);
-    const uint32_t at = o.start_offset - range.begin;
+    const uint32_t at = o.start - range.begin;
     std::vector<uint8_t> now(length);
     std::vector<uint8_t> wanted(length, kErased);
     std::copy_n(image.begin(), std::min<size_t>(image.size(), length - at), wanted.begin() + at);
 
-    report.stage("read");
+    const auto stage = [&o](const char* name) {
+        if (o.stage)
+            o.stage(name);
+    };
+    stage("read");
     if (end.outcome = flash_read_range(s, range.begin, now); !end.outcome.ok())
         return end;
-    if (o.read_path != nullptr) {
-        if (!backup.commit(now)) {
-            end.refused = true;
-            end.outcome = outcome_of(Status::refused);
-            return end;
-        }
-        con_printf("\nFlash reading OK: %u bytes from 0x%08X into %s\n", length, range.begin, o.read_path);
+    if (o.read && !o.read(range.begin, now)) {
+        end.refused = true;
+        end.outcome = outcome_of(Status::refused);
+        return end;
     }
     const std::vector<BlockPlan> plan = update_plan(s.geometry, range.begin, now, wanted);
     end.counts = update_counts(plan);
-    report.update = end.counts;
     if (end.outcome = check_changed_blocks(s, o, plan); !end.outcome.ok()) {
         end.refused = true;
         return end;
@@ -161,7 +148,7 @@ UpdateEnd update_range(FlashSession& s, const RunOptions& o, const JobRange& ran
         return end;
     }
 
-    Updater updater(s, o, range, now, wanted, uint64_t{o.start_offset} + image.size());
+    Updater updater(s, o, range, now, wanted, uint64_t{o.start} + image.size());
     for (size_t i = 0; i < plan.size();) {
         size_t j = i + 1;
         while (j < plan.size() && plan[j].change == plan[i].change)
@@ -171,21 +158,15 @@ UpdateEnd update_range(FlashSession& s, const RunOptions& o, const JobRange& ran
             if (end.changed.end == 0)
                 end.changed.begin = plan[i].address;
             end.changed.end = std::min<uint64_t>(uint64_t{plan[j - 1].address} + plan[j - 1].size, range.end);
-            report.stage(change == BlockChange::erase ? "erase" : "program");
+            stage(change == BlockChange::erase ? "erase" : "program");
             end.outcome = change == BlockChange::erase ? updater.erase(&plan[i], &plan[i] + (j - i))
                                                        : updater.program_over(&plan[i], &plan[i] + (j - i));
             if (!end.outcome.ok()) {
-                print_job_failure_line(end.outcome, s);
+                end.changing = true;
                 return end;
             }
         }
         i = j;
     }
     return end;
-}
-
-void print_update_counts(const UpdateCounts& counts)
-{
-    con_printf("\nBlocks: %u unchanged, %u programmed over, %u erased\n", counts.unchanged, counts.programmed_over,
-               counts.erased);
 }
