@@ -89,6 +89,13 @@ JobResult job_result(const char* kind, const tarnflash::Outcome& o, const tarnfl
     r.report["flash_size"] = report.flash_size;
     r.report["start"] = report.start;
     r.report["length"] = report.length;
+    if (report.blocks.unchanged + report.blocks.programmed_over + report.blocks.erased != 0) {
+        py::dict blocks;
+        blocks["unchanged"] = report.blocks.unchanged;
+        blocks["programmed_over"] = report.blocks.programmed_over;
+        blocks["erased"] = report.blocks.erased;
+        r.report["update"] = blocks;
+    }
     r.report["outcome"] = outcome;
     return r;
 }

@@ -268,9 +268,12 @@ PYBIND11_MODULE(tarnflash, m)
         .def(
             "program",
             [](Session& s, const py::bytes& image, uint32_t start, const py::object& erase, bool verify_erase,
-               bool unlock, bool unlock_all) {
-                tarnflash::ProgramOptions options{
-                    .start = start, .verify_erase = verify_erase, .unlock = unlock, .unlock_all = unlock_all};
+               bool unlock, bool unlock_all, bool update) {
+                tarnflash::ProgramOptions options{.start = start,
+                                                  .verify_erase = verify_erase,
+                                                  .unlock = unlock,
+                                                  .unlock_all = unlock_all,
+                                                  .update = update};
                 options.erase_all = whole_chip(erase);
                 if (!options.erase_all && !erase.is_none())
                     options.erase_size = erase.cast<uint32_t>();
@@ -278,7 +281,8 @@ PYBIND11_MODULE(tarnflash, m)
                 return s.outcome_of("program", [&](tarnflash::Job& job) { return job.program(bytes, options); });
             },
             py::arg("image"), py::kw_only(), py::arg("start") = 0, py::arg("erase") = py::none(),
-            py::arg("verify_erase") = false, py::arg("unlock") = false, py::arg("unlock_all") = false)
+            py::arg("verify_erase") = false, py::arg("unlock") = false, py::arg("unlock_all") = false,
+            py::arg("update") = false)
         .def("read", &Session::read, py::arg("start"), py::arg("size"))
         .def(
             "verify",

@@ -21,6 +21,8 @@ def test_round_trip(cable):
         assert job.read(0x10000, len(IMAGE)) == IMAGE
         assert job.verify(IMAGE, start=0x10000).ok
         changed = job.verify(IMAGE[:100] + b"\x00" + IMAGE[101:], start=0x10000)
+        assert job.program(IMAGE, start=0x10000, update=True).report["update"] == {
+            "unchanged": 1, "programmed_over": 0, "erased": 0}
     assert (changed.ok, changed.status, changed.address) == (False, "failed", 0x10064)
     assert board.contents()[0x10000:0x12000] == IMAGE
 
