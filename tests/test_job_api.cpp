@@ -228,15 +228,21 @@ namespace {
 // A cable that cannot be opened: no cable, and the reason.
 TEST(JobApi, CablesThatCannotOpenSayWhy)
 {
+    // A port listened on a moment ago and no longer.
+    const std::string gone = [] {
+        NetListener listener;
+        EXPECT_EQ(listener.listen_loopback(0), nullptr);
+        return "127.0.0.1:" + std::to_string(listener.port());
+    }();
     const struct {
         tarnflash::CableChoice choice;
-        const char* cause;
+        std::string cause;
     } cases[] = {
         {{.kind = tarnflash::CableKind::ftdi, .config = "/nonexistent/adapter.cfg"}, "/nonexistent/adapter.cfg"},
         {{.kind = tarnflash::CableKind::jlink, .serial = "42"}, "no J-Link with serial 42 found"},
         {{.kind = tarnflash::CableKind::gpio, .port = "gpiochip0", .config = "tck=11"}, "--gpio-pins lacks tms"},
-        {{.kind = tarnflash::CableKind::remote, .port = "xvc:127.0.0.1:1"},
-         "Cannot reach the XVC server 127.0.0.1:1: Connection refused"},
+        {{.kind = tarnflash::CableKind::remote, .port = "xvc:" + gone},
+         "Cannot reach the XVC server " + gone + ": Connection refused"},
         {{.kind = tarnflash::CableKind::remote, .port = "remote-bitbang:unix:/nonexistent/socket"},
          "Cannot reach the remote_bitbang server unix:/nonexistent/socket: No such file or directory"},
         {{.kind = tarnflash::CableKind::remote, .port = "127.0.0.1:1"},
