@@ -2,33 +2,13 @@
 #include "app/network_cable.h"
 
 #include <cstring>
-#include <string_view>
 
-#include "jtag/bitbang_cable.h"
+#include "job/network_open.h"
 #include "jtag/number_text.h"
 #include "jtag/xvc_cable.h"
 #include "platform/console.h"
-#include "platform/net_stream.h"
 
 namespace {
-
-constexpr uint16_t kXvcPort = 2542;
-constexpr uint32_t kXvcTckHz = 6'000'000;
-constexpr int kConnectMs = 5'000;
-constexpr int kAnswerMs = 10'000;
-constexpr const char* kForms = "xvc:HOST[:PORT], remote-bitbang:HOST:PORT or remote-bitbang:unix:PATH";
-
-// The stream lives as long as the cable over it, and is made before it.
-struct StreamHolder {
-    NetStream stream;
-};
-
-template <typename C>
-class Connected final : private StreamHolder, public C {
-public:
-    explicit Connected(std::string server) : C(stream, std::move(server)) {}
-    NetStream& net() { return stream; }
-};
 
 RunEnd refuse(const std::string& line)
 {
@@ -36,54 +16,7 @@ RunEnd refuse(const std::string& line)
     return process_end(1);
 }
 
-std::string server_name(const NetCableAddress& a)
-{
-    if (a.port == 0)
-        return "unix:" + a.host;
-    const bool v6 = a.host.find(':') != std::string::npos;
-    return (v6 ? "[" + a.host + "]" : a.host) + ":" + std::to_string(a.port);
-}
-
 }  // namespace
-
-bool network_cable_parse(const char* value, NetCableAddress& address)
-{
-    std::string_view text = value != nullptr ? value : "";
-    address.xvc = text.rfind("xvc:", 0) == 0;
-    if (!address.xvc && text.rfind("remote-bitbang:", 0) != 0)
-        return false;
-    text.remove_prefix(address.xvc ? 4 : 15);
-    if (!address.xvc && text.rfind("unix:", 0) == 0) {
-        address.host = text.substr(5);
-        address.port = 0;
-        return !address.host.empty();
-    }
-    // HOST, HOST:PORT, [V6ADDRESS]:PORT
-    std::string_view port;
-    if (text.rfind('[', 0) == 0) {
-        const size_t close = text.find(']');
-        if (close == std::string_view::npos)
-            return false;
-        address.host = text.substr(1, close - 1);
-        std::string_view rest = text.substr(close + 1);
-        if (!rest.empty() && (rest[0] != ':' || rest.size() == 1))
-            return false;
-        port = rest.empty() ? rest : rest.substr(1);
-    } else {
-        const size_t colon = text.rfind(':');
-        address.host = text.substr(0, colon);
-        port = colon == std::string_view::npos ? std::string_view{} : text.substr(colon + 1);
-        if (colon != std::string_view::npos && port.empty())
-            return false;
-    }
-    if (address.host.empty() || (port.empty() && !address.xvc))
-        return false;
-    uint32_t number = kXvcPort;
-    if (!port.empty() && (!parse_digits(port, number) || number == 0 || number > 0xFFFF))
-        return false;
-    address.port = static_cast<uint16_t>(number);
-    return true;
-}
 
 bool network_cable_wanted(const LongOptions& o)
 {
@@ -95,7 +28,7 @@ bool network_cable_options(const LongOptions& o, std::string& error)
 {
     NetCableAddress address;
     if (!network_cable_parse(o.cable, address)) {
-        error = std::string("bad --cable '") + o.cable + "' (" + kForms + ")";
+        error = std::string("bad --cable '") + o.cable + "' (" + kNetCableForms + ")";
         return false;
     }
     if (o.cable_config || o.cable_serial || o.cable_id || o.cable_interface || o.cable_pins) {
@@ -120,38 +53,23 @@ Ending open_network_cable(const LongOptions& o, std::unique_ptr<Cable>& cable)
 {
     NetCableAddress address;
     network_cable_parse(o.cable, address);
-    const std::string server = server_name(address);
-    const char* kind = address.xvc ? "XVC" : "remote_bitbang";
-    if (!net_supported())
-        return refuse("This build has no network cables (xvc, remote-bitbang): they are built on Linux");
-    uint32_t tck_hz = kXvcTckHz;
-    if (o.tck_hz != nullptr && (!parse_digits(o.tck_hz, tck_hz) || tck_hz == 0))
+    if (const char* none = net_cables_missing())
+        return refuse(none);
+    NetCableSettings settings;
+    if (o.tck_hz != nullptr && (!parse_digits(o.tck_hz, settings.tck_hz) || settings.tck_hz == 0))
         return refuse("bad --tck-hz (a frequency in Hz, as 6000000)");
-    if (address.xvc) {
-        auto xvc = std::make_unique<Connected<XvcCable>>(server);
-        NetStream& stream = xvc->net();
-        if (const char* cause = stream.connect(address.host, address.port, kConnectMs))
-            return refuse(std::string("Cannot reach the XVC server ") + server + ": " + cause);
-        stream.set_read_timeout(kAnswerMs);
-        if (const char* reason = xvc->open(tck_hz))
-            return refuse(reason);
-        const uint32_t asked_ns = (1'000'000'000u + tck_hz / 2) / tck_hz;
-        if (xvc->period_ns() != asked_ns)
-            con_printf("XVC server %s runs TCK at %u Hz (a %u ns period), not the %u Hz asked\n", server.c_str(),
-                       static_cast<unsigned>(xvc->tck_hz()), static_cast<unsigned>(xvc->period_ns()),
-                       static_cast<unsigned>(tck_hz));
-        cable = std::move(xvc);
-        return {};
-    }
-    auto bitbang = std::make_unique<Connected<BitbangCable>>(server);
-    NetStream& stream = bitbang->net();
-    if (const char* cause = stream.connect(address.host, address.port, kConnectMs))
-        return refuse(std::string("Cannot reach the ") + kind + " server " + server + ": " + cause);
-    stream.set_read_timeout(kAnswerMs);
-    const bool hold = o.srst != nullptr && std::strcmp(o.srst, "hold") == 0;
-    if (const char* reason = bitbang->open(hold, o.srst != nullptr && !hold))
-        return refuse(reason);
-    cable = std::move(bitbang);
+    settings.srst_hold = o.srst != nullptr && std::strcmp(o.srst, "hold") == 0;
+    settings.srst_release = o.srst != nullptr && !settings.srst_hold;
+    std::string why;
+    cable = connect_network_cable(address, settings, why);
+    if (cable == nullptr)
+        return refuse(why);
+    const auto* xvc = dynamic_cast<const XvcCable*>(cable.get());
+    const uint32_t asked_ns = (1'000'000'000u + settings.tck_hz / 2) / settings.tck_hz;
+    if (xvc != nullptr && xvc->period_ns() != asked_ns)
+        con_printf("XVC server %s runs TCK at %u Hz (a %u ns period), not the %u Hz asked\n", xvc->server().c_str(),
+                   static_cast<unsigned>(xvc->tck_hz()), static_cast<unsigned>(xvc->period_ns()),
+                   static_cast<unsigned>(settings.tck_hz));
     return {};
 }
 

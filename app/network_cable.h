@@ -3,7 +3,6 @@
 // remote-bitbang:HOST:PORT or remote-bitbang:unix:PATH (an OpenOCD remote_bitbang server).
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -18,15 +17,6 @@ bool network_cable_wanted(const LongOptions& options);
 // With a network cable: true, or false with a one-line reason in `error` for an option that
 // belongs to another cable.
 bool network_cable_options(const LongOptions& options, std::string& error);
-
-// Where a --cable value points: `host` and `port`, or the socket path in `host` with port 0.
-struct NetCableAddress {
-    bool xvc = false;
-    std::string host;
-    uint16_t port = 0;
-};
-// False for a value that is no network cable or lacks its host or port.
-bool network_cable_parse(const char* value, NetCableAddress& address);
 
 // Connects to the server and opens the cable into `cable`, or ends the run with its one line.
 [[nodiscard]] Ending open_network_cable(const LongOptions& options, std::unique_ptr<Cable>& cable);

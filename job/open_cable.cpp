@@ -4,6 +4,7 @@
 #include "job/adapter_file.h"
 #include "job/cable_inside.h"
 #include "job/gpio_pins.h"
+#include "job/network_open.h"
 #include "jtag/adapter_cable.h"
 #include "jtag/gpio_cable.h"
 #include <algorithm>
@@ -163,6 +164,11 @@ std::unique_ptr<Cable> open_cable_on(Platform& os, const CableChoice& choice, st
         return open_dap(os, choice, cause);
     case CableKind::gpio:
         return open_gpio(os, choice, cause);
+    case CableKind::remote: {
+        std::string why;
+        auto net = open_network_choice(choice, why);
+        return net != nullptr ? opened(std::move(net)) : refused(cause, why);
+    }
     default:
         return refused(cause, "This cable is opened by the command line only");
     }

@@ -88,6 +88,11 @@ int serve_board(const ServeChoice& choice, uint64_t request_ns, VirtualBoard& bo
     }
     std::printf("%u\n", static_cast<unsigned>(listener.port()));
     std::fflush(stdout);
+    return serve_listener(listener, choice, request_ns, board);
+}
+
+int serve_listener(NetListener& listener, const ServeChoice& choice, uint64_t request_ns, VirtualBoard& board)
+{
     std::unique_ptr<ServedProtocol> protocol;
     if (choice.kind == ServeChoice::Kind::xvc)
         protocol = std::make_unique<XvcServer>(board.chain(), board.clock());

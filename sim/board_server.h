@@ -8,6 +8,8 @@
 
 #include "sim/board.h"
 
+class NetListener;
+
 namespace sim {
 
 struct ServeChoice {
@@ -24,5 +26,8 @@ bool serve_parse(const std::string& value, ServeChoice& choice);
 // standard error for every client dropped for what it sent. The exit status: 0, or 2 when the
 // port cannot be listened on (with its line).
 int serve_board(const ServeChoice& choice, uint64_t request_ns, VirtualBoard& board);
+// The same on a listener already listening (choice.port unused, nothing printed): one in the
+// same process as its client, which knows the port before the server runs.
+int serve_listener(NetListener& listener, const ServeChoice& choice, uint64_t request_ns, VirtualBoard& board);
 
 }  // namespace sim

@@ -4,11 +4,16 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tarnflash/tarnflash.h>
+#include <thread>
 #include <vector>
 
+#include "platform/net_stream.h"
+#include "platform/os_platform.h"
 #include "platform/platform.h"
+#include "sim/board_server.h"
 #include "sim/sim_platform.h"
 #include "tests/support/sim_run.h"
 
@@ -46,6 +51,28 @@ struct JobCase {
     tarnflash::Status status;
     const char* cause;  // the start of the report's cause line
     tarnflash::CableKind cable = tarnflash::CableKind::parport;
+    sim::ServeChoice::Kind serve = sim::ServeChoice::Kind::none;  // the board served on 127.0.0.1
+};
+
+// The board served to one client in a thread; the server ends when its client (or, if none came, a
+// connection made here) closes.
+struct ServedBoard {
+    NetListener listener;
+    std::thread thread;
+    std::string cable;  // the value that names it
+    ServedBoard(sim::ServeChoice::Kind kind, sim::VirtualBoard& board)
+    {
+        EXPECT_EQ(listener.listen_loopback(0), nullptr);
+        thread = std::thread(
+            [this, kind, &board] { sim::serve_listener(listener, {.kind = kind, .once = true}, 1000, board); });
+        cable = (kind == sim::ServeChoice::Kind::xvc ? "xvc:" : "remote-bitbang:") + std::string("127.0.0.1:") +
+                std::to_string(listener.port());
+    }
+    ~ServedBoard()
+    {
+        NetStream().connect("127.0.0.1", listener.port(), 1000);
+        thread.join();
+    }
 };
 
 const std::vector<uint8_t> kImage = pattern(0x10000);
@@ -126,6 +153,10 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
          tarnflash::Status::mismatch,
          "0x00001234 reads ",
          tarnflash::CableKind::cmsis_dap},
+        {"program over XVC", kBoard, kKtr, program_and_compare, tarnflash::Status::ok, "",
+         tarnflash::CableKind::remote, sim::ServeChoice::Kind::xvc},
+        {"read over remote_bitbang", kBoard, kKtr, read_back, tarnflash::Status::ok, "",
+         tarnflash::CableKind::remote, sim::ServeChoice::Kind::bitbang},
         {"verify", kBoard, kKtr, verify_one_off, tarnflash::Status::mismatch, "0x00001234 reads "},
         {"erase", kBoard, kKtr, erase_block, tarnflash::Status::ok, ""},
         {"update",
@@ -182,13 +213,20 @@ TEST(JobApi, EachJobKindOnTheVirtualBoard)
         SimSession session(c.board);
         ASSERT_TRUE(session.ok()) << session.error();
         sim::SimPlatform sim_platform(session.board(), {});
-        platform_install(&sim_platform);
+        // A served board's clock is its server's: the job runs on the operating system's.
+        const std::unique_ptr<Platform> os = make_os_platform();
+        const bool served = c.serve != sim::ServeChoice::Kind::none;
+        platform_install(served ? os.get() : &sim_platform);
+        std::optional<ServedBoard> server;
+        if (served)
+            server.emplace(c.serve, session.board());
         std::string cause;
         // The virtual GPIO chip's lines, as the command line's tests name them.
         const bool gpio = c.cable == tarnflash::CableKind::gpio;
-        auto cable = tarnflash::open_cable(
-            {.kind = c.cable, .port = gpio ? "gpiochip0" : "", .config = gpio ? "tck=11,tms=25,tdi=10,tdo=9" : ""},
-            &cause);
+        auto cable = tarnflash::open_cable({.kind = c.cable,
+                                            .port = served ? server->cable : (gpio ? "gpiochip0" : ""),
+                                            .config = gpio ? "tck=11,tms=25,tdi=10,tdo=9" : ""},
+                                           &cause);
         ASSERT_TRUE(cable) << c.what << ": " << cause;
         StationHost host;
         tarnflash::Job job(*cable, c.setup, host);
@@ -207,15 +245,27 @@ namespace {
 // A cable that cannot be opened: no cable, and the reason.
 TEST(JobApi, CablesThatCannotOpenSayWhy)
 {
+    // A port listened on a moment ago and no longer.
+    const std::string gone = [] {
+        NetListener listener;
+        EXPECT_EQ(listener.listen_loopback(0), nullptr);
+        return "127.0.0.1:" + std::to_string(listener.port());
+    }();
     const struct {
         tarnflash::CableChoice choice;
-        const char* cause;
+        std::string cause;
     } cases[] = {
         {{.kind = tarnflash::CableKind::ftdi, .config = "/nonexistent/adapter.cfg"}, "/nonexistent/adapter.cfg"},
         {{.kind = tarnflash::CableKind::jlink, .serial = "42"}, "no J-Link with serial 42 found"},
         {{.kind = tarnflash::CableKind::gpio, .port = "gpiochip0", .config = "tck=11"}, "--gpio-pins lacks tms"},
+        {{.kind = tarnflash::CableKind::remote, .port = "xvc:" + gone},
+         "Cannot reach the XVC server " + gone + ": Connection refused"},
+        {{.kind = tarnflash::CableKind::remote, .port = "remote-bitbang:unix:/nonexistent/socket"},
+         "Cannot reach the remote_bitbang server unix:/nonexistent/socket: No such file or directory"},
         {{.kind = tarnflash::CableKind::remote, .port = "127.0.0.1:1"},
-         "This cable is opened by the command line only"},
+         "bad network cable '127.0.0.1:1' (xvc:HOST[:PORT], remote-bitbang:HOST:PORT or remote-bitbang:unix:PATH)"},
+        {{.kind = tarnflash::CableKind::remote, .port = "remote-bitbang:127.0.0.1"}, "bad network cable "},
+        {{.kind = tarnflash::CableKind::remote, .port = "remote-bitbang:h:1", .khz = 1000}, "a TCK rate is for XVC"},
     };
     SimSession session({"--cpu", "KTR5200", "--cable", "jlink"});
     sim::SimPlatform sim_platform(session.board(), {});

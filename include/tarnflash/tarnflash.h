@@ -23,7 +23,8 @@ enum class CableKind : uint8_t {
     jlink,      // a J-Link (`serial`)
     cmsis_dap,  // a CMSIS-DAP probe (`serial`)
     gpio,       // a GPIO chip's lines (`port`: "gpiochip0", `config`: "tck=11,tms=25,tdi=10,tdo=9")
-    remote,     // a JTAG server over TCP (`port` as HOST:PORT)
+    remote,     // a JTAG server over the network (`port`: "xvc:HOST[:PORT]", "remote-bitbang:HOST:PORT" or
+                // "remote-bitbang:unix:PATH", as --cable takes them; `khz` for XVC alone)
 };
 
 struct CableChoice {
