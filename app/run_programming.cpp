@@ -102,13 +102,6 @@ bool reach_refused(const SelectedTarget& target, const FlashGeometry& g, uint64_
 // The span a run's options ask for.
 JobSpan span_of(const RunOptions& o) { return {o.start_offset, o.erase_size, o.erase_all}; }
 
-Outcome erase_range(FlashSession& session, const RunOptions& o, bool chip_erase)
-{
-    if (chip_erase)
-        con_printf("\nFlash erasing all ...., Start: 0x%08X\n", o.start_offset);
-    return erase_span(session, span_of(o), chip_erase);
-}
-
 // How the run ends after an erase or program that did not succeed.
 RunEnd job_failed(const Outcome& outcome, SelectedTarget& target, const JobRange& range, JobReport& report)
 {
@@ -414,32 +407,31 @@ RunEnd run_programming(const RunOptions& options, const CpuTarget& cpu, JtagChai
             print_elapsed("Write", start_seconds);
         return {0, o.image_path == nullptr ? CableEnd::reset_park : CableEnd::park};
     }
-    if (!check_erase_blocks(session, span_of(o), chip_erase, o.unlock, o.unlock_all).ok())
-        return kEndRun;
-    report.stage("erase");
-    if (!chip_erase && !o.erase_all)
-        print_range_end_line("erase", g, o.start_offset, o.erase_size);
-    if (const Outcome erased = erase_range(session, o, chip_erase); !erased.ok()) {
-        print_job_failure_line(erased, session, chip_erase);
-        return job_failed(erased, target, range, report);
+    const ChangeRequest request{
+        .span = span_of(o),
+        .chip_erase = chip_erase,
+        .program = o.image_path != nullptr,
+        .verify_erase = o.verify_erase,
+        .unlock = o.unlock,
+        .unlock_all = o.unlock_all,
+        .entering = [&](ChangeStep step) {
+            report.stage(step == ChangeStep::erase ? "erase" : "program");
+            if (step == ChangeStep::erase && chip_erase)
+                con_printf("\nFlash erasing all ...., Start: 0x%08X\n", o.start_offset);
+            else if (step == ChangeStep::erase && !o.erase_all)
+                print_range_end_line("erase", g, o.start_offset, o.erase_size);
+        }};
+    if (const ChangeEnd changed = change_flash(session, request, image); !changed.outcome.ok()) {
+        if (changed.step == ChangeStep::check)
+            return kEndRun;
+        if (changed.step != ChangeStep::blank_check)
+            print_job_failure_line(changed.outcome, session, changed.step == ChangeStep::erase && chip_erase);
+        return job_failed(changed.outcome, target, range, report);
     }
-    if (o.verify_erase)
-        if (const Outcome checked =
-                check_unprogrammed(session, job_range(g, span_of(o), chip_erase, 0), o.start_offset, image.size());
-            !checked.ok())
-            return job_failed(checked, target, range, report);
-
     if (o.image_path == nullptr) {
         con_printf("\nFlash erasing & Verifying OK\n");
         print_elapsed("Erase", start_seconds);
         return {0, CableEnd::reset_park};
-    }
-
-    report.stage("program");
-    const Outcome programmed = program_image(session, o.start_offset, image);
-    if (!programmed.ok()) {
-        print_job_failure_line(programmed, session);
-        return job_failed(programmed, target, range, report);
     }
     con_printf("\nFlash writing & verifying OK\n\n");
     chain.flush();  // the last reset cycle may still be queued on a USB cable

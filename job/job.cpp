@@ -240,6 +240,7 @@ Outcome Job::State::change(Reach& reach, JobSpan span, std::span<const uint8_t> 
     report.length = image.empty() ? span.erase_size : image.size();
     if (Outcome refused = settled(reach, span, range.end, true); !refused.ok())
         return refused;
+    Outcome done;
     if (o.update) {
         report.stage = "read";
         const UpdateEnd update = update_range(
@@ -252,31 +253,26 @@ Outcome Job::State::change(Reach& reach, JobSpan span, std::span<const uint8_t> 
             range, image);
         if (update.counts)
             report.blocks = {update.counts->unchanged, update.counts->programmed_over, update.counts->erased};
-        if (Outcome f = faulted(reach); !f.ok())
-            return f;
-        if (!update.outcome.ok())
-            return end(update.outcome);
-        reach.chain.flush();
-        return end({});
+        done = update.outcome;
+    } else {
+        done = change_flash(s,
+                            {.span = span,
+                             .chip_erase = chip_erase,
+                             .program = !image.empty(),
+                             .verify_erase = o.verify_erase,
+                             .unlock = o.unlock,
+                             .unlock_all = o.unlock_all,
+                             .entering = [this](ChangeStep step) {
+                                 report.stage = step == ChangeStep::erase ? "erase" : "program";
+                             }},
+                            image)
+                   .outcome;
     }
-    if (Outcome checked = check_erase_blocks(s, span, chip_erase, o.unlock, o.unlock_all); !checked.ok())
-        return end(checked);
-    report.stage = "erase";
-    if (Outcome erased = erase_span(s, span, chip_erase); !erased.ok())
-        return end(erased);
-    if (o.verify_erase)
-        if (Outcome blank = check_unprogrammed(s, job_range(g, span, chip_erase, 0), span.start, image.size());
-            !blank.ok())
-            return end(blank);
-    if (!image.empty()) {
-        report.stage = "program";
-        if (Outcome programmed = program_image(s, span.start, image); !programmed.ok())
-            return end(programmed);
-    }
+    // A cable that failed under the job: its fault, whatever the flash seemed to answer.
     reach.chain.flush();
     if (Outcome f = faulted(reach); !f.ok())
         return f;
-    return end({});
+    return end(done);
 }
 
 Job::Job(Cable& cable, const Setup& setup, Host& host) : state_(new State{cable, setup, host})

@@ -10,6 +10,49 @@
 #include "flash/flash_protect.h"
 #include "targets/cpu_table.h"
 
+namespace {
+
+// Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
+Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock, bool unlock_all)
+{
+    const FlashGeometry& g = session.geometry;
+    int32_t first = 0;
+    int32_t last = g.block_count;
+    if (!chip_erase) {
+        while (first < g.block_count && g.block_start[first] != span.start)
+            ++first;
+        last = first;
+        while (last < g.block_count && g.block_start[last] - span.start < span.erase_size)
+            ++last;
+    }
+    const UnlockRequest request = unlock_all ? UnlockRequest::all : unlock ? UnlockRequest::range : UnlockRequest::none;
+    return flash_check_blocks(session, span.start, first, last, request, first == 0 && last == g.block_count);
+}
+
+// The erase of the span: the chip or its blocks.
+Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase)
+{
+    return chip_erase ? flash_erase_chip(session, span.start)
+                      : flash_erase_blocks(session, span.start, span.erase_size);
+}
+
+// Every erased word that the image does not program is read back as erased; the programmed
+// ones are verified as they are written.
+Outcome check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
+{
+    const uint32_t step = s.model.bytes_per_word;
+    const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
+    Outcome result;
+    if (erased.begin < start)
+        result = flash_check_blank(s, erased.begin, start - erased.begin);
+    if (result.ok() && programmed_end < erased.end)
+        result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
+                                   static_cast<uint32_t>(erased.end - programmed_end));
+    return result;
+}
+
+}  // namespace
+
 // An address outside the block table has no block to sit on, so it counts as misaligned.
 bool start_is_aligned(const FlashGeometry& g, uint32_t start)
 {
@@ -101,41 +144,6 @@ Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint
     return detected;
 }
 
-Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock, bool unlock_all)
-{
-    const FlashGeometry& g = session.geometry;
-    int32_t first = 0;
-    int32_t last = g.block_count;
-    if (!chip_erase) {
-        while (first < g.block_count && g.block_start[first] != span.start)
-            ++first;
-        last = first;
-        while (last < g.block_count && g.block_start[last] - span.start < span.erase_size)
-            ++last;
-    }
-    const UnlockRequest request = unlock_all ? UnlockRequest::all : unlock ? UnlockRequest::range : UnlockRequest::none;
-    return flash_check_blocks(session, span.start, first, last, request, first == 0 && last == g.block_count);
-}
-
-Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase)
-{
-    return chip_erase ? flash_erase_chip(session, span.start)
-                      : flash_erase_blocks(session, span.start, span.erase_size);
-}
-
-Outcome check_unprogrammed(FlashSession& s, const JobRange& erased, uint32_t start, size_t image_size)
-{
-    const uint32_t step = s.model.bytes_per_word;
-    const uint64_t programmed_end = uint64_t{start} + (image_size + step - 1) / step * step;
-    Outcome result;
-    if (erased.begin < start)
-        result = flash_check_blank(s, erased.begin, start - erased.begin);
-    if (result.ok() && programmed_end < erased.end)
-        result = flash_check_blank(s, static_cast<uint32_t>(programmed_end),
-                                   static_cast<uint32_t>(erased.end - programmed_end));
-    return result;
-}
-
 Outcome program_image(FlashSession& session, uint32_t block, uint32_t start, std::span<const uint8_t> image)
 {
     if (session.descriptor.style == CommandStyle::intel)
@@ -143,4 +151,30 @@ Outcome program_image(FlashSession& session, uint32_t block, uint32_t start, std
     if (session.descriptor.write_buffer && session.model.buffer_words != 0)
         return flash_program_buffered(session, block, start, image);
     return flash_program(session, block, start, image);
+}
+
+ChangeEnd change_flash(FlashSession& s, const ChangeRequest& r, std::span<const uint8_t> image)
+{
+    ChangeEnd end;
+    const auto step = [&r, &end](ChangeStep next) {
+        end.step = next;
+        if (r.entering && (next == ChangeStep::erase || next == ChangeStep::program))
+            r.entering(next);
+    };
+    if (end.outcome = check_erase_blocks(s, r.span, r.chip_erase, r.unlock, r.unlock_all); !end.outcome.ok())
+        return end;
+    step(ChangeStep::erase);
+    if (end.outcome = erase_span(s, r.span, r.chip_erase); !end.outcome.ok())
+        return end;
+    if (r.verify_erase) {
+        step(ChangeStep::blank_check);
+        const JobRange erased = job_range(s.geometry, r.span, r.chip_erase, 0);
+        if (end.outcome = check_unprogrammed(s, erased, r.span.start, image.size()); !end.outcome.ok())
+            return end;
+    }
+    if (r.program) {
+        step(ChangeStep::program);
+        end.outcome = program_image(s, r.span.start, image);
+    }
+    return end;
 }

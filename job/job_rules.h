@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -74,15 +75,32 @@ std::string setup_names(uint8_t setups);
 // being tried.
 Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint8_t setups, FlashDetection& found);
 
-// Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
-Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip_erase, bool unlock, bool unlock_all);
+// The steps of a job that changes the flash, in their order.
+enum class ChangeStep : uint8_t {
+    check,        // the blocks to erase: protected or locked ones refused, or unlocked when asked
+    erase,        // the chip, or the blocks of the span
+    blank_check,  // with verify_erase: the erased words the image leaves, read back as erased
+    program,      // the image, each word verified as it is written
+};
 
-// The erase of the span: the chip or its blocks.
-Outcome erase_span(FlashSession& session, const JobSpan& span, bool chip_erase);
+struct ChangeRequest {
+    JobSpan span{};  // its erase size settled
+    bool chip_erase = false;
+    bool program = true;  // false: an erase alone
+    bool verify_erase = false;
+    bool unlock = false;
+    bool unlock_all = false;
+    // As the erase and the program begin.
+    std::function<void(ChangeStep step)> entering{};
+};
 
-// Every erased word that the image does not program is read back as erased; the programmed
-// ones are verified as they are written.
-Outcome check_unprogrammed(FlashSession& session, const JobRange& erased, uint32_t start, size_t image_size);
+struct ChangeEnd {
+    Outcome outcome;
+    ChangeStep step = ChangeStep::check;  // the step it ended in
+};
+
+// Erases what the span needs, checks it when asked and programs the image.
+ChangeEnd change_flash(FlashSession& session, const ChangeRequest& request, std::span<const uint8_t> image);
 
 // The image programmed from `start` the way the chip writes fastest, each word verified; `block`
 // is the start of the block being programmed, where the unlock cycles go.
