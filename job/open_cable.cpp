@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
+#include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "job/adapter_file.h"
 #include "job/cable_inside.h"
@@ -153,6 +155,9 @@ Cable::~Cable()
 
 std::unique_ptr<Cable> open_cable_on(Platform& os, const CableChoice& choice, std::string* cause)
 {
+    // Every cable takes its rate in Hz, in 32 bits.
+    if (choice.khz > UINT32_MAX / 1000)
+        return refused(cause, "khz " + std::to_string(choice.khz) + " is beyond any TCK rate (4294967 at most)");
     switch (choice.kind) {
     case CableKind::parport:
         return open_parport(os, choice, cause);

@@ -266,6 +266,7 @@ TEST(JobApi, CablesThatCannotOpenSayWhy)
          "bad network cable '127.0.0.1:1' (xvc:HOST[:PORT], remote-bitbang:HOST:PORT or remote-bitbang:unix:PATH)"},
         {{.kind = tarnflash::CableKind::remote, .port = "remote-bitbang:127.0.0.1"}, "bad network cable "},
         {{.kind = tarnflash::CableKind::remote, .port = "remote-bitbang:h:1", .khz = 1000}, "a TCK rate is for XVC"},
+        {{.kind = tarnflash::CableKind::ftdi, .khz = 5'000'000}, "khz 5000000 is beyond any TCK rate"},
     };
     SimSession session({"--cpu", "KTR5200", "--cable", "jlink"});
     sim::SimPlatform sim_platform(session.board(), {});
