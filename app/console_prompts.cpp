@@ -12,6 +12,23 @@ constexpr int32_t kNoModel = 10;
 
 constexpr RunEnd kEndRun = {1, CableEnd::park};
 
+// Up to `length` digits that must make `a` or `b`; anything else ends the run with `refusal`.
+int ask_one_of(Ending& ending, const char* prompt, int length, const char* after, int a, int b, const char* refusal)
+{
+    char answer[4];
+    int32_t value = 0;
+    con_printf("%s", prompt);
+    if ((ending = read_answer(answer, length)))
+        return 0;
+    parse_number(answer, &value);
+    con_printf("%s", after);
+    if (value == a || value == b)
+        return value;
+    con_printf("%s\n", refusal);
+    ending = kEndRun;
+    return 0;
+}
+
 }  // namespace
 
 std::string ConsoleHost::flash_model(std::span<const char* const> models)
@@ -43,32 +60,11 @@ std::string ConsoleHost::flash_model(std::span<const char* const> models)
 
 int ConsoleHost::bus_width()
 {
-    char answer[4];
-    int32_t width = 0;
-    con_printf("\nEnter flash Bus width [8 or 16] ? ");
-    if ((ending_ = read_answer(answer, 2)))
-        return 0;
-    parse_number(answer, &width);
-    con_printf("\n");
-    if (width == 8 || width == 16)
-        return width;
-    con_printf("The bus width is 8 or 16\n");
-    ending_ = kEndRun;
-    return 0;
+    return ask_one_of(ending_, "\nEnter flash Bus width [8 or 16] ? ", 2, "\n", 8, 16, "The bus width is 8 or 16");
 }
 
 int ConsoleHost::interleave()
 {
-    char answer[4];
-    int32_t chips = 0;
-    con_printf("Enter flash interface number [1 or 2] ? ");
-    if ((ending_ = read_answer(answer, 1)))
-        return 0;
-    parse_number(answer, &chips);
-    con_printf("\n\n");
-    if (chips == 1 || chips == 2)
-        return chips;
-    con_printf("The interface number is 1 or 2\n");
-    ending_ = kEndRun;
-    return 0;
+    return ask_one_of(ending_, "Enter flash interface number [1 or 2] ? ", 1, "\n\n", 1, 2,
+                      "The interface number is 1 or 2");
 }
