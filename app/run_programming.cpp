@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/run_programming.h"
 
-#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/backup_file.h"
@@ -15,15 +13,10 @@
 #include "app/image_file.h"
 #include "app/job_report.h"
 #include "app/run_causes.h"
-#include "platform/sha256.h"
 #include "app/stop_report.h"
 #include "flash/flash_descriptor.h"
-#include "flash/flash_detect.h"
 #include "flash/expected_bus.h"
-#include "flash/flash_erase_check.h"
-#include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
-#include "flash/flash_protect.h"
 #include "jtag/chain_check.h"
 #include "jtag/jtag_chain.h"
 #include "jtag/svf_writer.h"
@@ -31,6 +24,7 @@
 #include "job/job_rules.h"
 #include "job/update_job.h"
 #include "platform/console.h"
+#include "platform/sha256.h"
 #include "platform/platform.h"
 #include "targets/cpu_table.h"
 #include "targets/selected_target.h"
