@@ -10,6 +10,12 @@
 #include "flash/flash_protect.h"
 #include "targets/cpu_table.h"
 
+Outcome check_blocks(FlashSession& s, uint32_t start, int32_t first, int32_t last, bool unlock, bool unlock_all)
+{
+    const UnlockRequest request = unlock_all ? UnlockRequest::all : unlock ? UnlockRequest::range : UnlockRequest::none;
+    return flash_check_blocks(s, start, first, last, request, first == 0 && last == s.geometry.block_count);
+}
+
 namespace {
 
 // Before the erase: the blocks it will touch, protected or locked ones refused or unlocked.
@@ -25,8 +31,7 @@ Outcome check_erase_blocks(FlashSession& session, const JobSpan& span, bool chip
         while (last < g.block_count && g.block_start[last] - span.start < span.erase_size)
             ++last;
     }
-    const UnlockRequest request = unlock_all ? UnlockRequest::all : unlock ? UnlockRequest::range : UnlockRequest::none;
-    return flash_check_blocks(session, span.start, first, last, request, first == 0 && last == g.block_count);
+    return check_blocks(session, span.start, first, last, unlock, unlock_all);
 }
 
 // The erase of the span: the chip or its blocks.

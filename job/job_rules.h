@@ -75,6 +75,10 @@ std::string setup_names(uint8_t setups);
 // being tried.
 Status detect_in_setups(SelectedTarget& target, Host& host, uint32_t start, uint8_t setups, FlashDetection& found);
 
+// Blocks [first, last) before they change: protected or locked ones refuse the job, or are
+// unlocked when asked.
+Outcome check_blocks(FlashSession& session, uint32_t start, int32_t first, int32_t last, bool unlock, bool unlock_all);
+
 // The steps of a job that changes the flash, in their order.
 enum class ChangeStep : uint8_t {
     check,        // the blocks to erase: protected or locked ones refused, or unlocked when asked

@@ -9,7 +9,6 @@
 #include "flash/flash_intel.h"
 #include "flash/flash_ops.h"
 #include "flash/flash_poll.h"
-#include "flash/flash_protect.h"
 
 namespace {
 
@@ -94,18 +93,12 @@ private:
 // job as the plain job does, one that stays as it is does not.
 Outcome check_changed_blocks(FlashSession& s, const UpdateRequest& o, const std::vector<BlockPlan>& plan)
 {
-    const UnlockRequest unlock = o.unlock_all ? UnlockRequest::all
-                                 : o.unlock   ? UnlockRequest::range
-                                              : UnlockRequest::none;
     for (size_t i = 0; i < plan.size();) {
         size_t j = i;
         while (j < plan.size() && plan[j].change != BlockChange::unchanged)
             ++j;
         if (j != i) {
-            const int32_t first = plan[i].block;
-            const int32_t last = plan[j - 1].block + 1;
-            if (Outcome checked = flash_check_blocks(s, o.start, first, last, unlock,
-                                                     first == 0 && last == s.geometry.block_count);
+            if (Outcome checked = check_blocks(s, o.start, plan[i].block, plan[j - 1].block + 1, o.unlock, o.unlock_all);
                 !checked.ok())
                 return checked;
         }
