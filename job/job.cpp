@@ -69,7 +69,7 @@ struct Job::State {
     Outcome settled(Reach& reach, const JobSpan& span, uint64_t end, bool aligned);
     Outcome change(Reach& reach, JobSpan span, std::span<const uint8_t> image, const ProgramOptions& options);
     // The call's way to the flash, opened: nullptr with the refusal in `outcome` when it cannot be.
-    std::unique_ptr<Reach> reach(uint32_t start, Outcome& outcome);
+    std::unique_ptr<Reach> reach(uint32_t start, Outcome& outcome, FlashFound* found = nullptr);
     Outcome faulted(Reach& reach);
 };
 
@@ -120,14 +120,12 @@ Outcome Job::State::open(Reach& reach, uint32_t start, bool detect, FlashFound* 
     report.stage = "chain_check";
     reach.chain.park();
     reach.chain.tap_reset();
-    if (cpu_row.idcode_instruction != nullptr) {
-        const Outcome checked = check_chain(reach.chain, host, cpu_row);
-        report.idcode_read = checked.actual;
-        if (Outcome f = faulted(reach); !f.ok())
-            return f;
-        if (!checked.ok())
-            return refuse(text_of("Fail, Read JTAG ID: 0x%08X", checked.actual));
-    }
+    const Outcome checked = check_chain(reach.chain, host, cpu_row);
+    report.idcode_read = checked.actual;
+    if (Outcome f = faulted(reach); !f.ok())
+        return f;
+    if (!checked.ok())
+        return refuse(text_of("Fail, Read JTAG ID: 0x%08X", checked.actual));
 
     int32_t width = setup.bus_width;
     int32_t chips = setup.interleave;
@@ -284,7 +282,7 @@ Job::~Job() = default;
 
 const Report& Job::report() const { return state_->report; }
 
-std::unique_ptr<Reach> Job::State::reach(uint32_t start, Outcome& outcome)
+std::unique_ptr<Reach> Job::State::reach(uint32_t start, Outcome& outcome, FlashFound* found)
 {
     report = {};
     if (cpu == nullptr) {
@@ -292,7 +290,7 @@ std::unique_ptr<Reach> Job::State::reach(uint32_t start, Outcome& outcome)
         return nullptr;
     }
     auto opened = std::make_unique<Reach>(*cable.inside().cable, position(), *cpu);
-    outcome = open(*opened, start, setup.detect, nullptr);
+    outcome = open(*opened, start, setup.detect, found);
     if (!outcome.ok())
         opened.reset();
     return opened;
@@ -300,15 +298,9 @@ std::unique_ptr<Reach> Job::State::reach(uint32_t start, Outcome& outcome)
 
 FlashFound Job::detect()
 {
-    State& st = *state_;
-    st.report = {};
-    if (st.cpu == nullptr)
-        return {.outcome = st.refuse(st.cpu_refusal)};
-    Reach reach(*st.cable.inside().cable, st.position(), *st.cpu);
     FlashFound found;
-    found.outcome = st.open(reach, 0, st.setup.detect, &found);
-    if (found.outcome.ok())
-        found.outcome = st.end({});
+    if (state_->reach(0, found.outcome, &found))
+        found.outcome = state_->end({});
     return found;
 }
 
