@@ -174,9 +174,8 @@ std::unique_ptr<Cable> open_cable_on(Platform& os, const CableChoice& choice, st
         auto net = open_network_choice(choice, why);
         return net != nullptr ? opened(std::move(net)) : refused(cause, why);
     }
-    default:
-        return refused(cause, "This cable is opened by the command line only");
     }
+    return refused(cause, "No such cable kind: " + std::to_string(static_cast<int>(choice.kind)));
 }
 
 std::unique_ptr<Cable> open_cable(const CableChoice& choice, std::string* cause)
